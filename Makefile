@@ -1,0 +1,23 @@
+# The two entry points: `make run` and `make test`. Both install what is missing first.
+PRESET ?= x86
+BUILD := build/$(PRESET)
+
+.PHONY: run test build configure bootstrap clean
+
+run: build
+	@echo "The development host is not built yet; it will run: $(BUILD)/bin/kivhost scenarios/default.yaml"
+
+test: build
+	ctest --preset $(PRESET) -j 2
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+configure: bootstrap
+	@test -f $(BUILD)/build.ninja || cmake --preset $(PRESET)
+
+bootstrap:
+	@scripts/bootstrap
+
+clean:
+	rm -rf build

@@ -1,0 +1,10 @@
+# Warnings and sanitizers shared by every target of the project.
+set(KIV_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address;undefined or thread")
+
+add_compile_options(-Wall -Wextra)
+
+if(KIV_SANITIZE)
+  list(JOIN KIV_SANITIZE "," _kiv_sanitizers)
+  add_compile_options(-fsanitize=${_kiv_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_kiv_sanitizers})
+endif()

@@ -1,0 +1,48 @@
+// Operations on FlatValue, the plain record in which value trees cross the host interface,
+// and the conversions between flat records and value trees.
+#pragma once
+
+#include "kiv/plugin_abi.h"
+#include "value/enum_name_lookup.h"
+#include "value/value.h"
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace kiv {
+
+// The kind name of a flat record kind ("bool", "string", ...; "" for empty and unknown codes).
+std::string_view flatKindName(std::uint32_t kind) noexcept;
+
+// Frees what the record owns and leaves it Empty (all three words 0).
+void releaseFlat(FlatValue& flat) noexcept;
+void releaseFlat(FlatResult& result) noexcept;
+
+// Setters: each releases first.
+void setFlatBool(FlatValue& flat, bool value) noexcept;
+void setFlatSigned(FlatValue& flat, std::int64_t value) noexcept;
+void setFlatUnsigned(FlatValue& flat, std::uint64_t value) noexcept;
+void setFlatFloat(FlatValue& flat, double value) noexcept;
+void setFlatString(FlatValue& flat, std::string_view text);           // owned copy, kind 6
+void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes); // owned copy, kind 8
+// Takes ownership of an array allocated with allocateFlatArray / allocateFlatMembers.
+void setFlatCollection(FlatValue& flat, FlatValue* elements, std::uint32_t count) noexcept;
+void setFlatStructure(FlatValue& flat, FlatStructureMember* members, std::uint32_t count) noexcept;
+FlatValue* allocateFlatArray(std::uint32_t count);              // zeroed (Empty) elements
+FlatStructureMember* allocateFlatMembers(std::uint32_t count);  // zeroed members
+
+// Accessors for the 64-bit payloads split over words A and B.
+std::int64_t flatSigned(const FlatValue& flat) noexcept;
+std::uint64_t flatUnsigned(const FlatValue& flat) noexcept;
+double flatFloat(const FlatValue& flat) noexcept;
+
+// Flat to generic into `target`; `targetName` is used only in the message. On failure the
+// message goes into `result` (its value released, error set, failed = 1) and false returns.
+bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result);
+
+// Generic to flat. Enums become their enumerator's name when `enums` knows it, else their
+// value as a signed number. Fails only when memory runs out.
+bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums);
+
+} // namespace kiv

@@ -1,0 +1,170 @@
+// The generic value tree that every subsystem exchanges: requests, responses, event
+// payloads, configuration documents and the arguments of bound functions.
+//
+// A tree is made of fixed-size `Value` nodes. The root owns a `ValueContext` that holds the
+// tree's string pool and block pools; every child shares it. Structure members are kept in
+// ascending byte-wise key order. Reading a missing element or member yields a shared Empty
+// value, so lookups chain without checks: `packet["user"]["age"].getSigned(0)`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kiv {
+
+struct BindingTypeId; // identity of a native enum type; owned by the binding layer
+class ValueContext;
+struct PooledString;
+
+enum class ValueKind : std::uint8_t {
+    Empty = 0,
+    Bool = 1,
+    Signed = 2,
+    Unsigned = 3,
+    Float = 4,
+    String = 5,
+    Blob = 6,
+    Enum = 7,
+    Collection = 8,
+    Structure = 9,
+};
+
+// The kind's name as used in messages ("empty", "bool", ...); "" for an unknown code.
+std::string_view valueKindName(ValueKind kind) noexcept;
+
+struct EnumValue {
+    std::int32_t value = 0;
+    const BindingTypeId* type = nullptr;
+
+    friend bool operator==(const EnumValue&, const EnumValue&) = default;
+};
+
+// Collections hold at most this many elements; growing past it is a length error
+// (std::length_error), which every conversion entry turns into an error result.
+inline constexpr std::size_t kMaxCollectionSize = 0x0FFFFFFF;
+
+class Value {
+public:
+    class MemberIterator;
+    class MemberRange;
+
+    // A root value: Empty, owning the context that its first storage-needing write creates.
+    Value() noexcept = default;
+    ~Value();
+
+    // Copies are deep and land in the destination's own context. Copying a node of a tree
+    // into another node of the same tree (even an ancestor) is safe.
+    Value(const Value& other);
+    Value& operator=(const Value& other);
+
+    // Moving between two roots exchanges their contents and clears the source; any other
+    // move deep-copies into the destination and then clears the source.
+    Value(Value&& other) noexcept;
+    Value& operator=(Value&& other);
+
+    ValueKind kind() const noexcept { return kind_; }
+    bool isEmpty() const noexcept { return kind_ == ValueKind::Empty; }
+    bool isCollection() const noexcept { return kind_ == ValueKind::Collection; }
+    bool isStructure() const noexcept { return kind_ == ValueKind::Structure; }
+
+    // 0 for Empty, the byte length of a String or Blob, the element count of a Collection,
+    // the member count of a Structure, 1 for every other kind.
+    std::size_t size() const noexcept;
+
+    // Kind changes: each releases what the value held first.
+    void setEmpty() noexcept;
+    void setBool(bool value) noexcept;
+    void setSigned(std::int64_t value) noexcept;
+    void setUnsigned(std::uint64_t value) noexcept;
+    void setFloat(double value) noexcept;
+    void setString(std::string_view text);
+    void setBlob(std::vector<std::uint8_t>&& bytes); // takes the bytes over; `bytes` is left empty
+    void setBlob(std::span<const std::uint8_t> bytes);
+    void setEnum(EnumValue value);
+    // Becomes an empty Collection (Structure) unless it already is one.
+    void makeCollection();
+    void makeStructure();
+    // Collections only: grows the capacity to at least n elements. More than
+    // kMaxCollectionSize throws std::length_error.
+    void reserve(std::size_t n);
+
+    // Typed getters: the payload when the kind matches exactly, else the default.
+    bool getBool(bool fallback) const noexcept;
+    std::int64_t getSigned(std::int64_t fallback) const noexcept;
+    std::uint64_t getUnsigned(std::uint64_t fallback) const noexcept;
+    double getFloat(double fallback) const noexcept;
+    std::string_view getString(std::string_view fallback) const noexcept;
+    std::span<const std::uint8_t> getBlob(std::span<const std::uint8_t> fallback) const noexcept;
+    EnumValue getEnum(EnumValue fallback) const noexcept;
+    // The String's text, NUL-terminated (embedded NULs are kept inside size()); "" for
+    // every other kind.
+    const char* c_str() const noexcept;
+
+    // Reads: the child when present, else the shared Empty value.
+    const Value& operator[](std::size_t index) const noexcept;
+    const Value& operator[](std::string_view key) const noexcept;
+    // The member under key, or null.
+    const Value* find(std::string_view key) const noexcept;
+    Value* find(std::string_view key) noexcept;
+
+    // Writes: turn the value into a Collection (Structure) if it is not one, create the
+    // child if missing (Empty children fill the gap up to index), and return it.
+    // References to children of a Collection stay valid until it grows again; references
+    // to Structure members stay valid until the member is removed.
+    Value& element(std::size_t index);
+    Value& append(); // element(size()) on a Collection
+    Value& member(std::string_view key);
+
+    // Iteration: elements in index order, members in ascending byte-wise key order.
+    std::span<const Value> elements() const noexcept;
+    std::span<Value> elements() noexcept;
+    MemberRange members() const noexcept;
+
+    // Lenient readings for configuration data.
+    // Bool: its value; Signed/Unsigned: non-zero; Float: not 0.0 (NaN is true); String:
+    // exactly "true" or "1"; Blob/Collection/Structure: non-empty; Enum: non-zero value.
+    bool asTruth() const noexcept;
+    // Bool 0/1; Signed/Unsigned their bits; Float truncated toward zero; String parsed as a
+    // signed integer with automatic base up to the first character that does not fit; Enum
+    // its value; anything else the fallback.
+    std::int64_t asInteger(std::int64_t fallback) const noexcept;
+
+    // The tree's context (null until a storage-needing write) and whether this node owns it.
+    ValueContext* context() const noexcept { return context_; }
+    bool ownsContext() const noexcept { return ownsContext_ != 0; }
+
+    static const Value& emptyValue() noexcept;
+
+private:
+    friend class ValueContext;
+    friend class ValueTreeOps;
+    struct ChildTag {};
+
+    // A child node inside `context`'s tree.
+    Value(ChildTag, ValueContext* context) noexcept : context_(context), ownsContext_(0) {}
+
+    ValueContext& ensureContext();
+    void releasePayload() noexcept;
+
+    union Payload {
+        bool boolean;
+        std::int64_t signedValue;
+        std::uint64_t unsignedValue;
+        double floatValue;
+        PooledString* string;
+        void* block; // Blob, Enum, Collection and Structure: their out-of-line part
+    };
+
+    Payload payload_{.unsignedValue = 0};
+    ValueContext* context_ = nullptr;
+    ValueKind kind_ = ValueKind::Empty;
+    std::uint8_t ownsContext_ = 1;
+};
+
+} // namespace kiv
+
+#include "value/value_members.h"
