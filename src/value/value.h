@@ -56,6 +56,12 @@ public:
     Value() noexcept = default;
     ~Value();
 
+    // A child node of the tree whose context is given; used by the containers of a tree.
+    struct ChildOf {
+        ValueContext* context;
+    };
+    explicit Value(ChildOf child) noexcept : context_(child.context), ownsContext_(0) {}
+
     // Copies are deep and land in the destination's own context. Copying a node of a tree
     // into another node of the same tree (even an ancestor) is safe.
     Value(const Value& other);
@@ -140,15 +146,13 @@ public:
     static const Value& emptyValue() noexcept;
 
 private:
-    friend class ValueContext;
     friend class ValueTreeOps;
-    struct ChildTag {};
-
-    // A child node inside `context`'s tree.
-    Value(ChildTag, ValueContext* context) noexcept : context_(context), ownsContext_(0) {}
 
     ValueContext& ensureContext();
     void releasePayload() noexcept;
+    // Replaces the payload with that of `source`, a node of the same context, and leaves
+    // `source` Empty.
+    void adoptPayload(Value& source) noexcept;
 
     union Payload {
         bool boolean;

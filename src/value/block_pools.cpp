@@ -1,0 +1,155 @@
+#include "value/block_pools.h"
+
+#include "value/page_source.h"
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace kiv {
+
+// The header at the start of every page. Blocks start at the first index whose offset is
+// past it; index 0 therefore never names a block and ends the free list.
+struct BlockPools::PageHeader {
+    PageHeader* nextWithRoom; // next page of the class that has a free block
+    PageHeader* nextPage;     // next shared page of the class (all of them)
+    std::uint16_t firstFree;  // head of the free list of returned blocks, 0 when empty
+    std::uint16_t untouched;  // first index never handed out yet
+    std::uint16_t endIndex;   // one past the last block index
+    std::uint16_t pageSize;   // the inline page size or kPoolPageSize
+};
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(BlockPools::PageHeader) == 16, "a page header is 16 bytes in 32-bit builds");
+#endif
+
+namespace {
+
+// Blocks are rounded to the pointer size where that is larger than 4, so that records with
+// pointers stay aligned in 64-bit builds.
+constexpr std::size_t kBlockAlignment = sizeof(void*) > kBlockGranularity ? sizeof(void*) : kBlockGranularity;
+
+constexpr std::size_t blockSizeOf(std::size_t cls) noexcept {
+    return (cls + 1) * kBlockGranularity;
+}
+
+std::uint16_t firstIndexFor(std::size_t blockSize) noexcept {
+    return static_cast<std::uint16_t>((sizeof(BlockPools::PageHeader) + blockSize - 1) / blockSize);
+}
+
+BlockPools::PageHeader* initPage(void* memory, std::size_t pageSize, std::size_t blockSize) noexcept {
+    auto* page = static_cast<BlockPools::PageHeader*>(memory);
+    page->nextWithRoom = nullptr;
+    page->nextPage = nullptr;
+    page->firstFree = 0;
+    page->untouched = firstIndexFor(blockSize);
+    page->endIndex = static_cast<std::uint16_t>(pageSize / blockSize);
+    page->pageSize = static_cast<std::uint16_t>(pageSize);
+    return page;
+}
+
+bool isFull(const BlockPools::PageHeader* page) noexcept {
+    return page->firstFree == 0 && page->untouched == page->endIndex;
+}
+
+std::size_t roundRequest(std::size_t bytes) noexcept {
+    if (bytes == 0)
+        bytes = 1;
+    return (bytes + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
+}
+
+} // namespace
+
+BlockPools::BlockPools() noexcept {
+    for (std::size_t cls = 0; cls < kBlockClassCount; ++cls) {
+        PageHeader* inlinePage = initPage(inlinePages_[cls], kInlinePageSize, blockSizeOf(cls));
+        classes_[cls] = {isFull(inlinePage) ? nullptr : inlinePage, nullptr};
+    }
+}
+
+BlockPools::~BlockPools() {
+    for (SizeClass& sizeClass : classes_) {
+        for (PageHeader* page = sizeClass.allPages; page;) {
+            PageHeader* next = page->nextPage;
+            PageSource::instance().returnPage(page);
+            page = next;
+        }
+    }
+}
+
+void* BlockPools::allocate(std::size_t bytes) {
+    bytes = roundRequest(bytes);
+    if (bytes > kMaxBlockSize)
+        return ::operator new(bytes);
+    const std::size_t cls = classOf(bytes);
+    SizeClass& sizeClass = classes_[cls];
+    PageHeader* page = sizeClass.withRoom;
+    if (!page)
+        page = static_cast<PageHeader*>(allocateSlow(cls));
+    const std::size_t blockSize = blockSizeOf(cls);
+    auto* base = reinterpret_cast<unsigned char*>(page);
+    std::uint16_t index;
+    if (page->firstFree != 0) {
+        index = page->firstFree;
+        std::memcpy(&page->firstFree, base + index * blockSize, sizeof(std::uint16_t));
+    } else {
+        index = page->untouched++;
+    }
+    if (isFull(page))
+        sizeClass.withRoom = page->nextWithRoom;
+    return base + index * blockSize;
+}
+
+// Takes a new shared page for a class whose pages are all full.
+void* BlockPools::allocateSlow(std::size_t cls) {
+    void* memory = PageSource::instance().takePage();
+    if (!memory)
+        throw std::bad_alloc();
+    SizeClass& sizeClass = classes_[cls];
+    PageHeader* page = initPage(memory, kPoolPageSize, blockSizeOf(cls));
+    page->nextPage = sizeClass.allPages;
+    sizeClass.allPages = page;
+    page->nextWithRoom = sizeClass.withRoom;
+    sizeClass.withRoom = page;
+    return page;
+}
+
+BlockPools::PageHeader* BlockPools::pageOf(void* block, std::size_t cls) noexcept {
+    auto* address = static_cast<unsigned char*>(block);
+    unsigned char* inlinePage = inlinePages_[cls];
+    if (address >= inlinePage && address < inlinePage + kInlinePageSize)
+        return reinterpret_cast<PageHeader*>(inlinePage);
+    return reinterpret_cast<PageHeader*>(reinterpret_cast<std::uintptr_t>(block) & ~(kPoolPageSize - 1));
+}
+
+void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
+    if (!block)
+        return;
+    bytes = roundRequest(bytes);
+    if (bytes > kMaxBlockSize) {
+        ::operator delete(block);
+        return;
+    }
+    const std::size_t cls = classOf(bytes);
+    PageHeader* page = pageOf(block, cls);
+    const bool wasFull = isFull(page);
+    const auto index =
+        static_cast<std::uint16_t>((static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page)) /
+                                   blockSizeOf(cls));
+    std::memcpy(block, &page->firstFree, sizeof(std::uint16_t));
+    page->firstFree = index;
+    if (wasFull) {
+        page->nextWithRoom = classes_[cls].withRoom;
+        classes_[cls].withRoom = page;
+    }
+}
+
+std::size_t BlockPools::sharedPageCount() const noexcept {
+    std::size_t count = 0;
+    for (const SizeClass& sizeClass : classes_)
+        for (const PageHeader* page = sizeClass.allPages; page; page = page->nextPage)
+            ++count;
+    return count;
+}
+
+} // namespace kiv

@@ -1,0 +1,44 @@
+#include "value/conversion_result.h"
+
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace kiv {
+
+void ConversionResult::setError(std::string_view message) {
+    // The message may point into the current value, so the error tree is built aside first.
+    Value error;
+    error.member("error").setString(message);
+    value_ = std::move(error);
+    ok_ = false;
+}
+
+std::string_view ConversionResult::errorText() const noexcept {
+    if (ok_)
+        return {};
+    return value_["error"].getString({});
+}
+
+void ConversionResult::failFromCurrentException() noexcept {
+    std::string_view message;
+    try {
+        throw;
+    } catch (const std::length_error&) {
+        message = "The value is too large: a collection holds at most 268435455 elements.";
+    } catch (const std::bad_alloc&) {
+        message = "Out of memory.";
+    } catch (...) {
+        message = "Unexpected error while converting a value.";
+    }
+    ok_ = false;
+    try {
+        setError(message);
+    } catch (...) {
+        // Without memory for the message the result still reports the failure.
+        value_.setEmpty();
+    }
+}
+
+} // namespace kiv

@@ -1,0 +1,379 @@
+#include "value/flat_value.h"
+
+#include "logging/message_format.h"
+#include "value/value_tree_ops.h"
+
+#include <cstddef>
+#include <cstring>
+#include <optional>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace kiv {
+namespace {
+
+char* copyText(std::string_view text) {
+    auto* copy = new char[text.size() + 1];
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    return copy;
+}
+
+void setWords(FlatValue& flat, std::uint32_t kind, std::uint64_t bits) noexcept {
+    flat.kind = kind;
+    flat.a = static_cast<std::uint32_t>(bits);
+    flat.b = static_cast<std::uint32_t>(bits >> 32);
+}
+
+std::uint64_t wordBits(const FlatValue& flat) noexcept {
+    return static_cast<std::uint32_t>(flat.a) | (std::uint64_t(flat.b) << 32);
+}
+
+bool ownsStorage(std::uint32_t kind) noexcept {
+    return kind == KIV_FLAT_STRING_OWNED || kind == KIV_FLAT_BLOB_OWNED || kind == KIV_FLAT_COLLECTION ||
+           kind == KIV_FLAT_STRUCTURE;
+}
+
+void failFlat(FlatResult& result, std::string_view message) noexcept {
+    releaseFlat(result);
+    try {
+        result.error = copyText(message);
+    } catch (...) {
+        result.error = nullptr;
+    }
+    result.failed = 1;
+}
+
+// Flat records may sit inside packed structure members, so they are read and written
+// through byte copies rather than through possibly misaligned pointers.
+FlatValue loadFlat(const void* record) noexcept {
+    FlatValue flat;
+    std::memcpy(&flat, record, sizeof flat);
+    return flat;
+}
+
+} // namespace
+
+std::string_view flatKindName(std::uint32_t kind) noexcept {
+    switch (kind) {
+    case KIV_FLAT_BOOL:
+        return "bool";
+    case KIV_FLAT_SIGNED:
+        return "signed";
+    case KIV_FLAT_UNSIGNED:
+        return "unsigned";
+    case KIV_FLAT_FLOAT:
+        return "float";
+    case KIV_FLAT_STRING_BORROWED:
+    case KIV_FLAT_STRING_OWNED:
+        return "string";
+    case KIV_FLAT_BLOB_BORROWED:
+    case KIV_FLAT_BLOB_OWNED:
+        return "blob";
+    case KIV_FLAT_COLLECTION:
+        return "collection";
+    case KIV_FLAT_STRUCTURE:
+        return "structure";
+    default:
+        return "";
+    }
+}
+
+// Owned subtrees are released from a work list, so a deep flat tree needs no deep stack.
+void releaseFlat(FlatValue& flat) noexcept {
+    FlatValue current = std::exchange(flat, FlatValue{});
+    std::vector<FlatValue> pending;
+    for (;;) {
+        switch (current.kind) {
+        case KIV_FLAT_STRING_OWNED:
+        case KIV_FLAT_BLOB_OWNED:
+            delete[] reinterpret_cast<char*>(current.a);
+            break;
+        case KIV_FLAT_COLLECTION: {
+            auto* elements = reinterpret_cast<FlatValue*>(current.a);
+            for (std::uint32_t i = 0; elements && i < current.b; ++i)
+                if (ownsStorage(elements[i].kind))
+                    pending.push_back(elements[i]);
+            delete[] elements;
+            break;
+        }
+        case KIV_FLAT_STRUCTURE: {
+            auto* members = reinterpret_cast<FlatStructureMember*>(current.a);
+            for (std::uint32_t i = 0; members && i < current.b; ++i) {
+                if (members[i].keyOwned)
+                    delete[] members[i].key;
+                FlatValue value;
+                std::memcpy(&value, &members[i].value, sizeof(FlatValue));
+                if (ownsStorage(value.kind))
+                    pending.push_back(value);
+            }
+            delete[] members;
+            break;
+        }
+        default:
+            break;
+        }
+        if (pending.empty())
+            return;
+        current = pending.back();
+        pending.pop_back();
+    }
+}
+
+void releaseFlat(FlatResult& result) noexcept {
+    releaseFlat(result.value);
+    delete[] result.error;
+    result.error = nullptr;
+    result.failed = 0;
+}
+
+void setFlatBool(FlatValue& flat, bool value) noexcept {
+    releaseFlat(flat);
+    flat.kind = KIV_FLAT_BOOL;
+    flat.a = value ? 1 : 0;
+}
+
+void setFlatSigned(FlatValue& flat, std::int64_t value) noexcept {
+    releaseFlat(flat);
+    setWords(flat, KIV_FLAT_SIGNED, static_cast<std::uint64_t>(value));
+}
+
+void setFlatUnsigned(FlatValue& flat, std::uint64_t value) noexcept {
+    releaseFlat(flat);
+    setWords(flat, KIV_FLAT_UNSIGNED, value);
+}
+
+void setFlatFloat(FlatValue& flat, double value) noexcept {
+    releaseFlat(flat);
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    setWords(flat, KIV_FLAT_FLOAT, bits);
+}
+
+void setFlatString(FlatValue& flat, std::string_view text) {
+    char* copy = copyText(text);
+    releaseFlat(flat);
+    flat.kind = KIV_FLAT_STRING_OWNED;
+    flat.a = reinterpret_cast<std::uintptr_t>(copy);
+    flat.b = static_cast<std::uint32_t>(text.size());
+}
+
+void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes) {
+    auto* copy = new char[bytes.size() ? bytes.size() : 1];
+    if (!bytes.empty())
+        std::memcpy(copy, bytes.data(), bytes.size());
+    releaseFlat(flat);
+    flat.kind = KIV_FLAT_BLOB_OWNED;
+    flat.a = reinterpret_cast<std::uintptr_t>(copy);
+    flat.b = static_cast<std::uint32_t>(bytes.size());
+}
+
+void setFlatCollection(FlatValue& flat, FlatValue* elements, std::uint32_t count) noexcept {
+    releaseFlat(flat);
+    flat.kind = KIV_FLAT_COLLECTION;
+    flat.a = reinterpret_cast<std::uintptr_t>(elements);
+    flat.b = count;
+}
+
+void setFlatStructure(FlatValue& flat, FlatStructureMember* members, std::uint32_t count) noexcept {
+    releaseFlat(flat);
+    flat.kind = KIV_FLAT_STRUCTURE;
+    flat.a = reinterpret_cast<std::uintptr_t>(members);
+    flat.b = count;
+}
+
+FlatValue* allocateFlatArray(std::uint32_t count) {
+    return new FlatValue[count ? count : 1]();
+}
+
+FlatStructureMember* allocateFlatMembers(std::uint32_t count) {
+    return new FlatStructureMember[count ? count : 1]();
+}
+
+std::int64_t flatSigned(const FlatValue& flat) noexcept {
+    return static_cast<std::int64_t>(wordBits(flat));
+}
+
+std::uint64_t flatUnsigned(const FlatValue& flat) noexcept {
+    return wordBits(flat);
+}
+
+double flatFloat(const FlatValue& flat) noexcept {
+    const std::uint64_t bits = wordBits(flat);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result) {
+    struct Step {
+        const void* from; // a FlatValue, possibly unaligned
+        Value* to;
+    };
+    std::vector<Step> pending;
+    Step step{&flat, &target};
+    try {
+        for (;;) {
+            const FlatValue from = loadFlat(step.from);
+            Value& to = *step.to;
+            switch (from.kind) {
+            case KIV_FLAT_EMPTY:
+                to.setEmpty();
+                break;
+            case KIV_FLAT_BOOL:
+                to.setBool((from.a & 0xFF) != 0);
+                break;
+            case KIV_FLAT_SIGNED:
+                to.setSigned(flatSigned(from));
+                break;
+            case KIV_FLAT_UNSIGNED:
+                to.setUnsigned(flatUnsigned(from));
+                break;
+            case KIV_FLAT_FLOAT:
+                to.setFloat(flatFloat(from));
+                break;
+            case KIV_FLAT_STRING_BORROWED:
+            case KIV_FLAT_STRING_OWNED: {
+                const char* text = reinterpret_cast<const char*>(from.a);
+                to.setString(text ? std::string_view(text) : std::string_view());
+                break;
+            }
+            case KIV_FLAT_BLOB_BORROWED:
+            case KIV_FLAT_BLOB_OWNED: {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(from.a);
+                to.setBlob(std::span<const std::uint8_t>(bytes, bytes ? from.b : 0));
+                break;
+            }
+            case KIV_FLAT_COLLECTION: {
+                const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
+                const std::uint32_t count = elements ? from.b : 0;
+                to.setEmpty();
+                to.makeCollection();
+                to.reserve(count);
+                for (std::uint32_t i = 0; i < count; ++i)
+                    ValueTreeOps::appendReserved(to);
+                // The work list is taken from the back, so children are queued last first to
+                // be converted in array order.
+                std::span<Value> children = to.elements();
+                for (std::uint32_t i = count; i-- > 0;)
+                    pending.push_back({&elements[i], &children[i]});
+                break;
+            }
+            case KIV_FLAT_STRUCTURE: {
+                const auto* members = reinterpret_cast<const FlatStructureMember*>(from.a);
+                const std::uint32_t count = members ? from.b : 0;
+                to.makeStructure();
+                for (std::uint32_t i = count; i-- > 0;) {
+                    const char* key = members[i].key;
+                    Value& member = to.member(key ? std::string_view(key) : std::string_view());
+                    pending.push_back({reinterpret_cast<const unsigned char*>(&members[i]) +
+                                           offsetof(FlatStructureMember, value),
+                                       &member});
+                }
+                break;
+            }
+            default:
+                failFlat(result, formatMessage("Couldn't assign value to '%1' of type object because the input is "
+                                               "of an incompatible type '%2'.",
+                                               {targetName, flatKindName(from.kind)}));
+                return false;
+            }
+            if (pending.empty())
+                return true;
+            step = pending.back();
+            pending.pop_back();
+        }
+    } catch (const std::length_error&) {
+        failFlat(result, "The value is too large: a collection holds at most 268435455 elements.");
+    } catch (const std::bad_alloc&) {
+        failFlat(result, "Out of memory.");
+    }
+    return false;
+}
+
+bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums) {
+    struct Step {
+        const Value* from;
+        void* to; // a FlatValue, possibly unaligned
+    };
+    releaseFlat(flat);
+    std::vector<Step> pending;
+    Step step{&value, &flat};
+    try {
+        for (;;) {
+            const Value& from = *step.from;
+            // Each record is complete before it is stored, so a failure later on leaves a tree
+            // that releaseFlat can free.
+            FlatValue to{};
+            switch (from.kind()) {
+            case ValueKind::Empty:
+                break;
+            case ValueKind::Bool:
+                setFlatBool(to, from.getBool(false));
+                break;
+            case ValueKind::Signed:
+                setFlatSigned(to, from.getSigned(0));
+                break;
+            case ValueKind::Unsigned:
+                setFlatUnsigned(to, from.getUnsigned(0));
+                break;
+            case ValueKind::Float:
+                setFlatFloat(to, from.getFloat(0.0));
+                break;
+            case ValueKind::String:
+                setFlatString(to, from.getString({}));
+                break;
+            case ValueKind::Blob:
+                setFlatBlob(to, from.getBlob({}));
+                break;
+            case ValueKind::Enum: {
+                const EnumValue enumValue = from.getEnum({});
+                std::optional<std::string_view> name;
+                if (enums)
+                    name = enums->enumeratorName(enumValue.type, enumValue.value);
+                if (name)
+                    setFlatString(to, *name);
+                else
+                    setFlatSigned(to, enumValue.value);
+                break;
+            }
+            case ValueKind::Collection: {
+                std::span<const Value> elements = from.elements();
+                const auto count = static_cast<std::uint32_t>(elements.size());
+                FlatValue* array = allocateFlatArray(count);
+                setFlatCollection(to, array, count);
+                std::memcpy(step.to, &to, sizeof to);
+                for (std::uint32_t i = 0; i < count; ++i)
+                    pending.push_back({&elements[i], &array[i]});
+                break;
+            }
+            case ValueKind::Structure: {
+                const auto count = static_cast<std::uint32_t>(from.size());
+                FlatStructureMember* members = allocateFlatMembers(count);
+                setFlatStructure(to, members, count);
+                std::memcpy(step.to, &to, sizeof to);
+                std::uint32_t i = 0;
+                for (const ValueMember member : from.members()) {
+                    members[i].key = copyText(member.key);
+                    members[i].keyOwned = 1;
+                    pending.push_back(
+                        {&member.value, reinterpret_cast<unsigned char*>(&members[i]) + offsetof(FlatStructureMember, value)});
+                    ++i;
+                }
+                break;
+            }
+            }
+            std::memcpy(step.to, &to, sizeof to);
+            if (pending.empty())
+                return true;
+            step = pending.back();
+            pending.pop_back();
+        }
+    } catch (const std::bad_alloc&) {
+        releaseFlat(flat);
+    }
+    return false;
+}
+
+} // namespace kiv

@@ -1,0 +1,111 @@
+#include "value/string_pool.h"
+
+#include "value/block_pools.h"
+#include "value/fnv1a.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace kiv {
+namespace {
+
+struct EmptyRecord {
+    PooledString record{nullptr, kFnv1aOffsetBasis, 0, 0};
+    char terminator = '\0';
+};
+
+constinit EmptyRecord emptyRecord;
+
+std::size_t recordBytes(std::size_t length) noexcept {
+    return sizeof(PooledString) + length + 1;
+}
+
+} // namespace
+
+PooledString* PooledString::empty() noexcept {
+    return &emptyRecord.record;
+}
+
+StringPool::~StringPool() {
+    for (std::size_t i = 0; i < bucketCount_; ++i) {
+        for (PooledString* record = buckets_[i]; record;) {
+            PooledString* next = record->next;
+            blocks_.deallocate(record, recordBytes(record->length));
+            record = next;
+        }
+    }
+    if (buckets_ != inlineBuckets_)
+        ::operator delete(buckets_);
+}
+
+PooledString* StringPool::intern(std::string_view text) {
+    return text.empty() ? PooledString::empty() : intern(text, fnv1a(text));
+}
+
+PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
+    if (text.empty())
+        return PooledString::empty();
+    for (PooledString* record = *bucketOf(hash); record; record = record->next) {
+        if (record->hash == hash && record->length == text.size() &&
+            std::memcmp(record->text(), text.data(), text.size()) == 0) {
+            ++record->refs;
+            return record;
+        }
+    }
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - sizeof(PooledString) - 1)
+        throw std::length_error("string too long for a value tree");
+    if (count_ >= bucketCount_)
+        grow();
+    auto* record = static_cast<PooledString*>(blocks_.allocate(recordBytes(text.size())));
+    record->hash = hash;
+    record->refs = 1;
+    record->length = static_cast<std::uint32_t>(text.size());
+    std::memcpy(record->text(), text.data(), text.size());
+    record->text()[text.size()] = '\0';
+    PooledString** bucket = bucketOf(hash);
+    record->next = *bucket;
+    *bucket = record;
+    ++count_;
+    return record;
+}
+
+void StringPool::retain(PooledString* record) noexcept {
+    if (record != PooledString::empty())
+        ++record->refs;
+}
+
+void StringPool::release(PooledString* record) noexcept {
+    if (record == PooledString::empty() || --record->refs != 0)
+        return;
+    for (PooledString** link = bucketOf(record->hash); *link; link = &(*link)->next) {
+        if (*link == record) {
+            *link = record->next;
+            break;
+        }
+    }
+    --count_;
+    blocks_.deallocate(record, recordBytes(record->length));
+}
+
+void StringPool::grow() {
+    const std::size_t newCount = bucketCount_ * 2;
+    auto** newBuckets = static_cast<PooledString**>(::operator new(newCount * sizeof(PooledString*)));
+    std::memset(newBuckets, 0, newCount * sizeof(PooledString*));
+    for (std::size_t i = 0; i < bucketCount_; ++i) {
+        for (PooledString* record = buckets_[i]; record;) {
+            PooledString* next = record->next;
+            PooledString** bucket = &newBuckets[record->hash & (newCount - 1)];
+            record->next = *bucket;
+            *bucket = record;
+            record = next;
+        }
+    }
+    if (buckets_ != inlineBuckets_)
+        ::operator delete(buckets_);
+    buckets_ = newBuckets;
+    bucketCount_ = newCount;
+}
+
+} // namespace kiv

@@ -1,0 +1,437 @@
+#include "value/value.h"
+
+#include "value/number_reading.h"
+#include "value/value_tree_ops.h"
+
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+namespace kiv {
+namespace {
+
+bool needsStorage(ValueKind kind) noexcept {
+    return kind >= ValueKind::String;
+}
+
+} // namespace
+
+std::string_view valueKindName(ValueKind kind) noexcept {
+    switch (kind) {
+    case ValueKind::Empty:
+        return "empty";
+    case ValueKind::Bool:
+        return "bool";
+    case ValueKind::Signed:
+        return "signed";
+    case ValueKind::Unsigned:
+        return "unsigned";
+    case ValueKind::Float:
+        return "float";
+    case ValueKind::String:
+        return "string";
+    case ValueKind::Blob:
+        return "blob";
+    case ValueKind::Enum:
+        return "enum";
+    case ValueKind::Collection:
+        return "collection";
+    case ValueKind::Structure:
+        return "structure";
+    }
+    return "";
+}
+
+const Value& Value::emptyValue() noexcept {
+    static const Value empty;
+    return empty;
+}
+
+Value::~Value() {
+    releasePayload();
+    if (ownsContext_ && context_)
+        delete context_;
+}
+
+Value::Value(const Value& other) {
+    *this = other;
+}
+
+Value& Value::operator=(const Value& other) {
+    if (this == &other)
+        return *this;
+    if (!needsStorage(other.kind_)) {
+        releasePayload();
+        payload_ = other.payload_;
+        kind_ = other.kind_;
+        return *this;
+    }
+    // Build the copy in a detached node of this tree first: the source may live inside
+    // this node's own subtree, which the release below destroys.
+    Value copy(ChildOf{&ensureContext()});
+    try {
+        ValueTreeOps::copyTree(other, copy);
+    } catch (...) {
+        copy.releasePayload();
+        throw;
+    }
+    adoptPayload(copy);
+    return *this;
+}
+
+Value::Value(Value&& other) noexcept {
+    if (other.ownsContext_) {
+        std::swap(payload_, other.payload_);
+        std::swap(context_, other.context_);
+        std::swap(kind_, other.kind_);
+        return;
+    }
+    // A child's storage belongs to its tree: copy it out, then clear the source. Running out
+    // of memory here ends the process, as for any failed noexcept move.
+    *this = other;
+    other.setEmpty();
+}
+
+Value& Value::operator=(Value&& other) {
+    if (this == &other)
+        return *this;
+    if (ownsContext_ && other.ownsContext_) {
+        std::swap(payload_, other.payload_);
+        std::swap(context_, other.context_);
+        std::swap(kind_, other.kind_);
+        other.setEmpty();
+        return *this;
+    }
+    if (!needsStorage(other.kind_)) {
+        releasePayload();
+        payload_ = other.payload_;
+        kind_ = other.kind_;
+        other.setEmpty();
+        return *this;
+    }
+    Value copy(ChildOf{&ensureContext()});
+    try {
+        ValueTreeOps::copyTree(other, copy);
+    } catch (...) {
+        copy.releasePayload();
+        throw;
+    }
+    // Clearing the source before the destination keeps `v = std::move(v.member("a"))` sound.
+    other.setEmpty();
+    adoptPayload(copy);
+    return *this;
+}
+
+ValueContext& Value::ensureContext() {
+    if (!context_)
+        context_ = new ValueContext();
+    return *context_;
+}
+
+void Value::releasePayload() noexcept {
+    switch (kind_) {
+    case ValueKind::Empty:
+    case ValueKind::Bool:
+    case ValueKind::Signed:
+    case ValueKind::Unsigned:
+    case ValueKind::Float:
+        break;
+    case ValueKind::String:
+        context_->strings().release(payload_.string);
+        break;
+    case ValueKind::Blob: {
+        auto* bytes = static_cast<std::vector<std::uint8_t>*>(payload_.block);
+        bytes->~vector();
+        context_->deallocate(bytes, sizeof(std::vector<std::uint8_t>));
+        break;
+    }
+    case ValueKind::Enum:
+        context_->deallocate(payload_.block, sizeof(EnumValue));
+        break;
+    case ValueKind::Collection:
+    case ValueKind::Structure:
+        ValueTreeOps::destroyContainer(*this);
+        break;
+    }
+    kind_ = ValueKind::Empty;
+    payload_.unsignedValue = 0;
+}
+
+void Value::adoptPayload(Value& source) noexcept {
+    releasePayload();
+    payload_ = source.payload_;
+    kind_ = source.kind_;
+    source.kind_ = ValueKind::Empty;
+    source.payload_.unsignedValue = 0;
+}
+
+std::size_t Value::size() const noexcept {
+    switch (kind_) {
+    case ValueKind::Empty:
+        return 0;
+    case ValueKind::String:
+        return payload_.string->length;
+    case ValueKind::Blob:
+        return ValueTreeOps::blob(*this).size();
+    case ValueKind::Collection:
+        return ValueTreeOps::collection(*this).size;
+    case ValueKind::Structure:
+        return ValueTreeOps::structure(*this).size();
+    default:
+        return 1;
+    }
+}
+
+void Value::setEmpty() noexcept {
+    releasePayload();
+}
+
+void Value::setBool(bool value) noexcept {
+    releasePayload();
+    payload_.boolean = value;
+    kind_ = ValueKind::Bool;
+}
+
+void Value::setSigned(std::int64_t value) noexcept {
+    releasePayload();
+    payload_.signedValue = value;
+    kind_ = ValueKind::Signed;
+}
+
+void Value::setUnsigned(std::uint64_t value) noexcept {
+    releasePayload();
+    payload_.unsignedValue = value;
+    kind_ = ValueKind::Unsigned;
+}
+
+void Value::setFloat(double value) noexcept {
+    releasePayload();
+    payload_.floatValue = value;
+    kind_ = ValueKind::Float;
+}
+
+// Each setter builds the new payload before releasing the old one, so that a value can be
+// set from its own text or bytes.
+void Value::setString(std::string_view text) {
+    PooledString* record = ensureContext().strings().intern(text);
+    releasePayload();
+    payload_.string = record;
+    kind_ = ValueKind::String;
+}
+
+void Value::setBlob(std::vector<std::uint8_t>&& bytes) {
+    void* block = ensureContext().allocate(sizeof(std::vector<std::uint8_t>));
+    new (block) std::vector<std::uint8_t>(std::move(bytes));
+    bytes.clear();
+    releasePayload();
+    payload_.block = block;
+    kind_ = ValueKind::Blob;
+}
+
+void Value::setBlob(std::span<const std::uint8_t> bytes) {
+    ValueContext& context = ensureContext();
+    void* block = context.allocate(sizeof(std::vector<std::uint8_t>));
+    try {
+        new (block) std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    } catch (...) {
+        context.deallocate(block, sizeof(std::vector<std::uint8_t>));
+        throw;
+    }
+    releasePayload();
+    payload_.block = block;
+    kind_ = ValueKind::Blob;
+}
+
+void Value::setEnum(EnumValue value) {
+    void* block = ensureContext().allocate(sizeof(EnumValue));
+    new (block) EnumValue(value);
+    releasePayload();
+    payload_.block = block;
+    kind_ = ValueKind::Enum;
+}
+
+void Value::makeCollection() {
+    if (kind_ == ValueKind::Collection)
+        return;
+    void* block = ensureContext().allocate(sizeof(CollectionStorage));
+    new (block) CollectionStorage();
+    releasePayload();
+    payload_.block = block;
+    kind_ = ValueKind::Collection;
+}
+
+void Value::makeStructure() {
+    if (kind_ == ValueKind::Structure)
+        return;
+    ValueContext& context = ensureContext();
+    void* block = context.allocate(sizeof(StructureMap));
+    new (block) StructureMap(BlockAllocator<StructureMap::value_type>(&context));
+    releasePayload();
+    payload_.block = block;
+    kind_ = ValueKind::Structure;
+}
+
+void Value::reserve(std::size_t n) {
+    if (kind_ == ValueKind::Collection)
+        ValueTreeOps::growCollection(*this, n);
+}
+
+bool Value::getBool(bool fallback) const noexcept {
+    return kind_ == ValueKind::Bool ? payload_.boolean : fallback;
+}
+
+std::int64_t Value::getSigned(std::int64_t fallback) const noexcept {
+    return kind_ == ValueKind::Signed ? payload_.signedValue : fallback;
+}
+
+std::uint64_t Value::getUnsigned(std::uint64_t fallback) const noexcept {
+    return kind_ == ValueKind::Unsigned ? payload_.unsignedValue : fallback;
+}
+
+double Value::getFloat(double fallback) const noexcept {
+    return kind_ == ValueKind::Float ? payload_.floatValue : fallback;
+}
+
+std::string_view Value::getString(std::string_view fallback) const noexcept {
+    return kind_ == ValueKind::String ? payload_.string->view() : fallback;
+}
+
+std::span<const std::uint8_t> Value::getBlob(std::span<const std::uint8_t> fallback) const noexcept {
+    if (kind_ != ValueKind::Blob)
+        return fallback;
+    const auto& bytes = ValueTreeOps::blob(*this);
+    return {bytes.data(), bytes.size()};
+}
+
+EnumValue Value::getEnum(EnumValue fallback) const noexcept {
+    return kind_ == ValueKind::Enum ? ValueTreeOps::enumRecord(*this) : fallback;
+}
+
+const char* Value::c_str() const noexcept {
+    return kind_ == ValueKind::String ? payload_.string->text() : "";
+}
+
+const Value& Value::operator[](std::size_t index) const noexcept {
+    if (kind_ != ValueKind::Collection)
+        return emptyValue();
+    const CollectionStorage& storage = ValueTreeOps::collection(*this);
+    return index < storage.size ? storage.data[index] : emptyValue();
+}
+
+const Value& Value::operator[](std::string_view key) const noexcept {
+    const Value* found = find(key);
+    return found ? *found : emptyValue();
+}
+
+const Value* Value::find(std::string_view key) const noexcept {
+    if (kind_ != ValueKind::Structure)
+        return nullptr;
+    const StructureMap& map = ValueTreeOps::structure(*this);
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+Value* Value::find(std::string_view key) noexcept {
+    return const_cast<Value*>(std::as_const(*this).find(key));
+}
+
+Value& Value::element(std::size_t index) {
+    makeCollection();
+    CollectionStorage& storage = ValueTreeOps::collection(*this);
+    if (index < storage.size)
+        return storage.data[index];
+    if (index >= kMaxCollectionSize)
+        throw std::length_error("collection too long");
+    if (index >= storage.capacity) {
+        std::size_t capacity = storage.capacity < 4 ? 4 : std::size_t(storage.capacity) * 2;
+        if (capacity <= index)
+            capacity = index + 1;
+        if (capacity > kMaxCollectionSize)
+            capacity = kMaxCollectionSize;
+        ValueTreeOps::growCollection(*this, capacity);
+    }
+    while (storage.size <= index)
+        ValueTreeOps::appendReserved(*this);
+    return storage.data[index];
+}
+
+Value& Value::append() {
+    return element(kind_ == ValueKind::Collection ? ValueTreeOps::collection(*this).size : 0);
+}
+
+Value& Value::member(std::string_view key) {
+    makeStructure();
+    return ValueTreeOps::memberAt(*this, key);
+}
+
+std::span<const Value> Value::elements() const noexcept {
+    if (kind_ != ValueKind::Collection)
+        return {};
+    const CollectionStorage& storage = ValueTreeOps::collection(*this);
+    return {storage.data, storage.size};
+}
+
+std::span<Value> Value::elements() noexcept {
+    if (kind_ != ValueKind::Collection)
+        return {};
+    CollectionStorage& storage = ValueTreeOps::collection(*this);
+    return {storage.data, storage.size};
+}
+
+Value::MemberRange Value::members() const noexcept {
+    return kind_ == ValueKind::Structure ? MemberRange(&ValueTreeOps::structure(*this)) : MemberRange();
+}
+
+bool Value::asTruth() const noexcept {
+    switch (kind_) {
+    case ValueKind::Bool:
+        return payload_.boolean;
+    case ValueKind::Signed:
+    case ValueKind::Unsigned:
+        return payload_.unsignedValue != 0;
+    case ValueKind::Float:
+        return payload_.floatValue != 0.0; // NaN compares unequal, so it counts as true
+    case ValueKind::String: {
+        std::string_view text = payload_.string->view();
+        return text == "true" || text == "1";
+    }
+    case ValueKind::Blob:
+    case ValueKind::Collection:
+    case ValueKind::Structure:
+        return size() != 0;
+    case ValueKind::Enum:
+        return ValueTreeOps::enumRecord(*this).value != 0;
+    case ValueKind::Empty:
+        break;
+    }
+    return false;
+}
+
+std::int64_t Value::asInteger(std::int64_t fallback) const noexcept {
+    switch (kind_) {
+    case ValueKind::Bool:
+        return payload_.boolean ? 1 : 0;
+    case ValueKind::Signed:
+    case ValueKind::Unsigned:
+        return payload_.signedValue;
+    case ValueKind::Float: {
+        // Truncation toward zero, saturated where the double does not fit.
+        const double d = payload_.floatValue;
+        if (d != d)
+            return 0;
+        if (d >= 9223372036854775808.0)
+            return INT64_MAX;
+        if (d < -9223372036854775808.0)
+            return INT64_MIN;
+        return static_cast<std::int64_t>(d);
+    }
+    case ValueKind::String:
+        return readSignedPrefix(payload_.string->view()).value;
+    case ValueKind::Enum:
+        return ValueTreeOps::enumRecord(*this).value;
+    default:
+        return fallback;
+    }
+}
+
+} // namespace kiv

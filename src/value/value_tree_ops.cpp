@@ -1,0 +1,168 @@
+#include "value/value_tree_ops.h"
+
+#include "value/fnv1a.h"
+
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
+
+namespace kiv {
+namespace {
+
+bool isContainer(ValueKind kind) noexcept {
+    return kind == ValueKind::Collection || kind == ValueKind::Structure;
+}
+
+struct DetachedContainer {
+    ValueKind kind;
+    void* block;
+};
+
+} // namespace
+
+void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
+    CollectionStorage& storage = collection(value);
+    if (capacity <= storage.capacity)
+        return;
+    if (capacity > kMaxCollectionSize)
+        throw std::length_error("collection too long");
+    ValueContext& context = *value.context_;
+    auto* data = static_cast<Value*>(context.allocate(capacity * sizeof(Value)));
+    // Children hold nothing that points into themselves, so they move bit for bit.
+    if (storage.size != 0)
+        std::memcpy(static_cast<void*>(data), static_cast<const void*>(storage.data), storage.size * sizeof(Value));
+    context.deallocate(storage.data, storage.capacity * sizeof(Value));
+    storage.data = data;
+    storage.capacity = static_cast<std::uint32_t>(capacity);
+}
+
+Value& ValueTreeOps::appendReserved(Value& value) noexcept {
+    CollectionStorage& storage = collection(value);
+    return *new (storage.data + storage.size++) Value(Value::ChildOf{value.context_});
+}
+
+Value& ValueTreeOps::memberAt(Value& value, std::string_view key) {
+    StructureMap& map = structure(value);
+    auto position = map.lower_bound(key);
+    if (position != map.end() && position->first->view() == key)
+        return position->second;
+    return insertMember(value, position, key, fnv1a(key));
+}
+
+Value& ValueTreeOps::insertMember(Value& value, StructureMap::const_iterator hint, std::string_view key,
+                                  std::uint32_t hash) {
+    StringPool& strings = value.context_->strings();
+    PooledString* pooledKey = strings.intern(key, hash);
+    try {
+        return structure(value)
+            .emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(pooledKey),
+                          std::forward_as_tuple(Value::ChildOf{value.context_}))
+            ->second;
+    } catch (...) {
+        strings.release(pooledKey);
+        throw;
+    }
+}
+
+// Nested containers are detached into a work list before their parent's storage goes, so no
+// destructor ever recurses into a subtree.
+void ValueTreeOps::destroyContainer(Value& value) noexcept {
+    ValueContext& context = *value.context_;
+    std::vector<DetachedContainer> pending;
+    DetachedContainer current{value.kind_, value.payload_.block};
+    value.kind_ = ValueKind::Empty;
+    value.payload_.unsignedValue = 0;
+
+    auto detachChild = [&](Value& child) {
+        if (isContainer(child.kind_)) {
+            pending.push_back({child.kind_, child.payload_.block});
+            child.kind_ = ValueKind::Empty;
+            child.payload_.unsignedValue = 0;
+        } else {
+            child.releasePayload();
+        }
+    };
+
+    for (;;) {
+        if (current.kind == ValueKind::Collection) {
+            auto* storage = static_cast<CollectionStorage*>(current.block);
+            for (std::uint32_t i = 0; i < storage->size; ++i)
+                detachChild(storage->data[i]);
+            context.deallocate(storage->data, storage->capacity * sizeof(Value));
+            context.deallocate(storage, sizeof(CollectionStorage));
+        } else {
+            auto* map = static_cast<StructureMap*>(current.block);
+            for (auto& [key, child] : *map) {
+                context.strings().release(key);
+                detachChild(child);
+            }
+            map->~StructureMap();
+            context.deallocate(map, sizeof(StructureMap));
+        }
+        if (pending.empty())
+            break;
+        current = pending.back();
+        pending.pop_back();
+    }
+}
+
+void ValueTreeOps::copyTree(const Value& source, Value& target) {
+    std::vector<std::pair<const Value*, Value*>> pending;
+    const Value* from = &source;
+    Value* to = &target;
+    for (;;) {
+        switch (from->kind_) {
+        case ValueKind::Empty:
+            break;
+        case ValueKind::Bool:
+        case ValueKind::Signed:
+        case ValueKind::Unsigned:
+        case ValueKind::Float:
+            to->payload_ = from->payload_;
+            to->kind_ = from->kind_;
+            break;
+        case ValueKind::String:
+            to->setString(from->payload_.string->view());
+            break;
+        case ValueKind::Blob: {
+            const auto& bytes = blob(*from);
+            to->setBlob(std::span<const std::uint8_t>(bytes.data(), bytes.size()));
+            break;
+        }
+        case ValueKind::Enum:
+            to->setEnum(enumRecord(*from));
+            break;
+        case ValueKind::Collection: {
+            const CollectionStorage& children = collection(*from);
+            to->makeCollection();
+            growCollection(*to, children.size);
+            for (std::uint32_t i = 0; i < children.size; ++i) {
+                const Value& child = children.data[i];
+                Value& copy = appendReserved(*to);
+                if (child.kind_ != ValueKind::Empty)
+                    pending.emplace_back(&child, &copy);
+            }
+            break;
+        }
+        case ValueKind::Structure: {
+            to->makeStructure();
+            StructureMap& members = structure(*to);
+            for (const auto& [key, child] : structure(*from)) {
+                // Keys arrive in order, so each one goes at the end of the new map.
+                Value& copy = insertMember(*to, members.end(), key->view(), key->hash);
+                if (child.kind_ != ValueKind::Empty)
+                    pending.emplace_back(&child, &copy);
+            }
+            break;
+        }
+        }
+        if (pending.empty())
+            return;
+        std::tie(from, to) = pending.back();
+        pending.pop_back();
+    }
+}
+
+} // namespace kiv

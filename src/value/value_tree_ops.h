@@ -1,0 +1,45 @@
+// Internal operations on the storage of value trees, shared by Value and the conversions
+// that build trees. Whole-tree walks here use explicit stacks, never recursion, so that a
+// tree nested a million levels deep is destroyed and copied without exhausting the stack.
+#pragma once
+
+#include "value/collection_storage.h"
+#include "value/structure_map.h"
+#include "value/value.h"
+#include "value/value_context.h"
+
+#include <vector>
+
+namespace kiv {
+
+class ValueTreeOps {
+public:
+    static CollectionStorage& collection(const Value& value) noexcept {
+        return *static_cast<CollectionStorage*>(value.payload_.block);
+    }
+    static StructureMap& structure(const Value& value) noexcept {
+        return *static_cast<StructureMap*>(value.payload_.block);
+    }
+    static std::vector<std::uint8_t>& blob(const Value& value) noexcept {
+        return *static_cast<std::vector<std::uint8_t>*>(value.payload_.block);
+    }
+    static EnumValue& enumRecord(const Value& value) noexcept { return *static_cast<EnumValue*>(value.payload_.block); }
+
+    // Grows a Collection's storage to hold at least `capacity` children.
+    static void growCollection(Value& value, std::size_t capacity);
+    // Appends an Empty child to a Collection whose capacity allows it.
+    static Value& appendReserved(Value& value) noexcept;
+    // Finds or inserts the member `key` of a Structure.
+    static Value& memberAt(Value& value, std::string_view key);
+    // Inserts the new member `key` (FNV-1a `hash`) of a Structure just before `hint`.
+    static Value& insertMember(Value& value, StructureMap::const_iterator hint, std::string_view key,
+                               std::uint32_t hash);
+
+    // Destroys a Collection's or Structure's payload and every node below it.
+    static void destroyContainer(Value& value) noexcept;
+    // Deep-copies `source` into `target`, an Empty node of the destination's tree (its
+    // context may still be null when `target` is a root).
+    static void copyTree(const Value& source, Value& target);
+};
+
+} // namespace kiv

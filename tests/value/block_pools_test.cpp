@@ -1,0 +1,90 @@
+#include "value/block_pools.h"
+#include "value/page_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace kiv {
+namespace {
+
+TEST(BlockPoolsTest, BlocksOfEveryClassAreDistinctAndWritable) {
+    BlockPools pools;
+    std::vector<std::pair<void*, std::size_t>> blocks;
+    for (std::size_t size = 1; size <= kMaxBlockSize; ++size) {
+        for (int i = 0; i < 200; ++i) {
+            void* block = pools.allocate(size);
+            std::memset(block, static_cast<int>(size), size);
+            blocks.emplace_back(block, size);
+        }
+    }
+    for (auto& [block, size] : blocks) {
+        auto* bytes = static_cast<unsigned char*>(block);
+        for (std::size_t i = 0; i < size; ++i)
+            ASSERT_EQ(bytes[i], static_cast<unsigned char>(size)) << "block of " << size << " was overwritten";
+    }
+    std::set<void*> distinct;
+    for (auto& entry : blocks)
+        distinct.insert(entry.first);
+    EXPECT_EQ(distinct.size(), blocks.size());
+    for (auto& [block, size] : blocks)
+        pools.deallocate(block, size);
+}
+
+TEST(BlockPoolsTest, FreedBlocksAreReusedBeforeNewPages) {
+    BlockPools pools;
+    std::vector<void*> first;
+    for (int i = 0; i < 1000; ++i)
+        first.push_back(pools.allocate(12));
+    const std::size_t pages = pools.sharedPageCount();
+    EXPECT_GT(pages, 0u);
+    for (void* block : first)
+        pools.deallocate(block, 12);
+    std::set<void*> reused;
+    for (int i = 0; i < 1000; ++i)
+        reused.insert(pools.allocate(12));
+    EXPECT_EQ(reused.size(), 1000u);
+    EXPECT_EQ(pools.sharedPageCount(), pages) << "no new page while freed blocks remain";
+}
+
+TEST(BlockPoolsTest, LargeRequestsGoToTheHeap) {
+    BlockPools pools;
+    void* block = pools.allocate(kMaxBlockSize + 1);
+    std::memset(block, 1, kMaxBlockSize + 1);
+    pools.deallocate(block, kMaxBlockSize + 1);
+    EXPECT_EQ(pools.sharedPageCount(), 0u);
+}
+
+TEST(BlockPoolsTest, SmallFirstAllocationsStayInsideThePools) {
+    BlockPools pools;
+    void* block = pools.allocate(8);
+    const auto* self = reinterpret_cast<const unsigned char*>(&pools);
+    EXPECT_GE(static_cast<unsigned char*>(block), self);
+    EXPECT_LT(static_cast<unsigned char*>(block), self + sizeof(BlockPools));
+    EXPECT_EQ(pools.sharedPageCount(), 0u);
+    pools.deallocate(block, 8);
+}
+
+TEST(PageSourceTest, PagesAreAlignedAndRecycled) {
+    PageSource& source = PageSource::instance();
+    std::vector<void*> pages;
+    for (int i = 0; i < 40; ++i) { // more than two 64 KiB reservations
+        void* page = source.takePage();
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(page) % kPoolPageSize, 0u);
+        std::memset(page, 0xAB, kPoolPageSize);
+        pages.push_back(page);
+    }
+    EXPECT_EQ(std::set<void*>(pages.begin(), pages.end()).size(), pages.size());
+    void* last = pages.back();
+    source.returnPage(last);
+    EXPECT_EQ(source.takePage(), last);
+    for (void* page : pages)
+        source.returnPage(page);
+}
+
+} // namespace
+} // namespace kiv

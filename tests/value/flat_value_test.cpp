@@ -1,0 +1,229 @@
+#include "value/flat_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace kiv {
+namespace {
+
+// An enum lookup that knows one type with the enumerators 1 "One" and 2 "Two".
+struct FakeEnums final : EnumNameLookup {
+    std::optional<std::string_view> enumeratorName(const BindingTypeId* type, std::int32_t value) const override {
+        if (type != knownType)
+            return std::nullopt;
+        if (value == 1)
+            return "One";
+        if (value == 2)
+            return "Two";
+        return std::nullopt;
+    }
+    const BindingTypeId* knownType = reinterpret_cast<const BindingTypeId*>(this);
+};
+
+FlatValue memberValue(const FlatValue& structure, std::uint32_t index) {
+    FlatValue value;
+    std::memcpy(&value, &reinterpret_cast<const FlatStructureMember*>(structure.a)[index].value, sizeof value);
+    return value;
+}
+
+const char* memberKey(const FlatValue& structure, std::uint32_t index) {
+    return reinterpret_cast<const FlatStructureMember*>(structure.a)[index].key;
+}
+
+TEST(FlatKindTest, Names) {
+    const char* names[] = {"", "bool", "signed", "unsigned", "float", "string", "string",
+                           "blob", "blob", "collection", "structure", ""};
+    for (std::uint32_t kind = 0; kind < 12; ++kind)
+        EXPECT_EQ(flatKindName(kind), names[kind]) << kind;
+}
+
+TEST(FlatValueTest, ScalarsSplitIntoLowAndHighWords) {
+    FlatValue flat{};
+    setFlatSigned(flat, -2);
+    EXPECT_EQ(flat.kind, 2u);
+    EXPECT_EQ(static_cast<std::uint32_t>(flat.a), 0xFFFFFFFEu);
+    EXPECT_EQ(flat.b, 0xFFFFFFFFu);
+    EXPECT_EQ(flatSigned(flat), -2);
+
+    setFlatUnsigned(flat, 0x0123456789ABCDEFull);
+    EXPECT_EQ(static_cast<std::uint32_t>(flat.a), 0x89ABCDEFu);
+    EXPECT_EQ(flat.b, 0x01234567u);
+
+    setFlatFloat(flat, -1.5);
+    EXPECT_EQ(flat.kind, 4u);
+    EXPECT_EQ(flatFloat(flat), -1.5);
+
+    setFlatBool(flat, true);
+    EXPECT_EQ(flat.kind, 1u);
+    EXPECT_EQ(std::uintptr_t{flat.a}, 1u);
+    releaseFlat(flat);
+    EXPECT_EQ(flat.kind, 0u);
+    EXPECT_EQ(std::uintptr_t{flat.a}, 0u);
+    EXPECT_EQ(flat.b, 0u);
+}
+
+TEST(FlatValueTest, OwnedStringsAndBlobsAreCopies) {
+    std::string text = "copied";
+    FlatValue flat{};
+    setFlatString(flat, text);
+    text[0] = 'X';
+    EXPECT_EQ(flat.kind, 6u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(flat.a), "copied");
+    EXPECT_EQ(flat.b, 6u);
+    const std::uint8_t bytes[] = {0, 1, 2};
+    setFlatBlob(flat, bytes);
+    EXPECT_EQ(flat.kind, 8u);
+    EXPECT_EQ(flat.b, 3u);
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const void*>(flat.a), bytes, 3), 0);
+    releaseFlat(flat);
+}
+
+TEST(FlatConversionTest, GenericToFlatAndBack) {
+    FakeEnums enums;
+    Value source;
+    source.member("b").setBool(true);
+    source.member("a").element(0).setSigned(-7);
+    source.member("a").element(1).setFloat(0.5);
+    source.member("a").element(2); // Empty
+    source.member("s").setString("text");
+    source.member("u").setUnsigned(UINT64_MAX);
+    source.member("blob").setBlob(std::vector<std::uint8_t>{5, 6});
+
+    FlatValue flat{};
+    ASSERT_TRUE(valueToFlat(source, flat, &enums));
+    ASSERT_EQ(flat.kind, 10u);
+    ASSERT_EQ(flat.b, 5u);
+    EXPECT_STREQ(memberKey(flat, 0), "a") << "members in key order";
+    EXPECT_STREQ(memberKey(flat, 1), "b");
+    EXPECT_STREQ(memberKey(flat, 2), "blob");
+    EXPECT_EQ(reinterpret_cast<const FlatStructureMember*>(flat.a)[0].keyOwned, 1);
+    const FlatValue array = memberValue(flat, 0);
+    ASSERT_EQ(array.kind, 9u);
+    ASSERT_EQ(array.b, 3u);
+    EXPECT_EQ(reinterpret_cast<const FlatValue*>(array.a)[2].kind, 0u);
+    EXPECT_EQ(memberValue(flat, 3).kind, 6u);
+
+    Value back;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(flat, back, "x", result));
+    EXPECT_EQ(result.failed, 0);
+    EXPECT_TRUE(back["b"].getBool(false));
+    EXPECT_EQ(back["a"][0].getSigned(0), -7);
+    EXPECT_EQ(back["a"][1].getFloat(0), 0.5);
+    EXPECT_EQ(back["a"].size(), 3u);
+    EXPECT_EQ(back["s"].getString(""), "text");
+    EXPECT_EQ(back["u"].getUnsigned(0), UINT64_MAX);
+    EXPECT_EQ(back["blob"].size(), 2u);
+    releaseFlat(flat);
+}
+
+TEST(FlatConversionTest, EnumsBecomeNamesWhenKnown) {
+    FakeEnums enums;
+    Value value;
+    value.element(0).setEnum({2, enums.knownType});
+    value.element(1).setEnum({7, enums.knownType});
+    FlatValue flat{};
+    ASSERT_TRUE(valueToFlat(value, flat, &enums));
+    const auto* elements = reinterpret_cast<const FlatValue*>(flat.a);
+    EXPECT_EQ(elements[0].kind, 6u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(elements[0].a), "Two");
+    EXPECT_EQ(elements[1].kind, 2u);
+    EXPECT_EQ(flatSigned(elements[1]), 7);
+    releaseFlat(flat);
+
+    ASSERT_TRUE(valueToFlat(value, flat, nullptr));
+    EXPECT_EQ(reinterpret_cast<const FlatValue*>(flat.a)[0].kind, 2u) << "no registry: the number";
+    releaseFlat(flat);
+}
+
+TEST(FlatConversionTest, BorrowedStringReadsUpToTheNul) {
+    const char text[] = "abc\0def";
+    FlatValue flat{KIV_FLAT_STRING_BORROWED, reinterpret_cast<std::uintptr_t>(text), 7};
+    Value target;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(flat, target, "x", result));
+    EXPECT_EQ(target.getString(""), "abc");
+}
+
+TEST(FlatConversionTest, RepeatedKeysReuseTheMemberInArrayOrder) {
+    FlatStructureMember members[2] = {};
+    members[0].key = "k";
+    members[1].key = "k";
+    FlatValue first{}, second{};
+    setFlatSigned(first, 1);
+    setFlatSigned(second, 2);
+    std::memcpy(&members[0].value, &first, sizeof first);
+    std::memcpy(&members[1].value, &second, sizeof second);
+    FlatValue flat{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(members), 2};
+    Value target;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(flat, target, "x", result));
+    EXPECT_EQ(target.size(), 1u);
+    EXPECT_EQ(target["k"].getSigned(0), 2);
+}
+
+TEST(FlatConversionTest, UnknownKindFailsWithTheIncompatibleTypeMessage) {
+    FlatValue flat{11, 0, 0};
+    Value target;
+    FlatResult result{};
+    EXPECT_FALSE(flatToValue(flat, target, "x", result));
+    EXPECT_EQ(result.failed, 1);
+    ASSERT_NE(result.error, nullptr);
+    EXPECT_STREQ(result.error,
+                 "Couldn't assign value to 'x' of type object because the input is of an incompatible type ''.");
+    releaseFlat(result);
+    EXPECT_EQ(result.error, nullptr);
+}
+
+TEST(FlatConversionTest, FailureInsideAChildStopsTheConversion) {
+    FlatValue elements[2] = {};
+    setFlatSigned(elements[0], 1);
+    elements[1].kind = 42;
+    FlatValue flat{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), 2};
+    Value target;
+    FlatResult result{};
+    EXPECT_FALSE(flatToValue(flat, target, "payload", result));
+    EXPECT_STREQ(result.error, "Couldn't assign value to 'payload' of type object because the input is of an "
+                               "incompatible type ''.");
+    releaseFlat(result);
+}
+
+TEST(FlatConversionTest, NullPointersReadAsEmpty) {
+    FlatValue text{KIV_FLAT_STRING_BORROWED, 0, 5};
+    FlatValue list{KIV_FLAT_COLLECTION, 0, 3};
+    Value target;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(text, target, "x", result));
+    EXPECT_EQ(target.getString("?"), "");
+    ASSERT_TRUE(flatToValue(list, target, "x", result));
+    EXPECT_EQ(target.kind(), ValueKind::Collection);
+    EXPECT_EQ(target.size(), 0u);
+}
+
+TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
+    constexpr int depth = 1'000'000;
+    Value source;
+    Value* node = &source;
+    for (int i = 0; i < depth; ++i)
+        node = &node->member("n");
+    node->setSigned(42);
+
+    FlatValue flat{};
+    ASSERT_TRUE(valueToFlat(source, flat, nullptr));
+    Value back;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(flat, back, "deep", result));
+    const Value* cursor = &back;
+    for (int i = 0; i < depth; ++i)
+        cursor = &(*cursor)["n"];
+    EXPECT_EQ(cursor->getSigned(0), 42);
+    releaseFlat(flat);
+    EXPECT_EQ(flat.kind, 0u);
+}
+
+} // namespace
+} // namespace kiv
