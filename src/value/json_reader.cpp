@@ -1,0 +1,128 @@
+#include "value/json_reader.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kiv {
+namespace {
+
+// Texts are taken up to their first NUL character (a "\u0000" escape ends them).
+std::string_view upToNul(const char* text, std::size_t length) noexcept {
+    const void* nul = std::memchr(text, 0, length);
+    return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length};
+}
+
+// Turns the tokenizer's events into a tree. Containers are reused when they already exist
+// under a repeated key, so their contents merge. The builder never rejects an event.
+class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonTreeBuilder> {
+  public:
+    explicit JsonTreeBuilder(Value& root) : keyTarget_(&root) {}
+
+    bool Null() {
+        target(); // inside an array a null still takes its place
+        return true;
+    }
+    bool Bool(bool value) {
+        target().setBool(value);
+        return true;
+    }
+    bool Int(int value) {
+        target().setSigned(value);
+        return true;
+    }
+    bool Uint(unsigned value) {
+        target().setUnsigned(value);
+        return true;
+    }
+    bool Int64(std::int64_t value) {
+        target().setSigned(value);
+        return true;
+    }
+    bool Uint64(std::uint64_t value) {
+        target().setUnsigned(value);
+        return true;
+    }
+    bool Double(double value) {
+        target().setFloat(value);
+        return true;
+    }
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        target().setString(upToNul(text, length));
+        return true;
+    }
+    bool StartObject() {
+        Value& object = target();
+        object.makeStructure();
+        open_.push_back(&object);
+        return true;
+    }
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        keyTarget_ = &open_.back()->member(upToNul(text, length));
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
+    bool StartArray() {
+        Value& array = target();
+        array.makeCollection();
+        open_.push_back(&array);
+        return true;
+    }
+    bool EndArray(rapidjson::SizeType) {
+        open_.pop_back();
+        return true;
+    }
+
+  private:
+    // Where the next value goes: a new element of the innermost array, else the member
+    // named by the last key (or the root before any container is open).
+    Value& target() {
+        if (!open_.empty() && open_.back()->isCollection())
+            return open_.back()->append();
+        return *keyTarget_;
+    }
+
+    std::vector<Value*> open_;
+    Value* keyTarget_;
+};
+
+std::string errorText(const rapidjson::ParseResult& error) {
+    std::string text = "Error: ";
+    text += rapidjson::GetParseError_En(error.Code());
+    text += " at offset ";
+    text += std::to_string(static_cast<unsigned>(error.Offset()));
+    text += '.';
+    return text;
+}
+
+} // namespace
+
+ConversionResult parseJson(std::string_view text) {
+    text = upToNul(text.data(), text.size());
+    ConversionResult result;
+    result.guard([&] {
+        // The iterative mode keeps its own stack, so deep nesting cannot exhaust the call
+        // stack; it accepts the same grammar and reports the same errors as the recursive one.
+        rapidjson::MemoryStream stream(text.data(), text.size());
+        rapidjson::Reader reader;
+        JsonTreeBuilder builder(result.value());
+        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, builder);
+        if (parsed.IsError())
+            result.setError(errorText(parsed));
+    });
+    return result;
+}
+
+bool looksLikeJson(std::string_view text) noexcept {
+    const std::size_t start = text.find_first_not_of(' ');
+    return start != std::string_view::npos && (text[start] == '{' || text[start] == '[');
+}
+
+} // namespace kiv
