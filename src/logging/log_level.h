@@ -1,0 +1,21 @@
+// Severity of a log record, and the fixed-width label that lines show for it.
+#pragma once
+
+#include <cstdint>
+
+namespace kiv {
+
+// Carried as a signed 32-bit number across the log service's function tables; levels compare as
+// signed numbers, so values outside the four named ones still filter predictably.
+enum class LogLevel : std::int32_t {
+    Okay = 0,
+    Warn = 1,
+    Error = 2,
+    Always = 3,
+};
+
+// Every label is exactly six characters, right-aligned: "  OKAY", "  WARN", " ERROR", "ALWAYS".
+// A level outside the four named ones reads "??????".
+const char* logLevelLabel(LogLevel level) noexcept;
+
+} // namespace kiv

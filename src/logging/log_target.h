@@ -1,0 +1,89 @@
+// The base of every log target: its filters, its line template, its attachment to the log
+// service and the function table (LogTargetInterface) through which the service calls it.
+#pragma once
+
+#include "logging/log_level.h"
+#include "logging/log_record.h"
+#include "logging/log_target_interface.h"
+#include "platform/recursive_lock.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kiv {
+
+inline constexpr std::string_view kDefaultLogTemplate = "#D| #L| #G| #M";
+
+// Everything about a target that is configured in one step.
+struct LogTargetSettings {
+    LogLevel minimumLevel = LogLevel::Warn;
+    std::uint64_t requiredGroups = 0; // 0: no requirement
+    std::uint64_t mutedGroups = 0;
+    std::string_view lineTemplate = kDefaultLogTemplate;
+};
+
+// Locking: the process's log-service lock is always taken before a target's own lock. The service
+// holds its lock while it filters and writes to targets, and every operation here that touches
+// the attachment or the template takes the service lock first as well, so configuring a target
+// while other threads log to it cannot deadlock.
+//
+// A target that other threads may still be writing to when it is destroyed must be detached by
+// its most derived destructor: once a base destructor runs, the object no longer writes as its
+// own class.
+class LogTarget {
+  public:
+    LogTarget();
+    virtual ~LogTarget();
+    LogTarget(const LogTarget&) = delete;
+    LogTarget& operator=(const LogTarget&) = delete;
+
+    // The table the service keeps for this target, and the way back from it.
+    LogTargetInterface* logInterface() noexcept { return &slot_.table; }
+    static LogTarget* fromInterface(LogTargetInterface* table) noexcept;
+
+    virtual const char* name() const noexcept;
+    // The template for a record; the text stays valid while the service lock is held.
+    virtual const char* templateFor(const LogRecord& record) const noexcept;
+    // Writes a record that passed the filters. A bare target writes nothing and returns false.
+    virtual bool write(const LogRecord& record) noexcept;
+
+    // Appends this target to the service's list unless it is attached already; creates the
+    // service on first use.
+    void attach() noexcept;
+    // Removes every occurrence of this target from the service's list.
+    void detach() noexcept;
+    bool isAttached() const noexcept;
+
+    void setMinimumLevel(LogLevel level) noexcept;
+    LogLevel minimumLevel() const noexcept;
+    void setGroups(std::uint64_t required, std::uint64_t muted) noexcept;
+    std::uint64_t requiredGroups() const noexcept;
+    std::uint64_t mutedGroups() const noexcept;
+
+    // Detaches, takes all settings and attaches again, as one step against concurrent logging.
+    // Returns false, with the template unchanged, when the template could not be copied.
+    bool applySettings(const LogTargetSettings& settings) noexcept;
+    // Takes all settings without touching the attachment.
+    bool configure(const LogTargetSettings& settings) noexcept;
+
+  protected:
+    platform::RecursiveLock& targetLock() const noexcept { return lock_; }
+
+  private:
+    // The table comes first so that its address leads back to the slot and the owner.
+    struct InterfaceSlot {
+        LogTargetInterface table;
+        LogTarget* owner;
+    };
+
+    InterfaceSlot slot_;
+    bool attached_ = false;
+    mutable platform::RecursiveLock lock_;
+    LogLevel minimumLevel_ = LogLevel::Warn;
+    std::uint64_t requiredGroups_ = 0;
+    std::uint64_t mutedGroups_ = 0;
+    std::string template_;
+};
+
+} // namespace kiv
