@@ -1,0 +1,20 @@
+#include "binding/binding_type_descriptor.h"
+
+namespace kiv {
+
+const BindingEnumerator*
+BindingTypeDescriptor::enumeratorNamed(std::string_view enumeratorName) const noexcept {
+    const auto it = enumerators.find(enumeratorName);
+    return it != enumerators.end() ? &it->second : nullptr;
+}
+
+const BindingEnumerator* BindingTypeDescriptor::enumeratorWithValue(std::int64_t value) const noexcept {
+    for (const auto& [key, enumerator] : enumerators) {
+        if (enumerator.value == value) {
+            return &enumerator;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace kiv

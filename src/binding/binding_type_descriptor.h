@@ -1,0 +1,77 @@
+// Descriptors of registered structures and enums, with their fields and enumerators.
+#pragma once
+
+#include "binding/binding_type_id.h"
+#include "binding/binding_type_ref.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kiv {
+
+class BindingFieldConverter;
+class BindingRegistry;
+struct BindingTypeDescriptor;
+
+// Conversion flags of a field.
+enum class BindingFieldFlags : std::uint32_t {
+    None = 0,
+    OmitWhenEmpty = 1, // converting leaves the member out when its value is empty, false or 0
+    Required = 2,      // assigning fails when the input lacks the member or holds it Empty
+};
+
+constexpr BindingFieldFlags operator|(BindingFieldFlags a, BindingFieldFlags b) noexcept {
+    return static_cast<BindingFieldFlags>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+}
+constexpr bool hasFlag(BindingFieldFlags flags, BindingFieldFlags flag) noexcept {
+    return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(flag)) != 0;
+}
+
+// One member of a structure.
+struct BindingField {
+    std::string name;
+    std::uint32_t nameHash = 0;              // FNV-1a of the name
+    const BindingTypeId* identity = nullptr; // of the member's native type
+    std::string description;
+    std::uint32_t offset = 0;    // inside the native structure
+    BindingTypeRef type;         // what help and conversion use
+    BindingTypeRef overrideType; // what the host export shows, when its kind is not None
+    BindingFieldFlags flags = BindingFieldFlags::None;
+    const BindingFieldConverter* converter = nullptr;
+    bool optional = false;
+
+    const BindingTypeRef& exportedType() const noexcept {
+        return overrideType.kind != BindingTypeKind::None ? overrideType : type;
+    }
+};
+
+struct BindingEnumerator {
+    std::int32_t value = 0;
+    std::string name;
+    std::string description;
+    const BindingTypeDescriptor* owner = nullptr;
+};
+
+// One registered structure or enum. Built by a BindingTypeBuilder and not changed after.
+struct BindingTypeDescriptor {
+    std::uint32_t size = 0; // of the native type
+    bool isEnum = false;
+    std::string name;
+    const BindingTypeId* identity = nullptr;
+    std::uint32_t identityHash = 0;
+    std::string nameSpace;
+    std::string description;
+    std::vector<std::string> tags;
+    std::vector<BindingField> fields;                                  // declaration order
+    std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
+    const BindingRegistry* registry = nullptr;
+
+    const BindingEnumerator* enumeratorNamed(std::string_view enumeratorName) const noexcept;
+    // The first enumerator in name order whose value is `value`.
+    const BindingEnumerator* enumeratorWithValue(std::int64_t value) const noexcept;
+};
+
+} // namespace kiv

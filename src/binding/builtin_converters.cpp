@@ -1,0 +1,146 @@
+// The converters of bool, string, object, blob and registered structures.
+#include "binding/conversion_messages.h"
+#include "binding/conversion_work.h"
+#include "binding/native_converters.h"
+#include "binding/scalar_assign.h"
+
+namespace kiv {
+
+namespace msg = conversion_messages;
+
+namespace {
+
+class BoolConverter final : public BindingFieldConverter {
+  public:
+    void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
+                const BindingTypeDescriptor*) const override {
+        bool value = false;
+        if (work.ok() && assignBool(work, input, name, value)) {
+            *static_cast<bool*>(target) = value;
+        }
+    }
+    void convert(ConversionWork&, const void* source, Value& target,
+                 const BindingTypeDescriptor*) const override {
+        target.setBool(*static_cast<const bool*>(source));
+    }
+};
+
+class StringConverter final : public BindingFieldConverter {
+  public:
+    void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
+                const BindingTypeDescriptor*) const override {
+        assignString(work, input, name, *static_cast<std::string*>(target));
+    }
+    void convert(ConversionWork&, const void* source, Value& target,
+                 const BindingTypeDescriptor*) const override {
+        target.setString(*static_cast<const std::string*>(source));
+    }
+};
+
+// A generic value held natively: copied whole, whatever its shape (the copy is iterative).
+class ObjectConverter final : public BindingFieldConverter {
+  public:
+    void assign(ConversionWork& work, void* target, const Value& input, std::string_view,
+                const BindingTypeDescriptor*) const override {
+        auto& value = *static_cast<Value*>(target);
+        value.setEmpty();
+        if (work.ok()) {
+            value = input;
+        }
+    }
+    void convert(ConversionWork&, const void* source, Value& target,
+                 const BindingTypeDescriptor*) const override {
+        target = *static_cast<const Value*>(source);
+    }
+};
+
+class BlobConverter final : public BindingFieldConverter {
+  public:
+    void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
+                const BindingTypeDescriptor*) const override {
+        if (!work.ok()) {
+            return;
+        }
+        switch (input.kind()) {
+        case ValueKind::Empty:
+            work.fail(msg::kRequired, {name});
+            return;
+        case ValueKind::Blob: {
+            const auto bytes = input.getBlob({});
+            static_cast<std::vector<std::uint8_t>*>(target)->assign(bytes.begin(), bytes.end());
+            return;
+        }
+        default:
+            work.fail(msg::kInvalidInputKind,
+                      {name, bindingTypeKindName(BindingTypeKind::Blob), valueKindName(input.kind())});
+            return;
+        }
+    }
+    void convert(ConversionWork&, const void* source, Value& target,
+                 const BindingTypeDescriptor*) const override {
+        target.setBlob(std::span<const std::uint8_t>(*static_cast<const std::vector<std::uint8_t>*>(source)));
+    }
+};
+
+// A registered structure, field by field in declaration order.
+class StructConverter final : public BindingFieldConverter {
+  public:
+    void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
+                const BindingTypeDescriptor* descriptor) const override {
+        if (!work.ok()) {
+            return;
+        }
+        if (input.isEmpty()) {
+            work.fail(msg::kRequired, {name});
+        } else if (descriptor == nullptr) {
+            work.fail(msg::kUnregisteredStructure, {name});
+        } else if (!input.isStructure()) {
+            work.fail(msg::kNotAStructure, {name, descriptor->name});
+        } else {
+            for (const BindingField& field : descriptor->fields) {
+                work.queueFieldAssign(field, target, input, name, *descriptor);
+            }
+        }
+    }
+    void convert(ConversionWork& work, const void* source, Value& target,
+                 const BindingTypeDescriptor* descriptor) const override {
+        if (descriptor == nullptr) {
+            work.fail(msg::kUnregisteredNativeStructure, {});
+            return;
+        }
+        target.setEmpty();
+        target.makeStructure();
+        for (const BindingField& field : descriptor->fields) {
+            work.queueFieldConvert(field, source, target);
+        }
+    }
+};
+
+} // namespace
+
+const BindingFieldConverter& boolConverter() noexcept {
+    static const BoolConverter converter;
+    return converter;
+}
+
+const BindingFieldConverter& stringConverter() noexcept {
+    static const StringConverter converter;
+    return converter;
+}
+
+const BindingFieldConverter& objectConverter() noexcept {
+    static const ObjectConverter converter;
+    return converter;
+}
+
+const BindingFieldConverter& blobConverter() noexcept {
+    static const BlobConverter converter;
+    return converter;
+}
+
+const BindingFieldConverter& structConverter() noexcept {
+    static const StructConverter converter;
+    return converter;
+}
+
+} // namespace kiv

@@ -1,0 +1,152 @@
+#include "binding/conversion_work.h"
+
+#include "binding/binding_field_converter.h"
+#include "binding/binding_type_descriptor.h"
+#include "binding/conversion_messages.h"
+#include "value/conversion_result.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+namespace kiv {
+
+namespace {
+
+// What an omit-when-empty member leaves out: nothing, false, zero, or no content.
+bool isOmittable(const Value& value) noexcept {
+    switch (value.kind()) {
+    case ValueKind::Empty:
+        return true;
+    case ValueKind::Bool:
+        return !value.getBool(false);
+    case ValueKind::Signed:
+        return value.getSigned(0) == 0;
+    case ValueKind::Unsigned:
+        return value.getUnsigned(0) == 0;
+    case ValueKind::Float:
+        return value.getFloat(0.0) == 0.0;
+    case ValueKind::Enum:
+        return value.getEnum({}).value == 0;
+    default:
+        return value.size() == 0;
+    }
+}
+
+void* memberAt(void* structure, std::uint32_t offset) noexcept {
+    return static_cast<std::byte*>(structure) + offset;
+}
+
+const void* memberAt(const void* structure, std::uint32_t offset) noexcept {
+    return static_cast<const std::byte*>(structure) + offset;
+}
+
+} // namespace
+
+bool ConversionWork::ok() const noexcept {
+    return result_.ok();
+}
+
+void ConversionWork::fail(std::string_view templ, std::initializer_list<FormatArg> args) {
+    if (result_.ok()) {
+        result_.setError(formatMessage(templ, args));
+    }
+}
+
+void ConversionWork::assign(const BindingFieldConverter& converter, void* target, const Value& input,
+                            std::string_view name, const BindingTypeDescriptor* descriptor) {
+    run(AssignStep{&converter, target, &input, name, descriptor});
+}
+
+void ConversionWork::convert(const BindingFieldConverter& converter, const void* source, Value& target,
+                             const BindingTypeDescriptor* descriptor) {
+    run(ConvertStep{&converter, source, &target, descriptor});
+}
+
+void ConversionWork::queueAssign(const BindingFieldConverter& converter, void* target, const Value& input,
+                                 std::string_view name, const BindingTypeDescriptor* descriptor) {
+    stack_.emplace_back(AssignStep{&converter, target, &input, name, descriptor});
+}
+
+void ConversionWork::queueFieldAssign(const BindingField& field, void* structure, const Value& input,
+                                      std::string_view name, const BindingTypeDescriptor& structureType) {
+    stack_.emplace_back(AssignFieldStep{&field, structure, &input, name, &structureType});
+}
+
+void ConversionWork::queueConvert(const BindingFieldConverter& converter, const void* source, Value& target,
+                                  const BindingTypeDescriptor* descriptor) {
+    stack_.emplace_back(ConvertStep{&converter, source, &target, descriptor});
+}
+
+void ConversionWork::queueFieldConvert(const BindingField& field, const void* structure, Value& target) {
+    stack_.emplace_back(ConvertFieldStep{&field, structure, &target});
+}
+
+void ConversionWork::run(Step first) {
+    // The first step runs even on a failed result: some targets (strings, vectors, objects)
+    // are reset whatever happens. Nested steps run only while the result is ok.
+    stack_.clear();
+    stack_.push_back(std::move(first));
+    bool firstStep = true;
+    while (!stack_.empty()) {
+        if (!firstStep && !ok()) {
+            stack_.clear();
+            break;
+        }
+        firstStep = false;
+        Step step = std::move(stack_.back());
+        stack_.pop_back();
+        const std::size_t queuedFrom = stack_.size();
+        execute(step);
+        // Queued in order, popped from the back: reversing makes the first queued run first.
+        std::reverse(stack_.begin() + static_cast<std::ptrdiff_t>(queuedFrom), stack_.end());
+    }
+}
+
+void ConversionWork::execute(Step& step) {
+    std::visit([this](auto& concrete) { execute(concrete); }, step);
+}
+
+void ConversionWork::execute(AssignStep& step) {
+    step.converter->assign(*this, step.target, *step.input, step.name, step.descriptor);
+}
+
+void ConversionWork::execute(AssignFieldStep& step) {
+    const BindingField& field = *step.field;
+    const Value* member = step.input->find(field.name);
+    if (member != nullptr && !member->isEmpty()) {
+        if (field.converter != nullptr) {
+            field.converter->assign(*this, memberAt(step.structure, field.offset), *member, field.name,
+                                    field.type.descriptor);
+        }
+    } else if (hasFlag(field.flags, BindingFieldFlags::Required)) {
+        fail(conversion_messages::kMissingRequiredField, {step.name, step.structureType->name, field.name});
+    }
+}
+
+void ConversionWork::execute(ConvertStep& step) {
+    step.converter->convert(*this, step.source, *step.target, step.descriptor);
+}
+
+void ConversionWork::execute(ConvertFieldStep& step) {
+    const BindingField& field = *step.field;
+    if (field.converter == nullptr) {
+        return;
+    }
+    const void* member = memberAt(step.structure, field.offset);
+    if (!hasFlag(field.flags, BindingFieldFlags::OmitWhenEmpty)) {
+        field.converter->convert(*this, member, step.target->member(field.name), field.type.descriptor);
+        return;
+    }
+    auto converted = std::make_unique<Value>();
+    field.converter->convert(*this, member, *converted, field.type.descriptor);
+    stack_.emplace_back(StoreFieldStep{&field, step.target, std::move(converted)});
+}
+
+void ConversionWork::execute(StoreFieldStep& step) {
+    if (!isOmittable(*step.converted)) {
+        step.target->member(step.field->name) = std::move(*step.converted);
+    }
+}
+
+} // namespace kiv

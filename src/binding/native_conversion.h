@@ -1,0 +1,66 @@
+// Conversion between native values and generic values, for any bindable native type:
+//
+//     ConversionResult result;
+//     assignNative(result, event, input, "<result>", registry);   // generic -> native
+//     convertNative(result, notification, registry);              // native -> result.value()
+//
+// Enums and structures (also as elements of vectors and maps) must be registered in the
+// registry. Nothing throws: every failure, including running out of memory, ends up in the
+// result, and the first failure wins.
+#pragma once
+
+#include "binding/binding_registry.h"
+#include "binding/binding_type_ref.h"
+#include "binding/native_converters.h"
+#include "value/conversion_result.h"
+
+#include <string_view>
+#include <type_traits>
+
+namespace kiv {
+
+// The registered descriptor that T's conversions need (for a vector or map, its element's),
+// or null when T needs none or its type is not registered.
+template <class T> const BindingTypeDescriptor* descriptorFor(const BindingRegistry& registry) {
+    using Described = typename NativeDescribed<T>::Type;
+    if constexpr (std::is_void_v<Described>) {
+        return nullptr;
+    } else {
+        return registry.findType(bindingTypeIdOf<Described>());
+    }
+}
+
+// The BindingTypeRef of T, with its descriptor looked up in the registry.
+template <class T> BindingTypeRef bindingTypeRefOf(const BindingRegistry& registry) {
+    BindingTypeRef type;
+    type.kind = nativeKindOf<T>();
+    if (type.hasElement()) {
+        type.elementKind = NativeDescribed<T>::elementKind;
+    }
+    type.descriptor = descriptorFor<T>(registry);
+    return type;
+}
+
+// Generic to native. `name` is the target's name in messages.
+template <class T>
+void assignNative(ConversionResult& result, T& target, const Value& input, std::string_view name,
+                  const BindingRegistry& registry) noexcept {
+    result.guard([&] {
+        ConversionWork work(result, registry);
+        work.assign(converterFor<T>(), &target, input, name, descriptorFor<T>(registry));
+    });
+}
+
+// Native to generic, into result.value(). Does nothing on an already failed result.
+template <class T>
+void convertNative(ConversionResult& result, const T& source, const BindingRegistry& registry) noexcept {
+    result.guard([&] {
+        if (!result.ok()) {
+            return;
+        }
+        ConversionWork work(result, registry);
+        work.convert(converterFor<T>(), &source, result.value(), descriptorFor<T>(registry));
+    });
+}
+
+} // namespace kiv
