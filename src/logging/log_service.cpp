@@ -123,11 +123,14 @@ bool LogService::accepts(LogLevel level, std::uint64_t groups) const noexcept {
 
 void LogService::dispatch(const LogRecord& record) noexcept {
     const std::uint64_t groups = record.groups();
-    // By index: a target may detach itself or others while it writes.
-    for (std::size_t i = 0; i < targets_.size(); ++i) {
+    // By index, as a target may detach itself or others while it writes; when the entry just
+    // written to is gone, the next one has moved into its place.
+    for (std::size_t i = 0; i < targets_.size();) {
         LogTargetInterface* target = targets_[i];
         if (passesTargetFilters(target, record.level, groups))
             target->write(target, &record);
+        if (i < targets_.size() && targets_[i] == target)
+            ++i;
     }
 }
 
