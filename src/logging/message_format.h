@@ -64,6 +64,10 @@ private:
     } number_{};
 };
 
+// The length of the printf directive at the start of `text` ("%", flags, width, precision,
+// length modifier and conversion), 0 when `text` does not start with a complete one.
+std::size_t printfDirectiveLength(std::string_view text) noexcept;
+
 // Formats `templ` into `out` (always NUL-terminated, cut at size - 1) and returns the number
 // of bytes written. A malformed directive, or one naming an argument beyond the count, ends
 // the output there.
