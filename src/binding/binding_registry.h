@@ -8,6 +8,7 @@
 #include "binding/binding_function.h"
 #include "binding/binding_type_builder.h"
 #include "binding/binding_type_descriptor.h"
+#include "kiv/plugin_abi.h"
 #include "value/enum_name_lookup.h"
 
 #include <cstdint>
@@ -17,8 +18,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-struct ApiExport;
 
 namespace kiv {
 
