@@ -73,9 +73,11 @@ bool writeEvent(std::uint64_t handle, const EventDescriptor& descriptor, const E
     native.Opcode = descriptor.opcode;
     native.Task = descriptor.task;
     native.Keyword = descriptor.keyword;
-    EVENT_DATA_DESCRIPTOR data[kMaxFields];
-    for (std::uint32_t i = 0; i < fieldCount; ++i)
-        EventDataDescCreate(&data[i], fields[i].data, fields[i].size);
+    EVENT_DATA_DESCRIPTOR data[kMaxFields] = {};
+    for (std::uint32_t i = 0; i < fieldCount; ++i) {
+        data[i].Ptr = static_cast<ULONGLONG>(reinterpret_cast<ULONG_PTR>(fields[i].data));
+        data[i].Size = fields[i].size;
+    }
     return eventWrite(handle, &native, fieldCount, data) == ERROR_SUCCESS;
 }
 
