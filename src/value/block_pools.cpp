@@ -19,6 +19,12 @@ struct BlockPools::PageHeader {
     std::uint16_t pageSize;   // the inline page size or kPoolPageSize
 };
 
+// The header in front of every large block: the list of live large blocks of the pools.
+struct BlockPools::HeapBlock {
+    HeapBlock* previous;
+    HeapBlock* next;
+};
+
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(BlockPools::PageHeader) == 16, "a page header is 16 bytes in 32-bit builds");
 #endif
@@ -68,6 +74,11 @@ BlockPools::BlockPools() noexcept {
 }
 
 BlockPools::~BlockPools() {
+    for (HeapBlock* block = heapBlocks_; block;) {
+        HeapBlock* next = block->next;
+        ::operator delete(block);
+        block = next;
+    }
     for (SizeClass& sizeClass : classes_) {
         for (PageHeader* page = sizeClass.allPages; page;) {
             PageHeader* next = page->nextPage;
@@ -79,8 +90,17 @@ BlockPools::~BlockPools() {
 
 void* BlockPools::allocate(std::size_t bytes) {
     bytes = roundRequest(bytes);
-    if (bytes > kMaxBlockSize)
-        return ::operator new(bytes);
+    if (bytes > kMaxBlockSize) {
+        if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock))
+            throw std::bad_alloc();
+        auto* block = static_cast<HeapBlock*>(::operator new(sizeof(HeapBlock) + bytes));
+        block->previous = nullptr;
+        block->next = heapBlocks_;
+        if (heapBlocks_)
+            heapBlocks_->previous = block;
+        heapBlocks_ = block;
+        return block + 1;
+    }
     const std::size_t cls = classOf(bytes);
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = sizeClass.withRoom;
@@ -127,7 +147,14 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
         return;
     bytes = roundRequest(bytes);
     if (bytes > kMaxBlockSize) {
-        ::operator delete(block);
+        HeapBlock* heapBlock = static_cast<HeapBlock*>(block) - 1;
+        if (heapBlock->previous)
+            heapBlock->previous->next = heapBlock->next;
+        else
+            heapBlocks_ = heapBlock->next;
+        if (heapBlock->next)
+            heapBlock->next->previous = heapBlock->previous;
+        ::operator delete(heapBlock);
         return;
     }
     const std::size_t cls = classOf(bytes);

@@ -21,8 +21,9 @@ public:
     BlockPools(const BlockPools&) = delete;
     BlockPools& operator=(const BlockPools&) = delete;
 
-    // A block of at least `bytes` (1..72); larger requests and a failed page take go to the
-    // general heap. Throws std::bad_alloc when no memory is left.
+    // A block of at least `bytes`. Up to 72 bytes it comes from the pages; larger requests go
+    // to the general heap and are tracked, so that the pools free whatever is left of them when
+    // they go. Throws std::bad_alloc when no memory is left.
     void* allocate(std::size_t bytes);
     // Frees a block of the same size as requested.
     void deallocate(void* block, std::size_t bytes) noexcept;
@@ -31,6 +32,7 @@ public:
     std::size_t sharedPageCount() const noexcept;
 
     struct PageHeader;
+    struct HeapBlock;
 
 private:
     struct SizeClass {
@@ -43,6 +45,7 @@ private:
     PageHeader* pageOf(void* block, std::size_t cls) noexcept;
 
     SizeClass classes_[kBlockClassCount];
+    HeapBlock* heapBlocks_ = nullptr; // live large blocks, in a doubly linked list
     alignas(16) unsigned char inlinePages_[kBlockClassCount][kInlinePageSize];
 };
 

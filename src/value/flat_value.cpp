@@ -263,14 +263,15 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
             case KIV_FLAT_STRUCTURE: {
                 const auto* members = reinterpret_cast<const FlatStructureMember*>(from.a);
                 const std::uint32_t count = members ? from.b : 0;
-                to.makeStructure();
-                for (std::uint32_t i = count; i-- > 0;) {
+                auto keyOf = [&](std::uint32_t i) {
                     const char* key = members[i].key;
-                    Value& member = to.member(key ? std::string_view(key) : std::string_view());
+                    return key ? std::string_view(key) : std::string_view();
+                };
+                to.makeStructure();
+                for (std::uint32_t i = count; i-- > 0;)
                     pending.push_back({reinterpret_cast<const unsigned char*>(&members[i]) +
                                            offsetof(FlatStructureMember, value),
-                                       &member});
-                }
+                                       &to.member(keyOf(i))});
                 break;
             }
             default:

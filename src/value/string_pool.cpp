@@ -28,14 +28,8 @@ PooledString* PooledString::empty() noexcept {
     return &emptyRecord.record;
 }
 
+// The records live in the tree's block pools, which free them wholesale right after.
 StringPool::~StringPool() {
-    for (std::size_t i = 0; i < bucketCount_; ++i) {
-        for (PooledString* record = buckets_[i]; record;) {
-            PooledString* next = record->next;
-            blocks_.deallocate(record, recordBytes(record->length));
-            record = next;
-        }
-    }
     if (buckets_ != inlineBuckets_)
         ::operator delete(buckets_);
 }

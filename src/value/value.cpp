@@ -48,9 +48,12 @@ const Value& Value::emptyValue() noexcept {
 }
 
 Value::~Value() {
-    releasePayload();
-    if (ownsContext_ && context_)
+    if (ownsContext_ && context_) {
+        ValueTreeOps::teardown(*this);
         delete context_;
+    } else {
+        releasePayload();
+    }
 }
 
 Value::Value(const Value& other) {
@@ -143,6 +146,7 @@ void Value::releasePayload() noexcept {
         auto* bytes = static_cast<std::vector<std::uint8_t>*>(payload_.block);
         bytes->~vector();
         context_->deallocate(bytes, sizeof(std::vector<std::uint8_t>));
+        context_->blobRemoved();
         break;
     }
     case ValueKind::Enum:
@@ -223,6 +227,7 @@ void Value::setBlob(std::vector<std::uint8_t>&& bytes) {
     void* block = ensureContext().allocate(sizeof(std::vector<std::uint8_t>));
     new (block) std::vector<std::uint8_t>(std::move(bytes));
     bytes.clear();
+    context_->blobAdded();
     releasePayload();
     payload_.block = block;
     kind_ = ValueKind::Blob;
@@ -237,6 +242,7 @@ void Value::setBlob(std::span<const std::uint8_t> bytes) {
         context.deallocate(block, sizeof(std::vector<std::uint8_t>));
         throw;
     }
+    context.blobAdded();
     releasePayload();
     payload_.block = block;
     kind_ = ValueKind::Blob;
@@ -263,9 +269,8 @@ void Value::makeCollection() {
 void Value::makeStructure() {
     if (kind_ == ValueKind::Structure)
         return;
-    ValueContext& context = ensureContext();
-    void* block = context.allocate(sizeof(StructureMap));
-    new (block) StructureMap(BlockAllocator<StructureMap::value_type>(&context));
+    void* block = ensureContext().allocate(sizeof(MemberTable));
+    new (block) MemberTable();
     releasePayload();
     payload_.block = block;
     kind_ = ValueKind::Structure;
@@ -326,9 +331,7 @@ const Value& Value::operator[](std::string_view key) const noexcept {
 const Value* Value::find(std::string_view key) const noexcept {
     if (kind_ != ValueKind::Structure)
         return nullptr;
-    const StructureMap& map = ValueTreeOps::structure(*this);
-    auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
+    return ValueTreeOps::structure(*this).find(key);
 }
 
 Value* Value::find(std::string_view key) noexcept {
@@ -361,7 +364,7 @@ Value& Value::append() {
 
 Value& Value::member(std::string_view key) {
     makeStructure();
-    return ValueTreeOps::memberAt(*this, key);
+    return ValueTreeOps::structure(*this).findOrInsert(*context_, key);
 }
 
 std::span<const Value> Value::elements() const noexcept {

@@ -119,8 +119,9 @@ public:
 
     // Writes: turn the value into a Collection (Structure) if it is not one, create the
     // child if missing (Empty children fill the gap up to index), and return it.
-    // References to children of a Collection stay valid until it grows again; references
-    // to Structure members stay valid until the member is removed.
+    // A reference to a Structure member stays valid until the member goes; a reference to a
+    // Collection element until the next element is added to that Collection (elements may
+    // move then, never their own subtrees).
     Value& element(std::size_t index);
     Value& append(); // element(size()) on a Collection
     Value& member(std::string_view key);

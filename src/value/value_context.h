@@ -20,9 +20,16 @@ public:
     void* allocate(std::size_t bytes) { return blocks_.allocate(bytes); }
     void deallocate(void* block, std::size_t bytes) noexcept { blocks_.deallocate(block, bytes); }
 
+    // Blobs keep their bytes in a vector of their own, outside the pools: the only storage
+    // that a tree must free node by node when its context goes.
+    std::size_t blobCount() const noexcept { return blobCount_; }
+    void blobAdded() noexcept { ++blobCount_; }
+    void blobRemoved() noexcept { --blobCount_; }
+
 private:
     BlockPools blocks_; // declared first: the string pool frees into it on destruction
     StringPool strings_;
+    std::size_t blobCount_ = 0;
 };
 
 } // namespace kiv

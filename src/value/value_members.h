@@ -1,7 +1,7 @@
 // Iteration over a Structure's members in key order. Included by value.h.
 #pragma once
 
-#include "value/structure_map.h"
+#include "value/member_table.h"
 
 namespace kiv {
 
@@ -19,36 +19,53 @@ public:
     using reference = ValueMember;
 
     MemberIterator() = default;
-    explicit MemberIterator(StructureMap::const_iterator it) noexcept : it_(it) {}
+    MemberIterator(const MemberEntry* flat, MemberTree::const_iterator tree) noexcept : flat_(flat), tree_(tree) {}
 
-    ValueMember operator*() const noexcept { return {it_->first->view(), it_->second}; }
+    ValueMember operator*() const noexcept {
+        return flat_ ? ValueMember{flat_->key->view(), *flat_->value} : ValueMember{tree_->first->view(), *tree_->second};
+    }
     MemberIterator& operator++() noexcept {
-        ++it_;
+        if (flat_)
+            ++flat_;
+        else
+            ++tree_;
         return *this;
     }
     MemberIterator operator++(int) noexcept {
         MemberIterator before = *this;
-        ++it_;
+        ++*this;
         return before;
     }
-    friend bool operator==(const MemberIterator& a, const MemberIterator& b) noexcept { return a.it_ == b.it_; }
+    friend bool operator==(const MemberIterator& a, const MemberIterator& b) noexcept {
+        return a.flat_ == b.flat_ && a.tree_ == b.tree_;
+    }
 
 private:
-    StructureMap::const_iterator it_{};
+    const MemberEntry* flat_ = nullptr; // the position in a flat table, else null
+    MemberTree::const_iterator tree_{}; // the position in a tree table
 };
 
 class Value::MemberRange {
 public:
     MemberRange() = default;
-    explicit MemberRange(const StructureMap* map) noexcept : map_(map) {}
+    explicit MemberRange(const MemberTable* table) noexcept : table_(table) {}
 
-    MemberIterator begin() const noexcept { return map_ ? MemberIterator(map_->begin()) : MemberIterator(); }
-    MemberIterator end() const noexcept { return map_ ? MemberIterator(map_->end()) : MemberIterator(); }
-    std::size_t size() const noexcept { return map_ ? map_->size() : 0; }
+    MemberIterator begin() const noexcept {
+        if (!table_)
+            return {};
+        return table_->tree() ? MemberIterator(nullptr, table_->tree()->begin())
+                              : MemberIterator(table_->flatBegin(), {});
+    }
+    MemberIterator end() const noexcept {
+        if (!table_)
+            return {};
+        return table_->tree() ? MemberIterator(nullptr, table_->tree()->end()) : MemberIterator(table_->flatEnd(), {});
+    }
+    std::size_t size() const noexcept { return table_ ? table_->size() : 0; }
     bool empty() const noexcept { return size() == 0; }
 
 private:
-    const StructureMap* map_ = nullptr;
+    const MemberTable* table_ = nullptr;
 };
 
 } // namespace kiv

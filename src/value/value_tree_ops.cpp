@@ -1,7 +1,5 @@
 #include "value/value_tree_ops.h"
 
-#include "value/fnv1a.h"
-
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -13,6 +11,10 @@ namespace {
 
 bool isContainer(ValueKind kind) noexcept {
     return kind == ValueKind::Collection || kind == ValueKind::Structure;
+}
+
+bool mayHoldBlobs(ValueKind kind) noexcept {
+    return kind == ValueKind::Blob || isContainer(kind);
 }
 
 struct DetachedContainer {
@@ -43,29 +45,6 @@ Value& ValueTreeOps::appendReserved(Value& value) noexcept {
     return *new (storage.data + storage.size++) Value(Value::ChildOf{value.context_});
 }
 
-Value& ValueTreeOps::memberAt(Value& value, std::string_view key) {
-    StructureMap& map = structure(value);
-    auto position = map.lower_bound(key);
-    if (position != map.end() && position->first->view() == key)
-        return position->second;
-    return insertMember(value, position, key, fnv1a(key));
-}
-
-Value& ValueTreeOps::insertMember(Value& value, StructureMap::const_iterator hint, std::string_view key,
-                                  std::uint32_t hash) {
-    StringPool& strings = value.context_->strings();
-    PooledString* pooledKey = strings.intern(key, hash);
-    try {
-        return structure(value)
-            .emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(pooledKey),
-                          std::forward_as_tuple(Value::ChildOf{value.context_}))
-            ->second;
-    } catch (...) {
-        strings.release(pooledKey);
-        throw;
-    }
-}
-
 // Nested containers are detached into a work list before their parent's storage goes, so no
 // destructor ever recurses into a subtree.
 void ValueTreeOps::destroyContainer(Value& value) noexcept {
@@ -93,19 +72,54 @@ void ValueTreeOps::destroyContainer(Value& value) noexcept {
             context.deallocate(storage->data, storage->capacity * sizeof(Value));
             context.deallocate(storage, sizeof(CollectionStorage));
         } else {
-            auto* map = static_cast<StructureMap*>(current.block);
-            for (auto& [key, child] : *map) {
+            auto* table = static_cast<MemberTable*>(current.block);
+            table->forEach([&](PooledString* key, Value& child) {
                 context.strings().release(key);
                 detachChild(child);
-            }
-            map->~StructureMap();
-            context.deallocate(map, sizeof(StructureMap));
+            });
+            table->destroy(context);
+            context.deallocate(table, sizeof(MemberTable));
         }
         if (pending.empty())
             break;
         current = pending.back();
         pending.pop_back();
     }
+}
+
+void ValueTreeOps::teardown(Value& root) noexcept {
+    if (root.context_->blobCount() != 0) {
+        std::vector<const Value*> pending;
+        const Value* node = &root;
+        for (;;) {
+            switch (node->kind_) {
+            case ValueKind::Blob:
+                blob(*node).~vector();
+                break;
+            case ValueKind::Collection: {
+                const CollectionStorage& storage = collection(*node);
+                for (std::uint32_t i = 0; i < storage.size; ++i)
+                    if (mayHoldBlobs(storage.data[i].kind_))
+                        pending.push_back(&storage.data[i]);
+                break;
+            }
+            case ValueKind::Structure:
+                structure(*node).forEach([&](PooledString*, const Value& child) {
+                    if (mayHoldBlobs(child.kind_))
+                        pending.push_back(&child);
+                });
+                break;
+            default:
+                break;
+            }
+            if (pending.empty())
+                break;
+            node = pending.back();
+            pending.pop_back();
+        }
+    }
+    root.kind_ = ValueKind::Empty;
+    root.payload_.unsignedValue = 0;
 }
 
 void ValueTreeOps::copyTree(const Value& source, Value& target) {
@@ -148,13 +162,15 @@ void ValueTreeOps::copyTree(const Value& source, Value& target) {
         }
         case ValueKind::Structure: {
             to->makeStructure();
-            StructureMap& members = structure(*to);
-            for (const auto& [key, child] : structure(*from)) {
-                // Keys arrive in order, so each one goes at the end of the new map.
-                Value& copy = insertMember(*to, members.end(), key->view(), key->hash);
+            MemberTable& members = structure(*to);
+            const MemberTable& source = structure(*from);
+            // Keys arrive in order, so each one goes at the end, into room made beforehand.
+            members.reserve(*to->context_, source.size());
+            source.forEach([&](PooledString* key, const Value& child) {
+                Value& copy = members.appendLast(*to->context_, key->view(), key->hash);
                 if (child.kind_ != ValueKind::Empty)
                     pending.emplace_back(&child, &copy);
-            }
+            });
             break;
         }
         }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "value/collection_storage.h"
-#include "value/structure_map.h"
 #include "value/value.h"
 #include "value/value_context.h"
 
@@ -17,8 +16,8 @@ public:
     static CollectionStorage& collection(const Value& value) noexcept {
         return *static_cast<CollectionStorage*>(value.payload_.block);
     }
-    static StructureMap& structure(const Value& value) noexcept {
-        return *static_cast<StructureMap*>(value.payload_.block);
+    static MemberTable& structure(const Value& value) noexcept {
+        return *static_cast<MemberTable*>(value.payload_.block);
     }
     static std::vector<std::uint8_t>& blob(const Value& value) noexcept {
         return *static_cast<std::vector<std::uint8_t>*>(value.payload_.block);
@@ -29,14 +28,12 @@ public:
     static void growCollection(Value& value, std::size_t capacity);
     // Appends an Empty child to a Collection whose capacity allows it.
     static Value& appendReserved(Value& value) noexcept;
-    // Finds or inserts the member `key` of a Structure.
-    static Value& memberAt(Value& value, std::string_view key);
-    // Inserts the new member `key` (FNV-1a `hash`) of a Structure just before `hint`.
-    static Value& insertMember(Value& value, StructureMap::const_iterator hint, std::string_view key,
-                               std::uint32_t hash);
 
     // Destroys a Collection's or Structure's payload and every node below it.
     static void destroyContainer(Value& value) noexcept;
+    // Frees the blob bytes of a root's tree before its context goes; everything else is left
+    // to the context, which drops its pages and large blocks whole.
+    static void teardown(Value& root) noexcept;
     // Deep-copies `source` into `target`, an Empty node of the destination's tree (its
     // context may still be null when `target` is a root).
     static void copyTree(const Value& source, Value& target);

@@ -169,3 +169,25 @@ TEST(ValueDeepTest, DeepStructuresCopyAndDestroy) {
 
 } // namespace
 } // namespace kiv
+
+namespace kiv {
+namespace {
+
+// Wide collections keep their children on the general heap; destroying the root must visit
+// every child container before that storage goes (checked under AddressSanitizer).
+TEST(ValueDestroyTest, WideTreesOfContainersAndBlobs) {
+    auto tree = std::make_unique<Value>();
+    for (int i = 0; i < 64; ++i) {
+        Value& row = tree->append();
+        for (int j = 0; j < 16; ++j)
+            row.append().member("blob").setBlob(std::vector<std::uint8_t>(100, static_cast<std::uint8_t>(j)));
+        row.append().setString(std::string(200, 'x')); // a record too long for the pools
+    }
+    Value copy(*tree);
+    tree.reset();
+    EXPECT_EQ(copy[63][15]["blob"].getBlob({})[99], 15);
+    EXPECT_EQ(copy[0][16].size(), 200u);
+}
+
+} // namespace
+} // namespace kiv

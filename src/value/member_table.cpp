@@ -1,0 +1,169 @@
+#include "value/value.h"
+
+#include "value/fnv1a.h"
+#include "value/value_context.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace kiv {
+namespace {
+
+// The first array fits a pool block; later ones double up to the flat limit.
+constexpr std::uint32_t kFirstCapacity =
+    kMaxBlockSize / sizeof(MemberEntry) > 0 ? kMaxBlockSize / sizeof(MemberEntry) : 1;
+
+} // namespace
+
+std::uint32_t MemberTable::lowerBound(std::string_view key) const noexcept {
+    std::uint32_t low = 0;
+    std::uint32_t count = size_;
+    while (count > 0) {
+        const std::uint32_t half = count / 2;
+        if (compareKeys(flat_[low + half].key->view(), key) < 0) {
+            low += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return low;
+}
+
+const Value* MemberTable::find(std::string_view key) const noexcept {
+    if (tree_) {
+        auto it = tree_->find(key);
+        return it == tree_->end() ? nullptr : it->second;
+    }
+    const std::uint32_t position = lowerBound(key);
+    return position < size_ && flat_[position].key->view() == key ? flat_[position].value : nullptr;
+}
+
+Value* MemberTable::find(std::string_view key) noexcept {
+    return const_cast<Value*>(std::as_const(*this).find(key));
+}
+
+Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
+    if (!tree_) {
+        const std::uint32_t position = lowerBound(key);
+        if (position < size_ && flat_[position].key->view() == key)
+            return *flat_[position].value;
+        if (size_ < kFlatLimit) {
+            if (size_ == capacity_)
+                growFlat(context);
+            Value* member = newMember(context);
+            PooledString* pooledKey;
+            try {
+                pooledKey = context.strings().intern(key);
+            } catch (...) {
+                context.deallocate(member, sizeof(Value));
+                throw;
+            }
+            MemberEntry* slot = flat_ + position;
+            std::memmove(slot + 1, slot, (size_ - position) * sizeof(MemberEntry));
+            *slot = {pooledKey, member};
+            ++size_;
+            return *member;
+        }
+        convertToTree(context);
+    }
+    auto position = tree_->lower_bound(key);
+    if (position != tree_->end() && position->first->view() == key)
+        return *position->second;
+    return insertIntoTree(context, position, key, fnv1a(key));
+}
+
+Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
+    if (!tree_ && size_ == kFlatLimit)
+        convertToTree(context);
+    if (tree_)
+        return insertIntoTree(context, tree_->end(), key, hash);
+    if (size_ == capacity_)
+        growFlat(context);
+    Value* member = newMember(context);
+    try {
+        flat_[size_].key = context.strings().intern(key, hash);
+    } catch (...) {
+        context.deallocate(member, sizeof(Value));
+        throw;
+    }
+    flat_[size_++].value = member;
+    return *member;
+}
+
+void MemberTable::reserve(ValueContext& context, std::size_t n) {
+    if (tree_ || n <= capacity_)
+        return;
+    if (n > kFlatLimit) {
+        convertToTree(context);
+        return;
+    }
+    while (capacity_ < n)
+        growFlat(context);
+}
+
+void MemberTable::growFlat(ValueContext& context) {
+    std::uint32_t capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;
+    if (capacity > kFlatLimit)
+        capacity = kFlatLimit;
+    auto* entries = static_cast<MemberEntry*>(context.allocate(capacity * sizeof(MemberEntry)));
+    if (size_ != 0)
+        std::memcpy(entries, flat_, size_ * sizeof(MemberEntry));
+    context.deallocate(flat_, capacity_ * sizeof(MemberEntry));
+    flat_ = entries;
+    capacity_ = capacity;
+}
+
+void MemberTable::convertToTree(ValueContext& context) {
+    void* block = context.allocate(sizeof(MemberTree));
+    auto* tree = new (block) MemberTree(BlockAllocator<MemberTree::value_type>(&context));
+    try {
+        for (std::uint32_t i = 0; i < size_; ++i)
+            tree->emplace_hint(tree->end(), flat_[i].key, flat_[i].value);
+    } catch (...) {
+        tree->~MemberTree();
+        context.deallocate(block, sizeof(MemberTree));
+        throw;
+    }
+    context.deallocate(flat_, capacity_ * sizeof(MemberEntry));
+    flat_ = nullptr;
+    size_ = 0;
+    capacity_ = 0;
+    tree_ = tree;
+}
+
+Value* MemberTable::newMember(ValueContext& context) {
+    return new (context.allocate(sizeof(Value))) Value(Value::ChildOf{&context});
+}
+
+Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, std::string_view key,
+                                   std::uint32_t hash) {
+    Value* member = newMember(context);
+    PooledString* pooledKey = nullptr;
+    try {
+        pooledKey = context.strings().intern(key, hash);
+        tree_->emplace_hint(hint, pooledKey, member);
+    } catch (...) {
+        if (pooledKey)
+            context.strings().release(pooledKey);
+        context.deallocate(member, sizeof(Value));
+        throw;
+    }
+    return *member;
+}
+
+void MemberTable::destroy(ValueContext& context) noexcept {
+    forEach([&context](PooledString*, Value& member) { context.deallocate(&member, sizeof(Value)); });
+    if (tree_) {
+        tree_->~MemberTree();
+        context.deallocate(tree_, sizeof(MemberTree));
+        tree_ = nullptr;
+        return;
+    }
+    context.deallocate(flat_, capacity_ * sizeof(MemberEntry));
+    flat_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+} // namespace kiv

@@ -1,0 +1,97 @@
+// The out-of-line part of a Structure: members keyed by pooled strings of the tree, kept in
+// plain byte-wise order of their texts (unsigned bytes, shorter prefix first). Lookups take the
+// text itself, without pooling it.
+//
+// Small structures, the common case, keep their entries in one sorted array: a lookup is a
+// binary search and an insertion a short move of key and node pointers. Past kFlatLimit members
+// the table switches to a balanced tree, so that a huge object with keys in any order still
+// builds in n log n. Member nodes live in blocks of their own and never move, so a reference to
+// a member stays valid until that member goes.
+//
+// Included by value.h once Value is complete; include value.h rather than this header.
+#pragma once
+
+#include "value/block_allocator.h"
+#include "value/pooled_string.h"
+
+#include <cstdint>
+#include <map>
+#include <string_view>
+
+namespace kiv {
+
+// Byte-wise comparison; most distinct keys differ in their first byte, which is checked inline.
+inline int compareKeys(std::string_view a, std::string_view b) noexcept {
+    if (!a.empty() && !b.empty() && a[0] != b[0])
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    return a.compare(b);
+}
+
+struct KeyOrder {
+    using is_transparent = void;
+
+    static std::string_view text(const PooledString* key) noexcept { return key->view(); }
+    static std::string_view text(std::string_view key) noexcept { return key; }
+
+    template <class A, class B> bool operator()(const A& a, const B& b) const noexcept {
+        return compareKeys(text(a), text(b)) < 0;
+    }
+};
+
+struct MemberEntry {
+    PooledString* key;
+    Value* value;
+};
+
+using MemberTree =
+    std::map<PooledString*, Value*, KeyOrder, BlockAllocator<std::pair<PooledString* const, Value*>>>;
+
+class MemberTable {
+public:
+    static constexpr std::uint32_t kFlatLimit = 64;
+
+    std::size_t size() const noexcept { return tree_ ? tree_->size() : size_; }
+
+    const Value* find(std::string_view key) const noexcept;
+    Value* find(std::string_view key) noexcept;
+    // The member under `key`, inserted Empty when missing.
+    Value& findOrInsert(ValueContext& context, std::string_view key);
+    // Inserts a member whose key sorts after every present key (copies arrive in order).
+    Value& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
+    // Prepares room for n members so that appendLast moves no member before n are in.
+    void reserve(ValueContext& context, std::size_t n);
+
+    // Calls f(PooledString* key, Value& value) for every member in key order.
+    template <class F> void forEach(F&& f) const {
+        if (tree_) {
+            for (auto& [key, value] : *tree_)
+                f(key, *value);
+        } else {
+            for (std::uint32_t i = 0; i < size_; ++i)
+                f(flat_[i].key, *flat_[i].value);
+        }
+    }
+
+    // Frees the table's own storage and the member nodes; keys and the payloads of the members
+    // must be released by the caller first.
+    void destroy(ValueContext& context) noexcept;
+
+    const MemberEntry* flatBegin() const noexcept { return tree_ ? nullptr : flat_; }
+    const MemberEntry* flatEnd() const noexcept { return tree_ ? nullptr : flat_ + size_; }
+    const MemberTree* tree() const noexcept { return tree_; }
+
+private:
+    std::uint32_t lowerBound(std::string_view key) const noexcept;
+    void growFlat(ValueContext& context);
+    void convertToTree(ValueContext& context);
+    Value& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, std::string_view key,
+                          std::uint32_t hash);
+    static Value* newMember(ValueContext& context);
+
+    MemberEntry* flat_ = nullptr;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;
+    MemberTree* tree_ = nullptr;
+};
+
+} // namespace kiv
