@@ -93,9 +93,18 @@ class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, J
     Value* keyTarget_;
 };
 
-std::string errorText(const rapidjson::ParseResult& error) {
+// The iterative mode reports a stray "]", "}", "," or ":" at the start of the document as
+// an empty document; the recursive mode, whose codes the messages follow, calls it an
+// invalid value. Any other error is reported alike by both.
+rapidjson::ParseErrorCode recursiveModeCode(const rapidjson::ParseResult& error, std::string_view text) {
+    if (error.Code() == rapidjson::kParseErrorDocumentEmpty && error.Offset() < text.size())
+        return rapidjson::kParseErrorValueInvalid;
+    return error.Code();
+}
+
+std::string errorText(const rapidjson::ParseResult& error, std::string_view json) {
     std::string text = "Error: ";
-    text += rapidjson::GetParseError_En(error.Code());
+    text += rapidjson::GetParseError_En(recursiveModeCode(error, json));
     text += " at offset ";
     text += std::to_string(static_cast<unsigned>(error.Offset()));
     text += '.';
@@ -109,13 +118,13 @@ ConversionResult parseJson(std::string_view text) {
     ConversionResult result;
     result.guard([&] {
         // The iterative mode keeps its own stack, so deep nesting cannot exhaust the call
-        // stack; it accepts the same grammar and reports the same errors as the recursive one.
+        // stack; it accepts the same grammar as the default recursive mode.
         rapidjson::MemoryStream stream(text.data(), text.size());
         rapidjson::Reader reader;
         JsonTreeBuilder builder(result.value());
         const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, builder);
         if (parsed.IsError())
-            result.setError(errorText(parsed));
+            result.setError(errorText(parsed, text));
     });
     return result;
 }
