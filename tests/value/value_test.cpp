@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -202,6 +203,24 @@ TEST(ValueTest, ManyMembersAndElementsKeepTheirValues) {
     }
     EXPECT_EQ(value["key4999"][0].getSigned(-1), 0);
     EXPECT_EQ(value["key0"][4999 % 3].getSigned(-1), 4999);
+}
+
+TEST(ValueTest, MemberReferencesSurviveLaterInsertions) {
+    // Insertions in descending order move every entry of a flat table and finally switch it to
+    // a tree; the member nodes themselves must stay where they are.
+    Value value;
+    std::vector<Value*> members;
+    for (int i = 199; i >= 0; --i) {
+        char key[8];
+        std::snprintf(key, sizeof key, "k%03d", i);
+        Value& member = value.member(key);
+        member.setSigned(i);
+        members.push_back(&member);
+    }
+    for (int i = 199; i >= 0; --i)
+        EXPECT_EQ(members[199 - i]->getSigned(-1), i);
+    EXPECT_EQ(value.find("k000"), members.back());
+    EXPECT_EQ(keysOf(value).front(), "k000");
 }
 
 struct TruthCase {
