@@ -57,60 +57,57 @@ Value::~Value() {
 }
 
 Value::Value(const Value& other) {
-    *this = other;
+    copyFrom(other, nullptr);
 }
 
 Value& Value::operator=(const Value& other) {
-    if (this == &other)
-        return *this;
-    if (!needsStorage(other.kind_)) {
-        releasePayload();
-        payload_ = other.payload_;
-        kind_ = other.kind_;
-        return *this;
-    }
-    // Build the copy in a detached node of this tree first: the source may live inside
-    // this node's own subtree, which the release below destroys.
-    Value copy(ChildOf{&ensureContext()});
-    try {
-        ValueTreeOps::copyTree(other, copy);
-    } catch (...) {
-        copy.releasePayload();
-        throw;
-    }
-    adoptPayload(copy);
+    if (this != &other)
+        copyFrom(other, nullptr);
     return *this;
 }
 
 Value::Value(Value&& other) noexcept {
     if (other.ownsContext_) {
-        std::swap(payload_, other.payload_);
-        std::swap(context_, other.context_);
-        std::swap(kind_, other.kind_);
+        exchangeRoots(other);
         return;
     }
     // A child's storage belongs to its tree: copy it out, then clear the source. Running out
     // of memory here ends the process, as for any failed noexcept move.
-    *this = other;
-    other.setEmpty();
+    copyFrom(other, &other);
 }
 
 Value& Value::operator=(Value&& other) {
     if (this == &other)
         return *this;
     if (ownsContext_ && other.ownsContext_) {
-        std::swap(payload_, other.payload_);
-        std::swap(context_, other.context_);
-        std::swap(kind_, other.kind_);
+        exchangeRoots(other);
         other.setEmpty();
-        return *this;
+    } else {
+        copyFrom(other, &other);
     }
+    return *this;
+}
+
+void Value::exchangeRoots(Value& other) noexcept {
+    std::swap(payload_, other.payload_);
+    std::swap(context_, other.context_);
+    std::swap(kind_, other.kind_);
+}
+
+// The copy is built in a detached node of this tree before anything is released, because the
+// source may live in this node's subtree (`v = v["a"]`) and go with it. A moved source is
+// cleared once the copy stands and before this node's old content goes, which keeps
+// `v = std::move(v.member("a"))` sound.
+void Value::copyFrom(const Value& other, Value* movedSource) {
     if (!needsStorage(other.kind_)) {
+        const Payload payload = other.payload_;
+        const ValueKind kind = other.kind_;
+        if (movedSource)
+            movedSource->setEmpty();
         releasePayload();
-        payload_ = other.payload_;
-        kind_ = other.kind_;
-        other.setEmpty();
-        return *this;
+        payload_ = payload;
+        kind_ = kind;
+        return;
     }
     Value copy(ChildOf{&ensureContext()});
     try {
@@ -119,10 +116,9 @@ Value& Value::operator=(Value&& other) {
         copy.releasePayload();
         throw;
     }
-    // Clearing the source before the destination keeps `v = std::move(v.member("a"))` sound.
-    other.setEmpty();
+    if (movedSource)
+        movedSource->setEmpty();
     adoptPayload(copy);
-    return *this;
 }
 
 ValueContext& Value::ensureContext() {
@@ -214,8 +210,7 @@ void Value::setFloat(double value) noexcept {
     kind_ = ValueKind::Float;
 }
 
-// Each setter builds the new payload before releasing the old one, so that a value can be
-// set from its own text or bytes.
+// The text is pooled before the old payload goes, so a value can be set from its own text.
 void Value::setString(std::string_view text) {
     PooledString* record = ensureContext().strings().intern(text);
     releasePayload();
@@ -223,57 +218,45 @@ void Value::setString(std::string_view text) {
     kind_ = ValueKind::String;
 }
 
-void Value::setBlob(std::vector<std::uint8_t>&& bytes) {
-    void* block = ensureContext().allocate(sizeof(std::vector<std::uint8_t>));
-    new (block) std::vector<std::uint8_t>(std::move(bytes));
-    bytes.clear();
-    context_->blobAdded();
+// Builds the new out-of-line part before the old one is released, so that a value can be set
+// from its own bytes.
+template <class Part, class... Args> void Value::installPart(ValueKind kind, Args&&... args) {
+    ValueContext& context = ensureContext();
+    void* block = context.allocate(sizeof(Part));
+    try {
+        new (block) Part(std::forward<Args>(args)...);
+    } catch (...) {
+        context.deallocate(block, sizeof(Part));
+        throw;
+    }
+    if (kind == ValueKind::Blob)
+        context.blobAdded();
     releasePayload();
     payload_.block = block;
-    kind_ = ValueKind::Blob;
+    kind_ = kind;
+}
+
+void Value::setBlob(std::vector<std::uint8_t>&& bytes) {
+    installPart<std::vector<std::uint8_t>>(ValueKind::Blob, std::move(bytes));
+    bytes.clear();
 }
 
 void Value::setBlob(std::span<const std::uint8_t> bytes) {
-    ValueContext& context = ensureContext();
-    void* block = context.allocate(sizeof(std::vector<std::uint8_t>));
-    try {
-        new (block) std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-    } catch (...) {
-        context.deallocate(block, sizeof(std::vector<std::uint8_t>));
-        throw;
-    }
-    context.blobAdded();
-    releasePayload();
-    payload_.block = block;
-    kind_ = ValueKind::Blob;
+    installPart<std::vector<std::uint8_t>>(ValueKind::Blob, bytes.begin(), bytes.end());
 }
 
 void Value::setEnum(EnumValue value) {
-    void* block = ensureContext().allocate(sizeof(EnumValue));
-    new (block) EnumValue(value);
-    releasePayload();
-    payload_.block = block;
-    kind_ = ValueKind::Enum;
+    installPart<EnumValue>(ValueKind::Enum, value);
 }
 
 void Value::makeCollection() {
-    if (kind_ == ValueKind::Collection)
-        return;
-    void* block = ensureContext().allocate(sizeof(CollectionStorage));
-    new (block) CollectionStorage();
-    releasePayload();
-    payload_.block = block;
-    kind_ = ValueKind::Collection;
+    if (kind_ != ValueKind::Collection)
+        installPart<CollectionStorage>(ValueKind::Collection);
 }
 
 void Value::makeStructure() {
-    if (kind_ == ValueKind::Structure)
-        return;
-    void* block = ensureContext().allocate(sizeof(MemberTable));
-    new (block) MemberTable();
-    releasePayload();
-    payload_.block = block;
-    kind_ = ValueKind::Structure;
+    if (kind_ != ValueKind::Structure)
+        installPart<MemberTable>(ValueKind::Structure);
 }
 
 void Value::reserve(std::size_t n) {

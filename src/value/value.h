@@ -151,6 +151,9 @@ private:
 
     ValueContext& ensureContext();
     void releasePayload() noexcept;
+    void exchangeRoots(Value& other) noexcept;
+    void copyFrom(const Value& other, Value* movedSource);
+    template <class Part, class... Args> void installPart(ValueKind kind, Args&&... args);
     // Replaces the payload with that of `source`, a node of the same context, and leaves
     // `source` Empty.
     void adoptPayload(Value& source) noexcept;
