@@ -211,7 +211,7 @@ TEST(ValueTest, MemberReferencesSurviveLaterInsertions) {
     Value value;
     std::vector<Value*> members;
     for (int i = 199; i >= 0; --i) {
-        char key[8];
+        char key[16];
         std::snprintf(key, sizeof key, "k%03d", i);
         Value& member = value.member(key);
         member.setSigned(i);
