@@ -36,8 +36,8 @@ struct BindingTypeInfo {
 
 // The byte offset of a member inside S, read from a member pointer.
 template <class S, class M> std::uint32_t memberOffset(M S::*member) noexcept {
-    // Only addresses are computed: no S is ever constructed or read here.
-    alignas(S) static const std::byte storage[sizeof(S)] = {};
+    // Only addresses are computed: no S is constructed or read here.
+    alignas(S) std::byte storage[sizeof(S)];
     const S* object = reinterpret_cast<const S*>(storage);
     const auto* address = reinterpret_cast<const std::byte*>(&(object->*member));
     return static_cast<std::uint32_t>(address - storage);

@@ -58,6 +58,9 @@ bool BindingRegistry::removeEvent(std::string_view name) {
 
 BindingRegistry::FunctionRegistration
 BindingRegistry::registerFunction(std::unique_ptr<BindingFunction> function, bool unlisted) {
+    if (function == nullptr) {
+        return {nullptr, false};
+    }
     std::unique_ptr<BindingFunction> rejected; // destroyed after the lock is released
     std::lock_guard lock(mutex_);
     if (!unlisted) {

@@ -27,6 +27,28 @@ const BindingFieldConverter& structConverter() noexcept;
 
 template <class T> const BindingFieldConverter& converterFor() noexcept;
 
+// Elements of vectors and maps: a structure queues its fields on the work, so it is queued
+// itself to keep the order; every other element converts at once.
+template <class E>
+void assignElement(ConversionWork& work, E& element, const Value& input, std::string_view name,
+                   const BindingTypeDescriptor* descriptor) {
+    if constexpr (nativeKindOf<E>() == BindingTypeKind::Struct) {
+        work.queueAssign(converterFor<E>(), &element, input, name, descriptor);
+    } else {
+        converterFor<E>().assign(work, &element, input, name, descriptor);
+    }
+}
+
+template <class E>
+void convertElement(ConversionWork& work, const E& element, Value& target,
+                    const BindingTypeDescriptor* descriptor) {
+    if constexpr (nativeKindOf<E>() == BindingTypeKind::Struct) {
+        work.queueConvert(converterFor<E>(), &element, target, descriptor);
+    } else {
+        converterFor<E>().convert(work, &element, target, descriptor);
+    }
+}
+
 template <class T> class SignedConverter final : public BindingFieldConverter {
   public:
     void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
@@ -124,9 +146,9 @@ template <class E> class VectorConverter final : public BindingFieldConverter {
         }
         const auto elements = input.elements();
         vector.resize(elements.size());
-        for (std::size_t i = 0; i < elements.size(); ++i) {
+        for (std::size_t i = 0; i < elements.size() && work.ok(); ++i) {
             if (!elements[i].isEmpty()) {
-                work.queueAssign(converterFor<E>(), &vector[i], elements[i], name, descriptor);
+                assignElement(work, vector[i], elements[i], name, descriptor);
             }
         }
     }
@@ -140,8 +162,8 @@ template <class E> class VectorConverter final : public BindingFieldConverter {
         }
         target.element(vector.size() - 1); // all elements exist before any is referred to
         const auto elements = target.elements();
-        for (std::size_t i = 0; i < vector.size(); ++i) {
-            work.queueConvert(converterFor<E>(), &vector[i], elements[i], descriptor);
+        for (std::size_t i = 0; i < vector.size() && work.ok(); ++i) {
+            convertElement(work, vector[i], elements[i], descriptor);
         }
     }
 };
@@ -160,10 +182,12 @@ template <class E> class MapConverter final : public BindingFieldConverter {
             work.fail(conversion_messages::kMapNotAStructure, {name});
             return;
         }
-        for (const ValueMember member : input.members()) {
+        const auto members = input.members();
+        for (auto it = members.begin(); it != members.end() && work.ok(); ++it) {
+            const ValueMember member = *it;
             E& element = map[std::string(member.key)];
             if (!member.value.isEmpty()) {
-                work.queueAssign(converterFor<E>(), &element, member.value, name, descriptor);
+                assignElement(work, element, member.value, name, descriptor);
             }
         }
     }
@@ -172,8 +196,8 @@ template <class E> class MapConverter final : public BindingFieldConverter {
         const auto& map = *static_cast<const std::map<std::string, E>*>(source);
         target.setEmpty();
         target.makeStructure();
-        for (const auto& [key, element] : map) {
-            work.queueConvert(converterFor<E>(), &element, target.member(key), descriptor);
+        for (auto it = map.begin(); it != map.end() && work.ok(); ++it) {
+            convertElement(work, it->second, target.member(it->first), descriptor);
         }
     }
 };
