@@ -227,3 +227,21 @@ TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
 
 } // namespace
 } // namespace kiv
+
+namespace kiv {
+namespace {
+
+TEST(FlatConversionTest, OversizedCollectionCountBecomesAnErrorResult) {
+    FlatValue element{};
+    // The count is checked before any element is read, so one real element is enough.
+    FlatValue flat{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(&element), 0x10000000u};
+    Value target;
+    FlatResult result{};
+    EXPECT_FALSE(flatToValue(flat, target, "x", result));
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_STREQ(result.error, "The value is too large: a collection holds at most 268435455 elements.");
+    releaseFlat(result);
+}
+
+} // namespace
+} // namespace kiv
