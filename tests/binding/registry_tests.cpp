@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kiv {
@@ -192,6 +193,31 @@ TEST(BindingRegistryTest, FunctionsMoveTheChangeCounterAndDieWithTheirInvokers) 
 
     registry.unregisterFunction(unlisted.function);
     EXPECT_EQ(destroyed, 3);
+}
+
+TEST(BindingRegistryTest, RegistrationAndLookupsFromSeveralThreads) {
+    int destroyed = 0; // counted when the registry is destroyed, on this thread
+    BindingRegistry registry;
+    registry.beginType(1, "Plain", bindingTypeIdOf<Plain>(), false);
+    constexpr int kThreads = 4;
+    constexpr int kFunctionsPerThread = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&registry, &destroyed, t] {
+            for (int i = 0; i < kFunctionsPerThread; ++i) {
+                registry.registerFunction(
+                    makeFunction("F" + std::to_string(t) + "_" + std::to_string(i), destroyed));
+                EXPECT_NE(registry.findType(bindingTypeIdOf<Plain>()), nullptr);
+                EXPECT_FALSE(registry.functionSnapshot().empty());
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(registry.changeCount(), static_cast<std::uint32_t>(kThreads * kFunctionsPerThread));
+    EXPECT_EQ(registry.functionSnapshot().size(), static_cast<std::size_t>(kThreads * kFunctionsPerThread));
+    EXPECT_EQ(registry.findFunction("F3_199")->name, "F3_199");
 }
 
 TEST(BindingRegistryTest, EventsAreInertOnARepeatedNameAndCanBeRemoved) {
