@@ -1,4 +1,5 @@
 #include "binding/binding_declaration.h"
+#include "value/flat_value.h"
 #include "value_builders.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,13 @@ TEST_F(DeclarationTest, EventPayloadsConvertByEnumeratorName) {
     const EnumValue type = converted.value()["eventType"].getEnum({});
     EXPECT_EQ(type.value, 1);
     EXPECT_EQ(registry.enumeratorName(type.type, type.value), "Update");
+
+    // Towards the host the registry names the enumerator.
+    FlatValue flat{};
+    ASSERT_TRUE(valueToFlat(converted.value()["eventType"], flat, &registry));
+    EXPECT_EQ(flat.kind, static_cast<std::uint32_t>(KIV_FLAT_STRING_OWNED));
+    EXPECT_STREQ(reinterpret_cast<const char*>(flat.a), "Update");
+    releaseFlat(flat);
 }
 
 } // namespace
