@@ -2,7 +2,7 @@
 PRESET ?= x86
 BUILD := build/$(PRESET)
 
-.PHONY: run test build configure bootstrap clean
+.PHONY: run test build configure bootstrap clean bench fuzz
 
 run: build
 	@echo "The development host is not built yet; it will run: $(BUILD)/bin/kivhost scenarios/default.yaml"
@@ -18,6 +18,15 @@ configure: bootstrap
 
 bootstrap:
 	@scripts/bootstrap
+
+# Benchmarks of the value-format readers against peer libraries (x64 and x86, Release).
+bench:
+	scripts/bench
+
+# Every fuzz target for FUZZ_SECONDS seconds each.
+FUZZ_SECONDS ?= 60
+fuzz:
+	scripts/fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

@@ -1,17 +1,17 @@
 #include "value/json_reader.h"
 
 #include <rapidjson/error/en.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kiv {
 namespace {
 
-// Texts are taken up to their first NUL character (a "\u0000" escape ends them).
+// Texts are taken up to their first NUL character.
 std::string_view upToNul(const char* text, std::size_t length) noexcept {
     const void* nul = std::memchr(text, 0, length);
     return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length};
@@ -21,7 +21,10 @@ std::string_view upToNul(const char* text, std::size_t length) noexcept {
 // under a repeated key, so their contents merge. The builder never rejects an event.
 class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonTreeBuilder> {
   public:
-    explicit JsonTreeBuilder(Value& root) : keyTarget_(&root) {}
+    // The input ends at its first NUL byte, so a decoded text can hold a NUL only through a
+    // "\u0000" escape; texts are searched for one only when the input has such an escape.
+    JsonTreeBuilder(Value& root, bool textsMayHoldNul)
+        : keyTarget_(&root), textsMayHoldNul_(textsMayHoldNul) {}
 
     bool Null() {
         target(); // inside an array a null still takes its place
@@ -52,7 +55,7 @@ class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, J
         return true;
     }
     bool String(const char* text, rapidjson::SizeType length, bool) {
-        target().setString(upToNul(text, length));
+        target().setString(decoded(text, length));
         return true;
     }
     bool StartObject() {
@@ -62,7 +65,7 @@ class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, J
         return true;
     }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        keyTarget_ = &open_.back()->member(upToNul(text, length));
+        keyTarget_ = &open_.back()->member(decoded(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
@@ -89,8 +92,13 @@ class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, J
         return *keyTarget_;
     }
 
+    std::string_view decoded(const char* text, std::size_t length) const noexcept {
+        return textsMayHoldNul_ ? upToNul(text, length) : std::string_view(text, length);
+    }
+
     std::vector<Value*> open_;
     Value* keyTarget_;
+    bool textsMayHoldNul_;
 };
 
 // The iterative mode reports a stray "]", "}", "," or ":" at the start of the document as
@@ -117,12 +125,17 @@ ConversionResult parseJson(std::string_view text) {
     text = upToNul(text.data(), text.size());
     ConversionResult result;
     result.guard([&] {
-        // The iterative mode keeps its own stack, so deep nesting cannot exhaust the call
-        // stack; it accepts the same grammar as the default recursive mode.
-        rapidjson::MemoryStream stream(text.data(), text.size());
+        // The tokenizer decodes strings in place in a private, NUL-terminated copy of the
+        // text, which spares it copying every string once more; the copy also bounds the
+        // reading by the text's length. The iterative mode keeps its own stack, so deep
+        // nesting cannot exhaust the call stack; it accepts the same grammar as the default
+        // recursive mode.
+        std::string buffer(text);
+        rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
-        JsonTreeBuilder builder(result.value());
-        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseIterativeFlag>(stream, builder);
+        JsonTreeBuilder builder(result.value(), text.find("\\u0000") != std::string_view::npos);
+        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
+        const rapidjson::ParseResult parsed = reader.Parse<kFlags>(stream, builder);
         if (parsed.IsError())
             result.setError(errorText(parsed, text));
     });
