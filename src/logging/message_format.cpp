@@ -1,4 +1,4 @@
-// The positional formatter. Each directive is turned into a printf specification that is
+// The positional formatter. Each directive is turned into a printf format spec that is
 // rebuilt from scratch for the argument's own C type, so snprintf never sees a conversion,
 // length modifier, flag or precision that does not fit the value it is handed.
 #include "logging/message_format.h"
@@ -14,11 +14,11 @@
 namespace kiv {
 namespace {
 
-// A printf specification as the template writes it: flags, width, precision, length
+// A printf format spec as the template writes it: flags, width, precision, length
 // modifier and conversion. The length modifier is read and dropped, because each argument
 // is printed with its own.
 
-// A specification longer than this ends formatting.
+// A format spec longer than this ends formatting.
 constexpr std::size_t kMaxSpecificationLength = 59;
 
 enum PrintfFlag : std::uint8_t {
@@ -41,8 +41,8 @@ struct PrintfDirective {
     std::uint8_t flags = 0;
     PrintfField width;
     PrintfField precision;
-    char conversion = 0;    // 0 when the specification ends without one
-    std::size_t length = 0; // characters of the template that the specification spans
+    char conversion = 0;    // 0 when the format spec ends without one
+    std::size_t length = 0; // characters of the template that the format spec spans
 };
 
 constexpr std::string_view kConversions = "diouxXcsaAeEfFgGpn";
@@ -129,11 +129,11 @@ void skipLengthModifier(std::string_view text, std::size_t& pos) noexcept {
     }
 }
 
-// Reads a specification at the start of `text` (the characters after "%" or "%N$"). Returns
+// Reads a format spec at the start of `text` (the characters after "%" or "%N$"). Returns
 // nothing when it is malformed ("*" followed by digits without "$") or longer than
 // kMaxSpecificationLength.
 std::optional<PrintfDirective> readPrintfDirective(std::string_view text) noexcept {
-    // Nothing beyond the limit can belong to an acceptable specification.
+    // Nothing beyond the limit can belong to an acceptable format spec.
     const std::string_view spec = text.substr(0, kMaxSpecificationLength + 1);
     PrintfDirective directive;
     std::size_t pos = 0;
@@ -252,7 +252,7 @@ struct ResolvedDirective {
     char conversion = 0;
 };
 
-// A printf specification built character by character.
+// A printf format spec built character by character.
 class SpecText {
   public:
     void push(char c) noexcept { text_[length_++] = c; }

@@ -45,11 +45,11 @@ bool isSpace(char c) noexcept {
 struct Placeholder {
     std::string name;
     std::string alternative;
-    std::string specification;
+    std::string formatSpec;
     bool typed = false;
     bool silent = false;
     bool hasAlternative = false;
-    bool hasSpecification = false;
+    bool hasFormatSpec = false;
     bool isPrintfDirective = false;
 };
 
@@ -73,16 +73,16 @@ void emit(Placeholder& placeholder, std::size_t index, const NamedValue& value, 
         return;
     }
     if (placeholder.isPrintfDirective) {
-        out += placeholder.specification;
+        out += placeholder.formatSpec;
         return;
     }
     char digits[24];
     const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, index).ptr;
     out += '%';
     out.append(digits, static_cast<std::size_t>(digitsEnd - digits));
-    if (placeholder.hasSpecification) {
+    if (placeholder.hasFormatSpec) {
         out += '$';
-        out += placeholder.specification;
+        out += placeholder.formatSpec;
     }
 }
 
@@ -98,13 +98,13 @@ bool readPlaceholder(std::string_view templ, std::size_t& pos, Placeholder& plac
         const bool escaped = c == '\\' && pos + 1 < templ.size();
         if (escaped) {
             c = templ[++pos];
-        } else if (placeholder.hasSpecification) {
-            // every later character belongs to the specification
+        } else if (placeholder.hasFormatSpec) {
+            // every later character belongs to the format spec
         } else if (c == '!') {
             placeholder.silent = true;
             continue;
         } else if (c == ':') {
-            placeholder.hasSpecification = true;
+            placeholder.hasFormatSpec = true;
             continue;
         } else if (c == '?') {
             placeholder.hasAlternative = true;
@@ -112,8 +112,8 @@ bool readPlaceholder(std::string_view templ, std::size_t& pos, Placeholder& plac
         } else if (c == '{') {
             continue;
         }
-        if (placeholder.hasSpecification)
-            placeholder.specification += c;
+        if (placeholder.hasFormatSpec)
+            placeholder.formatSpec += c;
         else if (placeholder.hasAlternative)
             placeholder.alternative += c;
         else
@@ -217,7 +217,7 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
         if (index <= values.size())
             emit(placeholder, index, values[index - 1], out, ownStart, details);
         else if (placeholder.isPrintfDirective)
-            out += placeholder.specification; // left for the positional formatter to end at
+            out += placeholder.formatSpec; // left for the positional formatter to end at
         ++index;
     };
     std::size_t pos = 0;
@@ -248,7 +248,7 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
             }
             Placeholder placeholder;
             placeholder.isPrintfDirective = true;
-            placeholder.specification = templ.substr(pos, length);
+            placeholder.formatSpec = templ.substr(pos, length);
             pos += length;
             emitNext(placeholder);
         } else {
