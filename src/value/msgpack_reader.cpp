@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,20 @@ constexpr std::string_view truncatedIntegerMessage(std::size_t bytes) noexcept {
     }
 }
 
+template <class T> T loadBigEndian(const std::uint8_t* bytes) noexcept {
+    T value;
+    std::memcpy(&value, bytes, sizeof(T));
+    if constexpr (sizeof(T) > 1 && std::endian::native == std::endian::little) {
+        if constexpr (sizeof(T) == 2)
+            value = __builtin_bswap16(value);
+        else if constexpr (sizeof(T) == 4)
+            value = __builtin_bswap32(value);
+        else
+            value = __builtin_bswap64(value);
+    }
+    return value;
+}
+
 constexpr bool isStringType(std::uint8_t type) noexcept {
     return (type >= 0xA0 && type <= 0xBF) || (type >= 0xD9 && type <= 0xDB);
 }
@@ -53,7 +68,7 @@ class MsgpackDecoder {
             if (top.next == top.total) {
                 frames_.pop_back();
             } else if (!top.isMap) {
-                readValue(top.target->element(top.next++));
+                readElements(top);
             } else if (top.next++ % 2 == 0) {
                 readKey(top);
             } else {
@@ -88,11 +103,8 @@ class MsgpackDecoder {
             fail(truncatedIntegerMessage(sizeof(T)), {position_});
             return false;
         }
-        T value = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i)
-            value = static_cast<T>((value << 8) | bytes_[position_ + i]);
+        out = loadBigEndian<T>(bytes_.data() + position_);
         position_ += sizeof(T);
-        out = value;
         return true;
     }
 
@@ -183,6 +195,19 @@ class MsgpackDecoder {
         std::uint32_t count;
         if (readLength(countWidth, count))
             openContainer(target, isMap, count);
+    }
+
+    // Reads elements of the array on top until it is complete, the input ends, or an
+    // element opens a container of its own (which then becomes the top frame).
+    void readElements(Frame& array) {
+        Value& target = *array.target;
+        const std::size_t depth = frames_.size();
+        for (;;) {
+            readValue(target.element(array.next++));
+            // A pushed frame may have moved `array`: look at nothing else then.
+            if (frames_.size() != depth || !result_.ok() || array.next == array.total || atEnd())
+                return;
+        }
     }
 
     // Reads one item into `target`: scalars are set at once, containers are opened on the
