@@ -15,9 +15,3 @@ kiv_add_library(kiv_value_formats
   DEPENDS kiv_value ${KIV_YAML_LIBRARY}
 )
 target_include_directories(kiv_value_formats SYSTEM PRIVATE ${KIV_YAML_INCLUDE_DIR} ${KIV_RAPIDJSON_INCLUDE_DIR})
-# SSE2 is part of every x86-64 processor: RapidJSON then scans white space and copies
-# unescaped runs of strings 16 bytes at a time. Public, so that every user of RapidJSON in
-# the program (tests, benchmarks, fuzzers) sees the same configuration of its templates.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
-  target_compile_definitions(kiv_value_formats PUBLIC RAPIDJSON_SSE2)
-endif()

@@ -11,11 +11,6 @@
 namespace kiv {
 namespace {
 
-// With SSE2, the tokenizer scans white space and strings in aligned 16-byte blocks, so it
-// may read up to 15 bytes past the terminating NUL; the copy it reads is padded with NULs
-// to keep those reads inside it.
-constexpr std::size_t kScanPadding = 16;
-
 // Texts are taken up to their first NUL character.
 std::string_view upToNul(const char* text, std::size_t length) noexcept {
     const void* nul = std::memchr(text, 0, length);
@@ -135,8 +130,7 @@ ConversionResult parseJson(std::string_view text) {
         // reading by the text's length. The iterative mode keeps its own stack, so deep
         // nesting cannot exhaust the call stack; it accepts the same grammar as the default
         // recursive mode.
-        std::string buffer(text.size() + kScanPadding, '\0');
-        text.copy(buffer.data(), text.size());
+        std::string buffer(text);
         rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
         JsonTreeBuilder builder(result.value(), text.find("\\u0000") != std::string_view::npos);

@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{R"("\ud800x")", "Error: The surrogate pair in string is invalid. at offset 1."},
         ErrorCase{R"("\q")", "Error: Invalid escape character in string. at offset 1."},
         ErrorCase{R"("abc)", "Error: Missing a closing quotation mark in string. at offset 4."},
+        ErrorCase{"\"a\x1c\"", "Error: Invalid escape character in string. at offset 2."},
         ErrorCase{"1e400", "Error: Number too big to be stored in double. at offset 0."},
         ErrorCase{"1.", "Error: Miss fraction part in number. at offset 2."},
         ErrorCase{"[1e+]", "Error: Miss exponent in number. at offset 4."},
