@@ -182,34 +182,6 @@ std::size_t Value::size() const noexcept {
     }
 }
 
-void Value::setEmpty() noexcept {
-    releasePayload();
-}
-
-void Value::setBool(bool value) noexcept {
-    releasePayload();
-    payload_.boolean = value;
-    kind_ = ValueKind::Bool;
-}
-
-void Value::setSigned(std::int64_t value) noexcept {
-    releasePayload();
-    payload_.signedValue = value;
-    kind_ = ValueKind::Signed;
-}
-
-void Value::setUnsigned(std::uint64_t value) noexcept {
-    releasePayload();
-    payload_.unsignedValue = value;
-    kind_ = ValueKind::Unsigned;
-}
-
-void Value::setFloat(double value) noexcept {
-    releasePayload();
-    payload_.floatValue = value;
-    kind_ = ValueKind::Float;
-}
-
 // The text is pooled before the old payload goes, so a value can be set from its own text.
 void Value::setString(std::string_view text) {
     PooledString* record = ensureContext().strings().intern(text);
@@ -321,7 +293,9 @@ Value* Value::find(std::string_view key) noexcept {
     return const_cast<Value*>(std::as_const(*this).find(key));
 }
 
-Value& Value::element(std::size_t index) {
+// The slow path of element() and append(): turns the value into a Collection if needed and
+// grows it until `index` exists.
+Value& Value::growToElement(std::size_t index) {
     makeCollection();
     CollectionStorage& storage = ValueTreeOps::collection(*this);
     if (index < storage.size)
@@ -339,10 +313,6 @@ Value& Value::element(std::size_t index) {
     while (storage.size <= index)
         ValueTreeOps::appendReserved(*this);
     return storage.data[index];
-}
-
-Value& Value::append() {
-    return element(kind_ == ValueKind::Collection ? ValueTreeOps::collection(*this).size : 0);
 }
 
 Value& Value::member(std::string_view key) {

@@ -7,9 +7,12 @@
 // value, so lookups chain without checks: `packet["user"]["age"].getSigned(0)`.
 #pragma once
 
+#include "value/collection_storage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <new>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -82,11 +85,12 @@ public:
     std::size_t size() const noexcept;
 
     // Kind changes: each releases what the value held first.
-    void setEmpty() noexcept;
-    void setBool(bool value) noexcept;
-    void setSigned(std::int64_t value) noexcept;
-    void setUnsigned(std::uint64_t value) noexcept;
-    void setFloat(double value) noexcept;
+    // Scalars are set inline: readers set millions of them, mostly on fresh Empty nodes.
+    void setEmpty() noexcept { setScalar(ValueKind::Empty, Payload{.unsignedValue = 0}); }
+    void setBool(bool value) noexcept { setScalar(ValueKind::Bool, Payload{.boolean = value}); }
+    void setSigned(std::int64_t value) noexcept { setScalar(ValueKind::Signed, Payload{.signedValue = value}); }
+    void setUnsigned(std::uint64_t value) noexcept { setScalar(ValueKind::Unsigned, Payload{.unsignedValue = value}); }
+    void setFloat(double value) noexcept { setScalar(ValueKind::Float, Payload{.floatValue = value}); }
     void setString(std::string_view text);
     void setBlob(std::vector<std::uint8_t>&& bytes); // takes the bytes over; `bytes` is left empty
     void setBlob(std::span<const std::uint8_t> bytes);
@@ -122,8 +126,23 @@ public:
     // A reference to a Structure member stays valid until the member goes; a reference to a
     // Collection element until the next element is added to that Collection (elements may
     // move then, never their own subtrees).
-    Value& element(std::size_t index);
-    Value& append(); // element(size()) on a Collection
+    Value& element(std::size_t index) {
+        if (kind_ == ValueKind::Collection) {
+            CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
+            if (index < storage.size)
+                return storage.data[index];
+        }
+        return growToElement(index);
+    }
+    Value& append() { // element(size()) on a Collection
+        if (kind_ == ValueKind::Collection) {
+            CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
+            if (storage.size < storage.capacity)
+                return *new (storage.data + storage.size++) Value(ChildOf{context_});
+            return growToElement(storage.size);
+        }
+        return growToElement(0);
+    }
     Value& member(std::string_view key);
 
     // Iteration: elements in index order, members in ascending byte-wise key order.
@@ -151,6 +170,7 @@ private:
 
     ValueContext& ensureContext();
     void releasePayload() noexcept;
+    Value& growToElement(std::size_t index);
     void exchangeRoots(Value& other) noexcept;
     void copyFrom(const Value& other, Value* movedSource);
     template <class Part, class... Args> void installPart(ValueKind kind, Args&&... args);
@@ -166,6 +186,14 @@ private:
         PooledString* string;
         void* block; // Blob, Enum, Collection and Structure: their out-of-line part
     };
+
+    // Scalars hold no storage, so only a String and the kinds after it need releasing.
+    void setScalar(ValueKind kind, Payload payload) noexcept {
+        if (kind_ >= ValueKind::String)
+            releasePayload();
+        payload_ = payload;
+        kind_ = kind;
+    }
 
     Payload payload_{.unsignedValue = 0};
     ValueContext* context_ = nullptr;
