@@ -2,38 +2,26 @@
 // inert: it refers to the existing descriptor and every operation leaves it unchanged.
 #pragma once
 
+#include "binding/binding_described_builder.h"
 #include "binding/binding_type_descriptor.h"
 
 #include <cstdint>
-#include <span>
-#include <string>
 #include <string_view>
 
 namespace kiv {
 
-class BindingTypeBuilder {
+class BindingTypeBuilder : public BindingDescribedBuilder<BindingTypeBuilder, BindingTypeDescriptor> {
   public:
     BindingTypeBuilder(BindingTypeDescriptor& descriptor, bool alreadyRegistered) noexcept
-        : descriptor_(&descriptor), alreadyRegistered_(alreadyRegistered) {}
+        : BindingDescribedBuilder(descriptor, alreadyRegistered) {}
 
-    bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
-    const BindingTypeDescriptor& descriptor() const noexcept { return *descriptor_; }
+    const BindingTypeDescriptor& descriptor() const noexcept { return *target_; }
 
     // Inserts the enumerator, or overwrites the one of that name.
     BindingTypeBuilder& addEnumerator(std::string_view name, std::int32_t value,
                                       std::string_view description);
     // Appends the field; its name hash is computed here.
     BindingTypeBuilder& addField(BindingField field);
-    BindingTypeBuilder& setDescription(std::string_view description);
-    BindingTypeBuilder& setNamespace(std::string_view nameSpace);
-    // Appends each non-empty text, in order.
-    BindingTypeBuilder& addTags(std::string_view first, std::string_view second = {},
-                                std::string_view third = {}, std::string_view fourth = {});
-    BindingTypeBuilder& addTagList(std::span<const std::string> tags);
-
-  private:
-    BindingTypeDescriptor* descriptor_;
-    bool alreadyRegistered_;
 };
 
 } // namespace kiv

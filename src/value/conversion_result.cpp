@@ -21,17 +21,20 @@ std::string_view ConversionResult::errorText() const noexcept {
     return value_["error"].getString({});
 }
 
-void ConversionResult::failFromCurrentException() noexcept {
-    std::string_view message;
+std::string_view failureTextOfCurrentException() noexcept {
     try {
         throw;
     } catch (const std::length_error&) {
-        message = "The value is too large: a collection holds at most 268435455 elements.";
+        return "The value is too large: a collection holds at most 268435455 elements.";
     } catch (const std::bad_alloc&) {
-        message = "Out of memory.";
+        return "Out of memory.";
     } catch (...) {
-        message = "Unexpected error while converting a value.";
+        return "Unexpected error while converting a value.";
     }
+}
+
+void ConversionResult::failFromCurrentException() noexcept {
+    const std::string_view message = failureTextOfCurrentException();
     ok_ = false;
     try {
         setError(message);

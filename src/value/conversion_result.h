@@ -9,6 +9,10 @@
 
 namespace kiv {
 
+// The message for an exception that a value operation threw: a length error, running out of
+// memory, or anything else. Called inside a catch block.
+std::string_view failureTextOfCurrentException() noexcept;
+
 class ConversionResult {
 public:
     ConversionResult() = default;

@@ -1,6 +1,7 @@
 #include "value/flat_value.h"
 
 #include "logging/message_format.h"
+#include "value/conversion_result.h"
 #include "value/value_tree_ops.h"
 
 #include <cstddef>
@@ -285,10 +286,8 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
             step = pending.back();
             pending.pop_back();
         }
-    } catch (const std::length_error&) {
-        failFlat(result, "The value is too large: a collection holds at most 268435455 elements.");
-    } catch (const std::bad_alloc&) {
-        failFlat(result, "Out of memory.");
+    } catch (...) {
+        failFlat(result, failureTextOfCurrentException());
     }
     return false;
 }
