@@ -1,7 +1,11 @@
 # Warnings and sanitizers shared by every target of the project.
 set(KIV_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address;undefined or thread")
 
+option(KIV_WERROR "Treat compiler warnings as errors" ON)
 add_compile_options(-Wall -Wextra)
+if(KIV_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 if(KIV_SANITIZE)
   list(JOIN KIV_SANITIZE "," _kiv_sanitizers)

@@ -4,7 +4,7 @@
 // result's message.
 #pragma once
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 
 #include <initializer_list>
 #include <memory>

@@ -9,7 +9,7 @@
 namespace kiv {
 
 template <class T> class BlockAllocator {
-public:
+  public:
     using value_type = T;
 
     explicit BlockAllocator(ValueContext* context) noexcept : context_(context) {}
@@ -28,7 +28,7 @@ public:
         return context_ == other.context();
     }
 
-private:
+  private:
     ValueContext* context_;
 };
 

@@ -160,9 +160,8 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
     const std::size_t cls = classOf(bytes);
     PageHeader* page = pageOf(block, cls);
     const bool wasFull = isFull(page);
-    const auto index =
-        static_cast<std::uint16_t>((static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page)) /
-                                   blockSizeOf(cls));
+    const auto index = static_cast<std::uint16_t>(
+        (static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page)) / blockSizeOf(cls));
     std::memcpy(block, &page->firstFree, sizeof(std::uint16_t));
     page->firstFree = index;
     if (wasFull) {

@@ -15,7 +15,7 @@ inline constexpr std::size_t kMaxBlockSize = kBlockClassCount * kBlockGranularit
 inline constexpr std::size_t kInlinePageSize = 144;
 
 class BlockPools {
-public:
+  public:
     BlockPools() noexcept;
     ~BlockPools(); // hands every page back to the page source
     BlockPools(const BlockPools&) = delete;
@@ -34,13 +34,15 @@ public:
     struct PageHeader;
     struct HeapBlock;
 
-private:
+  private:
     struct SizeClass {
-        PageHeader* withRoom;  // pages that still have a free block
-        PageHeader* allPages;  // every shared page of the class
+        PageHeader* withRoom; // pages that still have a free block
+        PageHeader* allPages; // every shared page of the class
     };
 
-    static std::size_t classOf(std::size_t bytes) noexcept { return (bytes + kBlockGranularity - 1) / kBlockGranularity - 1; }
+    static std::size_t classOf(std::size_t bytes) noexcept {
+        return (bytes + kBlockGranularity - 1) / kBlockGranularity - 1;
+    }
     void* allocateSlow(std::size_t cls);
     PageHeader* pageOf(void* block, std::size_t cls) noexcept;
 

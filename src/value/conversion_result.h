@@ -14,7 +14,7 @@ namespace kiv {
 std::string_view failureTextOfCurrentException() noexcept;
 
 class ConversionResult {
-public:
+  public:
     ConversionResult() = default;
 
     bool ok() const noexcept { return ok_; }
@@ -36,7 +36,7 @@ public:
         }
     }
 
-private:
+  private:
     void failFromCurrentException() noexcept;
 
     Value value_;

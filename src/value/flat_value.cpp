@@ -1,13 +1,13 @@
 #include "value/flat_value.h"
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 #include "value/conversion_result.h"
 #include "value/value_tree_ops.h"
 
 #include <cstddef>
 #include <cstring>
-#include <optional>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -276,9 +276,10 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
                 break;
             }
             default:
-                failFlat(result, formatMessage("Couldn't assign value to '%1' of type object because the input is "
-                                               "of an incompatible type '%2'.",
-                                               {targetName, flatKindName(from.kind)}));
+                failFlat(result,
+                         formatMessage("Couldn't assign value to '%1' of type object because the input is "
+                                       "of an incompatible type '%2'.",
+                                       {targetName, flatKindName(from.kind)}));
                 return false;
             }
             if (pending.empty())
@@ -357,8 +358,8 @@ bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enum
                 for (const ValueMember member : from.members()) {
                     members[i].key = copyText(member.key);
                     members[i].keyOwned = 1;
-                    pending.push_back(
-                        {&member.value, reinterpret_cast<unsigned char*>(&members[i]) + offsetof(FlatStructureMember, value)});
+                    pending.push_back({&member.value, reinterpret_cast<unsigned char*>(&members[i]) +
+                                                          offsetof(FlatStructureMember, value)});
                     ++i;
                 }
                 break;

@@ -24,13 +24,13 @@ void setFlatBool(FlatValue& flat, bool value) noexcept;
 void setFlatSigned(FlatValue& flat, std::int64_t value) noexcept;
 void setFlatUnsigned(FlatValue& flat, std::uint64_t value) noexcept;
 void setFlatFloat(FlatValue& flat, double value) noexcept;
-void setFlatString(FlatValue& flat, std::string_view text);           // owned copy, kind 6
+void setFlatString(FlatValue& flat, std::string_view text);             // owned copy, kind 6
 void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes); // owned copy, kind 8
 // Takes ownership of an array allocated with allocateFlatArray / allocateFlatMembers.
 void setFlatCollection(FlatValue& flat, FlatValue* elements, std::uint32_t count) noexcept;
 void setFlatStructure(FlatValue& flat, FlatStructureMember* members, std::uint32_t count) noexcept;
-FlatValue* allocateFlatArray(std::uint32_t count);              // zeroed (Empty) elements
-FlatStructureMember* allocateFlatMembers(std::uint32_t count);  // zeroed members
+FlatValue* allocateFlatArray(std::uint32_t count);             // zeroed (Empty) elements
+FlatStructureMember* allocateFlatMembers(std::uint32_t count); // zeroed members
 
 // Accessors for the 64-bit payloads split over words A and B.
 std::int64_t flatSigned(const FlatValue& flat) noexcept;

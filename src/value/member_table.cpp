@@ -11,8 +11,9 @@ namespace kiv {
 namespace {
 
 // The first array fits a pool block; later ones double up to the flat limit.
-constexpr std::uint32_t kFirstCapacity =
-    kMaxBlockSize / sizeof(MemberEntry) > 0 ? kMaxBlockSize / sizeof(MemberEntry) : 1;
+constexpr std::uint32_t kFirstCapacity = kMaxBlockSize / sizeof(MemberEntry) > 0
+                                             ? kMaxBlockSize / sizeof(MemberEntry)
+                                             : 1;
 
 } // namespace
 
@@ -137,8 +138,8 @@ Value* MemberTable::newMember(ValueContext& context) {
     return new (context.allocate(sizeof(Value))) Value(Value::ChildOf{&context});
 }
 
-Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, std::string_view key,
-                                   std::uint32_t hash) {
+Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint,
+                                   std::string_view key, std::uint32_t hash) {
     Value* member = newMember(context);
     PooledString* pooledKey = nullptr;
     try {

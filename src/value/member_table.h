@@ -47,7 +47,7 @@ using MemberTree =
     std::map<PooledString*, Value*, KeyOrder, BlockAllocator<std::pair<PooledString* const, Value*>>>;
 
 class MemberTable {
-public:
+  public:
     static constexpr std::uint32_t kFlatLimit = 64;
 
     std::size_t size() const noexcept { return tree_ ? tree_->size() : size_; }
@@ -80,7 +80,7 @@ public:
     const MemberEntry* flatEnd() const noexcept { return tree_ ? nullptr : flat_ + size_; }
     const MemberTree* tree() const noexcept { return tree_; }
 
-private:
+  private:
     std::uint32_t lowerBound(std::string_view key) const noexcept;
     void growFlat(ValueContext& context);
     void convertToTree(ValueContext& context);

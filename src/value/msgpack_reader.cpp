@@ -1,6 +1,6 @@
 #include "value/msgpack_reader.h"
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 
 #include <algorithm>
 #include <bit>

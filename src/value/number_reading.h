@@ -44,7 +44,8 @@ DoublePrefix readDoublePrefix(std::string_view text) noexcept;
 
 // Whole-text readings with a target range. An empty text reads as 0 (nothing remains after
 // an empty parse). Remaining characters give IncorrectFormat, checked before the range.
-NumberReading readSigned(std::string_view text, std::int64_t min, std::int64_t max, std::int64_t& out) noexcept;
+NumberReading readSigned(std::string_view text, std::int64_t min, std::int64_t max,
+                         std::int64_t& out) noexcept;
 // A text that starts with "-" (after white space) is OutOfRange.
 NumberReading readUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& out) noexcept;
 NumberReading readDouble(std::string_view text, double min, double max, double& out) noexcept;

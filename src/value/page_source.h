@@ -11,7 +11,7 @@ inline constexpr std::size_t kPoolPageSize = 4096;
 inline constexpr std::size_t kPageReservationSize = 64 * 1024;
 
 class PageSource {
-public:
+  public:
     static PageSource& instance() noexcept;
 
     // A 4096-byte page aligned to 4096 bytes, or null when the system has no memory left.
@@ -19,7 +19,7 @@ public:
     // Returns a page for reuse by any tree.
     void returnPage(void* page) noexcept;
 
-private:
+  private:
     PageSource() = default;
 };
 

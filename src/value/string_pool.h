@@ -12,7 +12,7 @@ namespace kiv {
 class BlockPools;
 
 class StringPool {
-public:
+  public:
     explicit StringPool(BlockPools& blocks) noexcept : blocks_(blocks) {}
     ~StringPool();
     StringPool(const StringPool&) = delete;
@@ -30,9 +30,11 @@ public:
     std::size_t size() const noexcept { return count_; }
     std::size_t bucketCount() const noexcept { return bucketCount_; }
 
-private:
+  private:
     void grow();
-    PooledString** bucketOf(std::uint32_t hash) const noexcept { return &buckets_[hash & (bucketCount_ - 1)]; }
+    PooledString** bucketOf(std::uint32_t hash) const noexcept {
+        return &buckets_[hash & (bucketCount_ - 1)];
+    }
 
     BlockPools& blocks_;
     PooledString* inlineBuckets_[8] = {};

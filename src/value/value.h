@@ -51,7 +51,7 @@ struct EnumValue {
 inline constexpr std::size_t kMaxCollectionSize = 0x0FFFFFFF;
 
 class Value {
-public:
+  public:
     class MemberIterator;
     class MemberRange;
 
@@ -88,8 +88,12 @@ public:
     // Scalars are set inline: readers set millions of them, mostly on fresh Empty nodes.
     void setEmpty() noexcept { setScalar(ValueKind::Empty, Payload{.unsignedValue = 0}); }
     void setBool(bool value) noexcept { setScalar(ValueKind::Bool, Payload{.boolean = value}); }
-    void setSigned(std::int64_t value) noexcept { setScalar(ValueKind::Signed, Payload{.signedValue = value}); }
-    void setUnsigned(std::uint64_t value) noexcept { setScalar(ValueKind::Unsigned, Payload{.unsignedValue = value}); }
+    void setSigned(std::int64_t value) noexcept {
+        setScalar(ValueKind::Signed, Payload{.signedValue = value});
+    }
+    void setUnsigned(std::uint64_t value) noexcept {
+        setScalar(ValueKind::Unsigned, Payload{.unsignedValue = value});
+    }
     void setFloat(double value) noexcept { setScalar(ValueKind::Float, Payload{.floatValue = value}); }
     void setString(std::string_view text);
     void setBlob(std::vector<std::uint8_t>&& bytes); // takes the bytes over; `bytes` is left empty
@@ -165,7 +169,7 @@ public:
 
     static const Value& emptyValue() noexcept;
 
-private:
+  private:
     friend class ValueTreeOps;
 
     ValueContext& ensureContext();

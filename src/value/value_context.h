@@ -8,7 +8,7 @@
 namespace kiv {
 
 class ValueContext {
-public:
+  public:
     ValueContext() noexcept : strings_(blocks_) {}
     ValueContext(const ValueContext&) = delete;
     ValueContext& operator=(const ValueContext&) = delete;
@@ -26,7 +26,7 @@ public:
     void blobAdded() noexcept { ++blobCount_; }
     void blobRemoved() noexcept { --blobCount_; }
 
-private:
+  private:
     BlockPools blocks_; // declared first: the string pool frees into it on destruction
     StringPool strings_;
     std::size_t blobCount_ = 0;

@@ -11,7 +11,7 @@ struct ValueMember {
 };
 
 class Value::MemberIterator {
-public:
+  public:
     using iterator_category = std::forward_iterator_tag;
     using value_type = ValueMember;
     using difference_type = std::ptrdiff_t;
@@ -19,10 +19,12 @@ public:
     using reference = ValueMember;
 
     MemberIterator() = default;
-    MemberIterator(const MemberEntry* flat, MemberTree::const_iterator tree) noexcept : flat_(flat), tree_(tree) {}
+    MemberIterator(const MemberEntry* flat, MemberTree::const_iterator tree) noexcept
+        : flat_(flat), tree_(tree) {}
 
     ValueMember operator*() const noexcept {
-        return flat_ ? ValueMember{flat_->key->view(), *flat_->value} : ValueMember{tree_->first->view(), *tree_->second};
+        return flat_ ? ValueMember{flat_->key->view(), *flat_->value}
+                     : ValueMember{tree_->first->view(), *tree_->second};
     }
     MemberIterator& operator++() noexcept {
         if (flat_)
@@ -40,13 +42,13 @@ public:
         return a.flat_ == b.flat_ && a.tree_ == b.tree_;
     }
 
-private:
+  private:
     const MemberEntry* flat_ = nullptr; // the position in a flat table, else null
     MemberTree::const_iterator tree_{}; // the position in a tree table
 };
 
 class Value::MemberRange {
-public:
+  public:
     MemberRange() = default;
     explicit MemberRange(const MemberTable* table) noexcept : table_(table) {}
 
@@ -59,12 +61,13 @@ public:
     MemberIterator end() const noexcept {
         if (!table_)
             return {};
-        return table_->tree() ? MemberIterator(nullptr, table_->tree()->end()) : MemberIterator(table_->flatEnd(), {});
+        return table_->tree() ? MemberIterator(nullptr, table_->tree()->end())
+                              : MemberIterator(table_->flatEnd(), {});
     }
     std::size_t size() const noexcept { return table_ ? table_->size() : 0; }
     bool empty() const noexcept { return size() == 0; }
 
-private:
+  private:
     const MemberTable* table_ = nullptr;
 };
 

@@ -34,7 +34,8 @@ void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
     auto* data = static_cast<Value*>(context.allocate(capacity * sizeof(Value)));
     // Children hold nothing that points into themselves, so they move bit for bit.
     if (storage.size != 0)
-        std::memcpy(static_cast<void*>(data), static_cast<const void*>(storage.data), storage.size * sizeof(Value));
+        std::memcpy(static_cast<void*>(data), static_cast<const void*>(storage.data),
+                    storage.size * sizeof(Value));
     context.deallocate(storage.data, storage.capacity * sizeof(Value));
     storage.data = data;
     storage.capacity = static_cast<std::uint32_t>(capacity);

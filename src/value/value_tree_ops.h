@@ -12,7 +12,7 @@
 namespace kiv {
 
 class ValueTreeOps {
-public:
+  public:
     static CollectionStorage& collection(const Value& value) noexcept {
         return *static_cast<CollectionStorage*>(value.payload_.block);
     }
@@ -22,7 +22,9 @@ public:
     static std::vector<std::uint8_t>& blob(const Value& value) noexcept {
         return *static_cast<std::vector<std::uint8_t>*>(value.payload_.block);
     }
-    static EnumValue& enumRecord(const Value& value) noexcept { return *static_cast<EnumValue*>(value.payload_.block); }
+    static EnumValue& enumRecord(const Value& value) noexcept {
+        return *static_cast<EnumValue*>(value.payload_.block);
+    }
 
     // Grows a Collection's storage to hold at least `capacity` children.
     static void growCollection(Value& value, std::size_t capacity);

@@ -1,6 +1,6 @@
 #include "value/yaml_reader.h"
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 #include "value/yaml_tree_builder.h"
 
 #include <yaml.h>

@@ -1,6 +1,6 @@
 #include "value/yaml_scalar.h"
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 #include "value/number_reading.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // and aliases copy the node their anchor names.
 #pragma once
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 #include "value/conversion_result.h"
 #include "value/yaml_anchor_table.h"
 #include "value/yaml_node_paths.h"

@@ -8,7 +8,7 @@
 
 #include <mutex>
 
-namespace kiv::testing {
+namespace kiv::test {
 
 class LogServiceFixture : public ::testing::Test {
   protected:
@@ -30,4 +30,4 @@ class LogServiceFixture : public ::testing::Test {
     }
 };
 
-} // namespace kiv::testing
+} // namespace kiv::test

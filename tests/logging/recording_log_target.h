@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace kiv::testing {
+namespace kiv::test {
 
 struct RecordedLine {
     LogLevel level;
@@ -50,4 +50,4 @@ class RecordingLogTarget final : public LogTarget {
     std::vector<RecordedLine> lines_;
 };
 
-} // namespace kiv::testing
+} // namespace kiv::test

@@ -24,7 +24,8 @@ TEST(BlockPoolsTest, BlocksOfEveryClassAreDistinctAndWritable) {
     for (auto& [block, size] : blocks) {
         auto* bytes = static_cast<unsigned char*>(block);
         for (std::size_t i = 0; i < size; ++i)
-            ASSERT_EQ(bytes[i], static_cast<unsigned char>(size)) << "block of " << size << " was overwritten";
+            ASSERT_EQ(bytes[i], static_cast<unsigned char>(size))
+                << "block of " << size << " was overwritten";
     }
     std::set<void*> distinct;
     for (auto& entry : blocks)

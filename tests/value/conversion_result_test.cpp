@@ -41,7 +41,8 @@ TEST(ConversionResultTest, GuardTurnsLengthAndMemoryErrorsIntoResults) {
         {[](ConversionResult& r) { r.value().element(kMaxCollectionSize); },
          "The value is too large: a collection holds at most 268435455 elements."},
         {[](ConversionResult&) { throw std::bad_alloc(); }, "Out of memory."},
-        {[](ConversionResult&) { throw std::runtime_error("x"); }, "Unexpected error while converting a value."},
+        {[](ConversionResult&) { throw std::runtime_error("x"); },
+         "Unexpected error while converting a value."},
     };
     for (const Case& c : cases) {
         ConversionResult result;

@@ -12,7 +12,8 @@ namespace {
 
 // An enum lookup that knows one type with the enumerators 1 "One" and 2 "Two".
 struct FakeEnums final : EnumNameLookup {
-    std::optional<std::string_view> enumeratorName(const BindingTypeId* type, std::int32_t value) const override {
+    std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
+                                                   std::int32_t value) const override {
         if (type != knownType)
             return std::nullopt;
         if (value == 1)
@@ -26,7 +27,8 @@ struct FakeEnums final : EnumNameLookup {
 
 FlatValue memberValue(const FlatValue& structure, std::uint32_t index) {
     FlatValue value;
-    std::memcpy(&value, &reinterpret_cast<const FlatStructureMember*>(structure.a)[index].value, sizeof value);
+    std::memcpy(&value, &reinterpret_cast<const FlatStructureMember*>(structure.a)[index].value,
+                sizeof value);
     return value;
 }
 
@@ -35,8 +37,8 @@ const char* memberKey(const FlatValue& structure, std::uint32_t index) {
 }
 
 TEST(FlatKindTest, Names) {
-    const char* names[] = {"", "bool", "signed", "unsigned", "float", "string", "string",
-                           "blob", "blob", "collection", "structure", ""};
+    const char* names[] = {"",       "bool", "signed", "unsigned",   "float",     "string",
+                           "string", "blob", "blob",   "collection", "structure", ""};
     for (std::uint32_t kind = 0; kind < 12; ++kind)
         EXPECT_EQ(flatKindName(kind), names[kind]) << kind;
 }
@@ -173,8 +175,9 @@ TEST(FlatConversionTest, UnknownKindFailsWithTheIncompatibleTypeMessage) {
     EXPECT_FALSE(flatToValue(flat, target, "x", result));
     EXPECT_EQ(result.failed, 1);
     ASSERT_NE(result.error, nullptr);
-    EXPECT_STREQ(result.error,
-                 "Couldn't assign value to 'x' of type object because the input is of an incompatible type ''.");
+    EXPECT_STREQ(
+        result.error,
+        "Couldn't assign value to 'x' of type object because the input is of an incompatible type ''.");
     releaseFlat(result);
     EXPECT_EQ(result.error, nullptr);
 }

@@ -20,8 +20,8 @@ std::vector<std::string> keysOf(const Value& value) {
 }
 
 TEST(ValueKindTest, NamesFollowTheCodes) {
-    const char* names[] = {"empty", "bool", "signed", "unsigned", "float",
-                           "string", "blob", "enum", "collection", "structure"};
+    const char* names[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                           "string", "blob", "enum",   "collection", "structure"};
     for (int code = 0; code < 10; ++code)
         EXPECT_EQ(valueKindName(static_cast<ValueKind>(code)), names[code]) << code;
     EXPECT_EQ(valueKindName(static_cast<ValueKind>(10)), "");
@@ -143,8 +143,8 @@ TEST(ValueTest, StructureIteratesInByteWiseKeyOrder) {
     Value bytes;
     bytes.member("\xC3\xA9").setBool(true); // above ASCII: sorts after every ASCII key
     bytes.member("ab").setBool(true);
-    bytes.member("a").setBool(true);       // a prefix sorts first
-    bytes.member("B").setBool(true);       // upper case before lower case
+    bytes.member("a").setBool(true); // a prefix sorts first
+    bytes.member("B").setBool(true); // upper case before lower case
     EXPECT_EQ(keysOf(bytes), (std::vector<std::string>{"B", "a", "ab", "\xC3\xA9"}));
 }
 
@@ -246,8 +246,16 @@ const TruthCase kTruthCases[] = {
     {"string empty", [](Value& v) { v.setString(""); }, false},
     {"blob empty", [](Value& v) { v.setBlob(std::vector<std::uint8_t>{}); }, false},
     {"blob", [](Value& v) { v.setBlob(std::vector<std::uint8_t>{0}); }, true},
-    {"enum 0", [](Value& v) { v.setEnum({0, nullptr}); }, false},
-    {"enum 3", [](Value& v) { v.setEnum({3, nullptr}); }, true},
+    {"enum 0",
+     [](Value& v) {
+         v.setEnum({0, nullptr});
+     },
+     false},
+    {"enum 3",
+     [](Value& v) {
+         v.setEnum({3, nullptr});
+     },
+     true},
     {"empty collection", [](Value& v) { v.makeCollection(); }, false},
     {"collection", [](Value& v) { v.append(); }, true},
     {"empty structure", [](Value& v) { v.makeStructure(); }, false},
@@ -280,7 +288,11 @@ const IntegerCase kIntegerCases[] = {
     {"stops at junk", [](Value& v) { v.setString("12abc"); }, 12},
     {"no digits", [](Value& v) { v.setString("abc"); }, 0},
     {"blank and sign", [](Value& v) { v.setString("  -7"); }, -7},
-    {"enum", [](Value& v) { v.setEnum({-5, nullptr}); }, -5},
+    {"enum",
+     [](Value& v) {
+         v.setEnum({-5, nullptr});
+     },
+     -5},
     {"collection", [](Value& v) { v.append().setSigned(3); }, -99},
     {"structure", [](Value& v) { v.member("a").setSigned(3); }, -99},
     {"blob", [](Value& v) { v.setBlob(std::vector<std::uint8_t>{1}); }, -99},

@@ -17,7 +17,7 @@ namespace kiv {
 inline constexpr std::size_t kMessageBufferSize = 4096;
 
 class FormatArg {
-public:
+  public:
     enum class Type : std::uint8_t { Text, Int32, UInt32, Char, Int64, UInt64, Double, Object };
 
     FormatArg(std::string_view text) noexcept : type_(Type::Text), text_(text) {}
@@ -30,8 +30,8 @@ public:
 
     // Integers of every width map onto the four integer argument types by size and sign.
     template <class T>
-        requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>)
-    FormatArg(T value) noexcept {
+    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) FormatArg(T value)
+    noexcept {
         if constexpr (std::is_signed_v<T>) {
             type_ = sizeof(T) <= 4 ? Type::Int32 : Type::Int64;
             number_.i = value;
@@ -54,7 +54,7 @@ public:
     std::uint64_t unsignedValue() const noexcept { return number_.u; }
     double doubleValue() const noexcept { return number_.d; }
 
-private:
+  private:
     Type type_ = Type::Text;
     std::string_view text_;
     union {

@@ -3,7 +3,7 @@
 // text and its values in structured form.
 #pragma once
 
-#include "logging/message_format.h"
+#include "format/message_format.h"
 
 #include <cstdint>
 #include <map>
@@ -14,7 +14,7 @@
 namespace kiv {
 
 class NamedValue {
-public:
+  public:
     enum class Kind : std::uint8_t { Bool = 1, Signed = 2, Unsigned = 3, Double = 4, Text = 5 };
 
     static NamedValue boolean(bool value);
@@ -37,7 +37,7 @@ public:
 
     friend bool operator==(const NamedValue&, const NamedValue&);
 
-private:
+  private:
     Kind kind_ = Kind::Text;
     union {
         bool b;

@@ -13,9 +13,9 @@
 namespace kiv {
 namespace {
 
-using testing::RecordingLogTarget;
+using test::RecordingLogTarget;
 
-class LogServiceTest : public testing::LogServiceFixture {
+class LogServiceTest : public test::LogServiceFixture {
   protected:
     void SetUp() override {
         LogServiceFixture::SetUp();

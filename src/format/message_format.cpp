@@ -1,7 +1,7 @@
 // The positional formatter. Each directive is turned into a printf format spec that is
 // rebuilt from scratch for the argument's own C type, so snprintf never sees a conversion,
 // length modifier, flag or precision that does not fit the value it is handed.
-#include "logging/message_format.h"
+#include "format/message_format.h"
 
 #include <algorithm>
 #include <charconv>

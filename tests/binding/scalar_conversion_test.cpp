@@ -1,6 +1,6 @@
 #include "binding/binding_declaration.h"
 #include "binding/native_conversion.h"
-#include "logging/message_format.h"
+#include "format/message_format.h"
 #include "value_builders.h"
 
 #include <gtest/gtest.h>

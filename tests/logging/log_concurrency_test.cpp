@@ -13,9 +13,9 @@
 namespace kiv {
 namespace {
 
-using testing::RecordingLogTarget;
+using test::RecordingLogTarget;
 
-using LogConcurrencyTest = testing::LogServiceFixture;
+using LogConcurrencyTest = test::LogServiceFixture;
 
 // Four threads log while a fifth keeps reconfiguring targets, the one they all write to among
 // them. Configuration takes the service lock before a target's lock, as logging does, so this must

@@ -12,7 +12,7 @@
 namespace kiv {
 namespace {
 
-using testing::RecordingLogTarget;
+using test::RecordingLogTarget;
 
 void logThroughTable(const LogServiceApi& api, LogLevel level, const char* format, ...) {
     va_list arguments;
@@ -21,7 +21,7 @@ void logThroughTable(const LogServiceApi& api, LogLevel level, const char* forma
     va_end(arguments);
 }
 
-class LogServiceApiTest : public testing::LogServiceFixture {
+class LogServiceApiTest : public test::LogServiceFixture {
   protected:
     const LogServiceApi& api = logServiceApi();
 };

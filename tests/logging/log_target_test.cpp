@@ -15,9 +15,9 @@
 namespace kiv {
 namespace {
 
-using testing::RecordingLogTarget;
+using test::RecordingLogTarget;
 
-class LogTargetTest : public testing::LogServiceFixture {
+class LogTargetTest : public test::LogServiceFixture {
   protected:
     void SetUp() override {
         LogServiceFixture::SetUp();

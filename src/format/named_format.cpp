@@ -1,7 +1,7 @@
 // Named placeholders: "{name}", "{#typed_name}", "{name!}" (silent), "{name?alternative}",
 // "{name:spec}" and plain printf directives are turned into positional directives, and the
 // named values are recorded in a details map.
-#include "logging/named_format.h"
+#include "format/named_format.h"
 
 #include <array>
 #include <charconv>

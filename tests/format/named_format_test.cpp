@@ -1,4 +1,4 @@
-#include "logging/named_format.h"
+#include "format/named_format.h"
 
 #include <gtest/gtest.h>
 

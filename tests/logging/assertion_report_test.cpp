@@ -61,11 +61,11 @@ TEST(AssertionReport, CutToTheBuffer) {
     EXPECT_EQ(formatAssertionReport(report, 0, {"expression"}), 0u);
 }
 
-using AssertionLogTest = testing::LogServiceFixture;
+using AssertionLogTest = test::LogServiceFixture;
 
 TEST_F(AssertionLogTest, ReportIsLoggedAsAnErrorInGroupDbg) {
     detachBuiltInTargets();
-    testing::RecordingLogTarget recorder;
+    test::RecordingLogTarget recorder;
     recorder.applySettings({LogLevel::Okay, 0, 0, "#M"});
     reportAssertion({"ALE-EECF0606", "%1 is not compatible", nullptr, 0, nullptr});
     const auto lines = recorder.lines();

@@ -13,7 +13,7 @@
 namespace kiv {
 namespace {
 
-using ConsoleLogTargetTest = testing::LogServiceFixture;
+using ConsoleLogTargetTest = test::LogServiceFixture;
 
 std::string consolePrefix() {
     char prefix[64];
@@ -72,7 +72,7 @@ struct BuiltInCase {
     bool attached;
 };
 
-class BuiltInTargetTest : public testing::LogServiceFixture,
+class BuiltInTargetTest : public test::LogServiceFixture,
                           public ::testing::WithParamInterface<BuiltInCase> {};
 
 TEST_P(BuiltInTargetTest, ConfiguredAtCreation) {

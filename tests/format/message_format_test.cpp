@@ -1,4 +1,4 @@
-#include "logging/message_format.h"
+#include "format/message_format.h"
 
 #include <gtest/gtest.h>
 
