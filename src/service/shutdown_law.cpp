@@ -28,8 +28,7 @@ const char* truthText(bool value) noexcept {
 } // namespace
 
 void ShutdownLaw::start() {
-    // The login data packet is always readable later through its events, so a failed first
-    // read only means waiting for the next one.
+    // A packet that cannot be read yet arrives later through its events.
     (void)context_.observe(kLoginDataPacketPath,
                            [this](const ResourceChange& change) { onLoginData(change); });
 }
@@ -65,14 +64,17 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
 }
 
 void ShutdownLaw::observeTimetable() {
-    const std::optional<std::string> error =
-        context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); });
-    if (!error)
+    if (context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); }))
         return;
+    const ValueReading timetable = context_.readValue(kQueueTimetablePath);
+    if (!timetable.error) {
+        onTimetable(ResourceChange{true, timetable.value});
+        return;
+    }
     // Without a timetable every queue closes at the default lead: the queue locks must not
     // depend on the configuration being there.
     LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
-               kQueueTimetablePath.data(), error->c_str());
+               kQueueTimetablePath.data(), timetable.error->c_str());
     onTimetable(ResourceChange{true, Value::emptyValue()});
 }
 
@@ -84,11 +86,10 @@ void ShutdownLaw::onTimetable(const ResourceChange& change) {
 }
 
 void ShutdownLaw::observeQueueList() {
-    const std::optional<std::string> error =
-        context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); });
-    if (error && !state_.queueListHandled)
-        LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue list %s: %s",
-                   kGameQueuesPath.data(), error->c_str());
+    // The handler reads the list afresh anyway, so a list that could not be read at once is
+    // handled as if it had been: the handler's own read then reports the failure.
+    if (!context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); }))
+        onQueueList(ResourceChange{true, Value::emptyValue()});
 }
 
 void ShutdownLaw::onQueueList(const ResourceChange& change) {

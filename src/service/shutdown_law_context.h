@@ -22,6 +22,12 @@ struct ResourceChange {
     const Value& data;
 };
 
+// A value read from another plugin, or the text of the error that prevented it.
+struct ValueReading {
+    Value value;
+    std::optional<std::string> error;
+};
+
 // A list read from another plugin, or the text of the error that prevented it.
 struct ListReading {
     std::vector<Value> elements;
@@ -40,9 +46,11 @@ class ShutdownLawContext {
     using ChangeHandler = std::function<void(const ResourceChange&)>;
 
     // Watches `path`: the handler replaces any earlier one of the path, receives the current
-    // value at once as a creation when it can be read, and every later change. Returns the
-    // error of that first read when it failed.
-    virtual std::optional<std::string> observe(std::string_view path, ChangeHandler handler) = 0;
+    // value at once as a creation when it can be read, and every later change. Returns whether
+    // that first read delivered a value.
+    virtual bool observe(std::string_view path, ChangeHandler handler) = 0;
+    // Reads a value with a GET.
+    virtual ValueReading readValue(std::string_view path) = 0;
     // Reads a Collection with a GET.
     virtual ListReading readList(std::string_view path) = 0;
     // Runs `job` once, after `seconds` (due at once when not positive).

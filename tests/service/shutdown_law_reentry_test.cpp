@@ -20,13 +20,22 @@ class ScriptedContext final : public ShutdownLawContext {
     std::vector<std::string> jobNames;
     std::function<void()> duringListRead;
 
-    std::optional<std::string> observe(std::string_view path, ChangeHandler handler) override {
+    bool observe(std::string_view path, ChangeHandler handler) override {
         handlers[std::string(path)] = handler;
         const auto resource = resources.find(path);
         if (resource == resources.end())
-            return "absent";
+            return false;
         deliver(handler, resource->second);
-        return std::nullopt;
+        return true;
+    }
+    ValueReading readValue(std::string_view path) override {
+        ValueReading reading;
+        const auto resource = resources.find(path);
+        if (resource == resources.end())
+            reading.error = "absent";
+        else
+            reading.value = parseJson(resource->second).value();
+        return reading;
     }
     ListReading readList(std::string_view path) override {
         if (duringListRead)
