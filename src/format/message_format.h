@@ -68,6 +68,11 @@ class FormatArg {
 // length modifier and conversion), 0 when `text` does not start with a complete one.
 std::size_t printfDirectiveLength(std::string_view text) noexcept;
 
+// The length of the "%N" or "%N$spec" directive at the start of `text`, read as the formatter
+// reads one whose number names an argument; 0 when `text` does not start with one or the
+// directive is malformed, which ends formatting.
+std::size_t positionalDirectiveLength(std::string_view text) noexcept;
+
 // Formats `templ` into `out` (always NUL-terminated, cut at size - 1) and returns the number
 // of bytes written. A malformed directive, or one naming an argument beyond the count, ends
 // the output there.
