@@ -20,11 +20,11 @@ namespace {
 constexpr std::size_t kMaxSpecificationLength = 59;
 
 enum PrintfFlag : std::uint8_t {
-    kFlagLeft = 1,      // '-'
-    kFlagSign = 2,      // '+'
-    kFlagSpace = 4,     // ' '
-    kFlagAlternate = 8, // '#'
-    kFlagZero = 16,     // '0'
+    kFlagLeft = 1,
+    kFlagSign = 2,
+    kFlagSpace = 4,
+    kFlagAlternate = 8,
+    kFlagZero = 16,
 };
 
 // A width or a precision: absent, written as digits, or taken from an argument ("*" takes
@@ -223,7 +223,11 @@ std::int64_t clampedFieldValue(const FormatArg& arg) noexcept {
 // The output buffer: always terminated, never written beyond size - 1 characters.
 class BoundedOutput {
   public:
-    BoundedOutput(char* out, std::size_t size) noexcept : out_(out), capacity_(size - 1) { out_[0] = '\0'; }
+    BoundedOutput(char* out, std::size_t size) noexcept : out_(out), capacity_(size - 1) {
+        KIV_ASSERT(out != nullptr && size > 0,
+                   "the caller turns away a buffer without room for the terminator");
+        out_[0] = '\0';
+    }
 
     std::size_t length() const noexcept { return length_; }
     std::size_t room() const noexcept { return capacity_ - length_; }

@@ -1,5 +1,6 @@
-// The process-wide table of log groups: 64 three-letter codes, bit i of a record's group mask
-// standing for entry i. The first eight are built in; modules register further codes at load.
+// A record names its groups as bits of one 64-bit mask, so that filtering a record is one AND;
+// this table gives each bit the three-letter code that lines show. The modules of a process share
+// it and register their own codes when they load.
 #pragma once
 
 #include <array>
