@@ -2,6 +2,7 @@
 // with stale handles, the host types every plugin registers and log forwarding.
 #include "host/counting_allocator.h"
 #include "loaded_plugin.h"
+#include "logging/log_groups.h"
 #include "logging/log_message.h"
 #include "logging/log_record.h"
 #include "logging/log_service.h"
@@ -78,6 +79,11 @@ TEST(PluginIdentityAtLoad, NamesTagsAndTypePrefixFollowTheShortName) {
     EXPECT_EQ(plugin.identity().typeName, "backend");
     EXPECT_EQ(plugin.tags(), (std::vector<std::string>{"Plugins", "Plugin kiv-probe"}));
     EXPECT_EQ(plugin.typeNamePrefix(), "KivProbe");
+    // Loading registers the library's own log group.
+    EXPECT_NE(libraryLogGroup(), 0u);
+    char text[kLogGroupTextSize];
+    formatLogGroups(text, sizeof text, libraryLogGroup());
+    EXPECT_STREQ(text, "LOC");
 }
 
 struct FailedLoad {
