@@ -170,7 +170,7 @@ TEST(ApiWalkTest, FunctionsTypesAndEventsAsTheExportHoldsThem) {
         host.plugin(host.load(fakePluginLibrary(), "load_kivhost_fake_plugin")).api;
     ASSERT_EQ(api.functions.size(), 3u);
     const char* names[] = {"GetJournal", "GetActByAction", "GetStreamByCount"};
-    const char* paths[] = {"/fake/v1/journal", "/fake/v1/act/{action}", "/fake/v1/stream/{count}"};
+    const char* paths[] = {"/fake/v1/journal", "/fake/v1/act/{+action}", "/fake/v1/stream/{count}"};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(api.functions[i].name, names[i]);
         EXPECT_EQ(api.functions[i].pathTemplate, paths[i]);

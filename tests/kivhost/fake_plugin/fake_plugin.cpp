@@ -109,7 +109,7 @@ void fillFunction(Plugin& plugin, std::size_t index, const char* name, const cha
 void fillApi(Plugin& plugin) {
     plugin.tagTexts = {"Plugins", nullptr};
     fillFunction(plugin, 0, "GetJournal", "/journal", Route::Journal);
-    fillFunction(plugin, 1, "GetActByAction", "/act/{action}", Route::Act);
+    fillFunction(plugin, 1, "GetActByAction", "/act/{+action}", Route::Act);
     fillFunction(plugin, 2, "GetStreamByCount", "/stream/{count}", Route::Stream);
     plugin.actionArgument = {nullptr, "action", "what to do", {KIV_TYPE_KIND_STRING, 0, ""}, 0};
     plugin.actionLocation = {nullptr, KIV_ARGUMENT_LOCATION_PATH};
@@ -216,7 +216,7 @@ void get(Plugin& plugin, const std::string& path, int release) {
     if (response.releaseBody)
         response.releaseBody(response.bodyStream);
     HostResponse copy = response;
-    for (int i = 0; i < release && response.release; ++i)
+    for (int i = 0; i < release && copy.release; ++i)
         copy.release(i == 0 ? &response : &copy);
 }
 

@@ -35,7 +35,8 @@ struct Plugin {
 
     PluginCallbacks callbacks{};
     std::string shortName;
-    std::string prefix; // the paths of its functions: prefix + "/journal", "/act/{action}", "/stream/{count}"
+    std::string
+        prefix; // the paths of its functions: prefix + "/journal", "/act/{+action}", "/stream/{count}"
     HostInterface* host = nullptr;
     std::vector<std::string> journal;
     std::vector<std::string> subscribed;

@@ -112,25 +112,6 @@ std::string repairUtf8(std::string_view text) {
     return repaired;
 }
 
-void writeJsonText(JsonWriter& writer, std::string_view text) {
-    const std::string repaired = repairUtf8(text);
-    writer.String(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
-}
-
-void writeJsonKey(JsonWriter& writer, std::string_view key) {
-    const std::string repaired = repairUtf8(key);
-    writer.Key(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
-}
-
-void writeJsonNumber(JsonWriter& writer, double number) {
-    if (!std::isfinite(number))
-        writer.Null();
-    else if (number == std::trunc(number) && std::fabs(number) < 9.0e15)
-        writer.Int64(static_cast<std::int64_t>(number));
-    else
-        writer.Double(number);
-}
-
 void writeJsonValue(JsonWriter& writer, const Value& value) {
     std::vector<OpenContainer> open;
     auto enter = [&](const Value& node) {

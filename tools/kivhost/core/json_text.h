@@ -23,12 +23,17 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 // The text with every byte that does not belong to a well-formed UTF-8 sequence replaced.
 std::string repairUtf8(std::string_view text);
 
-void writeJsonText(JsonWriter& writer, std::string_view text);
-void writeJsonKey(JsonWriter& writer, std::string_view key);
+// For any of RapidJSON's writers (the pretty one included).
+template <class Writer> void writeJsonText(Writer& writer, std::string_view text) {
+    const std::string repaired = repairUtf8(text);
+    writer.String(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
+}
+template <class Writer> void writeJsonKey(Writer& writer, std::string_view key) {
+    const std::string repaired = repairUtf8(key);
+    writer.Key(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
+}
 // Walks the tree with an explicit stack: any depth is written without deep recursion.
 void writeJsonValue(JsonWriter& writer, const Value& value);
-// A whole number as an integer, anything else as the shortest decimal that reads back the same.
-void writeJsonNumber(JsonWriter& writer, double number);
 
 std::string toJson(const Value& value);
 
