@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -255,8 +256,12 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
             case KIV_FLAT_COLLECTION: {
                 const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
                 const std::uint32_t count = elements ? from.b : 0;
-                // The count comes from the record's maker: room for it is taken only once every
-                // element it claims has been read and found to be a flat value.
+                // The count comes from the record's maker: a count no collection can hold is
+                // refused before any element is read, and room for any other is taken only once
+                // every element it claims has been read and found to be a flat value.
+                if (count > kMaxCollectionSize) {
+                    throw std::length_error("flat collection count");
+                }
                 for (std::uint32_t i = 0; i < count; ++i) {
                     if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE) {
                         failIncompatibleFlat(result, targetName, kind);
