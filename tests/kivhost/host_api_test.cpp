@@ -264,7 +264,8 @@ TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     std::vector<std::size_t> threads;
     std::thread([&] {
         // A host driven from another thread still enters the plugin on its own.
-        for (const Value& hash : fake.act("threads").value.elements())
+        const kivhost::Response response = fake.act("threads");
+        for (const Value& hash : response.value.elements())
             threads.push_back(static_cast<std::size_t>(hash.getSigned(0)));
     }).join();
     fake.host.unload(id);
