@@ -3,6 +3,7 @@
 // (at most a day).
 #include "kivhost/scenario/scenario_player.h"
 
+#include "case_name.h"
 #include "fake_host.h"
 
 namespace kiv::test {
@@ -11,6 +12,7 @@ namespace {
 using namespace kivhost;
 
 struct PlayCase {
+    std::string name;
     std::string scenario;
     std::optional<std::int64_t> untilMs; // given on the command line
     std::vector<std::string> order;      // "type name-or-path@ms" of fires, gets and changes
@@ -54,30 +56,35 @@ TEST_P(ScenarioPlayTest, StepsAndTimersInterleaveInTimeOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Plays, ScenarioPlayTest,
     testing::Values(
-        PlayCase{"steps: [{at: 0, get: '/fake/v1/act/timers:60,30'}, {at: 1, update: /x/v1/y, value: 1}]",
+        PlayCase{"StepAfterTimersOfItsMoment",
+                 "steps: [{at: 0, get: '/fake/v1/act/timers:60,30'}, {at: 1, update: /x/v1/y, value: 1}]",
                  std::nullopt,
                  {"get /fake/v1/act/timers:60,30@0", "fire fake.t1@30000", "fire fake.t0@60000",
                   "update /x/v1/y@60000"},
                  60000,
                  0},
         PlayCase{
+            "ScenarioUntil",
             "until: 3\nsteps: [{at: 0, get: '/fake/v1/act/timers:600'}, {at: 2, create: /x/v1/y, value: 1}]",
             std::nullopt,
             {"get /fake/v1/act/timers:600@0", "create /x/v1/y@120000"},
             180000,
             1},
-        PlayCase{"steps: [{at: 0, get: '/fake/v1/act/timers:600'}, {at: 20, delete: /x/v1/y}]",
+        PlayCase{"CommandLineUntil",
+                 "steps: [{at: 0, get: '/fake/v1/act/timers:600'}, {at: 20, delete: /x/v1/y}]",
                  120000,
                  {"get /fake/v1/act/timers:600@0"},
                  120000,
                  1},
         // Without until, timers run until none is left, but for a day at most.
-        PlayCase{"steps: [{at: 0, get: '/fake/v1/act/timers:86399,86401'}]",
+        PlayCase{"DayAtMost",
+                 "steps: [{at: 0, get: '/fake/v1/act/timers:86399,86401'}]",
                  std::nullopt,
                  {"get /fake/v1/act/timers:86399,86401@0", "fire fake.t0@86399000"},
                  86400000,
                  1},
-        PlayCase{"core: 18.0.0", std::nullopt, {}, 0, 0}));
+        PlayCase{"NoSteps", "core: 18.0.0", std::nullopt, {}, 0, 0}),
+    CaseName());
 
 } // namespace
 } // namespace kiv::test

@@ -4,6 +4,8 @@
 
 #include "kivhost/core/json_text.h"
 
+#include "case_name.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +18,7 @@ using kivhost::ScenarioError;
 using kivhost::ScenarioFormat;
 
 struct Malformed {
+    std::string name;
     std::string text;
     std::string message; // the whole message, or its start when it ends in "..."
     ScenarioFormat format = ScenarioFormat::Yaml;
@@ -45,53 +48,66 @@ TEST_P(MalformedScenarioTest, IsRefusedWithAMessageNamingFileStepAndFault) {
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, MalformedScenarioTest,
     testing::Values(
-        Malformed{"", "bad.yaml: the scenario is empty"},
-        Malformed{"[1, 2]",
+        Malformed{"Empty", "", "bad.yaml: the scenario is empty"},
+        Malformed{"NotAMapping", "[1, 2]",
                   "bad.yaml: a scenario is a mapping with core, until, resources and steps, got a list"},
-        Malformed{"cores: 18.0.0",
+        Malformed{"UnknownKey", "cores: 18.0.0",
                   "bad.yaml: unknown key 'cores'; a scenario has core, until, resources and steps"},
-        Malformed{"core: 18", "bad.yaml: 'core' must be a version such as 18.0.0, got 18"},
-        Malformed{"core: 18.0.0.1", "bad.yaml: 'core' must be a version such as 18.0.0, got '18.0.0.1'"},
-        Malformed{"until: -1", "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got -1"},
-        Malformed{"until: 1.0e12", "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got "
-                                   "1000000000000"},
-        Malformed{"until: .inf", "bad.yaml: 'until' must be a number of minutes, got '.inf'"},
-        Malformed{"until: soon", "bad.yaml: 'until' must be a number of minutes, got 'soon'"},
-        Malformed{"until: [1]", "bad.yaml: 'until' must be a number of minutes, got a list"},
-        Malformed{"resources: [1]", "bad.yaml: 'resources' must be a mapping from path to value, got a list"},
-        Malformed{"resources: {login: 1}", "bad.yaml: resource 'login': a path begins with '/'"},
-        Malformed{"steps: {at: 1}", "bad.yaml: 'steps' must be a list of steps, got a mapping"},
-        Malformed{"steps: [5]", "bad.yaml: step 1: a step is a mapping such as {at: 10, get: /path}, got 5"},
-        Malformed{"steps: [{at: 0, get: /a}, {get: /a}]",
+        Malformed{"CoreNumber", "core: 18", "bad.yaml: 'core' must be a version such as 18.0.0, got 18"},
+        Malformed{"CoreFourWords", "core: 18.0.0.1",
+                  "bad.yaml: 'core' must be a version such as 18.0.0, got '18.0.0.1'"},
+        Malformed{"UntilNegative", "until: -1",
+                  "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got -1"},
+        Malformed{"UntilTooLarge", "until: 1.0e12",
+                  "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got "
+                  "1000000000000"},
+        Malformed{"UntilInfinityText", "until: .inf",
+                  "bad.yaml: 'until' must be a number of minutes, got '.inf'"},
+        Malformed{"UntilText", "until: soon", "bad.yaml: 'until' must be a number of minutes, got 'soon'"},
+        Malformed{"UntilList", "until: [1]", "bad.yaml: 'until' must be a number of minutes, got a list"},
+        Malformed{"ResourcesList", "resources: [1]",
+                  "bad.yaml: 'resources' must be a mapping from path to value, got a list"},
+        Malformed{"ResourcePath", "resources: {login: 1}",
+                  "bad.yaml: resource 'login': a path begins with '/'"},
+        Malformed{"StepsMapping", "steps: {at: 1}",
+                  "bad.yaml: 'steps' must be a list of steps, got a mapping"},
+        Malformed{"StepNotAMapping", "steps: [5]",
+                  "bad.yaml: step 1: a step is a mapping such as {at: 10, get: /path}, got 5"},
+        Malformed{"StepWithoutAt", "steps: [{at: 0, get: /a}, {get: /a}]",
                   "bad.yaml: step 2: it has no 'at', the minutes since the start"},
-        Malformed{"steps: [{at: x, get: /a}]", "bad.yaml: step 1: 'at' must be a number of minutes, got 'x'"},
-        Malformed{"steps: [{at: 2000000001, get: /a}]",
+        Malformed{"AtText", "steps: [{at: x, get: /a}]",
+                  "bad.yaml: step 1: 'at' must be a number of minutes, got 'x'"},
+        Malformed{"AtTooLarge", "steps: [{at: 2000000001, get: /a}]",
                   "bad.yaml: step 1: 'at' must be a number of minutes from 0 to 1000000000, got 2000000001"},
-        Malformed{"steps: [{at: 1}]", "bad.yaml: step 1: it has no action: get, update, create or delete"},
-        Malformed{"steps: [{at: 1, get: /a, delete: /b}]",
+        Malformed{"NoAction", "steps: [{at: 1}]",
+                  "bad.yaml: step 1: it has no action: get, update, create or delete"},
+        Malformed{"TwoActions", "steps: [{at: 1, get: /a, delete: /b}]",
                   "bad.yaml: step 1: it has two actions, get and delete; a step does one thing"},
-        Malformed{"steps: [{at: 1, get: a}]",
+        Malformed{"RelativePath", "steps: [{at: 1, get: a}]",
                   "bad.yaml: step 1: the path of 'get' must be a text beginning with '/', got 'a'"},
-        Malformed{"steps: [{at: 1, create: 5, value: 1}]",
+        Malformed{"PathNumber", "steps: [{at: 1, create: 5, value: 1}]",
                   "bad.yaml: step 1: the path of 'create' must be a text beginning with '/', got 5"},
-        Malformed{"steps: [{at: 1, update: /a}]",
+        Malformed{"UpdateWithoutValue", "steps: [{at: 1, update: /a}]",
                   "bad.yaml: step 1: 'update' needs a 'value', the resource's new value"},
-        Malformed{"steps: [{at: 1, delete: /a, value: 1}]", "bad.yaml: step 1: 'delete' takes no 'value'"},
+        Malformed{"DeleteWithValue", "steps: [{at: 1, delete: /a, value: 1}]",
+                  "bad.yaml: step 1: 'delete' takes no 'value'"},
         Malformed{
-            "steps: [{at: 1, get: /a, vaule: 1}]",
+            "UnknownStepKey", "steps: [{at: 1, get: /a, vaule: 1}]",
             "bad.yaml: step 1: unknown key 'vaule'; a step has at, one of get, update, create or delete, "
             "and a value for update and create"},
-        Malformed{"steps: [{at: 5, get: /a}, {at: 2.5, get: /b}]",
+        Malformed{"OutOfOrder", "steps: [{at: 5, get: /a}, {at: 2.5, get: /b}]",
                   "bad.yaml: step 2: at 2.5 comes before the previous step's at 5; steps are in time order"},
-        Malformed{"until: 10\nsteps: [{at: 11, get: /a}]", "bad.yaml: step 1: at 11 lies after until 10"},
-        Malformed{"steps: [{at: 1441, get: /a}]",
+        Malformed{"AfterUntil", "until: 10\nsteps: [{at: 11, get: /a}]",
+                  "bad.yaml: step 1: at 11 lies after until 10"},
+        Malformed{"AfterTheDay", "steps: [{at: 1441, get: /a}]",
                   "bad.yaml: step 1: at 1441 lies after the end of play at 1440 minutes; give an 'until'"},
-        Malformed{"steps: [", "bad.yaml: YAML parser error: ..."},
-        Malformed{R"({"steps": 1})", "bad.json: 'steps' must be a list of steps, got 1",
+        Malformed{"YamlSyntax", "steps: [", "bad.yaml: YAML parser error: ..."},
+        Malformed{"JsonSteps", R"({"steps": 1})", "bad.json: 'steps' must be a list of steps, got 1",
                   ScenarioFormat::Json},
-        Malformed{R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
+        Malformed{"JsonAt", R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
                   "bad.json: step 2: 'at' must be a number of minutes, got true", ScenarioFormat::Json},
-        Malformed{"{", "bad.json: Error: ...", ScenarioFormat::Json}));
+        Malformed{"JsonSyntax", "{", "bad.json: Error: ...", ScenarioFormat::Json}),
+    CaseName());
 
 TEST(ScenarioTest, AWellFormedScenarioGivesItsWorldAndSteps) {
     const kivhost::Scenario scenario = kivhost::readScenarioText(R"(
