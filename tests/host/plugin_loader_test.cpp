@@ -23,6 +23,11 @@ struct CoreVersion {
     std::uint32_t major, minor, patch;
 };
 
+std::string coreName(const ::testing::TestParamInfo<CoreVersion>& info) {
+    return "Core" + std::to_string(info.param.major) + "_" + std::to_string(info.param.minor) + "_" +
+           std::to_string(info.param.patch);
+}
+
 class CompatibleCores : public ::testing::TestWithParam<CoreVersion> {};
 
 TEST_P(CompatibleCores, LoadAndAnswerWithThePluginsVersion) {
@@ -47,7 +52,8 @@ TEST_P(CompatibleCores, LoadAndAnswerWithThePluginsVersion) {
 
 INSTANTIATE_TEST_SUITE_P(Cores, CompatibleCores,
                          ::testing::Values(CoreVersion{18, 0, 0}, CoreVersion{18, 3, 0},
-                                           CoreVersion{18, 0, 7}));
+                                           CoreVersion{18, 0, 7}),
+                         coreName);
 
 class IncompatibleCores : public ::testing::TestWithParam<CoreVersion> {};
 
@@ -69,7 +75,7 @@ TEST_P(IncompatibleCores, EndTheProcessAfterTheReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cores, IncompatibleCores,
-                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}));
+                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}), coreName);
 
 TEST(PluginIdentityAtLoad, NamesTagsAndTypePrefixFollowTheShortName) {
     FakeHost host;
