@@ -12,7 +12,8 @@
 //         }
 //     };
 //
-//     extern "C" KIV_PLUGIN_EXPORT void KIV_CDECL load_kiv_kr_shutdown_law(PluginLoadInfo* info) {
+//     // Built with kiv_add_plugin_module (cmake/KivPluginModule.cmake).
+//     extern "C" KIV_MODULE_EXPORT void KIV_CDECL load_kiv_kr_shutdown_law(PluginLoadInfo* info) {
 //         kiv::loadNewPlugin<ExamplePlugin>(info, "example");
 //     }
 #pragma once

@@ -98,8 +98,8 @@ ConversionResult PluginBase::readStreamedBody(HostResponse& response) {
     ConversionResult result;
     result.guard([&] {
         std::string text;
-        text.reserve(static_cast<std::size_t>(
-            std::min<std::uint64_t>(response.bodyLength, kStreamedBodyReserveLimit)));
+        const std::uint64_t announced = response.bodyLength; // read out of the packed record
+        text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(announced, kStreamedBodyReserveLimit)));
         std::array<char, kStreamChunkSize> buffer;
         std::uint8_t moreData = 1;
         while (moreData && response.readBody) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -44,6 +45,12 @@ void failFlat(FlatResult& result, std::string_view message) noexcept {
         result.error = nullptr;
     }
     result.failed = 1;
+}
+
+void failIncompatibleFlat(FlatResult& result, std::string_view targetName, std::uint32_t kind) {
+    failFlat(result, formatMessage("Couldn't assign value to '%1' of type object because the input is of an "
+                                   "incompatible type '%2'.",
+                                   {targetName, flatKindName(kind)}));
 }
 
 // Flat records may sit inside packed structure members, so they are read and written
@@ -249,6 +256,18 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
             case KIV_FLAT_COLLECTION: {
                 const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
                 const std::uint32_t count = elements ? from.b : 0;
+                // The count comes from the record's maker: a count no collection can hold is
+                // refused before any element is read, and room for any other is taken only once
+                // every element it claims has been read and found to be a flat value.
+                if (count > kMaxCollectionSize) {
+                    throw std::length_error("flat collection count");
+                }
+                for (std::uint32_t i = 0; i < count; ++i) {
+                    if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE) {
+                        failIncompatibleFlat(result, targetName, kind);
+                        return false;
+                    }
+                }
                 to.setEmpty();
                 to.makeCollection();
                 to.reserve(count);
@@ -276,10 +295,7 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
                 break;
             }
             default:
-                failFlat(result,
-                         formatMessage("Couldn't assign value to '%1' of type object because the input is "
-                                       "of an incompatible type '%2'.",
-                                       {targetName, flatKindName(from.kind)}));
+                failIncompatibleFlat(result, targetName, from.kind);
                 return false;
             }
             if (pending.empty())

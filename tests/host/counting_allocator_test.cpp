@@ -1,4 +1,5 @@
 #include "host/counting_allocator.h"
+#include "platform/module_export.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 
 // Allocation failures are part of what is tested here; the address sanitizer reports them as
 // null results instead of stopping the process.
-extern "C" const char* __asan_default_options() {
+extern "C" KIV_MODULE_EXPORT const char* __asan_default_options() {
     return "allocator_may_return_null=1";
 }
 

@@ -123,15 +123,6 @@ TEST_F(Jobs, IdsCountFromOneAndSameNamesMakeSeparateJobs) {
     EXPECT_EQ(plugin.pendingJobCount(), 0u);
 }
 
-TEST_F(Jobs, ATimerFiredTwiceRunsItsJobOnce) {
-    int runs = 0;
-    plugin.scheduleJob("kiv-probe.once", 1.0, [&] { ++runs; });
-    ASSERT_EQ(host.timers.size(), 1u);
-    FakeHost::fire(host.timers[0]);
-    FakeHost::fire(host.timers[0]);
-    EXPECT_EQ(runs, 1);
-}
-
 TEST_F(Jobs, AJobMayScheduleFurtherJobs) {
     int runs = 0;
     plugin.scheduleJob("kiv-probe.first", 0.0, [&] {
@@ -155,21 +146,6 @@ TEST_F(Jobs, UnknownTokensLeadNowhere) {
     FakeHost::fire(null);
     EXPECT_EQ(runs, 0);
     EXPECT_EQ(plugin.pendingJobCount(), 1u);
-}
-
-TEST(JobsAfterUnload, TimersThatFireLateDoNothing) {
-    FakeHost host;
-    int runs = 0;
-    {
-        LoadedPlugin loaded(host);
-        loaded.plugin().scheduleJob("kiv-probe.late", 5.0, [&] { ++runs; });
-        loaded.plugin().scheduleJob("kiv-probe.later", 50.0, [&] { ++runs; });
-    }
-    ASSERT_EQ(host.timers.size(), 2u);
-    for (const HostTimer& timer : host.timers) {
-        FakeHost::fire(timer);
-    }
-    EXPECT_EQ(runs, 0);
 }
 
 TEST(JobsAfterUnload, TokensAreNotReusedByTheNextPlugin) {

@@ -181,10 +181,14 @@ TEST_F(JsonApiClient, RawRequestsLeaveTheAnswerToTheCaller) {
         [](HostResponse& response, const HostRequest&) { answerValue(response, stringValue("kept")); });
     HostResponse response;
     ASSERT_TRUE(plugin.requestRaw(response, HttpMethod::Get, "/raw").ok());
-    EXPECT_EQ(response.result.value.kind, static_cast<std::uint32_t>(KIV_FLAT_STRING_OWNED));
-    EXPECT_NE(response.release, nullptr);
+    // Read out of the packed record before comparing.
+    const std::uint32_t kind = response.result.value.kind;
+    const ResponseReleaseFn release = response.release;
+    EXPECT_EQ(kind, static_cast<std::uint32_t>(KIV_FLAT_STRING_OWNED));
+    EXPECT_NE(release, nullptr);
     releaseResponse(response);
-    EXPECT_EQ(response.result.value.kind, static_cast<std::uint32_t>(KIV_FLAT_EMPTY));
+    const std::uint32_t released = response.result.value.kind;
+    EXPECT_EQ(released, static_cast<std::uint32_t>(KIV_FLAT_EMPTY));
     releaseResponse(response); // a released record holds nothing
 }
 

@@ -2,6 +2,7 @@
 // with stale handles, the host types every plugin registers and log forwarding.
 #include "host/counting_allocator.h"
 #include "loaded_plugin.h"
+#include "logging/log_groups.h"
 #include "logging/log_message.h"
 #include "logging/log_record.h"
 #include "logging/log_service.h"
@@ -21,6 +22,11 @@ namespace {
 struct CoreVersion {
     std::uint32_t major, minor, patch;
 };
+
+std::string coreName(const ::testing::TestParamInfo<CoreVersion>& info) {
+    return "Core" + std::to_string(info.param.major) + "_" + std::to_string(info.param.minor) + "_" +
+           std::to_string(info.param.patch);
+}
 
 class CompatibleCores : public ::testing::TestWithParam<CoreVersion> {};
 
@@ -46,7 +52,8 @@ TEST_P(CompatibleCores, LoadAndAnswerWithThePluginsVersion) {
 
 INSTANTIATE_TEST_SUITE_P(Cores, CompatibleCores,
                          ::testing::Values(CoreVersion{18, 0, 0}, CoreVersion{18, 3, 0},
-                                           CoreVersion{18, 0, 7}));
+                                           CoreVersion{18, 0, 7}),
+                         coreName);
 
 class IncompatibleCores : public ::testing::TestWithParam<CoreVersion> {};
 
@@ -68,7 +75,7 @@ TEST_P(IncompatibleCores, EndTheProcessAfterTheReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cores, IncompatibleCores,
-                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}));
+                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}), coreName);
 
 TEST(PluginIdentityAtLoad, NamesTagsAndTypePrefixFollowTheShortName) {
     FakeHost host;
@@ -78,6 +85,11 @@ TEST(PluginIdentityAtLoad, NamesTagsAndTypePrefixFollowTheShortName) {
     EXPECT_EQ(plugin.identity().typeName, "backend");
     EXPECT_EQ(plugin.tags(), (std::vector<std::string>{"Plugins", "Plugin kiv-probe"}));
     EXPECT_EQ(plugin.typeNamePrefix(), "KivProbe");
+    // Loading registers the library's own log group.
+    EXPECT_NE(libraryLogGroup(), 0u);
+    char text[kLogGroupTextSize];
+    formatLogGroups(text, sizeof text, libraryLogGroup());
+    EXPECT_STREQ(text, "LOC");
 }
 
 struct FailedLoad {

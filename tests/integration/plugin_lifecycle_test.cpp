@@ -13,6 +13,12 @@ using kivhost::CoreVersion;
 using kivhost::HostOptions;
 using kivhost::PluginHost;
 
+std::string coreName(const ::testing::TestParamInfo<CoreVersion>& info) {
+    std::string name = "Core" + info.param.text();
+    std::replace(name.begin(), name.end(), '.', '_');
+    return name;
+}
+
 class LoadRecord : public ::testing::TestWithParam<CoreVersion> {};
 
 TEST_P(LoadRecord, CarriesThePluginsVersionAndAnswers) {
@@ -34,7 +40,8 @@ TEST_P(LoadRecord, CarriesThePluginsVersionAndAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(Cores, LoadRecord,
                          ::testing::Values(CoreVersion{18, 0, 0}, CoreVersion{18, 3, 0},
-                                           CoreVersion{18, 0, 7}));
+                                           CoreVersion{18, 0, 7}),
+                         coreName);
 
 class VersionRefusal : public ::testing::TestWithParam<CoreVersion> {};
 
@@ -57,7 +64,7 @@ TEST_P(VersionRefusal, EndsTheProcessAfterTheReportNamingThePlugin) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cores, VersionRefusal,
-                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}));
+                         ::testing::Values(CoreVersion{17, 9, 9}, CoreVersion{19, 0, 0}), coreName);
 
 TEST(ApiExport, TheHostWalksTheRoutesTypesAndEvents) {
     TestPluginHost plugin({}, false);

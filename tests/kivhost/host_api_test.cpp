@@ -1,6 +1,7 @@
 // The ten host entries as a plugin reaches them through its table: requests to the resource
 // store and to other plugins, streamed bodies, events and subscriptions, logs, the counted
 // entries, and faulty records that the host must take without crashing.
+#include "case_name.h"
 #include "fake_host.h"
 
 #include "kivhost/core/json_text.h"
@@ -16,6 +17,7 @@ using kivhost::HostOptions;
 constexpr const char* kInput = "/fake-input/v1/value";
 
 struct StoreCase {
+    std::string name;
     std::uint32_t chunkBytes;
     bool stored;
     std::string expected; // the plugin's journal line for its GET at initialize
@@ -57,13 +59,15 @@ TEST_P(StoreAnswerTest, TheStoreAnswersWholeOrStreamedInChunks) {
 // yields after every short read that announces more.
 INSTANTIATE_TEST_SUITE_P(
     Chunks, StoreAnswerTest,
-    testing::Values(StoreCase{0, true, R"(got 200 {a:1,b:[true,"x"]})", 0},
-                    StoreCase{0, false, "error 404 No resource at '/fake-input/v1/value'.", 0},
-                    StoreCase{1, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 21},
-                    StoreCase{3, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 7},
-                    StoreCase{22, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 0},
-                    StoreCase{4096, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 0},
-                    StoreCase{3, false, "error 404 No resource at '/fake-input/v1/value'.", 0}));
+    testing::Values(StoreCase{"Flat", 0, true, R"(got 200 {a:1,b:[true,"x"]})", 0},
+                    StoreCase{"FlatAbsent", 0, false, "error 404 No resource at '/fake-input/v1/value'.", 0},
+                    StoreCase{"OneByte", 1, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 21},
+                    StoreCase{"ThreeBytes", 3, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 7},
+                    StoreCase{"WholeTextInOneChunk", 22, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 0},
+                    StoreCase{"BufferSized", 4096, true, R"(got 200 body {"a":1,"b":[true,"x"]})", 0},
+                    StoreCase{"StreamedAbsent", 3, false, "error 404 No resource at '/fake-input/v1/value'.",
+                              0}),
+    CaseName());
 
 TEST(RoutingTest, RequestsReachTheFunctionsOfOtherPluginsAsThePlatformRoutesThem) {
     FakeHost fake;
@@ -91,6 +95,7 @@ TEST(RoutingTest, RequestsReachTheFunctionsOfOtherPluginsAsThePlatformRoutesThem
 }
 
 struct HostRequestCase {
+    std::string name;
     std::string path;
     std::uint32_t method;
     std::uint32_t status;
@@ -121,25 +126,27 @@ TEST_P(HostRequestTest, TheHostReadsAndReleasesWhatThePluginAnswers) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, HostRequestTest,
     testing::Values(
-        HostRequestCase{"/fake/v1/act/op1", KIV_HTTP_METHOD_GET, 200, R"({"done":"op1"})", "", false},
-        HostRequestCase{"/fake/v1/stream/12", KIV_HTTP_METHOD_GET, 200, "[0,1,2,3,4,5,6,7,8,9,10,11]", "",
+        HostRequestCase{"Action", "/fake/v1/act/op1", KIV_HTTP_METHOD_GET, 200, R"({"done":"op1"})", "",
                         false},
-        HostRequestCase{"/fake/v1/stream/0", KIV_HTTP_METHOD_GET, 200, "[]", "", false},
-        HostRequestCase{"/fake/v1/act/fail", KIV_HTTP_METHOD_GET, 418, "null", "The fake fails on purpose",
-                        false},
-        HostRequestCase{"/fake/v1/act/nothing", KIV_HTTP_METHOD_GET, 404, "null", "Unknown action: nothing",
-                        false},
-        HostRequestCase{"/fake/v1/act/bad-response", KIV_HTTP_METHOD_GET, 200, "null",
+        HostRequestCase{"Stream", "/fake/v1/stream/12", KIV_HTTP_METHOD_GET, 200,
+                        "[0,1,2,3,4,5,6,7,8,9,10,11]", "", false},
+        HostRequestCase{"EmptyStream", "/fake/v1/stream/0", KIV_HTTP_METHOD_GET, 200, "[]", "", false},
+        HostRequestCase{"ErrorText", "/fake/v1/act/fail", KIV_HTTP_METHOD_GET, 418, "null",
+                        "The fake fails on purpose", false},
+        HostRequestCase{"UnknownAction", "/fake/v1/act/nothing", KIV_HTTP_METHOD_GET, 404, "null",
+                        "Unknown action: nothing", false},
+        HostRequestCase{"BadFlatKind", "/fake/v1/act/bad-response", KIV_HTTP_METHOD_GET, 200, "null",
                         "Couldn't assign value to '<response>' of type object because the input is of an "
                         "incompatible type ''.",
                         true},
-        HostRequestCase{"/fake/v1/act/oversized-chunk", KIV_HTTP_METHOD_GET, 200, "null", "Stream read error",
-                        true},
-        HostRequestCase{"/fake/v1/journal/x", KIV_HTTP_METHOD_GET, 404, "null",
+        HostRequestCase{"OversizedChunk", "/fake/v1/act/oversized-chunk", KIV_HTTP_METHOD_GET, 200, "null",
+                        "Stream read error", true},
+        HostRequestCase{"NoRoute", "/fake/v1/journal/x", KIV_HTTP_METHOD_GET, 404, "null",
                         "No resource at '/fake/v1/journal/x'.", false},
-        HostRequestCase{"/fake/v1/journal", KIV_HTTP_METHOD_POST, 405, "null",
+        HostRequestCase{"NotGet", "/fake/v1/journal", KIV_HTTP_METHOD_POST, 405, "null",
                         "The resource store answers GET requests only", false},
-        HostRequestCase{"/stored/v1/value", KIV_HTTP_METHOD_GET, 200, "[1,2]", "", false}));
+        HostRequestCase{"Stored", "/stored/v1/value", KIV_HTTP_METHOD_GET, 200, "[1,2]", "", false}),
+    CaseName());
 
 TEST(EventBusTest, EventsReachEverySubscriberWithItsOwnUserData) {
     FakeHost fake;
@@ -212,6 +219,7 @@ TEST(HostEntryTest, LogsAndCountedEntries) {
 }
 
 struct FaultCase {
+    std::string name;
     std::string action;
     std::string fault;
 };
@@ -234,15 +242,18 @@ TEST_P(FaultyRecordTest, TheHostNamesTheFaultAndCarriesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, FaultyRecordTest,
-    testing::Values(FaultCase{"bad-payload", "sendEvent: the payload of OnFakeEvent does not convert"},
-                    FaultCase{"no-name-event", "sendEvent came without an event name"},
-                    FaultCase{"no-event", "sendEvent came without an event name"},
-                    FaultCase{"null-timer", "scheduleTimer came without a callback for job 'fake.null'"},
-                    FaultCase{"nan-timer", "the delay of job 'fake.nan' is not a number"},
-                    FaultCase{"no-path", "sendRequest came without a request path"},
-                    FaultCase{"no-response", "sendRequest came without a response record"},
-                    FaultCase{"wrong-context", "unsubscribeEvent came with host context 1001"},
-                    FaultCase{"null-subscription", "subscribeEvent came without an event name"}));
+    testing::Values(
+        FaultCase{"BadPayload", "bad-payload", "sendEvent: the payload of OnFakeEvent does not convert"},
+        FaultCase{"NoEventName", "no-name-event", "sendEvent came without an event name"},
+        FaultCase{"NoEvent", "no-event", "sendEvent came without an event name"},
+        FaultCase{"NullTimerCallback", "null-timer",
+                  "scheduleTimer came without a callback for job 'fake.null'"},
+        FaultCase{"NanDelay", "nan-timer", "the delay of job 'fake.nan' is not a number"},
+        FaultCase{"NoPath", "no-path", "sendRequest came without a request path"},
+        FaultCase{"NoResponse", "no-response", "sendRequest came without a response record"},
+        FaultCase{"WrongContext", "wrong-context", "unsubscribeEvent came with host context 1001"},
+        FaultCase{"NullSubscription", "null-subscription", "subscribeEvent came without an event name"}),
+    CaseName());
 
 TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     FakeHost fake;
@@ -253,7 +264,8 @@ TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     std::vector<std::size_t> threads;
     std::thread([&] {
         // A host driven from another thread still enters the plugin on its own.
-        for (const Value& hash : fake.act("threads").value.elements())
+        const kivhost::Response response = fake.act("threads");
+        for (const Value& hash : response.value.elements())
             threads.push_back(static_cast<std::size_t>(hash.getSigned(0)));
     }).join();
     fake.host.unload(id);

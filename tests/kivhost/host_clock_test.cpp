@@ -1,6 +1,7 @@
 // Timers on the host's clocks: the virtual clock runs them in due order, equal due times in
 // scheduling order, with each delay rounded to the nearest millisecond; the real clock runs them
 // in the same order once their moment has come.
+#include "case_name.h"
 #include "fake_host.h"
 
 #include "kivhost/core/timer_queue.h"
@@ -14,6 +15,7 @@ namespace {
 using kivhost::HostOptions;
 
 struct TimerCase {
+    std::string name;
     std::string delays; // seconds, in scheduling order: the timers are named fake.t0, fake.t1, ...
     std::vector<std::int64_t> delaysMs;
     std::vector<std::string> fired; // in firing order, as "name@ms"
@@ -54,19 +56,26 @@ TEST_P(VirtualClockTest, TimersRunInDueOrderAndEqualDueTimesInSchedulingOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Delays, VirtualClockTest,
     testing::Values(
-        TimerCase{"2,1,1", {2000, 1000, 1000}, {"fake.t1@1000", "fake.t2@1000", "fake.t0@2000"}},
+        TimerCase{"DueOrder", "2,1,1", {2000, 1000, 1000}, {"fake.t1@1000", "fake.t2@1000", "fake.t0@2000"}},
         // A real clock read twice leaves delays a few nanoseconds short or long of the moment meant.
-        TimerCase{"5400,5399.9999999987,5400.0000000004",
+        TimerCase{"NanosecondsApart",
+                  "5400,5399.9999999987,5400.0000000004",
                   {5400000, 5400000, 5400000},
                   {"fake.t0@5400000", "fake.t1@5400000", "fake.t2@5400000"}},
-        TimerCase{"0.0015,0.0014999,0.0005,0.0004999",
+        TimerCase{"HalfMilliseconds",
+                  "0.0015,0.0014999,0.0005,0.0004999",
                   {2, 1, 1, 0},
                   {"fake.t3@0", "fake.t1@1", "fake.t2@1", "fake.t0@2"}},
-        TimerCase{"0,-5,nan,-inf", {0, 0, 0, 0}, {"fake.t0@0", "fake.t1@0", "fake.t2@0", "fake.t3@0"}},
-        TimerCase{"1e300,inf,3600.001,3600",
+        TimerCase{"NotPositive",
+                  "0,-5,nan,-inf",
+                  {0, 0, 0, 0},
+                  {"fake.t0@0", "fake.t1@0", "fake.t2@0", "fake.t3@0"}},
+        TimerCase{"BeyondTheClock",
+                  "1e300,inf,3600.001,3600",
                   {std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max(),
                    3600001, 3600000},
-                  {"fake.t3@3600000", "fake.t2@3600001"}}));
+                  {"fake.t3@3600000", "fake.t2@3600001"}}),
+    CaseName());
 
 TEST(TimerRoundingTest, DelaysRoundToTheNearestMillisecondAndSaturate) {
     const struct {

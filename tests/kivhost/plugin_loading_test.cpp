@@ -1,5 +1,6 @@
 // Loading plugin libraries through their export as the platform does: the load record, the
 // version words, the refusals, the walk of the API export, and what unloading leaves behind.
+#include "case_name.h"
 #include "fake_host.h"
 
 #include <filesystem>
@@ -54,10 +55,15 @@ TEST_P(LoadRecordTest, ThePluginRewritesTheVersionWordsAndFillsTheRecord) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cores, LoadRecordTest,
-                         testing::Values(CoreVersion{18, 0, 0}, CoreVersion{18, 3, 0},
-                                         CoreVersion{18, 0, 7}));
+                         testing::Values(CoreVersion{18, 0, 0}, CoreVersion{18, 3, 0}, CoreVersion{18, 0, 7}),
+                         [](const testing::TestParamInfo<CoreVersion>& info) {
+                             const CoreVersion& core = info.param;
+                             return "Core" + std::to_string(core.major) + "_" + std::to_string(core.minor) +
+                                    "_" + std::to_string(core.patch);
+                         });
 
 struct Refusal {
+    std::string name;
     std::string entry;
     CoreVersion core;
     std::string message; // empty when the load succeeds
@@ -95,14 +101,19 @@ TEST_P(RefusalTest, TheHostRefusesWhatDoesNotFitAndKeepsNothingOfIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Loads, RefusalTest,
-    testing::Values(Refusal{"load_kivhost_fake_failing", {18, 0, 0}, "its load record holds no callbacks"},
-                    Refusal{"load_kivhost_fake_newer", {18, 0, 0}, "built for plugin API 18.5.0"},
-                    Refusal{"load_kivhost_fake_newer", {18, 4, 9}, "which core 18.4.9 does not offer"},
-                    Refusal{"load_kivhost_fake_newer", {18, 5, 0}, ""},
-                    Refusal{"load_kivhost_fake_newer", {18, 6, 0}, ""},
-                    Refusal{"load_kivhost_fake_plugin", {19, 0, 0}, "built for plugin API 18.0.0"},
-                    Refusal{"load_kivhost_fake_plugin", {17, 9, 9}, "which core 17.9.9 does not offer"},
-                    Refusal{"load_nothing", {18, 0, 0}, "has no export load_nothing"}));
+    testing::Values(
+        Refusal{"FailedLoad", "load_kivhost_fake_failing", {18, 0, 0}, "its load record holds no callbacks"},
+        Refusal{"NewerMinor", "load_kivhost_fake_newer", {18, 0, 0}, "built for plugin API 18.5.0"},
+        Refusal{"NewerMinorOnOlderCore",
+                "load_kivhost_fake_newer",
+                {18, 4, 9},
+                "which core 18.4.9 does not offer"},
+        Refusal{"NewerMinorOnItsCore", "load_kivhost_fake_newer", {18, 5, 0}, ""},
+        Refusal{"NewerMinorOnLaterCore", "load_kivhost_fake_newer", {18, 6, 0}, ""},
+        Refusal{"LaterMajor", "load_kivhost_fake_plugin", {19, 0, 0}, "built for plugin API 18.0.0"},
+        Refusal{"EarlierMajor", "load_kivhost_fake_plugin", {17, 9, 9}, "which core 17.9.9 does not offer"},
+        Refusal{"NoExport", "load_nothing", {18, 0, 0}, "has no export load_nothing"}),
+    CaseName());
 
 class LibraryFileTest : public testing::Test {
   protected:

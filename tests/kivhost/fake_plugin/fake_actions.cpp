@@ -28,9 +28,10 @@ struct Stream {
 };
 
 void KIV_CDECL releaseResponse(HostResponse* response) {
+    const char* token = response->contextText; // read out of the packed record
     {
         std::lock_guard lock(releaseMutex);
-        if (!openResponses.erase(response->contextText)) {
+        if (!openResponses.erase(token)) {
             ++strayReleases;
             return;
         }

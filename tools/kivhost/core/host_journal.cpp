@@ -3,13 +3,18 @@
 namespace kiv::kivhost {
 
 void HostJournal::record(std::string plugin, HappeningDetail detail) {
-    std::lock_guard lock(mutex_);
-    if (std::holds_alternative<HostFault>(detail))
-        ++faults_;
-    happenings_.push_back({clock_.nowMs(), std::move(plugin), std::move(detail)});
-    // The listener runs under the lock, so that it sees happenings in the order they are kept.
-    if (listener_)
-        listener_(happenings_.back());
+    std::lock_guard listening(listenerMutex_);
+    Happening happening{clock_.nowMs(), std::move(plugin), std::move(detail)};
+    std::function<void(const Happening&)> listener;
+    {
+        std::lock_guard lock(mutex_);
+        if (std::holds_alternative<HostFault>(happening.detail))
+            ++faults_;
+        happenings_.push_back(happening);
+        listener = listener_;
+    }
+    if (listener)
+        listener(happening);
 }
 
 std::vector<Happening> HostJournal::all() const {
@@ -23,6 +28,7 @@ std::uint64_t HostJournal::faults() const {
 }
 
 void HostJournal::setListener(std::function<void(const Happening&)> listener) {
+    std::lock_guard listening(listenerMutex_);
     std::lock_guard lock(mutex_);
     listener_ = std::move(listener);
 }

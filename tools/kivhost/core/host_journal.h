@@ -18,11 +18,14 @@ class HostJournal {
     void record(std::string plugin, HappeningDetail detail);
     std::vector<Happening> all() const;
     std::uint64_t faults() const;
+    // The listener sees each happening once, in the order they are kept; it may call back into the
+    // host, and what it records meanwhile reaches it in turn.
     void setListener(std::function<void(const Happening&)> listener);
 
   private:
     const HostClock& clock_;
-    mutable std::mutex mutex_;
+    std::recursive_mutex listenerMutex_; // held around each call of the listener, taken first
+    mutable std::mutex mutex_;           // guards the records
     std::vector<Happening> happenings_;
     std::uint64_t faults_ = 0;
     std::function<void(const Happening&)> listener_;

@@ -44,8 +44,10 @@ void KIV_CDECL releaseIssuedResponse(HostResponse* response) {
     IssuedTable& table = issuedTable();
     std::unique_ptr<IssuedResponse> issued;
     if (response) {
+        // The record is packed: its token is read out before it is looked up.
+        const char* token = response->contextText;
         std::lock_guard lock(table.mutex);
-        const auto found = table.responses.find(response->contextText);
+        const auto found = table.responses.find(token);
         if (found != table.responses.end()) {
             issued = std::move(found->second);
             delete[] found->first;
