@@ -168,13 +168,15 @@ INSTANTIATE_TEST_SUITE_P(
         QueueCase{
             "OddMemberNamesAndValues",
             kLoginAt300,
-            R"({"12x": 100, " +13": "50", "abc": 10, "": 20, "-": 30, "99999999999": 40, "14": -5, "15": null,
-                      "16": 1.9})",
-            R"([{"id": 12}, {"id": 13}, {"id": 14}, {"id": 15}, {"id": 16}])",
+            // Names without digits or beyond 32 bits name no queue: neither 0 nor the largest id
+            // takes their leads.
+            R"({"12x": 100, " +13": "50", "abc": 10, "": 20, "-": 30, "99999999999": 40, "2147483648": 60,
+                "14": -5, "15": null, "16": 1.9})",
+            R"([{"id": 12}, {"id": 13}, {"id": 14}, {"id": 15}, {"id": 16}, {"id": 0}, {"id": 2147483647}])",
             {disableAfterMinutes(12, 200), disableAfterMinutes(13, 250), disableAfterMinutes(14, 225),
-             disableAfterMinutes(15, 225), disableAfterMinutes(16, 299), disableAfterMinutes(-2, 225),
-             disableAllAfterMinutes(299)},
-            "[12,14,15,-2,13,16]"},
+             disableAfterMinutes(15, 225), disableAfterMinutes(16, 299), disableAfterMinutes(0, 225),
+             disableAfterMinutes(2147483647, 225), disableAfterMinutes(-2, 225), disableAllAfterMinutes(299)},
+            "[12,14,15,0,2147483647,-2,13,16]"},
         QueueCase{"ListElementsReadLeniently",
                   kLoginAt300,
                   "{}",
