@@ -2,11 +2,10 @@
 
 #include "value/block_pools.h"
 #include "value/fnv1a.h"
+#include "value/value_limits.h"
 
 #include <cstring>
-#include <limits>
 #include <new>
-#include <stdexcept>
 
 namespace kiv {
 namespace {
@@ -34,13 +33,19 @@ StringPool::~StringPool() {
         ::operator delete(buckets_);
 }
 
+// The length is checked before the text is hashed or compared: a text past the limit is never
+// read.
 PooledString* StringPool::intern(std::string_view text) {
+    if (text.size() > kMaxTextSize)
+        throwTextTooLarge();
     return text.empty() ? PooledString::empty() : intern(text, fnv1a(text));
 }
 
 PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
     if (text.empty())
         return PooledString::empty();
+    if (text.size() > kMaxTextSize)
+        throwTextTooLarge();
     for (PooledString* record = *bucketOf(hash); record; record = record->next) {
         if (record->hash == hash && record->length == text.size() &&
             std::memcmp(record->text(), text.data(), text.size()) == 0) {
@@ -48,8 +53,6 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
             return record;
         }
     }
-    if (text.size() > std::numeric_limits<std::uint32_t>::max() - sizeof(PooledString) - 1)
-        throw std::length_error("string too long for a value tree");
     if (count_ >= bucketCount_)
         grow();
     auto* record = static_cast<PooledString*>(blocks_.allocate(recordBytes(text.size())));

@@ -4,7 +4,6 @@
 #include "value/value_tree_ops.h"
 
 #include <new>
-#include <stdexcept>
 #include <utility>
 
 namespace kiv {
@@ -301,7 +300,7 @@ Value& Value::growToElement(std::size_t index) {
     if (index < storage.size)
         return storage.data[index];
     if (index >= kMaxCollectionSize)
-        throw std::length_error("collection too long");
+        throwCollectionTooLarge();
     if (index >= storage.capacity) {
         std::size_t capacity = storage.capacity < 4 ? 4 : std::size_t(storage.capacity) * 2;
         if (capacity <= index)

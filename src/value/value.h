@@ -8,6 +8,7 @@
 #pragma once
 
 #include "value/collection_storage.h"
+#include "value/value_limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,10 +46,6 @@ struct EnumValue {
 
     friend bool operator==(const EnumValue&, const EnumValue&) = default;
 };
-
-// Collections hold at most this many elements; growing past it is a length error
-// (std::length_error), which every conversion entry turns into an error result.
-inline constexpr std::size_t kMaxCollectionSize = 0x0FFFFFFF;
 
 class Value {
   public:
@@ -103,7 +100,7 @@ class Value {
     void makeCollection();
     void makeStructure();
     // Collections only: grows the capacity to at least n elements. More than
-    // kMaxCollectionSize throws std::length_error.
+    // kMaxCollectionSize throws ValueTooLarge.
     void reserve(std::size_t n);
 
     // Typed getters: the payload when the kind matches exactly, else the default.

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -29,7 +28,7 @@ void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
     if (capacity <= storage.capacity)
         return;
     if (capacity > kMaxCollectionSize)
-        throw std::length_error("collection too long");
+        throwCollectionTooLarge();
     ValueContext& context = *value.context_;
     auto* data = static_cast<Value*>(context.allocate(capacity * sizeof(Value)));
     // Children hold nothing that points into themselves, so they move bit for bit.
