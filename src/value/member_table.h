@@ -72,6 +72,9 @@ class MemberTable {
         }
     }
 
+    // Removes every member but `kept`, releasing their keys and values. Allocates nothing.
+    void keepOnly(ValueContext& context, Value* kept) noexcept;
+
     // Frees the table's own storage and the member nodes; keys and the payloads of the members
     // must be released by the caller first.
     void destroy(ValueContext& context) noexcept;

@@ -96,7 +96,9 @@ void Value::exchangeRoots(Value& other) noexcept {
 // The copy is built in a detached node of this tree before anything is released, because the
 // source may live in this node's subtree (`v = v["a"]`) and go with it. A moved source is
 // cleared once the copy stands and before this node's old content goes, which keeps
-// `v = std::move(v.member("a"))` sound.
+// `v = std::move(v.member("a"))` sound. When this node lies inside the moved source
+// (`v.member("a") = std::move(v)`), clearing the source whole would destroy it: the source keeps
+// the path down to this node, which wraps the tree under a node of itself.
 void Value::copyFrom(const Value& other, Value* movedSource) {
     if (!needsStorage(other.kind_)) {
         const Payload payload = other.payload_;
@@ -108,6 +110,9 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         kind_ = kind;
         return;
     }
+    std::vector<Value*> pathInSource;
+    if (movedSource)
+        pathInSource = ValueTreeOps::pathTo(*movedSource, *this);
     Value copy(ChildOf{&ensureContext()});
     try {
         ValueTreeOps::copyTree(other, copy);
@@ -115,7 +120,9 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         copy.releasePayload();
         throw;
     }
-    if (movedSource)
+    if (!pathInSource.empty())
+        ValueTreeOps::clearBesidePath(pathInSource);
+    else if (movedSource)
         movedSource->setEmpty();
     adoptPayload(copy);
 }

@@ -1,5 +1,8 @@
 #include "value/value_tree_ops.h"
 
+#include "platform/invariant.h"
+
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <tuple>
@@ -14,6 +17,17 @@ bool isContainer(ValueKind kind) noexcept {
 
 bool mayHoldBlobs(ValueKind kind) noexcept {
     return kind == ValueKind::Blob || isContainer(kind);
+}
+
+// Calls f(Value& child) for every child of a Collection or Structure.
+template <class F> void forEachChild(const Value& container, F&& f) {
+    if (container.kind() == ValueKind::Collection) {
+        const CollectionStorage& storage = ValueTreeOps::collection(container);
+        for (std::uint32_t i = 0; i < storage.size; ++i)
+            f(storage.data[i]);
+    } else {
+        ValueTreeOps::structure(container).forEach([&](PooledString*, Value& child) { f(child); });
+    }
 }
 
 struct DetachedContainer {
@@ -120,6 +134,62 @@ void ValueTreeOps::teardown(Value& root) noexcept {
     }
     root.kind_ = ValueKind::Empty;
     root.payload_.unsignedValue = 0;
+}
+
+std::vector<Value*> ValueTreeOps::pathTo(Value& root, const Value& node) {
+    std::vector<Value*> path;
+    // Only a child node of the same tree can lie inside `root`.
+    if (node.ownsContext_ || node.context_ != root.context_ || !isContainer(root.kind_))
+        return path;
+    constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
+    struct Visit {
+        Value* container;
+        std::size_t parent; // index of the parent's visit
+    };
+    std::vector<Visit> visits{{&root, kNoParent}};
+    std::vector<std::size_t> pending{0};
+    while (!pending.empty()) {
+        const std::size_t at = pending.back();
+        pending.pop_back();
+        bool found = false;
+        forEachChild(*visits[at].container, [&](Value& child) {
+            if (&child == &node) {
+                found = true;
+            } else if (!found && isContainer(child.kind_)) {
+                visits.push_back({&child, at});
+                pending.push_back(visits.size() - 1);
+            }
+        });
+        if (found) {
+            path.push_back(const_cast<Value*>(&node));
+            for (std::size_t i = at; i != kNoParent; i = visits[i].parent)
+                path.push_back(visits[i].container);
+            std::reverse(path.begin(), path.end());
+            return path;
+        }
+    }
+    return path;
+}
+
+void ValueTreeOps::clearBesidePath(std::span<Value* const> path) noexcept {
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        Value& container = *path[i];
+        Value* kept = path[i + 1];
+        if (container.kind_ == ValueKind::Collection) {
+            // Elements before the kept one become Empty, so that it keeps its index; those
+            // after it go.
+            CollectionStorage& storage = collection(container);
+            const auto index = static_cast<std::uint32_t>(kept - storage.data);
+            KIV_ASSERT(index < storage.size, "a path runs through the elements of its collections");
+            for (std::uint32_t j = 0; j < storage.size; ++j)
+                if (j != index)
+                    storage.data[j].releasePayload();
+            storage.size = index + 1;
+        } else {
+            KIV_ASSERT(container.kind_ == ValueKind::Structure, "a path runs through containers only");
+            structure(container).keepOnly(*container.context_, kept);
+        }
+    }
 }
 
 void ValueTreeOps::copyTree(const Value& source, Value& target) {

@@ -7,6 +7,7 @@
 #include "value/value.h"
 #include "value/value_context.h"
 
+#include <span>
 #include <vector>
 
 namespace kiv {
@@ -36,6 +37,13 @@ class ValueTreeOps {
     // Frees the blob bytes of a root's tree before its context goes; everything else is left
     // to the context, which drops its pages and large blocks whole.
     static void teardown(Value& root) noexcept;
+    // The nodes from `root` down to `node` (both included) when `node` lies strictly inside
+    // `root`'s subtree, else nothing.
+    static std::vector<Value*> pathTo(Value& root, const Value& node);
+    // Clears `path.front()` except the nodes of `path`: each keeps only its child on the path,
+    // and the last node is left as it is. An empty path changes nothing.
+    static void clearBesidePath(std::span<Value* const> path) noexcept;
+
     // Deep-copies `source` into `target`, an Empty node of the destination's tree (its
     // context may still be null when `target` is a root).
     static void copyTree(const Value& source, Value& target);
