@@ -54,6 +54,18 @@ FlatValue loadFlat(const void* record) noexcept {
     return flat;
 }
 
+// A flat string's text: up to its terminator or its length word, whichever comes first, so that
+// a text without a terminator is not read past its buffer. A well-formed record has its
+// terminator at the length, which gives the same text.
+std::string_view flatText(const FlatValue& flat) noexcept {
+    const char* text = reinterpret_cast<const char*>(flat.a);
+    if (!text)
+        return {};
+    const void* terminator = std::memchr(text, '\0', flat.b);
+    return {text,
+            terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : flat.b};
+}
+
 } // namespace
 
 std::string_view flatKindName(std::uint32_t kind) noexcept {
@@ -235,11 +247,9 @@ bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetNa
                 to.setFloat(flatFloat(from));
                 break;
             case KIV_FLAT_STRING_BORROWED:
-            case KIV_FLAT_STRING_OWNED: {
-                const char* text = reinterpret_cast<const char*>(from.a);
-                to.setString(text ? std::string_view(text) : std::string_view());
+            case KIV_FLAT_STRING_OWNED:
+                to.setString(flatText(from));
                 break;
-            }
             case KIV_FLAT_BLOB_BORROWED:
             case KIV_FLAT_BLOB_OWNED: {
                 const auto* bytes = reinterpret_cast<const std::uint8_t*>(from.a);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -142,13 +143,32 @@ TEST(FlatConversionTest, EnumsBecomeNamesWhenKnown) {
     releaseFlat(flat);
 }
 
-TEST(FlatConversionTest, BorrowedStringReadsUpToTheNul) {
-    const char text[] = "abc\0def";
-    FlatValue flat{KIV_FLAT_STRING_BORROWED, reinterpret_cast<std::uintptr_t>(text), 7};
-    Value target;
-    FlatResult result{};
-    ASSERT_TRUE(flatToValue(flat, target, "x", result));
-    EXPECT_EQ(target.getString(""), "abc");
+// A text ends at its terminator or at its length word, whichever comes first; the buffers have
+// no byte past the ones given, so a read beyond them shows under AddressSanitizer.
+TEST(FlatConversionTest, StringsEndAtTheTerminatorOrTheLength) {
+    struct Case {
+        std::string bytes;
+        std::uint32_t length;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {std::string("abc\0", 4), 3, "abc"},    // well formed
+        {std::string("abc\0def", 7), 7, "abc"}, // an embedded terminator ends the text
+        {std::string("abc", 3), 3, "abc"},      // no terminator
+        {std::string("abcdef", 6), 2, "ab"},    // no terminator, a shorter length word
+        {std::string("", 0), 0, ""},
+    };
+    for (const Case& c : cases) {
+        for (std::uint32_t kind : {KIV_FLAT_STRING_BORROWED, KIV_FLAT_STRING_OWNED}) {
+            const auto buffer = std::make_unique<char[]>(c.bytes.size());
+            std::memcpy(buffer.get(), c.bytes.data(), c.bytes.size());
+            FlatValue flat{kind, reinterpret_cast<std::uintptr_t>(buffer.get()), c.length};
+            Value target;
+            FlatResult result{};
+            ASSERT_TRUE(flatToValue(flat, target, "x", result));
+            EXPECT_EQ(target.getString("?"), c.expected) << c.expected << " of length " << c.length;
+        }
+    }
 }
 
 TEST(FlatConversionTest, RepeatedKeysReuseTheMemberInArrayOrder) {
