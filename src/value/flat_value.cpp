@@ -1,9 +1,5 @@
 #include "value/flat_value.h"
 
-#include "format/message_format.h"
-#include "value/conversion_result.h"
-#include "value/value_tree_ops.h"
-
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -34,36 +30,6 @@ std::uint64_t wordBits(const FlatValue& flat) noexcept {
 bool ownsStorage(std::uint32_t kind) noexcept {
     return kind == KIV_FLAT_STRING_OWNED || kind == KIV_FLAT_BLOB_OWNED || kind == KIV_FLAT_COLLECTION ||
            kind == KIV_FLAT_STRUCTURE;
-}
-
-void failFlat(FlatResult& result, std::string_view message) noexcept {
-    releaseFlat(result);
-    try {
-        result.error = copyText(message);
-    } catch (...) {
-        result.error = nullptr;
-    }
-    result.failed = 1;
-}
-
-// Flat records may sit inside packed structure members, so they are read and written
-// through byte copies rather than through possibly misaligned pointers.
-FlatValue loadFlat(const void* record) noexcept {
-    FlatValue flat;
-    std::memcpy(&flat, record, sizeof flat);
-    return flat;
-}
-
-// A flat string's text: up to its terminator or its length word, whichever comes first, so that
-// a text without a terminator is not read past its buffer. A well-formed record has its
-// terminator at the length, which gives the same text.
-std::string_view flatText(const FlatValue& flat) noexcept {
-    const char* text = reinterpret_cast<const char*>(flat.a);
-    if (!text)
-        return {};
-    const void* terminator = std::memchr(text, '\0', flat.b);
-    return {text,
-            terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : flat.b};
 }
 
 } // namespace
@@ -132,6 +98,16 @@ void releaseFlat(FlatValue& flat) noexcept {
         current = pending.back();
         pending.pop_back();
     }
+}
+
+void setFlatError(FlatResult& result, std::string_view message) noexcept {
+    releaseFlat(result);
+    try {
+        result.error = copyText(message);
+    } catch (...) {
+        result.error = nullptr; // without memory for the text, the flag still reports the failure
+    }
+    result.failed = 1;
 }
 
 void releaseFlat(FlatResult& result) noexcept {
@@ -217,90 +193,6 @@ double flatFloat(const FlatValue& flat) noexcept {
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result) {
-    struct Step {
-        const void* from; // a FlatValue, possibly unaligned
-        Value* to;
-    };
-    std::vector<Step> pending;
-    Step step{&flat, &target};
-    try {
-        for (;;) {
-            const FlatValue from = loadFlat(step.from);
-            Value& to = *step.to;
-            switch (from.kind) {
-            case KIV_FLAT_EMPTY:
-                to.setEmpty();
-                break;
-            case KIV_FLAT_BOOL:
-                to.setBool((from.a & 0xFF) != 0);
-                break;
-            case KIV_FLAT_SIGNED:
-                to.setSigned(flatSigned(from));
-                break;
-            case KIV_FLAT_UNSIGNED:
-                to.setUnsigned(flatUnsigned(from));
-                break;
-            case KIV_FLAT_FLOAT:
-                to.setFloat(flatFloat(from));
-                break;
-            case KIV_FLAT_STRING_BORROWED:
-            case KIV_FLAT_STRING_OWNED:
-                to.setString(flatText(from));
-                break;
-            case KIV_FLAT_BLOB_BORROWED:
-            case KIV_FLAT_BLOB_OWNED: {
-                const auto* bytes = reinterpret_cast<const std::uint8_t*>(from.a);
-                to.setBlob(std::span<const std::uint8_t>(bytes, bytes ? from.b : 0));
-                break;
-            }
-            case KIV_FLAT_COLLECTION: {
-                const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
-                const std::uint32_t count = elements ? from.b : 0;
-                to.setEmpty();
-                to.makeCollection();
-                to.reserve(count);
-                for (std::uint32_t i = 0; i < count; ++i)
-                    ValueTreeOps::appendReserved(to);
-                // The work list is taken from the back, so children are queued last first to
-                // be converted in array order.
-                std::span<Value> children = to.elements();
-                for (std::uint32_t i = count; i-- > 0;)
-                    pending.push_back({&elements[i], &children[i]});
-                break;
-            }
-            case KIV_FLAT_STRUCTURE: {
-                const auto* members = reinterpret_cast<const FlatStructureMember*>(from.a);
-                const std::uint32_t count = members ? from.b : 0;
-                auto keyOf = [&](std::uint32_t i) {
-                    const char* key = members[i].key;
-                    return key ? std::string_view(key) : std::string_view();
-                };
-                to.makeStructure();
-                for (std::uint32_t i = count; i-- > 0;)
-                    pending.push_back({reinterpret_cast<const unsigned char*>(&members[i]) +
-                                           offsetof(FlatStructureMember, value),
-                                       &to.member(keyOf(i))});
-                break;
-            }
-            default:
-                failFlat(result,
-                         formatMessage("Couldn't assign value to '%1' of type object because the input is "
-                                       "of an incompatible type '%2'.",
-                                       {targetName, flatKindName(from.kind)}));
-                return false;
-            }
-            if (pending.empty())
-                return true;
-            step = pending.back();
-            pending.pop_back();
-        }
-    } catch (...) {
-        failFlat(result, failureTextOfCurrentException());
-    }
-    return false;
 }
 
 bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums) {

@@ -18,6 +18,8 @@ std::string_view flatKindName(std::uint32_t kind) noexcept;
 // Frees what the record owns and leaves it Empty (all three words 0).
 void releaseFlat(FlatValue& flat) noexcept;
 void releaseFlat(FlatResult& result) noexcept;
+// Fails the result: its value released, its error an owned copy of `message`, failed = 1.
+void setFlatError(FlatResult& result, std::string_view message) noexcept;
 
 // Setters: each releases first.
 void setFlatBool(FlatValue& flat, bool value) noexcept;
@@ -37,8 +39,16 @@ std::int64_t flatSigned(const FlatValue& flat) noexcept;
 std::uint64_t flatUnsigned(const FlatValue& flat) noexcept;
 double flatFloat(const FlatValue& flat) noexcept;
 
-// Flat to generic into `target`; `targetName` is used only in the message. On failure the
-// message goes into `result` (its value released, error set, failed = 1) and false returns.
+// What one conversion from a flat record may create: values, and bytes of text and blobs. Arrays
+// of a record may be shared, so a few hundred bytes can name a billion values; the bounds stop
+// such a record within a fraction of a second, far above any real payload.
+inline constexpr std::size_t kMaxFlatValues = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxFlatBytes = 256 * 1024 * 1024;
+
+// Flat to generic into `target`; `targetName` is used only in the message. A text ends at its
+// terminator or its length word, whichever comes first. On failure the message goes into
+// `result` (its value released, error set, failed = 1) and false returns; an array that
+// contains itself and a record past the bounds above are failures.
 bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result);
 
 // Generic to flat. Enums become their enumerator's name when `enums` knows it, else their
