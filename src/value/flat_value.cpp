@@ -27,9 +27,28 @@ std::uint64_t wordBits(const FlatValue& flat) noexcept {
     return static_cast<std::uint32_t>(flat.a) | (std::uint64_t(flat.b) << 32);
 }
 
-bool ownsStorage(std::uint32_t kind) noexcept {
-    return kind == KIV_FLAT_STRING_OWNED || kind == KIV_FLAT_BLOB_OWNED || kind == KIV_FLAT_COLLECTION ||
-           kind == KIV_FLAT_STRUCTURE;
+// A collection or structure with records to release.
+bool holdsRecords(const FlatValue& flat) noexcept {
+    return (flat.kind == KIV_FLAT_COLLECTION || flat.kind == KIV_FLAT_STRUCTURE) && flat.a != 0 &&
+           flat.b != 0;
+}
+
+// Frees the buffer or array that a record owns, without looking into the array's records.
+void releaseStorage(const FlatValue& flat) noexcept {
+    switch (flat.kind) {
+    case KIV_FLAT_STRING_OWNED:
+    case KIV_FLAT_BLOB_OWNED:
+        delete[] reinterpret_cast<char*>(flat.a);
+        break;
+    case KIV_FLAT_COLLECTION:
+        delete[] reinterpret_cast<FlatValue*>(flat.a);
+        break;
+    case KIV_FLAT_STRUCTURE:
+        delete[] reinterpret_cast<FlatStructureMember*>(flat.a);
+        break;
+    default:
+        break;
+    }
 }
 
 } // namespace
@@ -59,44 +78,52 @@ std::string_view flatKindName(std::uint32_t kind) noexcept {
     }
 }
 
-// Owned subtrees are released from a work list, so a deep flat tree needs no deep stack.
+// Owned arrays are released without a work list, so that a deep flat tree needs no deep stack and
+// the release holds when memory has run out. While an array's records are released, last first,
+// the record that owns the array keeps in its pointer word the way back to its own parent record
+// and in its count word the records still to release; going back up, the parent's array is found
+// from the child record's address and that count.
 void releaseFlat(FlatValue& flat) noexcept {
-    FlatValue current = std::exchange(flat, FlatValue{});
-    std::vector<FlatValue> pending;
+    FlatValue top = std::exchange(flat, FlatValue{});
+    if (!holdsRecords(top)) {
+        releaseStorage(top);
+        return;
+    }
+    auto* array = reinterpret_cast<unsigned char*>(top.a);
+    top.a = 0; // the top record has no parent
+    FlatValue* record = &top;
     for (;;) {
-        switch (current.kind) {
-        case KIV_FLAT_STRING_OWNED:
-        case KIV_FLAT_BLOB_OWNED:
-            delete[] reinterpret_cast<char*>(current.a);
-            break;
-        case KIV_FLAT_COLLECTION: {
-            auto* elements = reinterpret_cast<FlatValue*>(current.a);
-            for (std::uint32_t i = 0; elements && i < current.b; ++i)
-                if (ownsStorage(elements[i].kind))
-                    pending.push_back(elements[i]);
-            delete[] elements;
-            break;
+        if (record->b == 0) {
+            releaseStorage({record->kind, reinterpret_cast<std::uintptr_t>(array), 0});
+            auto* parent = reinterpret_cast<FlatValue*>(record->a);
+            if (!parent)
+                return;
+            // The record is the parent's record at the index its count word has come down to.
+            auto* recordBytes = reinterpret_cast<unsigned char*>(record);
+            array = parent->kind == KIV_FLAT_COLLECTION ? recordBytes - parent->b * sizeof(FlatValue)
+                                                        : recordBytes - offsetof(FlatStructureMember, value) -
+                                                              parent->b * sizeof(FlatStructureMember);
+            record = parent;
+            continue;
         }
-        case KIV_FLAT_STRUCTURE: {
-            auto* members = reinterpret_cast<FlatStructureMember*>(current.a);
-            for (std::uint32_t i = 0; members && i < current.b; ++i) {
-                if (members[i].keyOwned)
-                    delete[] members[i].key;
-                FlatValue value;
-                std::memcpy(&value, &members[i].value, sizeof(FlatValue));
-                if (ownsStorage(value.kind))
-                    pending.push_back(value);
-            }
-            delete[] members;
-            break;
+        const std::uint32_t index = --record->b;
+        FlatValue* child;
+        if (record->kind == KIV_FLAT_COLLECTION) {
+            child = reinterpret_cast<FlatValue*>(array) + index;
+        } else {
+            FlatStructureMember& member = reinterpret_cast<FlatStructureMember*>(array)[index];
+            if (member.keyOwned)
+                delete[] member.key;
+            child = &member.value;
         }
-        default:
-            break;
+        if (holdsRecords(*child)) {
+            auto* childArray = reinterpret_cast<unsigned char*>(child->a);
+            child->a = reinterpret_cast<std::uintptr_t>(record);
+            record = child;
+            array = childArray;
+        } else {
+            releaseStorage(*child);
         }
-        if (pending.empty())
-            return;
-        current = pending.back();
-        pending.pop_back();
     }
 }
 

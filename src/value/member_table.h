@@ -79,6 +79,9 @@ class MemberTable {
     // must be released by the caller first.
     void destroy(ValueContext& context) noexcept;
 
+    // The member first in key order; the table must not be empty.
+    Value& firstMember() const noexcept { return tree_ ? *tree_->begin()->second : *flat_[0].value; }
+
     const MemberEntry* flatBegin() const noexcept { return tree_ ? nullptr : flat_; }
     const MemberEntry* flatEnd() const noexcept { return tree_ ? nullptr : flat_ + size_; }
     const MemberTree* tree() const noexcept { return tree_; }

@@ -32,10 +32,11 @@ class ValueTreeOps {
     // Appends an Empty child to a Collection whose capacity allows it.
     static Value& appendReserved(Value& value) noexcept;
 
-    // Destroys a Collection's or Structure's payload and every node below it.
+    // Destroys a Collection's or Structure's payload and every node below it. Allocates
+    // nothing, so that it holds when memory has run out.
     static void destroyContainer(Value& value) noexcept;
     // Frees the blob bytes of a root's tree before its context goes; everything else is left
-    // to the context, which drops its pages and large blocks whole.
+    // to the context, which drops its pages and large blocks whole. Allocates nothing.
     static void teardown(Value& root) noexcept;
     // The nodes from `root` down to `node` (both included) when `node` lies strictly inside
     // `root`'s subtree, else nothing.
@@ -47,6 +48,17 @@ class ValueTreeOps {
     // Deep-copies `source` into `target`, an Empty node of the destination's tree (its
     // context may still be null when `target` is a root).
     static void copyTree(const Value& source, Value& target);
+
+  private:
+    // The out-of-line part of a Collection or Structure, apart from the node that held it.
+    struct Container {
+        ValueKind kind;
+        void* block;
+    };
+    class WaitingContainers;
+
+    static bool hasChildren(Container container) noexcept;
+    static void freeStorage(Container container, ValueContext& context) noexcept;
 };
 
 } // namespace kiv
