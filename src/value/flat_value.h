@@ -1,5 +1,8 @@
-// Operations on FlatValue, the plain record in which value trees cross the host interface,
-// and the conversions between flat records and value trees.
+// Trees cross the host interface as plain records that a C host builds and frees without our
+// types. A record from the host is not trusted: converting it reads each text within its length
+// word, refuses a record that contains itself and bounds what one record may make, so that a
+// hostile record fails with a message instead of taking the process down. A record we build is
+// complete at every step, so one that fails midway is still freed by releaseFlat.
 #pragma once
 
 #include "kiv/plugin_abi.h"
@@ -31,8 +34,8 @@ void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes); // owned
 // Takes ownership of an array allocated with allocateFlatArray / allocateFlatMembers.
 void setFlatCollection(FlatValue& flat, FlatValue* elements, std::uint32_t count) noexcept;
 void setFlatStructure(FlatValue& flat, FlatStructureMember* members, std::uint32_t count) noexcept;
-FlatValue* allocateFlatArray(std::uint32_t count);             // zeroed (Empty) elements
-FlatStructureMember* allocateFlatMembers(std::uint32_t count); // zeroed members
+[[nodiscard]] FlatValue* allocateFlatArray(std::uint32_t count);             // zeroed (Empty) elements
+[[nodiscard]] FlatStructureMember* allocateFlatMembers(std::uint32_t count); // zeroed members
 
 // Accessors for the 64-bit payloads split over words A and B.
 std::int64_t flatSigned(const FlatValue& flat) noexcept;
@@ -49,10 +52,11 @@ inline constexpr std::size_t kMaxFlatBytes = 256 * 1024 * 1024;
 // terminator or its length word, whichever comes first. On failure the message goes into
 // `result` (its value released, error set, failed = 1) and false returns; an array that
 // contains itself and a record past the bounds above are failures.
-bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result);
+[[nodiscard]] bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName,
+                               FlatResult& result);
 
 // Generic to flat. Enums become their enumerator's name when `enums` knows it, else their
 // value as a signed number. Fails only when memory runs out.
-bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums);
+[[nodiscard]] bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums);
 
 } // namespace kiv
