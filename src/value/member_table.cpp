@@ -77,6 +77,9 @@ Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
 }
 
 Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
+    KIV_ASSERT(size() == 0 ||
+                   compareKeys((tree_ ? tree_->rbegin()->first : flat_[size_ - 1].key)->view(), key) < 0,
+               "members appended at the end arrive in key order");
     if (!tree_ && size_ == kFlatLimit)
         convertToTree(context);
     if (tree_)

@@ -1,5 +1,6 @@
 #include "value/string_pool.h"
 
+#include "platform/invariant.h"
 #include "value/block_pools.h"
 #include "value/fnv1a.h"
 #include "value/value_limits.h"
@@ -74,6 +75,7 @@ void StringPool::retain(PooledString* record) noexcept {
 }
 
 void StringPool::release(PooledString* record) noexcept {
+    KIV_ASSERT(record == PooledString::empty() || record->refs != 0, "a released record is still referenced");
     if (record == PooledString::empty() || --record->refs != 0)
         return;
     for (PooledString** link = bucketOf(record->hash); *link; link = &(*link)->next) {

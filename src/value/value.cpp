@@ -1,5 +1,6 @@
 #include "value/value.h"
 
+#include "platform/invariant.h"
 #include "value/number_reading.h"
 #include "value/value_tree_ops.h"
 
@@ -164,6 +165,7 @@ void Value::releasePayload() noexcept {
 }
 
 void Value::adoptPayload(Value& source) noexcept {
+    KIV_ASSERT(source.context_ == context_, "a payload moves only between nodes of one tree");
     releasePayload();
     payload_ = source.payload_;
     kind_ = source.kind_;

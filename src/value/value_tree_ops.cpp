@@ -47,6 +47,7 @@ void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
 
 Value& ValueTreeOps::appendReserved(Value& value) noexcept {
     CollectionStorage& storage = collection(value);
+    KIV_ASSERT(storage.size < storage.capacity, "an element is appended only into reserved room");
     return *new (storage.data + storage.size++) Value(Value::ChildOf{value.context_});
 }
 

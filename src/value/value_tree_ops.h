@@ -3,6 +3,7 @@
 // tree nested a million levels deep is destroyed and copied without exhausting the stack.
 #pragma once
 
+#include "platform/invariant.h"
 #include "value/collection_storage.h"
 #include "value/value.h"
 #include "value/value_context.h"
@@ -14,16 +15,21 @@ namespace kiv {
 
 class ValueTreeOps {
   public:
+    // The out-of-line part of a value of the matching kind.
     static CollectionStorage& collection(const Value& value) noexcept {
+        KIV_ASSERT(value.kind_ == ValueKind::Collection, "only a Collection holds collection storage");
         return *static_cast<CollectionStorage*>(value.payload_.block);
     }
     static MemberTable& structure(const Value& value) noexcept {
+        KIV_ASSERT(value.kind_ == ValueKind::Structure, "only a Structure holds a member table");
         return *static_cast<MemberTable*>(value.payload_.block);
     }
     static std::vector<std::uint8_t>& blob(const Value& value) noexcept {
+        KIV_ASSERT(value.kind_ == ValueKind::Blob, "only a Blob holds a byte vector");
         return *static_cast<std::vector<std::uint8_t>*>(value.payload_.block);
     }
     static EnumValue& enumRecord(const Value& value) noexcept {
+        KIV_ASSERT(value.kind_ == ValueKind::Enum, "only an Enum holds an enum record");
         return *static_cast<EnumValue*>(value.payload_.block);
     }
 
@@ -40,7 +46,7 @@ class ValueTreeOps {
     static void teardown(Value& root) noexcept;
     // The nodes from `root` down to `node` (both included) when `node` lies strictly inside
     // `root`'s subtree, else nothing.
-    static std::vector<Value*> pathTo(Value& root, const Value& node);
+    [[nodiscard]] static std::vector<Value*> pathTo(Value& root, const Value& node);
     // Clears `path.front()` except the nodes of `path`: each keeps only its child on the path,
     // and the last node is left as it is. An empty path changes nothing.
     static void clearBesidePath(std::span<Value* const> path) noexcept;
