@@ -34,8 +34,8 @@ StringPool::~StringPool() {
         ::operator delete(buckets_);
 }
 
-// The length is checked before the text is hashed or compared: a text past the limit is never
-// read.
+// The length is checked first: a text past the limit fails before it is hashed, compared or
+// copied.
 PooledString* StringPool::intern(std::string_view text) {
     if (text.size() > kMaxTextSize)
         throwTextTooLarge();

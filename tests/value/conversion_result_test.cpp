@@ -40,7 +40,7 @@ TEST(ConversionResultTest, GuardTurnsLengthAndMemoryErrorsIntoResults) {
     const Case cases[] = {
         {[](ConversionResult& r) { r.value().element(kMaxCollectionSize); },
          "The value is too large: a collection holds at most 268435455 elements."},
-        // Only the length counts: the text is never read past the limit.
+        // Only the length counts: the text is not read once it is past the limit.
         {[](ConversionResult& r) { r.value().setString(std::string_view("x", kMaxTextSize + 1)); },
          "The value is too large: a text holds at most 2147483647 bytes."},
         {[](ConversionResult& r) { r.value().member(std::string_view("k", kMaxTextSize + 1)); },
