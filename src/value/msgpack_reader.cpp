@@ -18,6 +18,10 @@ constexpr std::string_view kStringTruncated =
     "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
 constexpr std::string_view kRawTruncated =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+// A container that announced more items than the input holds: its body is truncated, not
+// complete, so the caller's check of the consumed bytes must not see a whole value.
+constexpr std::string_view kEndsInsideContainer =
+    "Invalid MessagePack data. Input ends inside a container at position %1.";
 
 // The truncation message of a fixed-width read of `bytes` bytes.
 constexpr std::string_view truncatedIntegerMessage(std::size_t bytes) noexcept {
@@ -75,6 +79,10 @@ class MsgpackDecoder {
                 readValue(top.target->member(top.pendingKey));
             }
         }
+        // Containers left open with items still expected have lost the end of their body.
+        if (result_.ok() && std::any_of(frames_.begin(), frames_.end(),
+                                        [](const Frame& frame) { return frame.next != frame.total; }))
+            fail(kEndsInsideContainer, {position_});
     }
 
     std::size_t position() const noexcept { return position_; }
