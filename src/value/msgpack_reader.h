@@ -10,7 +10,7 @@
 
 namespace kiv {
 
-struct MsgpackDecoding {
+struct [[nodiscard]] MsgpackDecoding {
     ConversionResult result;
     // Bytes of the input taken by the top-level value; bytes after it are not read.
     std::size_t consumed = 0;
@@ -20,10 +20,10 @@ struct MsgpackDecoding {
 // stack of open containers instead of recursing. Any malformed or truncated item fails with
 // the position it was read at, input that ends inside a container with the position where
 // it ended, and the partly built tree is dropped.
-MsgpackDecoding decodeMsgpack(std::span<const std::uint8_t> bytes);
+[[nodiscard]] MsgpackDecoding decodeMsgpack(std::span<const std::uint8_t> bytes);
 
 // True when the input starts with a map or array header (0x80-0x9F, 0xDC-0xDF); scalars at
 // top level are not recognised.
-bool looksLikeMsgpack(std::span<const std::uint8_t> bytes) noexcept;
+[[nodiscard]] bool looksLikeMsgpack(std::span<const std::uint8_t> bytes) noexcept;
 
 } // namespace kiv
