@@ -98,7 +98,7 @@ class MsgpackDecoder {
     }
 
     // Big-endian unsigned integer of sizeof(T) bytes.
-    template <class T> bool readInteger(T& out) {
+    template <class T> [[nodiscard]] bool readInteger(T& out) {
         if (remaining() < sizeof(T)) {
             fail(truncatedIntegerMessage(sizeof(T)), {position_});
             return false;
@@ -109,7 +109,7 @@ class MsgpackDecoder {
     }
 
     // A length or count stored in `width` bytes after the type byte.
-    bool readLength(std::size_t width, std::uint32_t& out) {
+    [[nodiscard]] bool readLength(std::size_t width, std::uint32_t& out) {
         if (width == 1)
             return readNarrowLength<std::uint8_t>(out);
         if (width == 2)
@@ -117,7 +117,7 @@ class MsgpackDecoder {
         return readInteger(out);
     }
 
-    template <class T> bool readNarrowLength(std::uint32_t& out) {
+    template <class T> [[nodiscard]] bool readNarrowLength(std::uint32_t& out) {
         T n;
         if (!readInteger(n))
             return false;
@@ -125,7 +125,8 @@ class MsgpackDecoder {
         return true;
     }
 
-    bool readBytes(std::size_t count, std::string_view truncatedMessage, const std::uint8_t*& out) {
+    [[nodiscard]] bool readBytes(std::size_t count, std::string_view truncatedMessage,
+                                 const std::uint8_t*& out) {
         if (remaining() < count) {
             fail(truncatedMessage, {count, position_});
             return false;
@@ -136,7 +137,7 @@ class MsgpackDecoder {
     }
 
     // The text of a string item whose type byte has been read.
-    bool readString(std::uint8_t type, std::string_view& text) {
+    [[nodiscard]] bool readString(std::uint8_t type, std::string_view& text) {
         std::uint32_t length = type & 0x1F;
         if (type >= 0xD9 && !readLength(std::size_t{1} << (type - 0xD9), length))
             return false;

@@ -58,8 +58,8 @@ class YamlTreeBuilder {
     Value& placeNode();
     YamlNodePaths::PathId pathOfTop();
     YamlNodePaths::PathId pathOfPlacedNode();
-    YamlAnchor* defineAnchor(const yaml_char_t* name, const yaml_mark_t& mark);
-    const Value& resolveCharged(const YamlAnchor& anchor, const yaml_event_t& event, bool& ok);
+    [[nodiscard]] YamlAnchor* defineAnchor(const yaml_char_t* name, const yaml_mark_t& mark);
+    [[nodiscard]] const Value& resolveCharged(const YamlAnchor& anchor, const yaml_event_t& event, bool& ok);
     void fail(std::string_view templ, std::initializer_list<FormatArg> args);
 
     ConversionResult& result_;
