@@ -1,6 +1,7 @@
 // The per-plugin registry of bound functions, events and types. One mutex guards its four
-// indexes; it is held for the index operation only. Descriptors stay valid until the
-// registry is cleared or destroyed; functions until they are unregistered.
+// indexes; it is held for one index operation, or while a listing is read (the host export,
+// help). Descriptors stay valid until the registry is cleared or destroyed; functions until
+// they are unregistered.
 #pragma once
 
 #include "binding/binding_event.h"
@@ -17,11 +18,20 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kiv {
 
 class ApiExportRecords;
+
+// What a registry holds, in index order. The pointers are good only while the registry's mutex
+// is held: functions and events may be removed, and types cleared, from any thread.
+struct BindingListing {
+    std::vector<const BindingFunction*> functions;
+    std::vector<const BindingTypeDescriptor*> types;
+    std::vector<const BindingEvent*> events;
+};
 
 class BindingRegistry final : public EnumNameLookup {
   public:
@@ -64,19 +74,22 @@ class BindingRegistry final : public EnumNameLookup {
     std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
                                                    std::int32_t value) const override;
 
-    // Copies of the indexes, for listing.
-    std::vector<const BindingFunction*> functionSnapshot() const;
-    std::vector<const BindingTypeDescriptor*> typeSnapshot() const;
-    std::vector<const BindingEvent*> eventSnapshot() const;
+    // Calls `read` with the listing while the mutex is held, so that nothing listed can be
+    // destroyed before `read` returns. `read` must copy what it keeps and must not call back
+    // into the registry.
+    template <class Read> decltype(auto) readListing(Read&& read) const {
+        std::lock_guard lock(mutex_);
+        return std::forward<Read>(read)(listing());
+    }
 
-    // Rebuilds the host's record arrays from the snapshots, in their order. The records stay
-    // valid until the next export or the registry's destruction.
-    const ApiExport& exportApi(const std::vector<const BindingFunction*>& functions,
-                               const std::vector<const BindingTypeDescriptor*>& types,
-                               const std::vector<const BindingEvent*>& events);
-    const ApiExport& exportApi();
+    // Rebuilds the host's record arrays from the listing, in its order. The records hold
+    // copies of their texts, so they stay valid until the next export or the registry's
+    // destruction, whatever is removed meanwhile.
+    [[nodiscard]] const ApiExport& exportApi();
 
   private:
+    BindingListing listing() const;
+
     mutable std::mutex mutex_;
     std::unordered_map<std::string_view, std::unique_ptr<BindingTypeDescriptor>> typesByName_;
     std::unordered_map<std::uint32_t, const BindingTypeDescriptor*> typesByIdentity_;

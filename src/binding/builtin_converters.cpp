@@ -38,14 +38,21 @@ class StringConverter final : public BindingFieldConverter {
 };
 
 // A generic value held natively: copied whole, whatever its shape (the copy is iterative).
+// The input may lie in the target's own tree, so the copy is made before the target gives
+// up its content.
 class ObjectConverter final : public BindingFieldConverter {
   public:
     void assign(ConversionWork& work, void* target, const Value& input, std::string_view,
                 const BindingTypeDescriptor*) const override {
         auto& value = *static_cast<Value*>(target);
-        value.setEmpty();
-        if (work.ok()) {
-            value = input;
+        if (!work.ok()) {
+            value.setEmpty();
+        } else if (!value.ownsContext() || value.isEmpty()) {
+            value = input; // nothing that a later step could read is given up
+        } else {
+            Value copy(input);
+            work.keepUntilDone(std::move(value)); // a root: its tree moves out whole
+            value = std::move(copy);
         }
     }
     void convert(ConversionWork&, const void* source, Value& target,

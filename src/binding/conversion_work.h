@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -48,6 +50,16 @@ class ConversionWork {
     void queueConvert(const BindingFieldConverter& converter, const void* source, Value& target,
                       const BindingTypeDescriptor* descriptor);
     void queueFieldConvert(const BindingField& field, const void* structure, Value& target);
+
+    // Keeps what a target gave up until the conversion ends instead of destroying it: the
+    // input may lie inside it (a structure assigned from its own generic member), and the
+    // steps still queued read that input.
+    template <class T> void keepUntilDone(T&& discarded) {
+        using Kept = std::remove_cvref_t<T>;
+        Retired kept(new Kept(std::forward<T>(discarded)),
+                     [](void* part) { delete static_cast<Kept*>(part); });
+        retired_.push_back(std::move(kept));
+    }
 
   private:
     struct AssignStep {
@@ -91,9 +103,12 @@ class ConversionWork {
     void execute(ConvertFieldStep& step);
     void execute(StoreFieldStep& step);
 
+    using Retired = std::unique_ptr<void, void (*)(void*)>;
+
     ConversionResult& result_;
     const BindingRegistry& registry_;
     std::vector<Step> stack_;
+    std::vector<Retired> retired_;
 };
 
 } // namespace kiv
