@@ -53,6 +53,12 @@ void ConversionWork::fail(std::string_view templ, std::initializer_list<FormatAr
     }
 }
 
+void ConversionWork::failWith(std::string_view message) {
+    if (result_.ok()) {
+        result_.setError(message);
+    }
+}
+
 void ConversionWork::assign(const BindingFieldConverter& converter, void* target, const Value& input,
                             std::string_view name, const BindingTypeDescriptor* descriptor) {
     run(AssignStep{&converter, target, &input, name, descriptor});

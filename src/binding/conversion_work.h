@@ -34,6 +34,8 @@ class ConversionWork {
     const BindingRegistry& registry() const noexcept { return registry_; }
     // Records the message, unless an earlier one is already there.
     void fail(std::string_view templ, std::initializer_list<FormatArg> args);
+    // The same with a message that is already built.
+    void failWith(std::string_view message);
 
     // Runs one whole conversion.
     void assign(const BindingFieldConverter& converter, void* target, const Value& input,
