@@ -48,7 +48,7 @@ class BindingRegistry final : public EnumNameLookup {
     // Takes the event out of the index and frees it; false when there is none of that name.
     bool removeEvent(std::string_view name);
 
-    struct FunctionRegistration {
+    struct [[nodiscard]] FunctionRegistration {
         BindingFunction* function;
         bool created; // false: a listed function of that name existed and is returned instead
     };
@@ -64,15 +64,15 @@ class BindingRegistry final : public EnumNameLookup {
     // function, and marks the registry not initialised.
     void clear();
     void markInitialized();
-    bool isInitialized() const;
-    std::uint32_t changeCount() const;
+    [[nodiscard]] bool isInitialized() const;
+    [[nodiscard]] std::uint32_t changeCount() const;
 
-    BindingFunction* findFunction(std::string_view name) const;
-    const BindingTypeDescriptor* findType(const BindingTypeId& identity) const;
-    const BindingTypeDescriptor* findTypeByName(std::string_view name) const;
-    const BindingEvent* findEvent(std::string_view name) const;
-    std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
-                                                   std::int32_t value) const override;
+    [[nodiscard]] BindingFunction* findFunction(std::string_view name) const;
+    [[nodiscard]] const BindingTypeDescriptor* findType(const BindingTypeId& identity) const;
+    [[nodiscard]] const BindingTypeDescriptor* findTypeByName(std::string_view name) const;
+    [[nodiscard]] const BindingEvent* findEvent(std::string_view name) const;
+    [[nodiscard]] std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
+                                                                 std::int32_t value) const override;
 
     // Calls `read` with the listing while the mutex is held, so that nothing listed can be
     // destroyed before `read` returns. `read` must copy what it keeps and must not call back

@@ -3,6 +3,7 @@
 #include "binding/conversion_work.h"
 #include "binding/native_converters.h"
 #include "binding/scalar_assign.h"
+#include "platform/invariant.h"
 
 namespace kiv {
 
@@ -104,6 +105,7 @@ class StructConverter final : public BindingFieldConverter {
         } else if (!input.isStructure()) {
             work.fail(msg::kNotAStructure, {name, descriptor->name});
         } else {
+            KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
             for (const BindingField& field : descriptor->fields) {
                 work.queueFieldAssign(field, target, input, name, *descriptor);
             }
@@ -115,10 +117,11 @@ class StructConverter final : public BindingFieldConverter {
             work.fail(msg::kUnregisteredNativeStructure, {});
             return;
         }
+        KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
         target.setEmpty();
         target.makeStructure();
         for (const BindingField& field : descriptor->fields) {
-            work.queueFieldConvert(field, source, target);
+            work.queueFieldConvert(field, source, target, *descriptor);
         }
     }
 };

@@ -30,8 +30,8 @@ class ConversionWork {
     ConversionWork(const ConversionWork&) = delete;
     ConversionWork& operator=(const ConversionWork&) = delete;
 
-    bool ok() const noexcept;
-    const BindingRegistry& registry() const noexcept { return registry_; }
+    [[nodiscard]] bool ok() const noexcept;
+    [[nodiscard]] const BindingRegistry& registry() const noexcept { return registry_; }
     // Records the message, unless an earlier one is already there.
     void fail(std::string_view templ, std::initializer_list<FormatArg> args);
     // The same with a message that is already built.
@@ -51,7 +51,8 @@ class ConversionWork {
                           std::string_view name, const BindingTypeDescriptor& structureType);
     void queueConvert(const BindingFieldConverter& converter, const void* source, Value& target,
                       const BindingTypeDescriptor* descriptor);
-    void queueFieldConvert(const BindingField& field, const void* structure, Value& target);
+    void queueFieldConvert(const BindingField& field, const void* structure, Value& target,
+                           const BindingTypeDescriptor& structureType);
 
     // Keeps what a target gave up until the conversion ends instead of destroying it: the
     // input may lie inside it (a structure assigned from its own generic member), and the

@@ -4,6 +4,7 @@
 #include "binding/binding_type_descriptor.h"
 #include "binding/conversion_messages.h"
 #include "binding/conversion_work.h"
+#include "platform/invariant.h"
 #include "value/number_reading.h"
 #include "value/value.h"
 
@@ -227,6 +228,8 @@ bool assignFloating(ConversionWork& work, const Value& input, std::string_view n
 
 bool assignEnumerator(ConversionWork& work, const Value& input, std::string_view name,
                       const BindingTypeDescriptor* descriptor, std::int32_t& out) {
+    KIV_ASSERT(descriptor == nullptr || descriptor->isEnum,
+               "an enum converter is given an enum's descriptor");
     const std::string_view enumName = descriptor != nullptr ? std::string_view(descriptor->name) : "enum";
     const auto accept = [&](std::int64_t value) {
         if (descriptor == nullptr || descriptor->enumeratorWithValue(value) == nullptr) {

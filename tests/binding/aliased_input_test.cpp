@@ -79,6 +79,17 @@ TEST_F(AliasedInputTest, MembersReadAfterTheObjectThatHeldThem) {
     EXPECT_EQ(target.id, 5);
 }
 
+// The input is the generic member itself, which the conversion overwrites before it reads
+// the later members.
+TEST_F(AliasedInputTest, MembersReadAfterTheObjectThatIsTheInput) {
+    DataFirst target;
+    target.data.member("data").member("x").setString("payload");
+    target.data.member("id").setSigned(5);
+    assign(target, target.data);
+    EXPECT_EQ(target.data["x"].getString({}), "payload");
+    EXPECT_EQ(target.id, 5);
+}
+
 TEST_F(AliasedInputTest, ContainersFromTheirOwnElements) {
     Wrapper wrapper;
     Value& list = wrapper.items.emplace_back().member("list");

@@ -61,7 +61,7 @@ class ApiExportTest : public ::testing::Test {
         odd.type.elementKind = static_cast<BindingTypeKind>(40);
         odd.optional = true;
         function->arguments = {id, odd};
-        registry.registerFunction(std::move(function));
+        EXPECT_TRUE(registry.registerFunction(std::move(function)).created);
 
         registry.beginEvent("OnMachine", registry.findTypeByName("Machine"))
             .setDescription("changed")

@@ -70,7 +70,7 @@ class RegistryConcurrencyTest : public ::testing::Test {
         auto stable = std::make_unique<BindingFunction>();
         stable->name = "GetStable";
         stable->tags = {"kept"};
-        registry.registerFunction(std::move(stable));
+        EXPECT_TRUE(registry.registerFunction(std::move(stable)).created);
     }
 
     BindingRegistry registry;

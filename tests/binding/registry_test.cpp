@@ -217,8 +217,8 @@ TEST(BindingRegistryTest, RegistrationAndLookupsFromSeveralThreads) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&registry, &destroyed, t] {
             for (int i = 0; i < kFunctionsPerThread; ++i) {
-                registry.registerFunction(
-                    makeFunction("F" + std::to_string(t) + "_" + std::to_string(i), destroyed));
+                const std::string name = "F" + std::to_string(t) + "_" + std::to_string(i);
+                EXPECT_TRUE(registry.registerFunction(makeFunction(name, destroyed)).created);
                 EXPECT_NE(registry.findType(bindingTypeIdOf<Plain>()), nullptr);
                 EXPECT_NE(listedCounts(registry).functions, 0u);
             }
@@ -256,7 +256,7 @@ TEST(BindingRegistryTest, ClearEmptiesOnlyAnInitialisedRegistry) {
     int destroyed = 0;
     registry.beginType(1, "Plain", bindingTypeIdOf<Plain>(), false);
     registry.beginEvent("OnThing", nullptr);
-    registry.registerFunction(makeFunction("GetA", destroyed));
+    ASSERT_TRUE(registry.registerFunction(makeFunction("GetA", destroyed)).created);
 
     registry.clear();
     EXPECT_NE(registry.findTypeByName("Plain"), nullptr);
