@@ -49,7 +49,9 @@ class ObjectConverter final : public BindingFieldConverter {
         if (!work.ok()) {
             value.setEmpty();
         } else if (!value.ownsContext() || value.isEmpty()) {
-            value = input; // nothing that a later step could read is given up
+            // A node of a larger tree is only ever the whole target, and an empty value gives up
+            // nothing: no later step can read what goes.
+            value = input;
         } else {
             Value copy(input);
             work.keepUntilDone(std::move(value)); // a root: its tree moves out whole
