@@ -378,17 +378,8 @@ std::int64_t Value::asInteger(std::int64_t fallback) const noexcept {
     case ValueKind::Signed:
     case ValueKind::Unsigned:
         return payload_.signedValue;
-    case ValueKind::Float: {
-        // Truncation toward zero, saturated where the double does not fit.
-        const double d = payload_.floatValue;
-        if (d != d)
-            return 0;
-        if (d >= 9223372036854775808.0)
-            return INT64_MAX;
-        if (d < -9223372036854775808.0)
-            return INT64_MIN;
-        return static_cast<std::int64_t>(d);
-    }
+    case ValueKind::Float:
+        return saturatingToInt64(payload_.floatValue);
     case ValueKind::String:
         return readSignedPrefix(payload_.string->view()).value;
     case ValueKind::Enum:
