@@ -254,7 +254,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.bodyLength = static_cast<std::uint32_t>(body.size());
 
     HostResponse response{};
-    record.dispatch(&response, &request);
+    const HttpDispatchFn dispatch = record.dispatch; // packed fields are read before calls
+    dispatch(&response, &request);
     if (response.release != &releaseResponse ||
         (response.result.failed != 0 && response.result.error == nullptr)) {
         std::abort();
@@ -263,10 +264,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         char buffer[16];
         std::uint32_t length = sizeof buffer;
         std::uint8_t more = 0;
-        response.readBody(response.bodyStream, buffer, &length, &more);
-        response.releaseBody(response.bodyStream);
+        const BodyReadFn readBody = response.readBody;
+        const BodyReleaseFn releaseBody = response.releaseBody;
+        readBody(response.bodyStream, buffer, &length, &more);
+        releaseBody(response.bodyStream);
     }
-    response.release(&response);
+    const ResponseReleaseFn release = response.release;
+    release(&response);
 
     if (request.path != nullptr) {
         for (std::size_t i = 0; i < kTemplates.size(); ++i) {

@@ -107,8 +107,9 @@ void KIV_CDECL releaseResponse(HostResponse* response) noexcept {
 }
 
 void resetResponse(HostResponse& response) noexcept {
-    if (response.release != nullptr) {
-        response.release(&response);
+    // Packed fields are read into locals before calls: the routine sits at an odd offset.
+    if (const ResponseReleaseFn release = response.release; release != nullptr) {
+        release(&response);
     }
     std::memset(static_cast<void*>(&response), 0, sizeof response);
     response.release = &releaseResponse;

@@ -1,5 +1,6 @@
 // Requests through the dispatch entry of the published records, as a host sends them, and
-// the response records as a host reads and releases them.
+// the response records as a host reads and releases them. Packed fields are compared as
+// values (unary +), never bound to references.
 #include "binding/binding_declaration.h"
 #include "format/message_format.h"
 #include "router/response_writer.h"
@@ -82,7 +83,7 @@ TEST_P(QueueStatusTest, AnswersWithTheValueOrTheError) {
     get(std::string(GetParam().path), response, GetParam().method);
     EXPECT_EQ(response.failed() ? response.error() : valueText(response.value()), GetParam().answer);
     EXPECT_EQ(response.status(), GetParam().status);
-    EXPECT_EQ(response.record().release, &releaseResponse);
+    EXPECT_EQ(+response.record().release, &releaseResponse);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,25 +117,27 @@ TEST_F(DispatchTest, ResponseCarriesStatusHeadersHostFieldsAndStreamedBody) {
     call("GetStream", request, response);
     const HostResponse& record = response.record();
     EXPECT_EQ(valueText(response.value()), "'ok'");
-    EXPECT_EQ(record.status, 206u);
-    EXPECT_EQ(record.contextFlag, 7);
-    EXPECT_EQ(record.contextCode, 3u);
+    EXPECT_EQ(+record.status, 206u);
+    EXPECT_EQ(+record.contextFlag, 7);
+    EXPECT_EQ(+record.contextCode, 3u);
     EXPECT_STREQ(record.contextText, "ctx");
-    ASSERT_EQ(record.headerCount, 2u);
+    ASSERT_EQ(+record.headerCount, 2u);
     EXPECT_STREQ(record.headers[0].name, "Content-Type");
     EXPECT_STREQ(record.headers[1].value, "2");
-    ASSERT_NE(record.readBody, nullptr);
-    EXPECT_EQ(record.bodyLength, 5u);
+    ASSERT_NE(+record.readBody, nullptr);
+    EXPECT_EQ(+record.bodyLength, 5u);
     std::array<char, 3> buffer{};
     std::string read;
     for (std::uint8_t more = 1; more != 0;) {
         std::uint32_t length = buffer.size();
-        ASSERT_EQ(record.readBody(record.bodyStream, buffer.data(), &length, &more), 1);
+        const BodyReadFn readBody = record.readBody;
+        ASSERT_EQ(readBody(record.bodyStream, buffer.data(), &length, &more), 1);
         read.append(buffer.data(), length);
     }
     EXPECT_EQ(read, "hello");
     EXPECT_FALSE(destroyed);
-    record.releaseBody(record.bodyStream);
+    const BodyReleaseFn releaseBody = record.releaseBody;
+    releaseBody(record.bodyStream);
     EXPECT_TRUE(destroyed);
 }
 
@@ -152,8 +155,8 @@ TEST_F(DispatchTest, ErrorDropsTheBodyAndHostCodesOutsideOneToThreeReadZero) {
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(response.error(), "no");
     EXPECT_EQ(response.status(), 403u);
-    EXPECT_EQ(response.record().contextCode, 0u);
-    EXPECT_EQ(response.record().bodyStream, nullptr);
+    EXPECT_EQ(+response.record().contextCode, 0u);
+    EXPECT_EQ(+response.record().bodyStream, nullptr);
     EXPECT_STREQ(response.record().contextText, "");
 }
 
@@ -224,7 +227,7 @@ TEST_F(DispatchTest, MegabytePathsAreAnswered) {
 int gForeignReleases = 0;
 void KIV_CDECL foreignRelease(HostResponse* response) noexcept {
     ++gForeignReleases;
-    std::memset(static_cast<void*>(response), 0, sizeof *response);
+    releaseResponse(response);
 }
 
 TEST_F(DispatchTest, StoredReleaseRoutineRunsBeforeFillingAndReleaseZeroesTheRecord) {
@@ -235,9 +238,10 @@ TEST_F(DispatchTest, StoredReleaseRoutineRunsBeforeFillingAndReleaseZeroesTheRec
     response.get()->release = &foreignRelease;
     get("/kiv-kr-shutdown-law/v1/queue-status/2", response);
     EXPECT_EQ(gForeignReleases, 1);
-    EXPECT_EQ(response.record().release, &releaseResponse);
+    EXPECT_EQ(+response.record().release, &releaseResponse);
 
-    response.get()->release(response.get());
+    const ResponseReleaseFn release = response.record().release;
+    release(response.get());
     const auto* bytes = reinterpret_cast<const unsigned char*>(&response.record());
     EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(HostResponse), [](unsigned char b) { return b == 0; }));
 }

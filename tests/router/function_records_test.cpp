@@ -85,8 +85,8 @@ TEST_F(FunctionRecordsTest, RecordsLinkOnlyWithinTheArrayAndCarryTheBinding) {
         const auto* context = static_cast<const RouteContext*>(record.function.context);
         ASSERT_NE(context, nullptr);
         EXPECT_EQ(context->router, &router);
-        EXPECT_EQ(context->info->function().name, record.function.name);
-        EXPECT_EQ(record.dispatch, &DispatchRequest);
+        EXPECT_EQ(context->info->function().name, +record.function.name);
+        EXPECT_EQ(+record.dispatch, &DispatchRequest);
         const std::string name = record.function.name;
         if (name == "GetAById") {
             std::vector<std::uint32_t> locations;
@@ -94,16 +94,16 @@ TEST_F(FunctionRecordsTest, RecordsLinkOnlyWithinTheArrayAndCarryTheBinding) {
                 locations.push_back(e->location);
             }
             EXPECT_EQ(locations, (std::vector<std::uint32_t>{2, 1, 5}));
-            EXPECT_EQ(record.function.argumentCount, 3u);
+            EXPECT_EQ(+record.function.argumentCount, 3u);
             EXPECT_STREQ(record.pathTemplate, "/a/{id}");
-            EXPECT_EQ(record.method, 2u);
+            EXPECT_EQ(+record.method, 2u);
         } else if (name == "PurgeB") {
-            EXPECT_EQ(record.method, 8u);
+            EXPECT_EQ(+record.method, 8u);
             EXPECT_STREQ(record.customMethod, "PURGE");
-            EXPECT_EQ(record.flags, 9);
-            EXPECT_EQ(record.argumentLocations, nullptr);
+            EXPECT_EQ(+record.flags, 9);
+            EXPECT_EQ(+record.argumentLocations, nullptr);
         } else {
-            ASSERT_EQ(record.textListCount, 2u);
+            ASSERT_EQ(+record.textListCount, 2u);
             EXPECT_STREQ(record.textLists->texts[1], "y");
             EXPECT_EQ(record.textLists->next->count, 0u);
             EXPECT_EQ(record.textLists->next->next, nullptr);

@@ -80,8 +80,8 @@ class TestResponse {
   public:
     TestResponse() = default;
     ~TestResponse() {
-        if (record_.release != nullptr) {
-            record_.release(&record_);
+        if (const ResponseReleaseFn release = record_.release; release != nullptr) {
+            release(&record_);
         }
     }
     TestResponse(const TestResponse&) = delete;
@@ -125,12 +125,13 @@ class RouterFixture : public ::testing::Test {
     void call(std::string_view name, TestRequest& request, TestResponse& response,
               const std::function<void(HostRequest&)>& adjust = {}) {
         const HttpFunctionRecord& entry = record(name);
-        ASSERT_NE(entry.dispatch, nullptr);
+        const HttpDispatchFn dispatch = entry.dispatch; // packed field, read before the call
+        ASSERT_NE(dispatch, nullptr);
         HostRequest host = request.record(entry.function.context);
         if (adjust) {
             adjust(host);
         }
-        entry.dispatch(response.get(), &host);
+        dispatch(response.get(), &host);
     }
 
     BindingRegistry registry;
