@@ -1,0 +1,121 @@
+#include "router/request_dispatch.h"
+
+#include "router/argument_binding.h"
+#include "router/body_decoding.h"
+#include "router/call_context.h"
+#include "router/request_info.h"
+#include "router/request_texts.h"
+#include "router/response_writer.h"
+#include "router/route_invoker.h"
+#include "router/router.h"
+#include "router/router_messages.h"
+#include "value/conversion_result.h"
+
+#include <memory>
+#include <utility>
+
+namespace kiv {
+namespace {
+
+class EntryLockGuard {
+  public:
+    explicit EntryLockGuard(platform::RecursiveLock* lock) noexcept : lock_(lock) {
+        if (lock_ != nullptr) {
+            lock_->lock();
+        }
+    }
+    ~EntryLockGuard() {
+        if (lock_ != nullptr) {
+            lock_->unlock();
+        }
+    }
+    EntryLockGuard(const EntryLockGuard&) = delete;
+    EntryLockGuard& operator=(const EntryLockGuard&) = delete;
+
+  private:
+    platform::RecursiveLock* lock_;
+};
+
+void bindAndInvoke(CallContext& context, RequestInfo& requestInfo, std::unique_ptr<PreparedCall>& prepared,
+                   const HostRequest& request, const RouteMatch& match) {
+    const FunctionHttpInfo& info = *match.info;
+    const BindingFunction& function = *match.function;
+    std::map<std::string, std::string> headers = requestHeadersOf(request);
+    BindArguments(context, requestInfo.arguments, function, info, queryValuesOf(match.path), match.pathValues,
+                  headerValuesOf(headers, info));
+    bindHostArguments(context, requestInfo.arguments, function, request, match.pathValues.size());
+    decodeRequestBody(context, requestInfo.arguments, info, request);
+    if (!context.ok()) {
+        return;
+    }
+    RouteInvoker& invoker = *info.invoker();
+    prepared = invoker.prepare(context, function, requestInfo.arguments, request.userData);
+    if (!context.ok() || prepared == nullptr) {
+        return;
+    }
+    if (!isRequestInfoType(invoker.requestType())) {
+        invoker.invoke(context, nullptr, *prepared, request.userData);
+        return;
+    }
+    requestInfo.userData = request.userData;
+    requestInfo.registry = &context.registry();
+    requestInfo.receiveTime = currentReceiveTime();
+    requestInfo.method = match.method;
+    requestInfo.customMethod = match.customMethod;
+    requestInfo.path = match.path;
+    requestInfo.headers = std::move(headers);
+    invoker.invoke(context, &requestInfo, *prepared, request.userData);
+}
+
+void runCall(const BindingRegistry& registry, HostResponse& response, const HostRequest& request,
+             const RouteMatch& match) {
+    CallContext context(registry);
+    RequestInfo requestInfo;
+    std::unique_ptr<PreparedCall> prepared; // released once the response is written
+    try {
+        bindAndInvoke(context, requestInfo, prepared, request, match);
+    } catch (...) {
+        context.setError(failureTextOfCurrentException());
+    }
+    writeResponse(response, context);
+}
+
+} // namespace
+
+void KIV_CDECL DispatchRequest(HostResponse* response, const HostRequest* request) noexcept {
+    if (response == nullptr) {
+        return;
+    }
+    const auto* context = request != nullptr ? static_cast<const RouteContext*>(request->context) : nullptr;
+    if (context == nullptr || context->router == nullptr || context->info == nullptr) {
+        resetResponse(*response);
+        writeErrorResponse(*response, router_messages::kInvalidFunction, 404);
+        return;
+    }
+    EntryLockGuard entry(context->router->entryLock());
+    const Route route = makeRoute(*context->info);
+    Dispatch(context->router->registry(), *response, *request, std::span(&route, 1));
+}
+
+void Dispatch(const BindingRegistry& registry, HostResponse& response, const HostRequest& request,
+              std::span<const Route> routes) noexcept {
+    resetResponse(response);
+    try {
+        RouteMatch match;
+        match.method = httpMethodFromHost(request.method);
+        if (match.method == HttpMethod::Custom && request.customMethod != nullptr) {
+            match.customMethod = request.customMethod;
+        }
+        match.path = hostText(request.path);
+        if (!FindRoute(match, routes, false) || match.info->invoker() == nullptr) {
+            writeErrorResponse(response, router_messages::kInvalidFunction, 404);
+            return;
+        }
+        runCall(registry, response, request, match);
+    } catch (...) {
+        resetResponse(response);
+        writeErrorResponse(response, failureTextOfCurrentException(), 0);
+    }
+}
+
+} // namespace kiv

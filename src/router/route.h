@@ -1,0 +1,56 @@
+// Routes and the choice of the route that serves a request.
+#pragma once
+
+#include "router/function_http_info.h"
+#include "router/http_method.h"
+#include "router/path_pattern.h"
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace kiv {
+
+// Decoded path parameters by name. The decoded texts keep their length, so a value that
+// decodes to a NUL byte stays whole in every later stage.
+using PathValues = std::unordered_map<std::string, std::string>;
+[[nodiscard]] PathValues makePathValues(); // 8 buckets, maximum load factor 1.0
+
+// One function's compiled path. The pattern is shared with the function's FunctionHttpInfo,
+// which compiled it once.
+struct Route {
+    const BindingFunction* function = nullptr;
+    const FunctionHttpInfo* info = nullptr;
+    std::shared_ptr<const PathPattern> pattern;
+};
+
+// The route of a function from a path (or name) of the caller's choice, compiled here.
+[[nodiscard]] Route makeRoute(const BindingFunction& function, const FunctionHttpInfo& info,
+                              std::string_view pathOrName);
+// The route of a function from its binding: its template, or its name when the template
+// is empty, as compiled when the template was set.
+[[nodiscard]] Route makeRoute(const FunctionHttpInfo& info);
+
+// Whether the whole path matches the route; on a match the decoded captures are stored
+// under their parameters' names in `values`.
+[[nodiscard]] bool matchRoute(const Route& route, std::string_view path, PathValues& values);
+
+// One request being matched.
+struct RouteMatch {
+    HttpMethod method = HttpMethod::None;
+    std::string customMethod; // only with HttpMethod::Custom
+    std::string path;         // as the host delivered it
+    const BindingFunction* function = nullptr;
+    const FunctionHttpInfo* info = nullptr;
+    PathValues pathValues = makePathValues();
+};
+
+// Chooses among the routes, in list order, one whose path matches and (unless the method
+// check is skipped) whose method is None or equals the request's, custom name included. A
+// later match wins only when its decoded values are strictly shorter in total; a match
+// without any path value ends the search. Fills the RouteMatch with the choice.
+[[nodiscard]] bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethodCheck);
+
+} // namespace kiv
