@@ -3,6 +3,8 @@
 // length modifier, flag or precision that does not fit the value it is handed.
 #include "format/message_format.h"
 
+#include "platform/invariant.h"
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -14,19 +16,15 @@
 namespace kiv {
 namespace {
 
-// A printf format spec as the template writes it: flags, width, precision, length
-// modifier and conversion. The length modifier is read and dropped, because each argument
-// is printed with its own.
-
 // A format spec longer than this ends formatting.
 constexpr std::size_t kMaxSpecificationLength = 59;
 
 enum PrintfFlag : std::uint8_t {
-    kFlagLeft = 1,      // '-'
-    kFlagSign = 2,      // '+'
-    kFlagSpace = 4,     // ' '
-    kFlagAlternate = 8, // '#'
-    kFlagZero = 16,     // '0'
+    kFlagLeft = 1,
+    kFlagSign = 2,
+    kFlagSpace = 4,
+    kFlagAlternate = 8,
+    kFlagZero = 16,
 };
 
 // A width or a precision: absent, written as digits, or taken from an argument ("*" takes
@@ -37,10 +35,17 @@ struct PrintfField {
     std::uint32_t value = 0; // the digits (saturated) or the 1-based argument number
 };
 
+// Of the length modifiers only "h" and "hh" survive: they narrow the value before it is
+// printed, as printf does. The others only name the C type that printf would be handed, and
+// each argument is handed over as its own type.
+enum class Narrowing : std::uint8_t { None, Short, Char };
+
+// A printf format spec as the template writes it.
 struct PrintfDirective {
     std::uint8_t flags = 0;
     PrintfField width;
     PrintfField precision;
+    Narrowing narrowing = Narrowing::None;
     char conversion = 0;    // 0 when the format spec ends without one
     std::size_t length = 0; // characters of the template that the format spec spans
 };
@@ -116,17 +121,21 @@ bool readField(std::string_view text, std::size_t& pos, PrintfField& field) noex
     return true;
 }
 
-void skipLengthModifier(std::string_view text, std::size_t& pos) noexcept {
+Narrowing readLengthModifier(std::string_view text, std::size_t& pos) noexcept {
     if (pos >= text.size())
-        return;
+        return Narrowing::None;
     const char c = text[pos];
     if (c == 'h' || c == 'l') {
         ++pos;
-        if (pos < text.size() && text[pos] == c)
-            ++pos; // "hh" or "ll"
+        const bool doubled = pos < text.size() && text[pos] == c;
+        if (doubled)
+            ++pos;
+        if (c == 'h')
+            return doubled ? Narrowing::Char : Narrowing::Short;
     } else if (c == 'L' || c == 'j' || c == 't' || c == 'z') {
         ++pos;
     }
+    return Narrowing::None;
 }
 
 // Reads a format spec at the start of `text` (the characters after "%" or "%N$"). Returns
@@ -152,7 +161,7 @@ std::optional<PrintfDirective> readPrintfDirective(std::string_view text) noexce
         if (directive.precision.source == PrintfField::Source::None)
             directive.precision.source = PrintfField::Source::Literal; // "." alone is precision 0
     }
-    skipLengthModifier(spec, pos);
+    directive.narrowing = readLengthModifier(spec, pos);
     if (pos < spec.size() && kConversions.find(spec[pos]) != std::string_view::npos)
         directive.conversion = spec[pos++];
     if (pos > kMaxSpecificationLength)
@@ -214,7 +223,11 @@ std::int64_t clampedFieldValue(const FormatArg& arg) noexcept {
 // The output buffer: always terminated, never written beyond size - 1 characters.
 class BoundedOutput {
   public:
-    BoundedOutput(char* out, std::size_t size) noexcept : out_(out), capacity_(size - 1) { out_[0] = '\0'; }
+    BoundedOutput(char* out, std::size_t size) noexcept : out_(out), capacity_(size - 1) {
+        KIV_ASSERT(out != nullptr && size > 0,
+                   "the caller turns away a buffer without room for the terminator");
+        out_[0] = '\0';
+    }
 
     std::size_t length() const noexcept { return length_; }
     std::size_t room() const noexcept { return capacity_ - length_; }
@@ -249,13 +262,17 @@ struct ResolvedDirective {
     std::uint8_t flags = 0;
     std::optional<std::int64_t> width;
     std::optional<std::int64_t> precision;
+    Narrowing narrowing = Narrowing::None;
     char conversion = 0;
 };
 
 // A printf format spec built character by character.
 class SpecText {
   public:
-    void push(char c) noexcept { text_[length_++] = c; }
+    void push(char c) noexcept {
+        KIV_ASSERT(length_ + 1 < sizeof text_, "fields are capped, so a rebuilt spec always fits");
+        text_[length_++] = c;
+    }
     void push(std::string_view text) noexcept {
         for (const char c : text)
             push(c);
@@ -271,7 +288,9 @@ class SpecText {
     }
 
   private:
-    char text_[48]; // "%", five flags, two 7-digit fields, ".", "ll", the conversion
+    // The longest spec is "%", five flags, two fields of at most 7 digits (kMaxFieldWidth),
+    // ".", "ll" and the conversion.
+    char text_[48];
     std::size_t length_ = 0;
 };
 
@@ -328,7 +347,13 @@ bool printArgument(BoundedOutput& out, const FormatArg& arg, const ResolvedDirec
         spec.push('.');
         spec.pushNumber(*directive.precision);
     }
-    if (isOneOf(conversion, "diouxX") && isWide(arg.type()))
+    const bool isNumberConversion = isOneOf(conversion, "diouxX");
+    const Narrowing narrowing = isNumberConversion ? directive.narrowing : Narrowing::None;
+    // A narrowed value is handed over as an int, and snprintf narrows it as the modifier says.
+    const bool wide = isWide(arg.type()) && narrowing == Narrowing::None;
+    if (narrowing != Narrowing::None)
+        spec.push(narrowing == Narrowing::Char ? "hh" : "h");
+    else if (isNumberConversion && wide)
         spec.push("ll");
     spec.push(conversion);
 
@@ -338,7 +363,7 @@ bool printArgument(BoundedOutput& out, const FormatArg& arg, const ResolvedDirec
     if (conversion == 'c')
         return out.print(spec.c_str(), static_cast<int>(static_cast<unsigned char>(bits)));
     const bool isSignedConversion = conversion == 'd' || conversion == 'i';
-    if (isWide(arg.type())) {
+    if (wide) {
         if (isSignedConversion)
             return out.print(spec.c_str(), static_cast<long long>(bits));
         return out.print(spec.c_str(), static_cast<unsigned long long>(bits));
@@ -417,6 +442,7 @@ class PositionalFormatter {
         pos += spec->length;
         ResolvedDirective resolved;
         resolved.flags = spec->flags;
+        resolved.narrowing = spec->narrowing;
         resolved.conversion = spec->conversion;
         if (!resolve(spec->width, resolved.width) || !resolve(spec->precision, resolved.precision))
             return false;
@@ -436,6 +462,19 @@ std::size_t printfDirectiveLength(std::string_view text) noexcept {
         return 0;
     const std::optional<PrintfDirective> directive = readPrintfDirective(text.substr(1));
     return directive && directive->conversion != 0 ? 1 + directive->length : 0;
+}
+
+std::size_t positionalDirectiveLength(std::string_view text) noexcept {
+    std::uint32_t number = 0;
+    const std::size_t digits =
+        text.empty() || text[0] != '%' ? 0 : readArgumentNumber(text.substr(1), number);
+    if (digits == 0)
+        return 0;
+    const std::size_t afterNumber = 1 + digits;
+    if (afterNumber >= text.size() || text[afterNumber] != '$')
+        return afterNumber;
+    const std::optional<PrintfDirective> spec = readPrintfDirective(text.substr(afterNumber + 1));
+    return spec ? afterNumber + 1 + spec->length : 0;
 }
 
 std::size_t formatPositional(char* out, std::size_t size, std::string_view templ,

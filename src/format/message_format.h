@@ -66,7 +66,12 @@ class FormatArg {
 
 // The length of the printf directive at the start of `text` ("%", flags, width, precision,
 // length modifier and conversion), 0 when `text` does not start with a complete one.
-std::size_t printfDirectiveLength(std::string_view text) noexcept;
+[[nodiscard]] std::size_t printfDirectiveLength(std::string_view text) noexcept;
+
+// The length of the "%N" or "%N$spec" directive at the start of `text`, read as the formatter
+// reads one whose number names an argument; 0 when `text` does not start with one or the
+// directive is malformed, which ends formatting.
+[[nodiscard]] std::size_t positionalDirectiveLength(std::string_view text) noexcept;
 
 // Formats `templ` into `out` (always NUL-terminated, cut at size - 1) and returns the number
 // of bytes written. A malformed directive, or one naming an argument beyond the count, ends
@@ -75,8 +80,9 @@ std::size_t formatPositional(char* out, std::size_t size, std::string_view templ
                              std::span<const FormatArg> args) noexcept;
 
 // The same into a string of at most kMessageBufferSize - 1 bytes.
-std::string formatMessage(std::string_view templ, std::span<const FormatArg> args);
-inline std::string formatMessage(std::string_view templ, std::initializer_list<FormatArg> args) {
+[[nodiscard]] std::string formatMessage(std::string_view templ, std::span<const FormatArg> args);
+[[nodiscard]] inline std::string formatMessage(std::string_view templ,
+                                               std::initializer_list<FormatArg> args) {
     return formatMessage(templ, std::span<const FormatArg>(args.begin(), args.size()));
 }
 

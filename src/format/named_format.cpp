@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 
 namespace kiv {
 namespace {
@@ -53,37 +54,98 @@ struct Placeholder {
     bool isPrintfDirective = false;
 };
 
-// Writes placeholder number `index` with its value; `ownStart` is where this expansion's
-// output begins, so that removing white space never reaches into the caller's text.
-void emit(Placeholder& placeholder, std::size_t index, const NamedValue& value, std::string& out,
-          std::size_t ownStart, NamedDetails& details) {
+// The conversion that prints a value as its plain "%N" would.
+char defaultConversion(NamedValue::Kind kind) noexcept {
+    switch (kind) {
+    case NamedValue::Kind::Bool:
+    case NamedValue::Kind::Signed:
+        return 'd';
+    case NamedValue::Kind::Unsigned:
+        return 'u';
+    case NamedValue::Kind::Double:
+        return 'g';
+    case NamedValue::Kind::Text:
+        break;
+    }
+    return 's';
+}
+
+// The positional template being written. A directive without a conversion ("%1", "%1$5")
+// would read on into a digit, a "$" or a conversion letter written right after it ("{ms}0"
+// must not become "%10"), so before such a character is appended the directive is closed
+// with a conversion that prints the same.
+class PositionalTemplate {
+  public:
+    explicit PositionalTemplate(std::string& out) : out_(out), start_(out.size()) {}
+
+    void append(std::string_view text) {
+        // Trimming white space may bring a directive back to the end of the output.
+        const bool directiveEnds = openDirective_ < out_.size() && out_.size() <= openEnd_;
+        if (!text.empty() && directiveEnds) {
+            const std::string_view directive = std::string_view(out_).substr(openDirective_);
+            if (positionalDirectiveLength(std::string(directive) + text[0]) !=
+                positionalDirectiveLength(directive)) {
+                out_ += closing_;
+                openDirective_ = std::string::npos;
+            }
+        }
+        out_ += text;
+    }
+    void append(char c) { append(std::string_view(&c, 1)); }
+
+    // "%index", or "%index$spec" when there is a spec; `conversion` closes it if need be.
+    void appendDirective(std::size_t index, std::optional<std::string_view> spec, char conversion) {
+        char digits[24];
+        const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, index).ptr;
+        std::string directive = "%";
+        directive.append(digits, static_cast<std::size_t>(digitsEnd - digits));
+        if (spec) {
+            directive += '$';
+            directive += *spec;
+        }
+        append(directive);
+        openDirective_ = out_.size() - directive.size();
+        openEnd_ = out_.size();
+        closing_.assign(spec ? "" : "$").push_back(conversion);
+    }
+
+    // Removes trailing white space, never reaching into the caller's text before this template.
+    void trimTrailingSpace() {
+        std::size_t end = out_.size();
+        while (end > start_ && isSpace(out_[end - 1]))
+            --end;
+        out_.resize(end);
+    }
+
+  private:
+    std::string& out_;
+    std::size_t start_;
+    // The last directive written and where it ended, until it is closed.
+    std::size_t openDirective_ = std::string::npos;
+    std::size_t openEnd_ = 0;
+    std::string closing_;
+};
+
+std::optional<std::string_view> specOf(const Placeholder& placeholder) noexcept {
+    return placeholder.hasFormatSpec ? std::optional<std::string_view>(placeholder.formatSpec) : std::nullopt;
+}
+
+// Writes placeholder number `index` with its value.
+void emit(Placeholder& placeholder, std::size_t index, const NamedValue& value, PositionalTemplate& out,
+          NamedDetails& details) {
     if (placeholder.typed && !hasTypedSuffix(placeholder.name))
         placeholder.name += suffixOf(value.kind());
     if (placeholder.hasAlternative && value.isEmptyValue()) {
-        out += placeholder.alternative;
+        out.append(placeholder.alternative);
         return;
     }
     if (!placeholder.name.empty())
         details.insert_or_assign(placeholder.name, value);
     if (placeholder.silent) {
-        std::size_t end = out.size();
-        while (end > ownStart && isSpace(out[end - 1]))
-            --end;
-        out.resize(end);
+        out.trimTrailingSpace();
         return;
     }
-    if (placeholder.isPrintfDirective) {
-        out += placeholder.formatSpec;
-        return;
-    }
-    char digits[24];
-    const char* digitsEnd = std::to_chars(digits, digits + sizeof digits, index).ptr;
-    out += '%';
-    out.append(digits, static_cast<std::size_t>(digitsEnd - digits));
-    if (placeholder.hasFormatSpec) {
-        out += '$';
-        out += placeholder.formatSpec;
-    }
+    out.appendDirective(index, specOf(placeholder), defaultConversion(value.kind()));
 }
 
 // Reads the inside of a placeholder from `pos` (after "{" or "{#") up to its closing brace.
@@ -211,13 +273,13 @@ bool operator==(const NamedValue& a, const NamedValue& b) {
 
 void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue> values, std::string& out,
                              NamedDetails& details) {
-    const std::size_t ownStart = out.size();
+    PositionalTemplate positional(out);
     std::size_t index = 1; // the placeholder counter
     const auto emitNext = [&](Placeholder& placeholder) {
         if (index <= values.size())
-            emit(placeholder, index, values[index - 1], out, ownStart, details);
-        else if (placeholder.isPrintfDirective)
-            out += placeholder.formatSpec; // left for the positional formatter to end at
+            emit(placeholder, index, values[index - 1], positional, details);
+        else if (placeholder.isPrintfDirective) // names a missing value: formatting ends there
+            positional.appendDirective(index, specOf(placeholder), 's');
         ++index;
     };
     std::size_t pos = 0;
@@ -225,7 +287,7 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
         const char c = templ[pos];
         const char following = pos + 1 < templ.size() ? templ[pos + 1] : '\0';
         if (c == '{' && following == '{') {
-            out += '{';
+            positional.append('{');
             pos += 2;
         } else if (c == '{') {
             Placeholder placeholder;
@@ -234,25 +296,28 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
             if (readPlaceholder(templ, pos, placeholder))
                 emitNext(placeholder);
         } else if (c == '}') {
-            out += '}';
+            positional.append('}');
             pos += following == '}' ? 2 : 1;
         } else if (c == '%' && following == '%') {
-            out += "%%";
+            positional.append("%%");
             pos += 2;
         } else if (c == '%') {
             const std::size_t length = printfDirectiveLength(templ.substr(pos));
             if (length == 0) {
-                out += '%'; // not a directive: the positional formatter will stop here
+                positional.append('%'); // not a directive: the positional formatter will stop here
                 ++pos;
                 continue;
             }
+            // The directive takes the value at its place among the placeholders, so it is
+            // written with that position rather than left to take the next in sequence.
             Placeholder placeholder;
             placeholder.isPrintfDirective = true;
-            placeholder.formatSpec = templ.substr(pos, length);
+            placeholder.hasFormatSpec = true;
+            placeholder.formatSpec = templ.substr(pos + 1, length - 1);
             pos += length;
             emitNext(placeholder);
         } else {
-            out += c;
+            positional.append(c);
             ++pos;
         }
     }

@@ -17,11 +17,11 @@ class NamedValue {
   public:
     enum class Kind : std::uint8_t { Bool = 1, Signed = 2, Unsigned = 3, Double = 4, Text = 5 };
 
-    static NamedValue boolean(bool value);
-    static NamedValue signedInteger(std::int64_t value);
-    static NamedValue unsignedInteger(std::uint64_t value);
-    static NamedValue floating(double value);
-    static NamedValue text(std::string_view value);
+    [[nodiscard]] static NamedValue boolean(bool value);
+    [[nodiscard]] static NamedValue signedInteger(std::int64_t value);
+    [[nodiscard]] static NamedValue unsignedInteger(std::uint64_t value);
+    [[nodiscard]] static NamedValue floating(double value);
+    [[nodiscard]] static NamedValue text(std::string_view value);
 
     Kind kind() const noexcept { return kind_; }
     bool boolValue() const noexcept { return number_.b; }
@@ -30,10 +30,10 @@ class NamedValue {
     double doubleValue() const noexcept { return number_.d; }
     const std::string& textValue() const noexcept { return text_; }
 
-    // false, 0, 0.0 or an empty text.
-    bool isEmptyValue() const noexcept;
+    // Whether the value is one that an alternative text stands in for.
+    [[nodiscard]] bool isEmptyValue() const noexcept;
     // The value as a positional-formatter argument (a flag prints as 0 or 1).
-    FormatArg asFormatArg() const noexcept;
+    [[nodiscard]] FormatArg asFormatArg() const noexcept;
 
     friend bool operator==(const NamedValue&, const NamedValue&);
 

@@ -1,6 +1,6 @@
-// Reports of conditions the library cannot continue from: a multi-line text naming the failed
-// expression or error code, where it happened and why, logged as an error. The caller decides
-// what happens next.
+// A condition the library cannot continue from is reported through the log service, not by
+// stopping here: the report then reaches every target the host attached, its own log among them,
+// and only the caller knows whether the process can go on.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +18,8 @@ struct AssertionSite {
     const char* function = nullptr;
 };
 
-// Writes the report into `out` (`size` bytes with the terminator, cut when longer):
-//   "Assertion failed!\n\n" "File: <file>\n" "Line: <line>\n\n" "Function: <function>\n\n"
-//   "Expression: <expression>" "\n\nDescription: <description>"
-// Returns the number of characters written.
+// Writes the report into `out` (`size` bytes with the terminator, cut when longer) and returns its
+// length. Apart from the logging, so that the text does not depend on which targets are attached.
 std::size_t formatAssertionReport(char* out, std::size_t size, const AssertionSite& site) noexcept;
 
 // Logs the report at the error level in the group DBG.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "logging/printf_checked.h"
+#include "platform/invariant.h"
 
 #include <cstdarg>
 #include <cstddef>
@@ -14,7 +15,10 @@ namespace kiv {
 class BoundedText {
   public:
     // Text of at most `limit` characters in `out`, which has room for limit + 1 bytes.
-    BoundedText(char* out, std::size_t limit) noexcept : out_(out), limit_(limit) { out_[0] = '\0'; }
+    BoundedText(char* out, std::size_t limit) noexcept : out_(out), limit_(limit) {
+        KIV_ASSERT(out != nullptr, "callers turn away a missing buffer before building text in it");
+        out_[0] = '\0';
+    }
 
     void append(std::string_view text) noexcept {
         const std::size_t count = text.size() < room() ? text.size() : room();

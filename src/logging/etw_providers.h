@@ -22,7 +22,7 @@ void unregisterEtwProviders() noexcept;
 // is written as "NULL". Returns whether the event was written.
 bool writeThreadNameEvent(std::uint32_t threadId, const char* name) noexcept;
 
-bool isEtwProviderRegistered(std::size_t provider) noexcept;
-const EtwTraceContext& etwTraceContext(std::size_t provider) noexcept;
+[[nodiscard]] bool isEtwProviderRegistered(std::size_t provider) noexcept;
+[[nodiscard]] const EtwTraceContext& etwTraceContext(std::size_t provider) noexcept;
 
 } // namespace kiv

@@ -4,8 +4,6 @@ namespace kiv {
 
 namespace {
 
-constexpr std::size_t kMaxGroups = 32;
-
 bool groupWanted(const EtwEventGroup& group, std::uint8_t level, std::uint64_t matchAny,
                  std::uint64_t matchAll) noexcept {
     if (group.level > level && level != 0)

@@ -3,6 +3,8 @@
 // callback. Platform-independent, so the bit logic is the same on every system.
 #pragma once
 
+#include "platform/invariant.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +24,13 @@ struct EtwEventGroup {
 
 class EtwTraceContext {
   public:
-    // At most 32 groups; the context keeps a view of them.
-    explicit constexpr EtwTraceContext(std::span<const EtwEventGroup> groups) noexcept : groups_(groups) {}
+    // Each group has one enable bit of a 32-bit word.
+    static constexpr std::size_t kMaxGroups = 32;
+
+    // The context keeps a view of the groups.
+    explicit constexpr EtwTraceContext(std::span<const EtwEventGroup> groups) noexcept : groups_(groups) {
+        KIV_ASSERT(groups.size() <= kMaxGroups, "a group beyond the enable bits could never be enabled");
+    }
 
     // The enable callback's work. Enable stores the session's level and keyword masks and sets each
     // group's bit unless the group's level is above a non-zero session level, or the group has a

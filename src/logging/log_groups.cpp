@@ -2,17 +2,10 @@
 
 #include "logging/bounded_text.h"
 
-#include <array>
-#include <atomic>
-#include <iterator>
-#include <utility>
-
 namespace kiv {
 
 namespace {
 
-// Each code is kept as its three characters packed into one atomic word, so that a reader never
-// sees half an entry while another thread registers one.
 using PackedCode = std::uint32_t;
 constexpr std::size_t kCodeLength = 3;
 
@@ -23,21 +16,11 @@ constexpr PackedCode pack(const char* code) noexcept {
     return packed;
 }
 
-constexpr PackedCode initialCode(std::size_t index) noexcept {
-    constexpr const char* builtIn[] = {"DBG", "GEN", "XTR", "PRF", "MEM", "DSK", "NET", "TST"};
-    return index < std::size(builtIn) ? pack(builtIn[index]) : pack("???");
-}
+constexpr PackedCode kBuiltIn[kBuiltInLogGroupCount] = {pack("DBG"), pack("GEN"), pack("XTR"), pack("PRF"),
+                                                        pack("MEM"), pack("DSK"), pack("NET"), pack("TST")};
+constexpr PackedCode kUnregistered = pack("???");
 
-struct GroupTable {
-    std::array<std::atomic<PackedCode>, kLogGroupCount> codes;
-    std::atomic<std::uint32_t> used; // entries in use; registration claims the next one
-};
-
-template <std::size_t... Index> constexpr GroupTable initialTable(std::index_sequence<Index...>) noexcept {
-    return GroupTable{{initialCode(Index)...}, 8};
-}
-
-constinit GroupTable groupTable = initialTable(std::make_index_sequence<kLogGroupCount>());
+constinit LogGroupTable processTable;
 constinit std::atomic<std::uint64_t> libraryGroup{0};
 
 std::uint64_t bit(std::size_t index) noexcept {
@@ -46,24 +29,28 @@ std::uint64_t bit(std::size_t index) noexcept {
 
 } // namespace
 
-std::uint64_t RegisterLogGroup(const char* code) noexcept {
+std::uint64_t LogGroupTable::registerCode(const char* code) noexcept {
     if (!code || code[0] == '\0')
         return 0;
     const PackedCode wanted = pack(code);
-    std::uint32_t used = groupTable.used.load(std::memory_order_acquire);
-    for (std::size_t i = 0; i < used && i < kLogGroupCount; ++i)
-        if (groupTable.codes[i].load(std::memory_order_acquire) == wanted)
+    for (std::size_t i = 0; i < kBuiltInLogGroupCount; ++i)
+        if (kBuiltIn[i] == wanted)
             return bit(i);
-    // Claim the next entry; a full table hands out no group rather than writing past its end.
-    do {
-        if (used >= kLogGroupCount)
-            return 0;
-    } while (!groupTable.used.compare_exchange_weak(used, used + 1, std::memory_order_acq_rel));
-    groupTable.codes[used].store(wanted, std::memory_order_release);
-    return bit(used);
+    // Entries are claimed in order, each by writing its code into it in one step. Two callers
+    // registering the same code race for the same free entry, and the one that loses finds the
+    // winner's code there; claiming a count first and writing the code after would let the loser
+    // miss it and claim a second entry.
+    for (std::size_t i = 0; i < codes_.size(); ++i) {
+        PackedCode found = codes_[i].load(std::memory_order_acquire);
+        if (found == 0 && codes_[i].compare_exchange_strong(found, wanted, std::memory_order_acq_rel))
+            return bit(kBuiltInLogGroupCount + i);
+        if (found == wanted)
+            return bit(kBuiltInLogGroupCount + i);
+    }
+    return 0; // full: no group rather than an entry past the end
 }
 
-void formatLogGroups(char* out, std::size_t size, std::uint64_t mask) noexcept {
+void LogGroupTable::format(char* out, std::size_t size, std::uint64_t mask) const noexcept {
     if (!out || size == 0)
         return;
     BoundedText text(out, size - 1);
@@ -72,10 +59,22 @@ void formatLogGroups(char* out, std::size_t size, std::uint64_t mask) noexcept {
             continue;
         if (text.length() > 0)
             text.append(';');
-        const PackedCode packed = groupTable.codes[i].load(std::memory_order_acquire);
+        PackedCode packed = i < kBuiltInLogGroupCount
+                                ? kBuiltIn[i]
+                                : codes_[i - kBuiltInLogGroupCount].load(std::memory_order_acquire);
+        if (packed == 0)
+            packed = kUnregistered;
         for (std::size_t c = 0; c < kCodeLength && ((packed >> (8 * c)) & 0xFF) != 0; ++c)
             text.append(static_cast<char>((packed >> (8 * c)) & 0xFF));
     }
+}
+
+std::uint64_t RegisterLogGroup(const char* code) noexcept {
+    return processTable.registerCode(code);
+}
+
+void formatLogGroups(char* out, std::size_t size, std::uint64_t mask) noexcept {
+    processTable.format(out, size, mask);
 }
 
 std::uint64_t registerLibraryLogGroup() noexcept {

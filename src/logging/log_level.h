@@ -14,8 +14,8 @@ enum class LogLevel : std::int32_t {
     Always = 3,
 };
 
-// Every label is exactly six characters, right-aligned: "  OKAY", "  WARN", " ERROR", "ALWAYS".
-// A level outside the four named ones reads "??????".
-const char* logLevelLabel(LogLevel level) noexcept;
+// Every label has the same width, that of an unknown level included, so that whatever a line
+// shows after the label stays in one column.
+[[nodiscard]] const char* logLevelLabel(LogLevel level) noexcept;
 
 } // namespace kiv

@@ -4,6 +4,7 @@
 #include "logging/log_groups.h"
 #include "logging/module_name.h"
 #include "logging/process_clock.h"
+#include "platform/invariant.h"
 #include "platform/thread_id.h"
 
 namespace kiv {
@@ -76,6 +77,7 @@ std::size_t FormatLogLine(char* out, std::size_t size, const char* lineTemplate,
         }
     }
     std::size_t length = line.length();
+    KIV_ASSERT(length + kReserve <= size, "the text stops short of the bytes kept for the line break");
     if (length == 0 || out[length - 1] != '\n') {
         out[length++] = '\n';
         out[length] = '\0';

@@ -15,13 +15,13 @@ inline constexpr std::size_t kLogTextLimit = 4095;
 inline constexpr std::size_t kLogBufferSize = kLogTextLimit + 1;
 
 // Group masks cross the function tables as two 32-bit halves.
-inline std::uint32_t lowHalf(std::uint64_t mask) noexcept {
+[[nodiscard]] inline std::uint32_t lowHalf(std::uint64_t mask) noexcept {
     return static_cast<std::uint32_t>(mask);
 }
-inline std::uint32_t highHalf(std::uint64_t mask) noexcept {
+[[nodiscard]] inline std::uint32_t highHalf(std::uint64_t mask) noexcept {
     return static_cast<std::uint32_t>(mask >> 32);
 }
-inline std::uint64_t joinHalves(std::uint32_t low, std::uint32_t high) noexcept {
+[[nodiscard]] inline std::uint64_t joinHalves(std::uint32_t low, std::uint32_t high) noexcept {
     return (std::uint64_t{high} << 32) | low;
 }
 

@@ -25,7 +25,7 @@ constexpr std::string_view kConsoleTemplate = "#E(#T): #L| #M";
 bool passesTargetFilters(LogTargetInterface* target, LogLevel level, std::uint64_t groups) noexcept {
     if (static_cast<std::int32_t>(level) < static_cast<std::int32_t>(target->minimumLevel(target)))
         return false;
-    // A record without groups passes every group filter.
+    // A record in no group says nothing a group filter could judge, so it passes them all.
     if (groups == 0)
         return true;
     if (groups & target->mutedGroups(target))

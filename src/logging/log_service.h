@@ -27,10 +27,10 @@ class LogService {
     static platform::RecursiveLock& lock() noexcept;
 
     // The service, or null when none exists. The caller holds lock().
-    static LogService* current() noexcept;
+    [[nodiscard]] static LogService* current() noexcept;
     // The service, created on first use; null only when it could not be created. The caller
     // holds lock().
-    static LogService* currentOrCreate() noexcept;
+    [[nodiscard]] static LogService* currentOrCreate() noexcept;
 
     // Counted users: the first acquire creates the service if needed; the release that brings the
     // count to 0 detaches every target, last first, and destroys the service. A release without a
@@ -54,11 +54,11 @@ class LogService {
     bool secondSwitch() const noexcept { return secondSwitch_; }
 
     // Appends a target (a target may be listed more than once); false when the list cannot grow.
-    bool appendTarget(LogTargetInterface* target) noexcept;
+    [[nodiscard]] bool appendTarget(LogTargetInterface* target) noexcept;
     // Removes every occurrence of a target.
     void removeTarget(LogTargetInterface* target) noexcept;
     // The first attached target whose name equals `name` byte for byte, or null.
-    LogTargetInterface* findTarget(const char* name) const noexcept;
+    [[nodiscard]] LogTargetInterface* findTarget(const char* name) const noexcept;
 
     StdOutLogTarget& stdOutTarget() noexcept { return stdOut_; }
     StdErrLogTarget& stdErrTarget() noexcept { return stdErr_; }

@@ -17,7 +17,7 @@
 namespace kiv {
 
 struct LogServiceApi {
-    std::int32_t(KIV_CDECL* version)(); // 1
+    std::int32_t(KIV_CDECL* version)(); // raised if the entries below ever change
     void(KIV_CDECL* acquire)();
     void(KIV_CDECL* release)();
     void(KIV_CDECL* setMinimumLevel)(LogLevel level);
@@ -52,6 +52,6 @@ struct LogServiceApi {
 static_assert(sizeof(LogServiceApi) == 26 * sizeof(void*), "twenty-six plain function pointers");
 
 // The process's table; it never changes.
-const LogServiceApi& logServiceApi() noexcept;
+[[nodiscard]] const LogServiceApi& logServiceApi() noexcept;
 
 } // namespace kiv

@@ -1,8 +1,11 @@
 #include "logging/log_target.h"
 
 #include "logging/log_service.h"
+#include "platform/invariant.h"
 
+#include <cstddef>
 #include <mutex>
+#include <type_traits>
 
 namespace kiv {
 
@@ -88,8 +91,13 @@ LogTarget::LogTarget() : slot_{kTable, this}, template_(kDefaultLogTemplate) {}
 LogTarget::~LogTarget() = default;
 
 LogTarget* LogTarget::fromInterface(LogTargetInterface* table) noexcept {
-    // The table is the first member of a standard-layout slot, so the two share an address.
-    return table ? reinterpret_cast<InterfaceSlot*>(table)->owner : nullptr;
+    static_assert(std::is_standard_layout_v<InterfaceSlot> && offsetof(InterfaceSlot, table) == 0,
+                  "the table and its slot share an address");
+    if (!table)
+        return nullptr;
+    LogTarget* owner = reinterpret_cast<InterfaceSlot*>(table)->owner;
+    KIV_ASSERT(owner->logInterface() == table, "a target's entries are called with that target's table");
+    return owner;
 }
 
 const char* LogTarget::name() const noexcept {

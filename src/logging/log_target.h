@@ -39,8 +39,8 @@ class LogTarget {
     LogTarget& operator=(const LogTarget&) = delete;
 
     // The table the service keeps for this target, and the way back from it.
-    LogTargetInterface* logInterface() noexcept { return &slot_.table; }
-    static LogTarget* fromInterface(LogTargetInterface* table) noexcept;
+    [[nodiscard]] LogTargetInterface* logInterface() noexcept { return &slot_.table; }
+    [[nodiscard]] static LogTarget* fromInterface(LogTargetInterface* table) noexcept;
 
     virtual const char* name() const noexcept;
     // The template for a record; the text stays valid while the service lock is held.

@@ -13,10 +13,10 @@
 namespace kiv {
 
 struct LogTargetInterface {
-    std::int32_t(KIV_CDECL* version)(LogTargetInterface* self); // 1
+    std::int32_t(KIV_CDECL* version)(LogTargetInterface* self); // raised if the entries below ever change
     void(KIV_CDECL* setMinimumLevel)(LogTargetInterface* self, LogLevel level);
     LogLevel(KIV_CDECL* minimumLevel)(LogTargetInterface* self);
-    // Stores the muted groups as given and the required groups without the muted bits.
+    // A group cannot be both: the muted ones win, and are taken out of the required ones.
     void(KIV_CDECL* setGroups)(LogTargetInterface* self, std::uint32_t requiredLow,
                                std::uint32_t requiredHigh, std::uint32_t mutedLow, std::uint32_t mutedHigh);
     std::uint64_t(KIV_CDECL* requiredGroups)(LogTargetInterface* self);

@@ -31,7 +31,7 @@ const char* fileNamePart(const char* path) noexcept {
 } // namespace
 
 void captureModuleName() noexcept {
-    // Thread-safe one-time initialisation of a local static.
+    // A local static, so that the language runs the capture once however many threads log first.
     static const bool done = [] {
         platform::executablePath(captured.path, kPathBufferSize);
         captured.fileName = fileNamePart(captured.path);

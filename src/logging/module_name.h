@@ -8,6 +8,6 @@ namespace kiv {
 void captureModuleName() noexcept;
 
 // The captured file name; "<unknown>" until captureModuleName has run.
-const char* moduleName() noexcept;
+[[nodiscard]] const char* moduleName() noexcept;
 
 } // namespace kiv

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -62,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"ZeroFlagDroppedForText", "%1$05s", {"ab"}, "   ab"},
         FormatCase{"Int32WithLongLongModifier", "%1$lld", {std::int32_t{42}}, "42"},
         FormatCase{"Int64WithPlainD", "%1$d", {std::int64_t{1} << 40}, "1099511627776"},
-        FormatCase{"Int64WithShortModifier", "%1$hhd", {std::int64_t{300}}, "300"},
+        FormatCase{"Int64WithCharModifierNarrows", "%1$hhd", {std::int64_t{300}}, "44"},
         FormatCase{"NegativeInt32AsHex", "%1$x", {std::int32_t{-1}}, "ffffffff"},
         FormatCase{"NegativeInt64AsHex", "%1$X", {std::int64_t{-1}}, "FFFFFFFFFFFFFFFF"},
         FormatCase{"UInt32AsSigned", "%1$d", {std::uint32_t{4294967295u}}, "-1"},
@@ -126,6 +127,58 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"Precision", "%1$.2147483647d", {42}, std::string(4095, '0')},
                       FormatCase{"TextPrecision", "%1$.2147483647s", {"abc"}, "abc"}),
     caseName);
+
+// "h" and "hh" narrow an integer as printf does, whatever the argument's own width: the reference
+// is snprintf handed the value's low 32 bits as an int.
+TEST(PositionalFormatNarrowing, MatchesSnprintf) {
+    const std::int64_t values[] = {0,
+                                   1,
+                                   -1,
+                                   127,
+                                   128,
+                                   -128,
+                                   -129,
+                                   255,
+                                   256,
+                                   32767,
+                                   32768,
+                                   -32769,
+                                   65535,
+                                   65536,
+                                   70000,
+                                   INT32_MAX,
+                                   INT32_MIN,
+                                   UINT32_MAX,
+                                   (std::int64_t{1} << 40) + 70000,
+                                   INT64_MIN + 200};
+    struct Flags {
+        const char* text;
+        const char* conversions; // those for which C defines the flags
+    };
+    const Flags flagSets[] = {{"", "diouxX"}, {"08", "diouxX"}, {"-6", "diouxX"}, {".3", "diouxX"},
+                              {"#", "oxX"},   {"+", "di"},      {" ", "di"}};
+    std::vector<std::string> mismatches;
+    for (const char* modifier : {"h", "hh"})
+        for (const Flags& flags : flagSets)
+            for (const char* conversion = flags.conversions; *conversion; ++conversion) {
+                const std::string spec = flags.text + std::string(modifier) + *conversion;
+                for (const std::int64_t value : values) {
+                    const auto low = static_cast<std::uint32_t>(value);
+                    char expected[64];
+                    std::snprintf(expected, sizeof expected, ("%" + spec).c_str(), static_cast<int>(low));
+                    const FormatArg args[] = {value, static_cast<std::uint64_t>(value), low,
+                                              static_cast<std::int32_t>(low)};
+                    for (const FormatArg& arg : args)
+                        for (const std::string& templ : {"%1$" + spec, "%" + spec}) {
+                            const std::string actual = formatMessage(templ, {arg});
+                            if (actual != expected)
+                                mismatches.push_back(templ + " with " + std::to_string(value) + ": " +
+                                                     actual + " instead of " + expected);
+                        }
+                }
+            }
+    EXPECT_TRUE(mismatches.empty()) << mismatches.size() << " mismatches, the first: " << mismatches[0];
+}
 
 TEST(PositionalFormatBuffer, CutAtSizeMinusOne) {
     struct Case {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,10 +63,34 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"PrintfDirectivesTakeTheCounter",
                   "%5.2f {x} %s",
                   {kSeven, kGet, kUrl},
-                  "%5.2f %2 %s",
+                  "%1$5.2f %2 %3$s",
                   {{"x", kGet}}},
-        NamedCase{"PrintfDirectiveBeyondValues", "{a} %d", {kSeven}, "%1 %d", {{"a", kSeven}}},
+        NamedCase{"PrintfDirectiveAfterPlaceholder",
+                  "{method} failed with %d",
+                  {kGet, NamedValue::signedInteger(404)},
+                  "%1 failed with %2$d",
+                  {{"method", kGet}}},
+        NamedCase{"PrintfDirectiveBeyondValues", "{a} %d", {kSeven}, "%1 %2$d", {{"a", kSeven}}},
         NamedCase{"PercentWithoutDirective", "50% {a}", {kSeven}, "50% %1", {{"a", kSeven}}}),
+    caseName);
+
+// A directive written without a conversion is closed when what follows would extend it.
+INSTANTIATE_TEST_SUITE_P(
+    Closing, NamedExpansion,
+    ::testing::Values(
+        NamedCase{"DigitAfterPlaceholder", "Took {ms}0 ms", {kSeven}, "Took %1$d0 ms", {{"ms", kSeven}}},
+        NamedCase{"DollarAfterPlaceholder", "{a}$", {kGet}, "%1$s$", {{"a", kGet}}},
+        NamedCase{"DigitAfterUnsigned",
+                  "{n}5",
+                  {NamedValue::unsignedInteger(3)},
+                  "%1$u5",
+                  {{"n", NamedValue::unsignedInteger(3)}}},
+        NamedCase{"LetterAfterSpecWithoutConversion", "{n:5}d", {kSeven}, "%1$5dd", {{"n", kSeven}}},
+        NamedCase{"SpaceAfterSpecWithoutConversion", "{n:5} d", {kSeven}, "%1$5 d", {{"n", kSeven}}},
+        NamedCase{
+            "DigitAfterTrimmedSilent", "{a} {b!}5", {kGet, kSeven}, "%1$s5", {{"a", kGet}, {"b", kSeven}}},
+        NamedCase{"DigitInAlternative", "{a}{n?7}", {kGet, kEmptyText}, "%1$s7", {{"a", kGet}}},
+        NamedCase{"LetterAfterPlaceholder", "{a}d", {kGet}, "%1d", {{"a", kGet}}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,6 +125,20 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"SilentEmptyWithAlternative", "a {x!?-}", {kEmptyText}, "a -", {}}),
     caseName);
 
+std::vector<FormatArg> formatArgs(const std::vector<NamedValue>& values) {
+    std::vector<FormatArg> args;
+    for (const NamedValue& value : values)
+        args.push_back(value.asFormatArg());
+    return args;
+}
+
+std::string expandAndFormat(std::string_view templ, const std::vector<NamedValue>& values) {
+    std::string positional;
+    NamedDetails details;
+    expandNamedPlaceholders(templ, values, positional, details);
+    return formatMessage(positional, formatArgs(values));
+}
+
 TEST(NamedExpansionOutput, AppendsAndNeverTrimsTheCallersText) {
     std::string out = "prefix ";
     NamedDetails details;
@@ -118,12 +158,58 @@ TEST(NamedExpansionOutput, PositionalFormattingOfTheExpansion) {
     std::string templ;
     NamedDetails details;
     expandNamedPlaceholders("{method} {url}: {#status:04d} {flag} {ratio} {n:x}", values, templ, details);
-    std::vector<FormatArg> args;
-    for (const NamedValue& value : values)
-        args.push_back(value.asFormatArg());
-    EXPECT_EQ(formatMessage(templ, args), "GET /a: 0404 1 0.25 9");
+    EXPECT_EQ(formatMessage(templ, formatArgs(values)), "GET /a: 0404 1 0.25 9");
     EXPECT_EQ(details.size(), 6u);
     EXPECT_TRUE(details.contains("status_int"));
+}
+
+TEST(NamedExpansionOutput, DirectiveAfterPlaceholderPrintsItsOwnValue) {
+    EXPECT_EQ(expandAndFormat("{method} failed with %d", {kGet, NamedValue::signedInteger(404)}),
+              "GET failed with 404");
+}
+
+TEST(NamedExpansionOutput, DigitAfterPlaceholderStaysText) {
+    std::vector<NamedValue> values;
+    for (int i = 1; i <= 10; ++i)
+        values.push_back(NamedValue::signedInteger(100 + i));
+    EXPECT_EQ(expandAndFormat("Took {ms}0 ms; {b}{c}{d}{e}{f}{g}{h}{i}{j}", values),
+              "Took 1010 ms; 102103104105106107108109110");
+}
+
+// Random templates of literal text, placeholders and printf directives, expanded and then
+// formatted, must print what each piece prints on its own: no piece may read into the next or
+// take another piece's value.
+TEST(NamedExpansionOutput, ExpansionPrintsEachPieceOnItsOwn) {
+    struct Piece {
+        const char* templ;
+        const char* spec; // for a piece that takes a value: its directive after "%1", else null
+    };
+    const Piece pieces[] = {
+        {"0", nullptr},    {"42", nullptr},   {"$", nullptr},   {"x", nullptr}, {" ", nullptr},
+        {"h", nullptr},    {".", nullptr},    {"-", nullptr},   {"{v}", ""},    {"{v:5}", "$5"},
+        {"{v:-4}", "$-4"}, {"{v:.2}", "$.2"}, {"{v:x}", "$x"},  {"{v:}", "$"},  {"%d", "$d"},
+        {"%5s", "$5s"},    {"%x", "$x"},      {"%.1f", "$.1f"}, {"%hd", "$hd"}, {"{#v}", ""},
+    };
+    const NamedValue pool[] = {NamedValue::signedInteger(404),     kGet,
+                               NamedValue::unsignedInteger(70000), NamedValue::floating(2.5),
+                               NamedValue::boolean(true),          NamedValue::signedInteger(-7)};
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 3000; ++round) {
+        std::string templ;
+        std::string expected;
+        std::vector<NamedValue> values;
+        for (std::size_t count = 1 + random() % 14; count > 0; --count) {
+            const Piece& piece = pieces[random() % std::size(pieces)];
+            templ += piece.templ;
+            if (!piece.spec) {
+                expected += piece.templ;
+                continue;
+            }
+            values.push_back(pool[random() % std::size(pool)]);
+            expected += formatMessage(std::string("%1") + piece.spec, {values.back().asFormatArg()});
+        }
+        ASSERT_EQ(expandAndFormat(templ, values), expected) << templ;
+    }
 }
 
 TEST(NamedValues, EmptinessAndEquality) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace kiv {
 namespace {
@@ -68,6 +71,47 @@ TEST(RegisterLogGroupDeathTest, FullTableHandsOutNoGroupAndKeepsItsEntries) {
             std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Threads register the same new codes in the same order into a fresh table, round after round, so
+// that they keep meeting on one code: each code must end up with one bit, whichever thread got
+// there first, and every code with its own bit and its own text.
+TEST(LogGroupTable, ConcurrentRegistrationsAgreeOnEachCodesBit) {
+    constexpr std::size_t kThreads = 4;
+    constexpr std::size_t kRounds = 200;
+    constexpr std::size_t kCodes = kLogGroupCount - kBuiltInLogGroupCount;
+    std::vector<std::string> codes;
+    for (std::size_t i = 0; i < kCodes; ++i)
+        codes.push_back({'N', static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)});
+
+    for (std::size_t round = 0; round < kRounds; ++round) {
+        LogGroupTable table;
+        std::vector<std::vector<std::uint64_t>> bits(kThreads, std::vector<std::uint64_t>(kCodes));
+        std::atomic<std::size_t> waiting{kThreads};
+        std::vector<std::thread> threads;
+        for (std::size_t t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                waiting.fetch_sub(1);
+                while (waiting.load() != 0)
+                    std::this_thread::yield();
+                for (std::size_t i = 0; i < kCodes; ++i)
+                    bits[t][i] = table.registerCode(codes[i].c_str());
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+
+        std::uint64_t seen = 0;
+        for (std::size_t i = 0; i < kCodes; ++i) {
+            const std::uint64_t bit = bits[0][i];
+            for (std::size_t t = 1; t < kThreads; ++t)
+                ASSERT_EQ(bits[t][i], bit) << "round " << round << ", code " << codes[i] << ", thread " << t;
+            ASSERT_TRUE(bit != 0 && (bit & (bit - 1)) == 0 && (bit & seen) == 0) << codes[i];
+            seen |= bit;
+            char text[kLogGroupTextSize];
+            table.format(text, sizeof text, bit);
+            ASSERT_STREQ(text, codes[i].c_str());
+        }
+    }
 }
 
 TEST(FormatLogGroups, JoinsCodesFromBitZeroUp) {
