@@ -4,8 +4,9 @@ BUILD := build/$(PRESET)
 
 .PHONY: run test build configure bootstrap clean bench fuzz
 
+# The development host plays the default scenario against the shutdown-law library built next to it.
 run: build
-	@echo "The development host is not built yet; it will run: $(BUILD)/bin/kivhost scenarios/default.yaml"
+	$(BUILD)/bin/kivhost run scenarios/default.yaml
 
 test: build
 	ctest --preset $(PRESET) -j 2

@@ -1,0 +1,184 @@
+// Reading scenarios: what a well-formed one gives, and a table of malformed ones, each refused
+// with a message that names the file, the step and what is wrong.
+#include "kivhost/scenario/scenario.h"
+
+#include "kivhost/core/json_text.h"
+
+#include "case_name.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace kiv::test {
+namespace {
+
+using kivhost::ScenarioError;
+using kivhost::ScenarioFormat;
+
+struct Malformed {
+    std::string name;
+    std::string text;
+    std::string message; // the whole message, or its start when it ends in "..."
+    ScenarioFormat format = ScenarioFormat::Yaml;
+};
+
+void PrintTo(const Malformed& malformed, std::ostream* out) {
+    *out << malformed.text;
+}
+
+class MalformedScenarioTest : public testing::TestWithParam<Malformed> {};
+
+TEST_P(MalformedScenarioTest, IsRefusedWithAMessageNamingFileStepAndFault) {
+    const std::string source = GetParam().format == ScenarioFormat::Json ? "bad.json" : "bad.yaml";
+    try {
+        kivhost::readScenarioText(GetParam().text, GetParam().format, source);
+        ADD_FAILURE() << "not refused";
+    } catch (const ScenarioError& error) {
+        const std::string& expected = GetParam().message;
+        if (expected.ends_with("..."))
+            EXPECT_EQ(std::string(error.what()).substr(0, expected.size() - 3),
+                      expected.substr(0, expected.size() - 3));
+        else
+            EXPECT_EQ(error.what(), expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, MalformedScenarioTest,
+    testing::Values(
+        Malformed{"Empty", "", "bad.yaml: the scenario is empty"},
+        Malformed{"NotAMapping", "[1, 2]",
+                  "bad.yaml: a scenario is a mapping with core, until, resources and steps, got a list"},
+        Malformed{"UnknownKey", "cores: 18.0.0",
+                  "bad.yaml: unknown key 'cores'; a scenario has core, until, resources and steps"},
+        Malformed{"CoreNumber", "core: 18", "bad.yaml: 'core' must be a version such as 18.0.0, got 18"},
+        Malformed{"CoreFourWords", "core: 18.0.0.1",
+                  "bad.yaml: 'core' must be a version such as 18.0.0, got '18.0.0.1'"},
+        Malformed{"UntilNegative", "until: -1",
+                  "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got -1"},
+        Malformed{"UntilTooLarge", "until: 1.0e12",
+                  "bad.yaml: 'until' must be a number of minutes from 0 to 1000000000, got "
+                  "1000000000000"},
+        Malformed{"UntilInfinityText", "until: .inf",
+                  "bad.yaml: 'until' must be a number of minutes, got '.inf'"},
+        Malformed{"UntilText", "until: soon", "bad.yaml: 'until' must be a number of minutes, got 'soon'"},
+        Malformed{"UntilList", "until: [1]", "bad.yaml: 'until' must be a number of minutes, got a list"},
+        Malformed{"ResourcesList", "resources: [1]",
+                  "bad.yaml: 'resources' must be a mapping from path to value, got a list"},
+        Malformed{"ResourcePath", "resources: {login: 1}",
+                  "bad.yaml: resource 'login': a path begins with '/'"},
+        Malformed{"StepsMapping", "steps: {at: 1}",
+                  "bad.yaml: 'steps' must be a list of steps, got a mapping"},
+        Malformed{"StepNotAMapping", "steps: [5]",
+                  "bad.yaml: step 1: a step is a mapping such as {at: 10, get: /path}, got 5"},
+        Malformed{"StepWithoutAt", "steps: [{at: 0, get: /a}, {get: /a}]",
+                  "bad.yaml: step 2: it has no 'at', the minutes since the start"},
+        Malformed{"AtText", "steps: [{at: x, get: /a}]",
+                  "bad.yaml: step 1: 'at' must be a number of minutes, got 'x'"},
+        Malformed{"AtTooLarge", "steps: [{at: 2000000001, get: /a}]",
+                  "bad.yaml: step 1: 'at' must be a number of minutes from 0 to 1000000000, got 2000000001"},
+        Malformed{"NoAction", "steps: [{at: 1}]",
+                  "bad.yaml: step 1: it has no action: get, update, create or delete"},
+        Malformed{"TwoActions", "steps: [{at: 1, get: /a, delete: /b}]",
+                  "bad.yaml: step 1: it has two actions, get and delete; a step does one thing"},
+        Malformed{"RelativePath", "steps: [{at: 1, get: a}]",
+                  "bad.yaml: step 1: the path of 'get' must be a text beginning with '/', got 'a'"},
+        Malformed{"PathNumber", "steps: [{at: 1, create: 5, value: 1}]",
+                  "bad.yaml: step 1: the path of 'create' must be a text beginning with '/', got 5"},
+        Malformed{"UpdateWithoutValue", "steps: [{at: 1, update: /a}]",
+                  "bad.yaml: step 1: 'update' needs a 'value', the resource's new value"},
+        Malformed{"DeleteWithValue", "steps: [{at: 1, delete: /a, value: 1}]",
+                  "bad.yaml: step 1: 'delete' takes no 'value'"},
+        Malformed{
+            "UnknownStepKey", "steps: [{at: 1, get: /a, vaule: 1}]",
+            "bad.yaml: step 1: unknown key 'vaule'; a step has at, one of get, update, create or delete, "
+            "and a value for update and create"},
+        Malformed{"OutOfOrder", "steps: [{at: 5, get: /a}, {at: 2.5, get: /b}]",
+                  "bad.yaml: step 2: at 2.5 comes before the previous step's at 5; steps are in time order"},
+        Malformed{"AfterUntil", "until: 10\nsteps: [{at: 11, get: /a}]",
+                  "bad.yaml: step 1: at 11 lies after until 10"},
+        Malformed{"AfterTheDay", "steps: [{at: 1441, get: /a}]",
+                  "bad.yaml: step 1: at 1441 lies after the end of play at 1440 minutes; give an 'until'"},
+        Malformed{"YamlSyntax", "steps: [", "bad.yaml: YAML parser error: ..."},
+        Malformed{"JsonSteps", R"({"steps": 1})", "bad.json: 'steps' must be a list of steps, got 1",
+                  ScenarioFormat::Json},
+        Malformed{"JsonAt", R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
+                  "bad.json: step 2: 'at' must be a number of minutes, got true", ScenarioFormat::Json},
+        Malformed{"JsonSyntax", "{", "bad.json: Error: ...", ScenarioFormat::Json}),
+    CaseName());
+
+TEST(ScenarioTest, AWellFormedScenarioGivesItsWorldAndSteps) {
+    const kivhost::Scenario scenario = kivhost::readScenarioText(R"(
+core: 18.3.0
+until: 400
+resources:
+  /b/v1/x: {n: 1}
+  /a/v1/y: [1, 2]
+steps:
+  - {at: 0, get: /a/v1/y}
+  - {at: 0.0005, update: /b/v1/x, value: null}
+  - {at: 10, create: /c/v1/z, value: {deep: [true]}}
+  - {at: 10, delete: /b/v1/x}
+  - {at: 400, get: /a/v1/y}
+)",
+                                                                 ScenarioFormat::Yaml, "good.yaml");
+    EXPECT_EQ(scenario.core, (kivhost::CoreVersion{18, 3, 0}));
+    EXPECT_EQ(scenario.untilMs, 400 * 60000);
+    ASSERT_EQ(scenario.resources.size(), 2u);
+    EXPECT_EQ(scenario.resources[0].first, "/a/v1/y");
+    EXPECT_EQ(kivhost::toJson(scenario.resources[1].second), R"({"n":1})");
+    ASSERT_EQ(scenario.steps.size(), 5u);
+    const std::int64_t at[] = {0, 30, 600000, 600000, 24000000};
+    const kivhost::StepAction actions[] = {kivhost::StepAction::Get, kivhost::StepAction::Update,
+                                           kivhost::StepAction::Create, kivhost::StepAction::Delete,
+                                           kivhost::StepAction::Get};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(scenario.steps[i].number, i + 1);
+        EXPECT_EQ(scenario.steps[i].atMs, at[i]);
+        EXPECT_EQ(scenario.steps[i].action, actions[i]);
+    }
+    EXPECT_TRUE(scenario.steps[1].value.isEmpty());
+    EXPECT_EQ(kivhost::toJson(scenario.steps[2].value), R"({"deep":[true]})");
+}
+
+TEST(ScenarioTest, FilesAreReadByTheirNameAndNamedInMessages) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kivhost-scenario-files";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path json = folder / "world.JSON";
+    std::ofstream(json) << R"({"until": 5, "steps": [{"at": 1, "get": "/a"}]})";
+    EXPECT_EQ(kivhost::readScenarioFile(json).steps.size(), 1u);
+    const std::filesystem::path yaml = folder / "world.yaml";
+    std::ofstream(yaml) << "steps:\n  - {at: 1, get: /a}\n  - {at: 2, get: nowhere}\n";
+    const struct {
+        std::filesystem::path file;
+        std::string message;
+    } cases[] = {
+        {yaml,
+         yaml.string() + ": step 2: the path of 'get' must be a text beginning with '/', got 'nowhere'"},
+        {folder / "missing.yaml",
+         (folder / "missing.yaml").string() + ": cannot be read: No such file or directory"},
+        {folder, folder.string() + ": cannot be read: it is a folder"},
+    };
+    for (const auto& c : cases) {
+        try {
+            kivhost::readScenarioFile(c.file);
+            ADD_FAILURE() << c.file;
+        } catch (const ScenarioError& error) {
+            EXPECT_EQ(error.what(), c.message);
+        }
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(ScenarioTest, TheDefaultScenarioReads) {
+    const kivhost::Scenario scenario = kivhost::readScenarioFile(KIVHOST_DEFAULT_SCENARIO);
+    EXPECT_EQ(scenario.core, kivhost::CoreVersion{});
+    EXPECT_FALSE(scenario.untilMs.has_value());
+    EXPECT_EQ(scenario.resources.size(), 3u);
+    EXPECT_FALSE(scenario.steps.empty());
+}
+
+} // namespace
+} // namespace kiv::test

@@ -1,0 +1,51 @@
+#include "kivhost/core/happening.h"
+
+namespace kiv::kivhost {
+namespace {
+
+template <class... Names> struct TypeWords : Names... { using Names::operator()...; };
+template <class... Names> TypeWords(Names...) -> TypeWords<Names...>;
+
+} // namespace
+
+const char* resourceChangeName(ResourceChange change) noexcept {
+    switch (change) {
+    case ResourceChange::Create:
+        return "Create";
+    case ResourceChange::Update:
+        return "Update";
+    case ResourceChange::Delete:
+        return "Delete";
+    }
+    return "";
+}
+
+const char* happeningType(const HappeningDetail& detail) noexcept {
+    return std::visit(TypeWords{
+                          [](const PluginLoaded&) { return "load"; },
+                          [](const PluginUnloaded&) { return "unload"; },
+                          [](const LogWritten&) { return "log"; },
+                          [](const TimerScheduled&) { return "timer"; },
+                          [](const TimerFired&) { return "fire"; },
+                          [](const EventSent&) { return "event"; },
+                          [](const RequestSent&) { return "request"; },
+                          [](const ResponseReceived&) { return "response"; },
+                          [](const Subscribed&) { return "subscribe"; },
+                          [](const Unsubscribed&) { return "unsubscribe"; },
+                          [](const ResourceChanged& changed) {
+                              switch (changed.change) {
+                              case ResourceChange::Create:
+                                  return "create";
+                              case ResourceChange::Delete:
+                                  return "delete";
+                              case ResourceChange::Update:
+                                  break;
+                              }
+                              return "update";
+                          },
+                          [](const HostFault&) { return "fault"; },
+                      },
+                      detail);
+}
+
+} // namespace kiv::kivhost

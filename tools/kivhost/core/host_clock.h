@@ -1,0 +1,35 @@
+// The host's clock in milliseconds since the host started: virtual (time moves only when the
+// host moves it to the next moment) or real (the steady clock).
+#pragma once
+
+#include "kivhost/core/host_options.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <limits>
+
+namespace kiv::kivhost {
+
+inline constexpr std::int64_t kEndOfTime = std::numeric_limits<std::int64_t>::max();
+
+// a + b for b >= 0, held at kEndOfTime instead of overflowing.
+constexpr std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) noexcept {
+    return b > kEndOfTime - a ? kEndOfTime : a + b;
+}
+
+class HostClock {
+  public:
+    explicit HostClock(ClockKind kind);
+
+    std::int64_t nowMs() const noexcept;
+    // Moves the virtual clock forward to `ms` (never back); the real clock waits until then.
+    void advanceTo(std::int64_t ms);
+
+  private:
+    ClockKind kind_;
+    std::chrono::steady_clock::time_point start_;
+    std::atomic<std::int64_t> virtualNow_{0};
+};
+
+} // namespace kiv::kivhost

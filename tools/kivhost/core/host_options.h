@@ -1,0 +1,46 @@
+// How a development host presents itself to the plugins it loads: the core plugin-API version
+// it writes into the load record, the clock its timers run on, and how it answers GETs of the
+// resources it stores.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kiv::kivhost {
+
+struct CoreVersion {
+    std::uint32_t major = 18;
+    std::uint32_t minor = 0;
+    std::uint32_t patch = 0;
+
+    // "X.Y.Z": three decimal numbers within 32 bits, nothing before, between or after them.
+    static std::optional<CoreVersion> parse(std::string_view text);
+    std::string text() const;
+
+    // A plugin built for `plugin` runs on this core when the majors are equal and the plugin
+    // asks for no later minor and patch than the core offers.
+    bool accepts(const CoreVersion& plugin) const noexcept;
+
+    friend auto operator<=>(const CoreVersion&, const CoreVersion&) = default;
+};
+
+enum class ClockKind {
+    // Time stands still while anything runs; the host moves it to the next due timer.
+    Virtual,
+    // Timers wait for the steady clock.
+    Real,
+};
+
+struct HostOptions {
+    CoreVersion core;
+    ClockKind clock = ClockKind::Virtual;
+    // 0: GETs answered from the resource store carry a flat value. Otherwise the answer is the
+    // value's JSON text as a streamed body, handed out at most this many bytes per read, so
+    // that a plugin's streaming path runs.
+    std::uint32_t streamChunkBytes = 0;
+};
+
+} // namespace kiv::kivhost

@@ -1,0 +1,31 @@
+#include "kivhost/platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+namespace kiv::kivhost {
+
+DynamicLibrary DynamicLibrary::open(const std::filesystem::path& path, std::string& error) {
+    DynamicLibrary library;
+    library.handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library.handle_) {
+        const char* reason = dlerror();
+        error = reason ? reason : "unknown reason";
+    }
+    return library;
+}
+
+void* DynamicLibrary::symbol(const char* name) const noexcept {
+    return handle_ ? dlsym(handle_, name) : nullptr;
+}
+
+void DynamicLibrary::close() noexcept {
+    if (handle_)
+        dlclose(handle_);
+    handle_ = nullptr;
+}
+
+std::string libraryFileName(const std::string& name) {
+    return name + ".so";
+}
+
+} // namespace kiv::kivhost

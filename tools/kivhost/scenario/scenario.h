@@ -1,0 +1,55 @@
+// A scenario: the world a plugin starts in (other plugins' resources, the core version) and the
+// steps played against it on the host's clock, read from a YAML or JSON file.
+#pragma once
+
+#include "kivhost/core/host_options.h"
+#include "value/value.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kiv::kivhost {
+
+// How long a scenario without `until` plays at most: one day.
+inline constexpr std::int64_t kDefaultPlayMinutes = 1440;
+// Times beyond this many minutes (about 1900 years) are refused: they are mistakes, and every
+// time in milliseconds stays far inside 64 bits.
+inline constexpr std::int64_t kMaxScenarioMinutes = 1000000000;
+
+enum class StepAction { Get, Update, Create, Delete };
+
+struct ScenarioStep {
+    std::size_t number = 0; // from 1, as messages name it
+    std::int64_t atMs = 0;
+    StepAction action = StepAction::Get;
+    std::string path;
+    Value value; // the new value of update and create
+};
+
+struct Scenario {
+    std::string source; // the file as given, named in messages
+    std::optional<CoreVersion> core;
+    std::optional<std::int64_t> untilMs;
+    std::vector<std::pair<std::string, Value>> resources;
+    std::vector<ScenarioStep> steps;
+};
+
+// A scenario that cannot be played; the message names the file, the step and what is wrong.
+class ScenarioError : public std::runtime_error {
+  public:
+    explicit ScenarioError(const std::string& message) : std::runtime_error(message) {}
+};
+
+enum class ScenarioFormat { Yaml, Json };
+
+// Reads a file: JSON when its name ends in .json, YAML otherwise.
+Scenario readScenarioFile(const std::filesystem::path& file);
+Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source);
+
+} // namespace kiv::kivhost

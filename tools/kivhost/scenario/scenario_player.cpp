@@ -1,0 +1,73 @@
+#include "kivhost/scenario/scenario_player.h"
+
+namespace kiv::kivhost {
+namespace {
+
+void playStep(PluginHost& host, const ScenarioStep& step) {
+    switch (step.action) {
+    case StepAction::Get:
+        host.request(KIV_HTTP_METHOD_GET, step.path);
+        return;
+    case StepAction::Update:
+        host.changeResource(ResourceChange::Update, step.path, step.value);
+        return;
+    case StepAction::Create:
+        host.changeResource(ResourceChange::Create, step.path, step.value);
+        return;
+    case StepAction::Delete:
+        host.changeResource(ResourceChange::Delete, step.path);
+        return;
+    }
+}
+
+// Without an end of play, timers run until none is pending, but no further than a day.
+void runOutTimers(PluginHost& host) {
+    constexpr std::int64_t kLastMs = kDefaultPlayMinutes * 60000;
+    while (const std::optional<std::int64_t> due = host.nextDueMs()) {
+        if (*due > kLastMs) {
+            host.runUntil(kLastMs);
+            return;
+        }
+        host.runUntil(*due);
+    }
+}
+
+} // namespace
+
+PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options) {
+    for (const auto& [path, value] : scenario.resources)
+        host.putResource(path, value);
+    const PluginId id = host.load(options.plugin, options.entryName);
+    PlayOutcome outcome;
+    outcome.initialized = host.initialize(id);
+    if (outcome.initialized) {
+        const std::optional<std::int64_t> endMs = options.untilMs ? options.untilMs : scenario.untilMs;
+        // Timers due at a step's moment run before the step.
+        for (const ScenarioStep& step : scenario.steps) {
+            if (endMs && step.atMs > *endMs)
+                break;
+            host.runUntil(step.atMs);
+            playStep(host, step);
+        }
+        if (endMs)
+            host.runUntil(*endMs);
+        else
+            runOutTimers(host);
+    }
+    outcome.endMs = host.nowMs();
+    host.unload(id);
+    return outcome;
+}
+
+PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,
+                         const std::function<void(const Happening&)>& listener) {
+    HostOptions hostOptions;
+    hostOptions.core = options.core.value_or(scenario.core.value_or(CoreVersion{}));
+    hostOptions.clock = options.clock;
+    hostOptions.streamChunkBytes = options.streamChunkBytes;
+    PluginHost host(hostOptions);
+    host.setListener(listener);
+    return playScenarioOn(host, scenario, options);
+}
+
+} // namespace kiv::kivhost

@@ -1,0 +1,40 @@
+// Plays a scenario against one plugin library on the development host: the resources at start,
+// the load with its core version, initialisation, the steps in time order with the timers due
+// between them, and unload at the end of play.
+#pragma once
+
+#include "kivhost/core/plugin_host.h"
+#include "kivhost/scenario/scenario.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kiv::kivhost {
+
+struct PlayOptions {
+    std::filesystem::path plugin;
+    std::string entryName;               // empty: load_ and the library's name
+    std::optional<CoreVersion> core;     // instead of the scenario's
+    std::optional<std::int64_t> untilMs; // instead of the scenario's
+    ClockKind clock = ClockKind::Virtual;
+    std::uint32_t streamChunkBytes = 0;
+};
+
+struct PlayOutcome {
+    bool initialized = false; // what the plugin's initialize returned; play stops when false
+    std::int64_t endMs = 0;   // the host's clock when play ended
+};
+
+// Each happening reaches `listener` as it happens. Throws HostError when the plugin cannot be
+// loaded.
+PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,
+                         const std::function<void(const Happening&)>& listener);
+
+// Plays on a host that the caller made, with the core version and clock of the caller's choosing,
+// and keeps to look at afterwards; the plugin is loaded into it and unloaded at the end.
+PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options);
+
+} // namespace kiv::kivhost

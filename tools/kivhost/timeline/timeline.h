@@ -1,0 +1,22 @@
+// Timelines: one line per happening, in the order the host recorded them. The readable form
+// starts each line with the host's time as hh:mm:ss; the JSON-lines form writes one object per
+// line with the time in seconds as `t` and the happening's `type`.
+#pragma once
+
+#include "kivhost/core/happening.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kiv::kivhost {
+
+// hh:mm:ss, with .mmm when the milliseconds are not 0; hours grow past 24 as needed.
+std::string clockText(std::int64_t ms);
+
+// A line of the readable timeline, without its end of line.
+std::string timelineText(const Happening& happening);
+
+// A line of the JSON-lines timeline, without its end of line.
+std::string timelineJson(const Happening& happening);
+
+} // namespace kiv::kivhost
