@@ -59,6 +59,7 @@ class FlatReading {
     bool enterArray(const void* array, std::uint32_t count);
     bool countBytes(std::size_t bytes);
     bool fail(std::string_view message);
+    bool failIncompatible(std::uint32_t kind);
 
     std::string_view targetName_;
     FlatResult& result_;
@@ -132,6 +133,12 @@ bool FlatReading::convert(const Step& step) {
         const std::uint32_t count = elements ? from.b : 0;
         if (!enterArray(elements, count))
             return false;
+        // Room for the count is taken only once every element it claims has been read and
+        // found to be a flat value.
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE)
+                return failIncompatible(kind);
+        }
         to.setEmpty();
         to.makeCollection();
         to.reserve(count);
@@ -157,10 +164,14 @@ bool FlatReading::convert(const Step& step) {
         return true;
     }
     default:
-        return fail(formatMessage(
-            "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.",
-            {targetName_, flatKindName(from.kind)}));
+        return failIncompatible(from.kind);
     }
+}
+
+bool FlatReading::failIncompatible(std::uint32_t kind) {
+    return fail(formatMessage(
+        "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.",
+        {targetName_, flatKindName(kind)}));
 }
 
 // Checks an array before anything is made for its records: it must not be on the path above,

@@ -1,0 +1,127 @@
+// The JSON-API client of the plugin base: requests to other plugins' resources through the host,
+// answered synchronously, whole or as a streamed body.
+#include "host/plugin_base.h"
+#include "host/streamed_body.h"
+#include "value/flat_value.h"
+#include "value/json_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace kiv {
+
+namespace {
+
+constexpr std::string_view kErrorResponse = "Error response for {method} {url}: {error}";
+constexpr std::string_view kErrorReadingStream =
+    "Error reading streamed response for {method} {url}: {error}";
+constexpr std::string_view kErrorConverting = "Error converting response for {method} {url}: {error}";
+
+std::uint32_t hostMethodCode(HttpMethod method) noexcept {
+    const auto code = static_cast<std::uint32_t>(method);
+    const bool known = code >= KIV_HTTP_METHOD_DELETE && code <= KIV_HTTP_METHOD_CUSTOM;
+    return known ? code : std::uint32_t{KIV_HTTP_METHOD_NONE};
+}
+
+// Releases the answer on every way out of requestGenericValue.
+struct HeldResponse {
+    HostResponse response{};
+    ~HeldResponse() { releaseResponse(response); }
+};
+
+void releaseBody(HostResponse& response) noexcept {
+    const BodyReleaseFn release = response.releaseBody;
+    void* const stream = response.bodyStream;
+    // Forgotten before the call, so that no later path can run it a second time.
+    response.readBody = nullptr;
+    response.releaseBody = nullptr;
+    response.bodyStream = nullptr;
+    if (release) {
+        release(stream);
+    }
+}
+
+} // namespace
+
+void releaseResponse(HostResponse& response) noexcept {
+    releaseBody(response);
+    if (const ResponseReleaseFn release = response.release) {
+        release(&response);
+    }
+}
+
+ApiError PluginBase::conversionError(HttpMethod method, std::string_view path, std::string_view message) {
+    return makeApiError(kErrorConverting, httpMethodWord(method), path, message);
+}
+
+ApiResult<void> PluginBase::requestRaw(HostResponse& response, HttpMethod method, std::string_view path) {
+    const std::string pathText(path);
+    HostRequest request{};
+    request.method = hostMethodCode(method);
+    request.path = pathText.c_str();
+    request.userData = hostContext_;
+    std::memset(&response, 0, sizeof response);
+    sendRequest(&response, &request);
+    if (const char* error = response.result.error) {
+        return makeApiError(kErrorResponse, httpMethodWord(method), path, error,
+                            static_cast<std::int32_t>(response.status));
+    }
+    return {};
+}
+
+ApiResult<Value> PluginBase::requestGenericValue(HttpMethod method, std::string_view path) {
+    HeldResponse held;
+    if (ApiResult<void> sent = requestRaw(held.response, method, path); !sent.ok()) {
+        return sent.error();
+    }
+    if (held.response.readBody) {
+        ConversionResult body = readStreamedBody(held.response);
+        if (!body.ok()) {
+            return makeApiError(kErrorReadingStream, httpMethodWord(method), path, body.errorText());
+        }
+        return std::move(body.value());
+    }
+    Value generic;
+    FlatResult failure{};
+    if (!flatToValue(held.response.result.value, generic, kResultName, failure)) {
+        const std::string message = failure.error ? failure.error : "";
+        releaseFlat(failure);
+        return conversionError(method, path, message);
+    }
+    return generic;
+}
+
+ConversionResult PluginBase::readStreamedBody(HostResponse& response) {
+    ConversionResult result;
+    result.guard([&] {
+        std::string text;
+        const std::uint64_t announced = response.bodyLength; // read out of the packed record
+        text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(announced, kStreamedBodyReserveLimit)));
+        std::array<char, kStreamChunkSize> buffer;
+        std::uint8_t moreData = 1;
+        while (moreData && response.readBody) {
+            auto length = static_cast<std::uint32_t>(buffer.size());
+            if (!response.readBody(response.bodyStream, buffer.data(), &length, &moreData) ||
+                length > buffer.size() || length > kStreamedBodyLimit - text.size()) {
+                result.setError(kStreamReadError);
+                break;
+            }
+            text.append(buffer.data(), length);
+            if (length < buffer.size() && moreData) {
+                beginWait(kYieldWaitLabel, 0);
+                yieldToHost();
+                endWait();
+            }
+        }
+        if (result.ok()) {
+            result = parseJson(text);
+        }
+    });
+    releaseBody(response);
+    return result;
+}
+
+} // namespace kiv

@@ -1,0 +1,11 @@
+#include "platform/heap_block.h"
+
+#include <malloc.h>
+
+namespace kiv::platform {
+
+std::size_t heapBlockSize(void* block) noexcept {
+    return block ? malloc_usable_size(block) : 0;
+}
+
+} // namespace kiv::platform

@@ -1,0 +1,112 @@
+// Entries into one plugin from several host threads at once: event deliveries, jobs coming due
+// and requests each run alone, under the plugin's entry lock.
+#include "loaded_plugin.h"
+
+#include "../binding/value_builders.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <latch>
+#include <thread>
+#include <vector>
+
+namespace kiv::test {
+
+namespace {
+
+constexpr int kRounds = 150;
+
+// Counts how many entries are inside the plugin at once.
+struct Occupancy {
+    std::atomic<int> inside{0};
+    std::atomic<int> most{0};
+    std::atomic<int> entries{0};
+
+    void enter() {
+        const int now = ++inside;
+        int seen = most.load();
+        while (now > seen && !most.compare_exchange_weak(seen, now)) {
+        }
+        // Gives the processor away while inside, so that another thread would get in now if
+        // nothing kept it out, even on a machine with a single core.
+        std::this_thread::yield();
+        ++entries;
+        --inside;
+    }
+};
+
+const HttpFunctionRecord& routeRecord(const ApiExport& exported, std::string_view name) {
+    for (const ExportedFunction* function = exported.functions; function; function = function->next) {
+        if (name == function->name) {
+            return *reinterpret_cast<const HttpFunctionRecord*>(function);
+        }
+    }
+    throw std::runtime_error("no such route");
+}
+
+TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
+    FakeHost host;
+    Occupancy occupancy;
+    LoadedPlugin loaded(host, [&](ProbePlugin& plugin) {
+        plugin.registerApi = [&](ProbePlugin& self) {
+            self.router().addGet(
+                "/kiv-probe/v1/enter",
+                [&] {
+                    occupancy.enter();
+                    return 1;
+                },
+                self.tags());
+        };
+    });
+    ProbePlugin& plugin = loaded.plugin();
+    plugin.registerEventHandler("OnProbeEvent",
+                                ResourceEventHandler([&](const PluginResourceEvent&) { occupancy.enter(); }));
+    for (int i = 0; i < kRounds; ++i) {
+        plugin.scheduleJob("kiv-probe.enter", 0.0, [&] { occupancy.enter(); });
+    }
+    const std::vector<HostTimer> timers = host.timers;
+    const HttpFunctionRecord& route = routeRecord(*plugin.apiExport(), "GetKivProbeV1Enter");
+    const Value event = structureOf({{"uri", stringValue("/probe")}});
+
+    // The three threads start together, so that their entries overlap.
+    std::latch start(3);
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        start.arrive_and_wait();
+        for (int i = 0; i < kRounds; ++i) {
+            host.deliver("OnProbeEvent", event);
+        }
+    });
+    threads.emplace_back([&] {
+        start.arrive_and_wait();
+        for (const HostTimer& timer : timers) {
+            FakeHost::fire(timer);
+        }
+    });
+    threads.emplace_back([&] {
+        start.arrive_and_wait();
+        for (int i = 0; i < kRounds; ++i) {
+            HostRequest request{};
+            request.method = KIV_HTTP_METHOD_GET;
+            request.path = "/kiv-probe/v1/enter";
+            request.context = route.function.context;
+            HostResponse response{};
+            route.dispatch(&response, &request);
+            if (response.release) {
+                response.release(&response);
+            }
+        }
+    });
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(occupancy.entries.load(), 3 * kRounds);
+    EXPECT_EQ(occupancy.most.load(), 1);
+}
+
+} // namespace
+
+} // namespace kiv::test

@@ -1,0 +1,172 @@
+// Jobs run through the host's timer: the delays handed over, the job table, and the tokens that
+// keep a late or repeated timer from reaching a plugin that is gone.
+#include "host/job_time.h"
+#include "loaded_plugin.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace kiv::test {
+
+namespace {
+
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+struct DueCase {
+    double seconds;
+    std::int64_t now;
+    std::int64_t due;
+};
+
+class DueTimes : public ::testing::TestWithParam<DueCase> {};
+
+TEST_P(DueTimes, SaturateInsteadOfOverflowing) {
+    EXPECT_EQ(dueTimeAfter(GetParam().seconds, GetParam().now), GetParam().due);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delays, DueTimes,
+    ::testing::Values(DueCase{0.0, 1000, 1000}, DueCase{1.5, 1000, 1'500'001'000},
+                      DueCase{-2.0, 5'000'000'000, 3'000'000'000},
+                      // 9e18 minutes, as an empty queue list yields for the disable-all job.
+                      DueCase{9e18 * 60.0, 1000, kMax}, DueCase{-9e18 * 60.0, 1000, kMin},
+                      DueCase{kInfinity, 1000, kMax}, DueCase{-kInfinity, 1000, kMin},
+                      DueCase{kNaN, 1234, 1234},
+                      // Just below 2^63 nanoseconds from 0 still fits.
+                      DueCase{9.2e9, 0, 9'200'000'000'000'000'000}));
+
+struct DelayCase {
+    std::int64_t due;
+    std::int64_t now;
+    double delay;
+};
+
+class DelaysHandedOver : public ::testing::TestWithParam<DelayCase> {};
+
+TEST_P(DelaysHandedOver, AreNonNegativeSeconds) {
+    EXPECT_DOUBLE_EQ(delayUntil(GetParam().due, GetParam().now), GetParam().delay);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, DelaysHandedOver,
+                         ::testing::Values(DelayCase{3'000'000'000, 1'000'000'000, 2.0},
+                                           DelayCase{1000, 1000, 0.0}, DelayCase{0, 1000, 0.0},
+                                           DelayCase{kMin, 1'000'000'000, 0.0},
+                                           DelayCase{kMax, -1'000'000'000, static_cast<double>(kMax) * 1e-9},
+                                           DelayCase{kMax, 0, static_cast<double>(kMax) * 1e-9}));
+
+TEST(TraceSeconds, TruncateAndClampToThirtyTwoBits) {
+    EXPECT_EQ(wholeSecondsForTrace(90.9), 90);
+    EXPECT_EQ(wholeSecondsForTrace(-90.9), -90);
+    EXPECT_EQ(wholeSecondsForTrace(1e18), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(wholeSecondsForTrace(-1e18), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(wholeSecondsForTrace(kNaN), 0);
+}
+
+class Jobs : public ::testing::Test {
+  protected:
+    FakeHost host;
+    LoadedPlugin loaded{host};
+    ProbePlugin& plugin = loaded.plugin();
+};
+
+TEST_F(Jobs, HandTheHostNameCallbackTokenDelayAndZero) {
+    plugin.scheduleJob("kiv-probe.cut-off", 3600.0, [] {});
+    ASSERT_EQ(host.timers.size(), 1u);
+    const HostTimer& timer = host.timers[0];
+    EXPECT_EQ(timer.name, "kiv-probe.cut-off");
+    EXPECT_NE(timer.callback, nullptr);
+    EXPECT_NE(timer.userData, nullptr);
+    // The due time is fixed before the hand-over, so the delay can only be a little shorter.
+    EXPECT_LE(timer.delaySeconds, 3600.0);
+    EXPECT_GT(timer.delaySeconds, 3599.0);
+    EXPECT_EQ(timer.reserved, 0u);
+}
+
+TEST_F(Jobs, DelaysThatAreNotPositiveAreHandedOverAsZero) {
+    for (double seconds : {0.0, -1.0, -9e18 * 60.0, kNaN}) {
+        plugin.scheduleJob("kiv-probe.now", seconds, [] {});
+    }
+    ASSERT_EQ(host.timers.size(), 4u);
+    for (const HostTimer& timer : host.timers) {
+        EXPECT_EQ(timer.delaySeconds, 0.0);
+    }
+}
+
+TEST_F(Jobs, FarFutureDelaysSaturate) {
+    plugin.scheduleJob("kiv-probe.disable-all-queues", 9e18 * 60.0, [] {});
+    ASSERT_EQ(host.timers.size(), 1u);
+    EXPECT_TRUE(std::isfinite(host.timers[0].delaySeconds));
+    EXPECT_GT(host.timers[0].delaySeconds, 9e9);
+}
+
+TEST_F(Jobs, IdsCountFromOneAndSameNamesMakeSeparateJobs) {
+    std::vector<int> ran;
+    plugin.scheduleJob("kiv-probe.same", 10.0, [&] { ran.push_back(1); });
+    plugin.scheduleJob("kiv-probe.same", 10.0, [&] { ran.push_back(2); });
+    ASSERT_EQ(host.timers.size(), 2u);
+    EXPECT_NE(host.timers[0].userData, host.timers[1].userData);
+    EXPECT_TRUE(plugin.isJobPending(1));
+    EXPECT_TRUE(plugin.isJobPending(2));
+
+    FakeHost::fire(host.timers[1]);
+    EXPECT_EQ(ran, std::vector<int>{2});
+    EXPECT_TRUE(plugin.isJobPending(1));
+    EXPECT_FALSE(plugin.isJobPending(2));
+    FakeHost::fire(host.timers[0]);
+    EXPECT_EQ(ran, (std::vector<int>{2, 1}));
+    EXPECT_EQ(plugin.pendingJobCount(), 0u);
+}
+
+TEST_F(Jobs, AJobMayScheduleFurtherJobs) {
+    int runs = 0;
+    plugin.scheduleJob("kiv-probe.first", 0.0, [&] {
+        ++runs;
+        plugin.scheduleJob("kiv-probe.second", 0.0, [&] { ++runs; });
+    });
+    FakeHost::fire(host.timers.at(0));
+    ASSERT_EQ(host.timers.size(), 2u);
+    FakeHost::fire(host.timers.at(1));
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(plugin.pendingJobCount(), 0u);
+}
+
+TEST_F(Jobs, UnknownTokensLeadNowhere) {
+    int runs = 0;
+    plugin.scheduleJob("kiv-probe.job", 1.0, [&] { ++runs; });
+    const HostTimer forged{"forged", host.timers.at(0).callback,
+                           reinterpret_cast<void*>(std::uintptr_t{0xDEAD0000}), 0.0, 0};
+    FakeHost::fire(forged);
+    const HostTimer null{"null", host.timers.at(0).callback, nullptr, 0.0, 0};
+    FakeHost::fire(null);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(plugin.pendingJobCount(), 1u);
+}
+
+TEST(JobsAfterUnload, TokensAreNotReusedByTheNextPlugin) {
+    FakeHost host;
+    int firstRuns = 0;
+    int secondRuns = 0;
+    {
+        LoadedPlugin first(host);
+        first.plugin().scheduleJob("kiv-probe.first", 5.0, [&] { ++firstRuns; });
+    }
+    LoadedPlugin second(host);
+    second.plugin().scheduleJob("kiv-probe.second", 5.0, [&] { ++secondRuns; });
+    ASSERT_EQ(host.timers.size(), 2u);
+    EXPECT_NE(host.timers[0].userData, host.timers[1].userData);
+    FakeHost::fire(host.timers[0]);
+    EXPECT_EQ(secondRuns, 0);
+    FakeHost::fire(host.timers[1]);
+    EXPECT_EQ(secondRuns, 1);
+    EXPECT_EQ(firstRuns, 0);
+}
+
+} // namespace
+
+} // namespace kiv::test
