@@ -1,0 +1,35 @@
+// The moments at which the game queues close, computed once from the cut-off, the timetable's
+// lead times and the game-queue list.
+#pragma once
+
+#include "service/queue_timetable.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kiv {
+
+class Value;
+
+struct QueueDisableJob {
+    std::int32_t queueId = 0;
+    std::int64_t remainingMinutes = 0; // until the queue closes; zero or less closes it at once
+};
+
+struct QueueDisablePlan {
+    std::vector<QueueDisableJob> listedQueues; // one per list element, in list order
+    QueueDisableJob customQueue;
+    // The latest moment among the listed queues (the custom queue takes no part). With no
+    // listed queue it stays at the lowest minute count, a moment long past.
+    std::int64_t allQueuesMinutes = 0;
+};
+
+// The queue id of one element of the game-queue list: its `id`, read leniently (missing is 0)
+// and truncated to its low 32 bits.
+[[nodiscard]] std::int32_t queueIdOf(const Value& queue) noexcept;
+
+[[nodiscard]] QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTimes& leads,
+                                                 std::span<const Value> queueList);
+
+} // namespace kiv

@@ -1,0 +1,65 @@
+// What the shutdown law asks of the plugin it runs in: watching other plugins' resources,
+// reading the game-queue list, timed jobs and publishing its own resources. The plugin forwards
+// each to its plugin base; the law itself knows nothing of the host boundary.
+#pragma once
+
+#include "service/shutdown_law_types.h"
+#include "value/value.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace kiv {
+
+// One change of an observed resource as the law reads it.
+struct ResourceChange {
+    bool createdOrUpdated = false; // false for a deletion
+    const Value& data;
+};
+
+// A value read from another plugin, or the text of the error that prevented it.
+struct ValueReading {
+    Value value;
+    std::optional<std::string> error;
+};
+
+// A list read from another plugin, or the text of the error that prevented it.
+struct ListReading {
+    std::vector<Value> elements;
+    std::optional<std::string> error;
+};
+
+// The data of one published change: the law status, one queue's status, the disabled queues
+// or the status of all queues.
+using PublishedData =
+    std::variant<Brix::Client::ShutdownLaw::Api::ShutdownLawNotification,
+                 Brix::Client::ShutdownLaw::Api::QueueShutdownStatus, std::vector<std::int32_t>,
+                 Brix::Client::ShutdownLaw::Api::AllQueueShutdownStatus>;
+
+class ShutdownLawContext {
+  public:
+    using ChangeHandler = std::function<void(const ResourceChange&)>;
+
+    // Watches `path`: the handler replaces any earlier one of the path, receives the current
+    // value at once as a creation when it can be read, and every later change. Returns whether
+    // that first read delivered a value.
+    virtual bool observe(std::string_view path, ChangeHandler handler) = 0;
+    // Reads a value with a GET.
+    virtual ValueReading readValue(std::string_view path) = 0;
+    // Reads a Collection with a GET.
+    virtual ListReading readList(std::string_view path) = 0;
+    // Runs `job` once, after `seconds` (due at once when not positive).
+    virtual void scheduleJob(std::string_view name, double seconds, std::function<void()> job) = 0;
+    // Announces an update of the service's resource `uri`.
+    virtual void publish(std::string_view uri, const PublishedData& data) = 0;
+
+  protected:
+    ~ShutdownLawContext() = default;
+};
+
+} // namespace kiv

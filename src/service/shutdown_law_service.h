@@ -1,0 +1,40 @@
+// The plugin object of this library: a hosted plugin that carries the shutdown law, serves its
+// five resources and announces their changes.
+#pragma once
+
+#include "host/hosted_plugin.h"
+#include "service/shutdown_law.h"
+#include "service/shutdown_law_context.h"
+
+#include <map>
+#include <string>
+
+namespace kiv {
+
+class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext {
+  public:
+    ShutdownLawService() : law_(*this) {}
+
+    // The four types, then the five routes.
+    void RegisterApi() override;
+    // Watches the login data packet.
+    bool Start() override;
+
+    const ShutdownLawState& state() const noexcept { return law_.state(); }
+
+  private:
+    bool observe(std::string_view path, ChangeHandler handler) override;
+    ValueReading readValue(std::string_view path) override;
+    ListReading readList(std::string_view path) override;
+    void scheduleJob(std::string_view name, double seconds, std::function<void()> job) override;
+    void publish(std::string_view uri, const PublishedData& data) override;
+
+    void registerRoutes();
+
+    ShutdownLaw law_;
+    // Paths whose first read is under way, each with the flag its observe call watches; a
+    // handler that runs meanwhile sets it.
+    std::map<std::string, bool*, std::less<>> firstReads_;
+};
+
+} // namespace kiv

@@ -1,0 +1,32 @@
+// Everything the shutdown law knows. It starts from these values in every process and is never
+// persisted.
+#pragma once
+
+#include "service/queue_timetable.h"
+#include "service/shutdown_law_types.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace kiv {
+
+struct ShutdownLawState {
+    // Queues closed so far, in the order they closed; never holds an id twice.
+    std::vector<std::int32_t> disabledQueues;
+    Brix::Client::ShutdownLaw::Api::ShutdownLawStatus status =
+        Brix::Client::ShutdownLaw::Api::ShutdownLawStatus::NONE;
+    bool isAllQueuesDisabled = false;
+    // Minutes from the last enabling login data packet until the cut-off; -1 while none is known.
+    std::int64_t cutOffMinutes = -1;
+    // Set once the queue list has become disable jobs; the jobs are built once per lifetime.
+    bool queueListHandled = false;
+    // Lead times of the last timetable read.
+    QueueLeadTimes queueDisableMinutes;
+
+    bool isQueueDisabled(std::int32_t queueId) const noexcept {
+        return std::find(disabledQueues.begin(), disabledQueues.end(), queueId) != disabledQueues.end();
+    }
+};
+
+} // namespace kiv

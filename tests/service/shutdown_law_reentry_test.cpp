@@ -1,0 +1,130 @@
+// The queue-list handler against a plugin whose list read lets the host deliver other events
+// meanwhile, or fails.
+#include "service/shutdown_law.h"
+#include "service/shutdown_law_names.h"
+#include "value/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kiv::test {
+namespace {
+
+class ScriptedContext final : public ShutdownLawContext {
+  public:
+    std::map<std::string, std::string, std::less<>> resources; // path -> JSON
+    std::map<std::string, ChangeHandler, std::less<>> handlers;
+    std::vector<std::string> jobNames;
+    std::function<void()> duringListRead;
+
+    bool observe(std::string_view path, ChangeHandler handler) override {
+        handlers[std::string(path)] = handler;
+        const auto resource = resources.find(path);
+        if (resource == resources.end())
+            return false;
+        deliver(handler, resource->second);
+        return true;
+    }
+    ValueReading readValue(std::string_view path) override {
+        ValueReading reading;
+        const auto resource = resources.find(path);
+        if (resource == resources.end())
+            reading.error = "absent";
+        else
+            reading.value = parseJson(resource->second).value();
+        return reading;
+    }
+    ListReading readList(std::string_view path) override {
+        if (duringListRead)
+            duringListRead();
+        ListReading reading;
+        const auto resource = resources.find(path);
+        if (resource == resources.end()) {
+            reading.error = "absent";
+            return reading;
+        }
+        ConversionResult list = parseJson(resource->second);
+        if (!list.ok() || !list.value().isCollection()) {
+            reading.error = "not a list";
+            return reading;
+        }
+        for (const Value& element : list.value().elements())
+            reading.elements.push_back(element);
+        return reading;
+    }
+    void scheduleJob(std::string_view name, double, std::function<void()>) override {
+        jobNames.emplace_back(name);
+    }
+    void publish(std::string_view, const PublishedData&) override {}
+
+    void change(std::string_view path) {
+        deliver(handlers.at(std::string(path)), resources.at(std::string(path)));
+    }
+
+  private:
+    static void deliver(const ChangeHandler& handler, const std::string& json) {
+        ConversionResult value = parseJson(json);
+        handler(ResourceChange{true, value.value()});
+    }
+};
+
+constexpr const char* kEnabledPacket =
+    R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 300})";
+
+std::size_t disableJobCount(const ScriptedContext& context) {
+    std::size_t count = 0;
+    for (const std::string& name : context.jobNames)
+        count += name.starts_with("kiv-kr-shutdown-law.disable-");
+    return count;
+}
+
+TEST(ShutdownLawReentryTest, ANestedQueueListDeliveryDuringTheReadBuildsNoSecondSetOfJobs) {
+    ScriptedContext context;
+    context.resources[std::string(kLoginDataPacketPath)] = kEnabledPacket;
+    context.resources[std::string(kGameQueuesPath)] = R"([{"id": 1}, {"id": 2}])";
+    ShutdownLaw law(context);
+    int nested = 0;
+    context.duringListRead = [&] {
+        if (nested++ == 0) {
+            context.change(kGameQueuesPath);
+            context.change(kQueueTimetablePath);
+        }
+    };
+    context.resources[std::string(kQueueTimetablePath)] = R"({"1": 10})";
+    law.start();
+    // Two listed queues, the custom queue and all queues, once.
+    EXPECT_EQ(disableJobCount(context), 4u);
+    EXPECT_TRUE(law.state().queueListHandled);
+}
+
+TEST(ShutdownLawReentryTest, AFailedListReadSchedulesNothingAndTheNextEventTriesAgain) {
+    ScriptedContext context;
+    context.resources[std::string(kLoginDataPacketPath)] = kEnabledPacket;
+    context.resources[std::string(kQueueTimetablePath)] = "{}";
+    context.resources[std::string(kGameQueuesPath)] = R"({"not": "a list"})";
+    ShutdownLaw law(context);
+    law.start();
+    EXPECT_EQ(disableJobCount(context), 0u);
+    EXPECT_FALSE(law.state().queueListHandled);
+
+    context.resources[std::string(kGameQueuesPath)] = R"([{"id": 7}])";
+    context.change(kQueueTimetablePath);
+    EXPECT_EQ(disableJobCount(context), 3u);
+    EXPECT_TRUE(law.state().queueListHandled);
+}
+
+TEST(ShutdownLawReentryTest, AnAbsentTimetableStillClosesTheQueuesAtTheDefaultLead) {
+    ScriptedContext context;
+    context.resources[std::string(kLoginDataPacketPath)] = kEnabledPacket;
+    context.resources[std::string(kGameQueuesPath)] = R"([{"id": 7}])";
+    ShutdownLaw law(context);
+    law.start();
+    EXPECT_TRUE(law.state().queueDisableMinutes.empty());
+    EXPECT_EQ(disableJobCount(context), 3u);
+}
+
+} // namespace
+} // namespace kiv::test
