@@ -5,6 +5,7 @@ find_path(KIV_MSGPACK_CXX_INCLUDE_DIR msgpack.hpp REQUIRED)
 kiv_add_test(value_formats_tests
   SOURCES
     json_reader_differential_test.cpp
+    json_number_bits_test.cpp
     json_reader_test.cpp
     msgpack_reader_differential_test.cpp
     msgpack_reader_test.cpp
