@@ -2,6 +2,7 @@
 // publication of the plugin's own.
 #include "host/event_names.h"
 #include "loaded_plugin.h"
+#include "value/flat_value.h"
 
 #include "../binding/value_builders.h"
 
@@ -141,6 +142,20 @@ TEST_F(Events, RecordsWithNullNamesTextsOrUserDataAreNeverDereferenced) {
     subscription.callback(&record);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].uri, "");
+}
+
+TEST(HostRecords, ClaimedCountsAreCheckedBeforeRoomIsTaken) {
+    // Two real elements behind a count that claims a million: the second is no flat value, so
+    // the conversion stops there without taking room for the million.
+    FlatValue elements[2] = {{KIV_FLAT_BOOL, 1, 0}, {99, 0, 0}};
+    const FlatValue lying{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), 1000000};
+    Value target;
+    FlatResult failure{};
+    EXPECT_FALSE(flatToValue(lying, target, "<result>", failure));
+    ASSERT_NE(failure.error, nullptr);
+    EXPECT_STREQ(failure.error, "Couldn't assign value to '<result>' of type object because the input is of "
+                                "an incompatible type ''.");
+    releaseFlat(failure);
 }
 
 TEST_F(Events, UnsubscribeCountsDownAndLeavesTheHostAtZero) {
