@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the MessagePack decoder. Besides the sanitizers' checks: the
-// consumed count stays within the input, a failure carries a message, and decoding the
-// consumed bytes alone gives the same outcome.
+// consumed count stays within the input, a failure carries a message, decoding the
+// consumed bytes alone gives the same outcome, and decoding them without the last fails.
 #include "value/msgpack_reader.h"
 
 #include <cstdint>
@@ -22,6 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kiv::MsgpackDecoding again = kiv::decodeMsgpack(value);
     if (!again.result.ok() || again.consumed != decoding.consumed ||
         again.result.value().size() != decoding.result.value().size())
+        std::abort();
+    // A value ends only with its last byte: without it the input is truncated.
+    if (decoding.consumed > 1 &&
+        kiv::decodeMsgpack(std::span<const std::uint8_t>(value).first(decoding.consumed - 1)).result.ok())
         std::abort();
     return 0;
 }

@@ -2,7 +2,9 @@
 
 #include "binding/binding_event.h"
 #include "binding/binding_function.h"
+#include "binding/binding_registry.h"
 #include "binding/binding_type_descriptor.h"
+#include "platform/invariant.h"
 
 #include <cstdint>
 #include <string>
@@ -13,15 +15,94 @@ namespace {
 
 constexpr const char* kEmptyText = "";
 
-const char* text(const std::string& value) noexcept {
-    return value.c_str();
+// Points every record of records[first, end) at the one after it; the last gets null.
+template <class Record> void linkFrom(std::vector<Record>& records, std::size_t first) noexcept {
+    for (std::size_t i = first; i < records.size(); ++i) {
+        records[i].next = i + 1 < records.size() ? &records[i + 1] : nullptr;
+    }
 }
 
-const char* descriptorName(const BindingTypeDescriptor* descriptor) noexcept {
-    return descriptor != nullptr ? descriptor->name.c_str() : kEmptyText;
+template <class Record>
+const Record* firstFrom(const std::vector<Record>& records, std::size_t first) noexcept {
+    return first < records.size() ? &records[first] : nullptr;
 }
 
-ExportedTypeRef exportedType(const BindingTypeRef& type) noexcept {
+// Records point at records of the same arrays, so an array must never grow past what was
+// reserved for it.
+template <class Record> void appendReserved(std::vector<Record>& records, const Record& record) {
+    KIV_ASSERT(records.size() < records.capacity(), "export arrays are reserved to their final size");
+    records.push_back(record);
+}
+
+} // namespace
+
+const ApiExport& ApiExportRecords::rebuild(const BindingListing& listing) {
+    reserve(listing);
+    for (const BindingFunction* function : listing.functions) {
+        appendFunction(*function);
+    }
+    for (const BindingTypeDescriptor* type : listing.types) {
+        appendType(*type);
+    }
+    for (const BindingEvent* event : listing.events) {
+        appendEvent(*event);
+    }
+    linkFrom(functions_, 0);
+    linkFrom(types_, 0);
+    linkFrom(events_, 0);
+    export_.functions = firstFrom(functions_, 0);
+    export_.functionCount = static_cast<std::uint32_t>(functions_.size());
+    export_.types = firstFrom(types_, 0);
+    export_.typeCount = static_cast<std::uint32_t>(types_.size());
+    export_.events = firstFrom(events_, 0);
+    export_.eventCount = static_cast<std::uint32_t>(events_.size());
+    return export_;
+}
+
+void ApiExportRecords::reserve(const BindingListing& listing) {
+    std::size_t argumentCount = 0;
+    std::size_t fieldCount = 0;
+    std::size_t enumValueCount = 0;
+    std::size_t tagCount = 0;
+    for (const BindingFunction* function : listing.functions) {
+        argumentCount += function->arguments.size();
+        tagCount += function->tags.size();
+    }
+    for (const BindingTypeDescriptor* type : listing.types) {
+        fieldCount += type->fields.size();
+        enumValueCount += type->enumerators.size();
+        tagCount += type->tags.size();
+    }
+    for (const BindingEvent* event : listing.events) {
+        tagCount += event->tags.size();
+    }
+    // Clearing first keeps reserve from copying the previous records.
+    functions_.clear();
+    arguments_.clear();
+    types_.clear();
+    fields_.clear();
+    enumValues_.clear();
+    events_.clear();
+    tags_.clear();
+    texts_.clear();
+    functions_.reserve(listing.functions.size());
+    arguments_.reserve(argumentCount);
+    types_.reserve(listing.types.size());
+    fields_.reserve(fieldCount);
+    enumValues_.reserve(enumValueCount);
+    events_.reserve(listing.events.size());
+    tags_.reserve(tagCount);
+}
+
+const char* ApiExportRecords::text(std::string_view value) {
+    return value.empty() ? kEmptyText : texts_.emplace_back(value).c_str();
+}
+
+const char* ApiExportRecords::descriptorName(const BindingTypeDescriptor* descriptor) {
+    return descriptor != nullptr ? text(descriptor->name) : kEmptyText;
+}
+
+ExportedTypeRef ApiExportRecords::exportedType(const BindingTypeRef& type) {
     ExportedTypeRef record{};
     record.kind = exportedKindCode(type.kind);
     record.elementKind = exportedKindCode(type.elementKind);
@@ -39,85 +120,10 @@ ExportedTypeRef exportedType(const BindingTypeRef& type) noexcept {
     return record;
 }
 
-// Points every record of records[first, end) at the one after it; the last gets null.
-template <class Record> void linkFrom(std::vector<Record>& records, std::size_t first) noexcept {
-    for (std::size_t i = first; i < records.size(); ++i) {
-        records[i].next = i + 1 < records.size() ? &records[i + 1] : nullptr;
-    }
-}
-
-template <class Record>
-const Record* firstFrom(const std::vector<Record>& records, std::size_t first) noexcept {
-    return first < records.size() ? &records[first] : nullptr;
-}
-
-} // namespace
-
-const ApiExport& ApiExportRecords::rebuild(const std::vector<const BindingFunction*>& functions,
-                                           const std::vector<const BindingTypeDescriptor*>& types,
-                                           const std::vector<const BindingEvent*>& events) {
-    reserve(functions, types, events);
-    for (const BindingFunction* function : functions) {
-        appendFunction(*function);
-    }
-    for (const BindingTypeDescriptor* type : types) {
-        appendType(*type);
-    }
-    for (const BindingEvent* event : events) {
-        appendEvent(*event);
-    }
-    linkFrom(functions_, 0);
-    linkFrom(types_, 0);
-    linkFrom(events_, 0);
-    export_.functions = firstFrom(functions_, 0);
-    export_.functionCount = static_cast<std::uint32_t>(functions_.size());
-    export_.types = firstFrom(types_, 0);
-    export_.typeCount = static_cast<std::uint32_t>(types_.size());
-    export_.events = firstFrom(events_, 0);
-    export_.eventCount = static_cast<std::uint32_t>(events_.size());
-    return export_;
-}
-
-void ApiExportRecords::reserve(const std::vector<const BindingFunction*>& functions,
-                               const std::vector<const BindingTypeDescriptor*>& types,
-                               const std::vector<const BindingEvent*>& events) {
-    std::size_t argumentCount = 0;
-    std::size_t fieldCount = 0;
-    std::size_t enumValueCount = 0;
-    std::size_t tagCount = 0;
-    for (const BindingFunction* function : functions) {
-        argumentCount += function->arguments.size();
-        tagCount += function->tags.size();
-    }
-    for (const BindingTypeDescriptor* type : types) {
-        fieldCount += type->fields.size();
-        enumValueCount += type->enumerators.size();
-        tagCount += type->tags.size();
-    }
-    for (const BindingEvent* event : events) {
-        tagCount += event->tags.size();
-    }
-    // Clearing first keeps reserve from copying the previous records.
-    functions_.clear();
-    arguments_.clear();
-    types_.clear();
-    fields_.clear();
-    enumValues_.clear();
-    events_.clear();
-    tags_.clear();
-    functions_.reserve(functions.size());
-    arguments_.reserve(argumentCount);
-    types_.reserve(types.size());
-    fields_.reserve(fieldCount);
-    enumValues_.reserve(enumValueCount);
-    events_.reserve(events.size());
-    tags_.reserve(tagCount);
-}
-
 const char* const* ApiExportRecords::appendTags(const std::vector<std::string>& tags) {
     const std::size_t first = tags_.size();
     for (const std::string& tag : tags) {
-        tags_.push_back(text(tag));
+        appendReserved(tags_, text(tag));
     }
     return first < tags_.size() ? &tags_[first] : nullptr;
 }
@@ -130,7 +136,7 @@ void ApiExportRecords::appendFunction(const BindingFunction& function) {
         record.description = text(argument.description);
         record.type = exportedType(argument.exportedType());
         record.optional = argument.optional ? 1 : 0;
-        arguments_.push_back(record);
+        appendReserved(arguments_, record);
     }
     linkFrom(arguments_, firstArgument);
 
@@ -148,7 +154,7 @@ void ApiExportRecords::appendFunction(const BindingFunction& function) {
     record.asyncTypeName = function.async ? descriptorName(function.returns.descriptor) : kEmptyText;
     record.tags = appendTags(function.tags);
     record.tagCount = static_cast<std::uint32_t>(function.tags.size());
-    functions_.push_back(record);
+    appendReserved(functions_, record);
 }
 
 void ApiExportRecords::appendType(const BindingTypeDescriptor& type) {
@@ -168,7 +174,7 @@ void ApiExportRecords::appendType(const BindingTypeDescriptor& type) {
             fieldRecord.offset = field.offset;
             fieldRecord.type = exportedType(field.exportedType());
             fieldRecord.optional = field.optional ? 1 : 0;
-            fields_.push_back(fieldRecord);
+            appendReserved(fields_, fieldRecord);
         }
         linkFrom(fields_, firstField);
         record.fields = &fields_[firstField];
@@ -180,13 +186,13 @@ void ApiExportRecords::appendType(const BindingTypeDescriptor& type) {
             valueRecord.name = text(enumerator.name);
             valueRecord.description = text(enumerator.description);
             valueRecord.value = enumerator.value;
-            enumValues_.push_back(valueRecord);
+            appendReserved(enumValues_, valueRecord);
         }
         linkFrom(enumValues_, firstValue);
         record.enumValues = firstFrom(enumValues_, firstValue);
         record.memberCount = static_cast<std::uint32_t>(type.enumerators.size());
     }
-    types_.push_back(record);
+    appendReserved(types_, record);
 }
 
 void ApiExportRecords::appendEvent(const BindingEvent& event) {
@@ -197,7 +203,7 @@ void ApiExportRecords::appendEvent(const BindingEvent& event) {
     record.description = text(event.description);
     record.tags = appendTags(event.tags);
     record.tagCount = static_cast<std::uint32_t>(event.tags.size());
-    events_.push_back(record);
+    appendReserved(events_, record);
 }
 
 } // namespace kiv

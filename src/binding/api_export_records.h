@@ -1,16 +1,21 @@
-// The record arrays that describe a registry's functions, types and events to the host.
-// Texts point into the registry's descriptors; the arrays live until the next rebuild.
+// The record arrays that describe a registry's functions, types and events to the host. The
+// records own copies of their texts: the host may read them after a described function has
+// been removed, up to the next rebuild.
 #pragma once
 
 #include "kiv/plugin_abi.h"
 
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kiv {
 
 struct BindingEvent;
 struct BindingFunction;
+struct BindingListing;
+struct BindingTypeRef;
 struct BindingTypeDescriptor;
 
 class ApiExportRecords {
@@ -19,15 +24,14 @@ class ApiExportRecords {
     ApiExportRecords(const ApiExportRecords&) = delete;
     ApiExportRecords& operator=(const ApiExportRecords&) = delete;
 
-    const ApiExport& rebuild(const std::vector<const BindingFunction*>& functions,
-                             const std::vector<const BindingTypeDescriptor*>& types,
-                             const std::vector<const BindingEvent*>& events);
-    const ApiExport& current() const noexcept { return export_; }
+    // Reads the listed descriptors; the caller keeps them alive until it returns.
+    [[nodiscard]] const ApiExport& rebuild(const BindingListing& listing);
 
   private:
-    void reserve(const std::vector<const BindingFunction*>& functions,
-                 const std::vector<const BindingTypeDescriptor*>& types,
-                 const std::vector<const BindingEvent*>& events);
+    void reserve(const BindingListing& listing);
+    const char* text(std::string_view value);
+    const char* descriptorName(const BindingTypeDescriptor* descriptor);
+    ExportedTypeRef exportedType(const BindingTypeRef& type);
     const char* const* appendTags(const std::vector<std::string>& tags);
     void appendFunction(const BindingFunction& function);
     void appendType(const BindingTypeDescriptor& type);
@@ -41,6 +45,8 @@ class ApiExportRecords {
     std::vector<ExportedEnumValue> enumValues_;
     std::vector<ExportedEvent> events_;
     std::vector<const char*> tags_;
+    // A deque never moves its elements, so the records may point into them.
+    std::deque<std::string> texts_;
     ApiExport export_{};
 };
 

@@ -61,17 +61,21 @@ BindingFullTypeIdentifier describeType(const BindingTypeRef& type) {
 }
 
 BindingFullApiHelp describeApi(const BindingRegistry& registry) {
-    BindingFullApiHelp help;
-    for (const BindingFunction* function : registry.functionSnapshot()) {
-        help.functions.push_back(describeFunction(*function));
-    }
-    for (const BindingTypeDescriptor* type : registry.typeSnapshot()) {
-        help.types.push_back(describeDescriptor(*type));
-    }
-    for (const BindingEvent* event : registry.eventSnapshot()) {
-        help.events.push_back(describeEvent(*event));
-    }
-    return help;
+    // Built while the registry holds still: a listed function may otherwise be removed and
+    // destroyed while it is being described.
+    return registry.readListing([](const BindingListing& listing) {
+        BindingFullApiHelp help;
+        for (const BindingFunction* function : listing.functions) {
+            help.functions.push_back(describeFunction(*function));
+        }
+        for (const BindingTypeDescriptor* type : listing.types) {
+            help.types.push_back(describeDescriptor(*type));
+        }
+        for (const BindingEvent* event : listing.events) {
+            help.events.push_back(describeEvent(*event));
+        }
+        return help;
+    });
 }
 
 } // namespace kiv

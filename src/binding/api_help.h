@@ -10,10 +10,10 @@ struct BindingTypeRef;
 
 // How help shows a type: the kind's name or the registered enum or structure name, and for
 // vectors and maps the element shown the same way.
-BindingFullTypeIdentifier describeType(const BindingTypeRef& type);
+[[nodiscard]] BindingFullTypeIdentifier describeType(const BindingTypeRef& type);
 
 // Every listed function, every type and every event, in the registry's snapshot order.
 // Help shows declared types, never the override types of the host export.
-BindingFullApiHelp describeApi(const BindingRegistry& registry);
+[[nodiscard]] BindingFullApiHelp describeApi(const BindingRegistry& registry);
 
 } // namespace kiv

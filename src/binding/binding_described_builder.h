@@ -13,7 +13,7 @@ namespace kiv {
 
 template <class Builder, class Target> class BindingDescribedBuilder {
   public:
-    bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
+    [[nodiscard]] bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
 
     Builder& setDescription(std::string_view description) {
         if (!alreadyRegistered_)

@@ -167,44 +167,29 @@ std::optional<std::string_view> BindingRegistry::enumeratorName(const BindingTyp
     return std::string_view(enumerator->name);
 }
 
-std::vector<const BindingFunction*> BindingRegistry::functionSnapshot() const {
-    std::lock_guard lock(mutex_);
-    std::vector<const BindingFunction*> snapshot;
-    snapshot.reserve(functionsByName_.size());
+BindingListing BindingRegistry::listing() const {
+    BindingListing listing;
+    listing.functions.reserve(functionsByName_.size());
     for (const auto& [name, function] : functionsByName_) {
-        snapshot.push_back(function);
+        listing.functions.push_back(function);
     }
-    return snapshot;
-}
-
-std::vector<const BindingTypeDescriptor*> BindingRegistry::typeSnapshot() const {
-    std::lock_guard lock(mutex_);
-    std::vector<const BindingTypeDescriptor*> snapshot;
-    snapshot.reserve(typesByName_.size());
+    listing.types.reserve(typesByName_.size());
     for (const auto& [name, descriptor] : typesByName_) {
-        snapshot.push_back(descriptor.get());
+        listing.types.push_back(descriptor.get());
     }
-    return snapshot;
-}
-
-std::vector<const BindingEvent*> BindingRegistry::eventSnapshot() const {
-    std::lock_guard lock(mutex_);
-    std::vector<const BindingEvent*> snapshot;
-    snapshot.reserve(eventsByName_.size());
+    listing.events.reserve(eventsByName_.size());
     for (const auto& [name, event] : eventsByName_) {
-        snapshot.push_back(event.get());
+        listing.events.push_back(event.get());
     }
-    return snapshot;
-}
-
-const ApiExport& BindingRegistry::exportApi(const std::vector<const BindingFunction*>& functions,
-                                            const std::vector<const BindingTypeDescriptor*>& types,
-                                            const std::vector<const BindingEvent*>& events) {
-    return exportRecords_->rebuild(functions, types, events);
+    return listing;
 }
 
 const ApiExport& BindingRegistry::exportApi() {
-    return exportApi(functionSnapshot(), typeSnapshot(), eventSnapshot());
+    // Under the mutex: the records are read from descriptors that may otherwise go meanwhile,
+    // and two exports must not rebuild the same arrays at once.
+    return readListing([this](const BindingListing& listing) -> const ApiExport& {
+        return exportRecords_->rebuild(listing);
+    });
 }
 
 } // namespace kiv

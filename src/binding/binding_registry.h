@@ -1,6 +1,7 @@
 // The per-plugin registry of bound functions, events and types. One mutex guards its four
-// indexes; it is held for the index operation only. Descriptors stay valid until the
-// registry is cleared or destroyed; functions until they are unregistered.
+// indexes; it is held for one index operation, or while a listing is read (the host export,
+// help). Descriptors stay valid until the registry is cleared or destroyed; functions until
+// they are unregistered.
 #pragma once
 
 #include "binding/binding_event.h"
@@ -17,11 +18,20 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kiv {
 
 class ApiExportRecords;
+
+// What a registry holds, in index order. The pointers are good only while the registry's mutex
+// is held: functions and events may be removed, and types cleared, from any thread.
+struct BindingListing {
+    std::vector<const BindingFunction*> functions;
+    std::vector<const BindingTypeDescriptor*> types;
+    std::vector<const BindingEvent*> events;
+};
 
 class BindingRegistry final : public EnumNameLookup {
   public:
@@ -38,7 +48,7 @@ class BindingRegistry final : public EnumNameLookup {
     // Takes the event out of the index and frees it; false when there is none of that name.
     bool removeEvent(std::string_view name);
 
-    struct FunctionRegistration {
+    struct [[nodiscard]] FunctionRegistration {
         BindingFunction* function;
         bool created; // false: a listed function of that name existed and is returned instead
     };
@@ -54,29 +64,32 @@ class BindingRegistry final : public EnumNameLookup {
     // function, and marks the registry not initialised.
     void clear();
     void markInitialized();
-    bool isInitialized() const;
-    std::uint32_t changeCount() const;
+    [[nodiscard]] bool isInitialized() const;
+    [[nodiscard]] std::uint32_t changeCount() const;
 
-    BindingFunction* findFunction(std::string_view name) const;
-    const BindingTypeDescriptor* findType(const BindingTypeId& identity) const;
-    const BindingTypeDescriptor* findTypeByName(std::string_view name) const;
-    const BindingEvent* findEvent(std::string_view name) const;
-    std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
-                                                   std::int32_t value) const override;
+    [[nodiscard]] BindingFunction* findFunction(std::string_view name) const;
+    [[nodiscard]] const BindingTypeDescriptor* findType(const BindingTypeId& identity) const;
+    [[nodiscard]] const BindingTypeDescriptor* findTypeByName(std::string_view name) const;
+    [[nodiscard]] const BindingEvent* findEvent(std::string_view name) const;
+    [[nodiscard]] std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
+                                                                 std::int32_t value) const override;
 
-    // Copies of the indexes, for listing.
-    std::vector<const BindingFunction*> functionSnapshot() const;
-    std::vector<const BindingTypeDescriptor*> typeSnapshot() const;
-    std::vector<const BindingEvent*> eventSnapshot() const;
+    // Calls `read` with the listing while the mutex is held, so that nothing listed can be
+    // destroyed before `read` returns. `read` must copy what it keeps and must not call back
+    // into the registry.
+    template <class Read> decltype(auto) readListing(Read&& read) const {
+        std::lock_guard lock(mutex_);
+        return std::forward<Read>(read)(listing());
+    }
 
-    // Rebuilds the host's record arrays from the snapshots, in their order. The records stay
-    // valid until the next export or the registry's destruction.
-    const ApiExport& exportApi(const std::vector<const BindingFunction*>& functions,
-                               const std::vector<const BindingTypeDescriptor*>& types,
-                               const std::vector<const BindingEvent*>& events);
-    const ApiExport& exportApi();
+    // Rebuilds the host's record arrays from the listing, in its order. The records hold
+    // copies of their texts, so they stay valid until the next export or the registry's
+    // destruction, whatever is removed meanwhile.
+    [[nodiscard]] const ApiExport& exportApi();
 
   private:
+    BindingListing listing() const;
+
     mutable std::mutex mutex_;
     std::unordered_map<std::string_view, std::unique_ptr<BindingTypeDescriptor>> typesByName_;
     std::unordered_map<std::uint32_t, const BindingTypeDescriptor*> typesByIdentity_;

@@ -1,5 +1,6 @@
 #include "binding/binding_type_builder.h"
 
+#include "platform/invariant.h"
 #include "value/fnv1a.h"
 
 #include <utility>
@@ -9,6 +10,7 @@ namespace kiv {
 BindingTypeBuilder& BindingTypeBuilder::addEnumerator(std::string_view name, std::int32_t value,
                                                       std::string_view description) {
     if (!alreadyRegistered_) {
+        KIV_ASSERT(target_->isEnum, "enumerators are added to an enum");
         BindingEnumerator& enumerator = target_->enumerators[std::string(name)];
         enumerator.value = value;
         enumerator.name = name;
@@ -20,6 +22,8 @@ BindingTypeBuilder& BindingTypeBuilder::addEnumerator(std::string_view name, std
 
 BindingTypeBuilder& BindingTypeBuilder::addField(BindingField field) {
     if (!alreadyRegistered_) {
+        // The export and help tell structures from enums by whether they have fields.
+        KIV_ASSERT(!target_->isEnum, "fields are added to a structure");
         field.nameHash = fnv1a(field.name);
         target_->fields.push_back(std::move(field));
     }

@@ -69,9 +69,9 @@ struct BindingTypeDescriptor {
     std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
     const BindingRegistry* registry = nullptr;
 
-    const BindingEnumerator* enumeratorNamed(std::string_view enumeratorName) const noexcept;
+    [[nodiscard]] const BindingEnumerator* enumeratorNamed(std::string_view enumeratorName) const noexcept;
     // The first enumerator in name order whose value is `value`.
-    const BindingEnumerator* enumeratorWithValue(std::int64_t value) const noexcept;
+    [[nodiscard]] const BindingEnumerator* enumeratorWithValue(std::int64_t value) const noexcept;
 };
 
 } // namespace kiv

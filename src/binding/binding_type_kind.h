@@ -31,9 +31,9 @@ enum class BindingTypeKind : std::uint32_t {
 };
 
 // "bool", "int8", ... "map"; "" for None and for codes outside 1..19.
-std::string_view bindingTypeKindName(BindingTypeKind kind) noexcept;
+[[nodiscard]] std::string_view bindingTypeKindName(BindingTypeKind kind) noexcept;
 
 // The code written into export records: codes outside 1..19 become 0.
-std::uint32_t exportedKindCode(BindingTypeKind kind) noexcept;
+[[nodiscard]] std::uint32_t exportedKindCode(BindingTypeKind kind) noexcept;
 
 } // namespace kiv

@@ -17,13 +17,14 @@ struct BindingTypeRef {
     // Enums and structures, or the enum or structure element of a vector or map.
     const BindingTypeDescriptor* descriptor = nullptr;
 
-    bool hasElement() const noexcept {
+    [[nodiscard]] bool hasElement() const noexcept {
         return kind == BindingTypeKind::Vector || kind == BindingTypeKind::Map;
     }
 };
 
 // The type as messages and help show it: the registered name of an enum or structure
 // descriptor when one is attached, else the kind's name ("int32", "vector", "enum").
-std::string_view bindingTypeName(BindingTypeKind kind, const BindingTypeDescriptor* descriptor) noexcept;
+[[nodiscard]] std::string_view bindingTypeName(BindingTypeKind kind,
+                                               const BindingTypeDescriptor* descriptor) noexcept;
 
 } // namespace kiv

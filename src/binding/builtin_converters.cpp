@@ -3,6 +3,7 @@
 #include "binding/conversion_work.h"
 #include "binding/native_converters.h"
 #include "binding/scalar_assign.h"
+#include "platform/invariant.h"
 
 namespace kiv {
 
@@ -38,14 +39,23 @@ class StringConverter final : public BindingFieldConverter {
 };
 
 // A generic value held natively: copied whole, whatever its shape (the copy is iterative).
+// The input may lie in the target's own tree, so the copy is made before the target gives
+// up its content.
 class ObjectConverter final : public BindingFieldConverter {
   public:
     void assign(ConversionWork& work, void* target, const Value& input, std::string_view,
                 const BindingTypeDescriptor*) const override {
         auto& value = *static_cast<Value*>(target);
-        value.setEmpty();
-        if (work.ok()) {
+        if (!work.ok()) {
+            value.setEmpty();
+        } else if (!value.ownsContext() || value.isEmpty()) {
+            // A node of a larger tree is only ever the whole target, and an empty value gives up
+            // nothing: no later step can read what goes.
             value = input;
+        } else {
+            Value copy(input);
+            work.keepUntilDone(std::move(value)); // a root: its tree moves out whole
+            value = std::move(copy);
         }
     }
     void convert(ConversionWork&, const void* source, Value& target,
@@ -97,6 +107,7 @@ class StructConverter final : public BindingFieldConverter {
         } else if (!input.isStructure()) {
             work.fail(msg::kNotAStructure, {name, descriptor->name});
         } else {
+            KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
             for (const BindingField& field : descriptor->fields) {
                 work.queueFieldAssign(field, target, input, name, *descriptor);
             }
@@ -108,10 +119,11 @@ class StructConverter final : public BindingFieldConverter {
             work.fail(msg::kUnregisteredNativeStructure, {});
             return;
         }
+        KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
         target.setEmpty();
         target.makeStructure();
         for (const BindingField& field : descriptor->fields) {
-            work.queueFieldConvert(field, source, target);
+            work.queueFieldConvert(field, source, target, *descriptor);
         }
     }
 };

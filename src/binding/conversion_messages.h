@@ -1,5 +1,6 @@
-// The texts of every error that native value conversion reports. Placeholders are
-// positional (%1, %2, %3) and filled by formatMessage.
+// The texts of the errors that native value conversion reports. Placeholders are positional
+// (%1, %2, %3) and filled by formatMessage. Numbers that do not fit, and texts that are not
+// numbers, share their messages with the YAML reader (value/number_reading.h).
 #pragma once
 
 #include <string_view>
@@ -7,8 +8,6 @@
 namespace kiv::conversion_messages {
 
 inline constexpr std::string_view kRequired = "A value for '%1' is required.";
-inline constexpr std::string_view kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
-inline constexpr std::string_view kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
 inline constexpr std::string_view kInvalidInputKind =
     "Couldn't assign value to '%1' of type %2 because the input is of an invalid type %3.";
 inline constexpr std::string_view kBoolIncorrectFormat =

@@ -3,6 +3,7 @@
 #include "binding/binding_field_converter.h"
 #include "binding/binding_type_descriptor.h"
 #include "binding/conversion_messages.h"
+#include "platform/invariant.h"
 #include "value/conversion_result.h"
 
 #include <algorithm>
@@ -53,6 +54,12 @@ void ConversionWork::fail(std::string_view templ, std::initializer_list<FormatAr
     }
 }
 
+void ConversionWork::failWith(std::string_view message) {
+    if (result_.ok()) {
+        result_.setError(message);
+    }
+}
+
 void ConversionWork::assign(const BindingFieldConverter& converter, void* target, const Value& input,
                             std::string_view name, const BindingTypeDescriptor* descriptor) {
     run(AssignStep{&converter, target, &input, name, descriptor});
@@ -70,6 +77,7 @@ void ConversionWork::queueAssign(const BindingFieldConverter& converter, void* t
 
 void ConversionWork::queueFieldAssign(const BindingField& field, void* structure, const Value& input,
                                       std::string_view name, const BindingTypeDescriptor& structureType) {
+    KIV_ASSERT(field.offset < structureType.size, "a field's member lies inside the native structure");
     stack_.emplace_back(AssignFieldStep{&field, structure, &input, name, &structureType});
 }
 
@@ -78,14 +86,16 @@ void ConversionWork::queueConvert(const BindingFieldConverter& converter, const 
     stack_.emplace_back(ConvertStep{&converter, source, &target, descriptor});
 }
 
-void ConversionWork::queueFieldConvert(const BindingField& field, const void* structure, Value& target) {
+void ConversionWork::queueFieldConvert(const BindingField& field, const void* structure, Value& target,
+                                       const BindingTypeDescriptor& structureType) {
+    KIV_ASSERT(field.offset < structureType.size, "a field's member lies inside the native structure");
     stack_.emplace_back(ConvertFieldStep{&field, structure, &target});
 }
 
 void ConversionWork::run(Step first) {
     // The first step runs even on a failed result: some targets (strings, vectors, objects)
     // are reset whatever happens. Nested steps run only while the result is ok.
-    stack_.clear();
+    KIV_ASSERT(stack_.empty(), "one conversion runs at a time: converters queue steps, they never run one");
     stack_.push_back(std::move(first));
     bool firstStep = true;
     while (!stack_.empty()) {
@@ -98,6 +108,7 @@ void ConversionWork::run(Step first) {
         stack_.pop_back();
         const std::size_t queuedFrom = stack_.size();
         execute(step);
+        KIV_ASSERT(stack_.size() >= queuedFrom, "a step only adds steps above the ones waiting");
         // Queued in order, popped from the back: reversing makes the first queued run first.
         std::reverse(stack_.begin() + static_cast<std::ptrdiff_t>(queuedFrom), stack_.end());
     }

@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -28,10 +30,12 @@ class ConversionWork {
     ConversionWork(const ConversionWork&) = delete;
     ConversionWork& operator=(const ConversionWork&) = delete;
 
-    bool ok() const noexcept;
-    const BindingRegistry& registry() const noexcept { return registry_; }
+    [[nodiscard]] bool ok() const noexcept;
+    [[nodiscard]] const BindingRegistry& registry() const noexcept { return registry_; }
     // Records the message, unless an earlier one is already there.
     void fail(std::string_view templ, std::initializer_list<FormatArg> args);
+    // The same with a message that is already built.
+    void failWith(std::string_view message);
 
     // Runs one whole conversion.
     void assign(const BindingFieldConverter& converter, void* target, const Value& input,
@@ -47,7 +51,18 @@ class ConversionWork {
                           std::string_view name, const BindingTypeDescriptor& structureType);
     void queueConvert(const BindingFieldConverter& converter, const void* source, Value& target,
                       const BindingTypeDescriptor* descriptor);
-    void queueFieldConvert(const BindingField& field, const void* structure, Value& target);
+    void queueFieldConvert(const BindingField& field, const void* structure, Value& target,
+                           const BindingTypeDescriptor& structureType);
+
+    // Keeps what a target gave up until the conversion ends instead of destroying it: the
+    // input may lie inside it (a structure assigned from its own generic member), and the
+    // steps still queued read that input.
+    template <class T> void keepUntilDone(T&& discarded) {
+        using Kept = std::remove_cvref_t<T>;
+        Retired kept(new Kept(std::forward<T>(discarded)),
+                     [](void* part) { delete static_cast<Kept*>(part); });
+        retired_.push_back(std::move(kept));
+    }
 
   private:
     struct AssignStep {
@@ -91,9 +106,12 @@ class ConversionWork {
     void execute(ConvertFieldStep& step);
     void execute(StoreFieldStep& step);
 
+    using Retired = std::unique_ptr<void, void (*)(void*)>;
+
     ConversionResult& result_;
     const BindingRegistry& registry_;
     std::vector<Step> stack_;
+    std::vector<Retired> retired_;
 };
 
 } // namespace kiv

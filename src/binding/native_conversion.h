@@ -12,8 +12,11 @@
 #include "binding/binding_registry.h"
 #include "binding/binding_type_ref.h"
 #include "binding/native_converters.h"
+#include "platform/invariant.h"
 #include "value/conversion_result.h"
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
@@ -21,17 +24,21 @@ namespace kiv {
 
 // The registered descriptor that T's conversions need (for a vector or map, its element's),
 // or null when T needs none or its type is not registered.
-template <class T> const BindingTypeDescriptor* descriptorFor(const BindingRegistry& registry) {
+template <class T> [[nodiscard]] const BindingTypeDescriptor* descriptorFor(const BindingRegistry& registry) {
     using Described = typename NativeDescribed<T>::Type;
     if constexpr (std::is_void_v<Described>) {
         return nullptr;
     } else {
-        return registry.findType(bindingTypeIdOf<Described>());
+        const BindingTypeDescriptor* descriptor = registry.findType(bindingTypeIdOf<Described>());
+        // Converters write through the descriptor's field offsets into a native Described.
+        KIV_ASSERT(descriptor == nullptr || descriptor->size == sizeof(Described),
+                   "the descriptor found by a native type's identity describes that type");
+        return descriptor;
     }
 }
 
 // The BindingTypeRef of T, with its descriptor looked up in the registry.
-template <class T> BindingTypeRef bindingTypeRefOf(const BindingRegistry& registry) {
+template <class T> [[nodiscard]] BindingTypeRef bindingTypeRefOf(const BindingRegistry& registry) {
     BindingTypeRef type;
     type.kind = nativeKindOf<T>();
     if (type.hasElement()) {
@@ -41,13 +48,25 @@ template <class T> BindingTypeRef bindingTypeRefOf(const BindingRegistry& regist
     return type;
 }
 
+// Whether `part` lies in the bytes of `whole` (one of its members, or a member's member).
+template <class T> [[nodiscard]] bool liesWithin(const void* part, const T& whole) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(part);
+    const auto begin = reinterpret_cast<std::uintptr_t>(&whole);
+    return address >= begin && address - begin < sizeof(T);
+}
+
 // Generic to native. `name` is the target's name in messages.
 template <class T>
 void assignNative(ConversionResult& result, T& target, const Value& input, std::string_view name,
                   const BindingRegistry& registry) noexcept {
     result.guard([&] {
+        // An input that is one of the target's own generic members is overwritten while later
+        // members are still read from it, so a copy is read instead. An input further down a
+        // member's tree needs none: what the target gives up is kept until the conversion ends.
+        std::optional<Value> copy;
+        const Value& source = liesWithin(&input, target) ? copy.emplace(input) : input;
         ConversionWork work(result, registry);
-        work.assign(converterFor<T>(), &target, input, name, descriptorFor<T>(registry));
+        work.assign(converterFor<T>(), &target, source, name, descriptorFor<T>(registry));
     });
 }
 

@@ -136,6 +136,9 @@ template <class E> class VectorConverter final : public BindingFieldConverter {
     void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
                 const BindingTypeDescriptor* descriptor) const override {
         auto& vector = *static_cast<std::vector<E>*>(target);
+        if (!vector.empty()) {
+            work.keepUntilDone(std::move(vector)); // the elements stay where they are
+        }
         vector.clear();
         if (!work.ok()) {
             return;
@@ -174,6 +177,9 @@ template <class E> class MapConverter final : public BindingFieldConverter {
     void assign(ConversionWork& work, void* target, const Value& input, std::string_view name,
                 const BindingTypeDescriptor* descriptor) const override {
         auto& map = *static_cast<std::map<std::string, E>*>(target);
+        if (!map.empty()) {
+            work.keepUntilDone(std::move(map));
+        }
         map.clear();
         if (!work.ok()) {
             return;

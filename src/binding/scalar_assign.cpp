@@ -4,11 +4,13 @@
 #include "binding/binding_type_descriptor.h"
 #include "binding/conversion_messages.h"
 #include "binding/conversion_work.h"
+#include "platform/invariant.h"
 #include "value/number_reading.h"
 #include "value/value.h"
 
-#include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace kiv {
 
@@ -16,28 +18,19 @@ namespace msg = conversion_messages;
 
 namespace {
 
-constexpr double kTwoTo63 = 9223372036854775808.0;
-constexpr double kTwoTo64 = 18446744073709551616.0;
-
-// The whole-text reading's outcome turned into the message that names the text.
+// A whole-text reading: its message, when it failed, names the text as given.
 bool acceptReading(ConversionWork& work, NumberReading reading, std::string_view text, std::string_view name,
                    std::string_view typeName) {
-    switch (reading) {
-    case NumberReading::Ok:
-        return true;
-    case NumberReading::IncorrectFormat:
-        work.fail(msg::kIncorrectFormat, {text, name, typeName});
+    if (std::optional<std::string> message = numberReadingMessage(reading, text, name, typeName)) {
+        work.failWith(*message);
         return false;
-    case NumberReading::OutOfRange:
-        break;
     }
-    work.fail(msg::kOutOfRange, {text, name, typeName});
-    return false;
+    return true;
 }
 
 template <class Number>
 bool outOfRange(ConversionWork& work, Number value, std::string_view name, std::string_view typeName) {
-    work.fail(msg::kOutOfRange, {value, name, typeName});
+    work.fail(kNumberOutOfRange, {value, name, typeName});
     return false;
 }
 
@@ -101,14 +94,14 @@ bool assignSigned(ConversionWork& work, const Value& input, std::string_view nam
         return true;
     }
     case ValueKind::Float: {
-        // NaN and 2^63 (where the int64 maximum rounds to as a double) have no integer to
-        // truncate to.
+        // The bounds are compared as doubles; NaN and 2^63 (where the int64 maximum rounds to
+        // as a double) have no integer to truncate to.
         const double value = input.getFloat(0.0);
-        if (std::isnan(value) || value < static_cast<double>(range.min) ||
-            value > static_cast<double>(range.max) || value >= kTwoTo63) {
+        const std::optional<std::int64_t> whole = truncateToInt64(value);
+        if (!whole || value < static_cast<double>(range.min) || value > static_cast<double>(range.max)) {
             return outOfRange(work, value, name, range.typeName);
         }
-        out = static_cast<std::int64_t>(value);
+        out = *whole;
         return true;
     }
     case ValueKind::String: {
@@ -151,10 +144,11 @@ bool assignUnsigned(ConversionWork& work, const Value& input, std::string_view n
     }
     case ValueKind::Float: {
         const double value = input.getFloat(0.0);
-        if (std::isnan(value) || value < 0.0 || value > static_cast<double>(range.max) || value >= kTwoTo64) {
+        const std::optional<std::uint64_t> whole = truncateToUInt64(value);
+        if (!whole || value > static_cast<double>(range.max)) {
             return outOfRange(work, value, name, range.typeName);
         }
-        out = static_cast<std::uint64_t>(value);
+        out = *whole;
         return true;
     }
     case ValueKind::String: {
@@ -177,12 +171,11 @@ bool assignUnsigned(ConversionWork& work, const Value& input, std::string_view n
 namespace {
 
 // Integers against a floating range: compared in 64-bit integer arithmetic against the
-// bounds truncated to integers, each bound only where it lies within the int64 range.
+// bounds truncated to integers, each bound only where it lies within the integer's range.
 bool signedFitsFloating(std::int64_t value, const NumericRange<double>& range) noexcept {
-    if (range.min >= -kTwoTo63 && value < static_cast<std::int64_t>(range.min)) {
-        return false;
-    }
-    return !(range.max < kTwoTo63 && value > static_cast<std::int64_t>(range.max));
+    const std::optional<std::int64_t> min = truncateToInt64(range.min);
+    const std::optional<std::int64_t> max = truncateToInt64(range.max);
+    return !(min && value < *min) && !(max && value > *max);
 }
 
 } // namespace
@@ -202,7 +195,7 @@ bool assignFloating(ConversionWork& work, const Value& input, std::string_view n
     }
     case ValueKind::Unsigned: {
         const std::uint64_t value = input.getUnsigned(0);
-        if (range.max >= 0.0 && range.max < kTwoTo64 && value > static_cast<std::uint64_t>(range.max)) {
+        if (const std::optional<std::uint64_t> max = truncateToUInt64(range.max); max && value > *max) {
             return outOfRange(work, value, name, range.typeName);
         }
         out = static_cast<double>(value);
@@ -235,6 +228,8 @@ bool assignFloating(ConversionWork& work, const Value& input, std::string_view n
 
 bool assignEnumerator(ConversionWork& work, const Value& input, std::string_view name,
                       const BindingTypeDescriptor* descriptor, std::int32_t& out) {
+    KIV_ASSERT(descriptor == nullptr || descriptor->isEnum,
+               "an enum converter is given an enum's descriptor");
     const std::string_view enumName = descriptor != nullptr ? std::string_view(descriptor->name) : "enum";
     const auto accept = [&](std::int64_t value) {
         if (descriptor == nullptr || descriptor->enumeratorWithValue(value) == nullptr) {

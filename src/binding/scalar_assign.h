@@ -19,16 +19,16 @@ template <class T> struct NumericRange {
     std::string_view typeName; // "int32", "double", ...
 };
 
-bool assignBool(ConversionWork& work, const Value& input, std::string_view name, bool& out);
-bool assignSigned(ConversionWork& work, const Value& input, std::string_view name,
-                  const NumericRange<std::int64_t>& range, std::int64_t& out);
-bool assignUnsigned(ConversionWork& work, const Value& input, std::string_view name,
-                    const NumericRange<std::uint64_t>& range, std::uint64_t& out);
-bool assignFloating(ConversionWork& work, const Value& input, std::string_view name,
-                    const NumericRange<double>& range, double& out);
+[[nodiscard]] bool assignBool(ConversionWork& work, const Value& input, std::string_view name, bool& out);
+[[nodiscard]] bool assignSigned(ConversionWork& work, const Value& input, std::string_view name,
+                                const NumericRange<std::int64_t>& range, std::int64_t& out);
+[[nodiscard]] bool assignUnsigned(ConversionWork& work, const Value& input, std::string_view name,
+                                  const NumericRange<std::uint64_t>& range, std::uint64_t& out);
+[[nodiscard]] bool assignFloating(ConversionWork& work, const Value& input, std::string_view name,
+                                  const NumericRange<double>& range, double& out);
 // The enumerator's value; `descriptor` gives the enumerators and the enum's name.
-bool assignEnumerator(ConversionWork& work, const Value& input, std::string_view name,
-                      const BindingTypeDescriptor* descriptor, std::int32_t& out);
+[[nodiscard]] bool assignEnumerator(ConversionWork& work, const Value& input, std::string_view name,
+                                    const BindingTypeDescriptor* descriptor, std::int32_t& out);
 // Replaces `out` in every case: by the text on success, else by the empty string.
 void assignString(ConversionWork& work, const Value& input, std::string_view name, std::string& out);
 

@@ -1,5 +1,6 @@
 #include "value/block_pools.h"
 
+#include "platform/invariant.h"
 #include "value/page_source.h"
 
 #include <cstdint>
@@ -102,10 +103,12 @@ void* BlockPools::allocate(std::size_t bytes) {
         return block + 1;
     }
     const std::size_t cls = classOf(bytes);
+    KIV_ASSERT(cls < kBlockClassCount, "a pooled request falls into one of the size classes");
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = sizeClass.withRoom;
     if (!page)
         page = static_cast<PageHeader*>(allocateSlow(cls));
+    KIV_ASSERT(!isFull(page), "a page on the list with room has a free block");
     const std::size_t blockSize = blockSizeOf(cls);
     auto* base = reinterpret_cast<unsigned char*>(page);
     std::uint16_t index;
@@ -115,6 +118,8 @@ void* BlockPools::allocate(std::size_t bytes) {
     } else {
         index = page->untouched++;
     }
+    KIV_ASSERT(index >= firstIndexFor(blockSize) && index < page->endIndex,
+               "a handed-out block lies between the page header and the page end");
     if (isFull(page))
         sizeClass.withRoom = page->nextWithRoom;
     return base + index * blockSize;
@@ -160,8 +165,11 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
     const std::size_t cls = classOf(bytes);
     PageHeader* page = pageOf(block, cls);
     const bool wasFull = isFull(page);
-    const auto index = static_cast<std::uint16_t>(
-        (static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page)) / blockSizeOf(cls));
+    const std::size_t offset = static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page);
+    KIV_ASSERT(offset % blockSizeOf(cls) == 0 &&
+                   offset / blockSizeOf(cls) >= firstIndexFor(blockSizeOf(cls)) && offset < page->pageSize,
+               "a freed block is a block of the class it was taken from");
+    const auto index = static_cast<std::uint16_t>(offset / blockSizeOf(cls));
     std::memcpy(block, &page->firstFree, sizeof(std::uint16_t));
     page->firstFree = index;
     if (wasFull) {

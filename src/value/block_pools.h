@@ -1,7 +1,9 @@
-// Fixed-size block pools for the small out-of-line parts of a tree (vector and map headers,
-// enum records, map nodes, short strings). 18 size classes of 4, 8, ..., 72 bytes; each class
-// starts with a 144-byte page inside the pools and continues on 4096-byte pages from the
-// process-wide page source. Blocks of a page form a free list of 16-bit indexes.
+// A decoded document makes thousands of small out-of-line parts (vector and map headers, enum
+// records, map nodes, short strings). Taking them from pools of their own tree instead of the heap
+// makes each one a few instructions and lets the whole lot go at once with the tree. Each class
+// starts on a small page inside the pools, so that a tree of a few values takes no shared page at
+// all. A free block holds the index of the next one, so the free lists cost nothing beyond the
+// blocks; 16 bits suffice because no page is larger than 4096 bytes.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +26,7 @@ class BlockPools {
     // A block of at least `bytes`. Up to 72 bytes it comes from the pages; larger requests go
     // to the general heap and are tracked, so that the pools free whatever is left of them when
     // they go. Throws std::bad_alloc when no memory is left.
-    void* allocate(std::size_t bytes);
+    [[nodiscard]] void* allocate(std::size_t bytes);
     // Frees a block of the same size as requested.
     void deallocate(void* block, std::size_t bytes) noexcept;
 

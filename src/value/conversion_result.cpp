@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <new>
-#include <stdexcept>
 #include <string>
 
 namespace kiv {
@@ -24,8 +23,8 @@ std::string_view ConversionResult::errorText() const noexcept {
 std::string_view failureTextOfCurrentException() noexcept {
     try {
         throw;
-    } catch (const std::length_error&) {
-        return "The value is too large: a collection holds at most 268435455 elements.";
+    } catch (const ValueTooLarge& error) {
+        return error.what();
     } catch (const std::bad_alloc&) {
         return "Out of memory.";
     } catch (...) {

@@ -9,11 +9,12 @@
 
 namespace kiv {
 
-// The message for an exception that a value operation threw: a length error, running out of
-// memory, or anything else. Called inside a catch block.
-std::string_view failureTextOfCurrentException() noexcept;
+// The message for an exception that a value operation threw: a limit of the tree, running out of
+// memory, or anything else. Called inside a catch block; the text lives as long as the exception
+// being handled.
+[[nodiscard]] std::string_view failureTextOfCurrentException() noexcept;
 
-class ConversionResult {
+class [[nodiscard]] ConversionResult {
   public:
     ConversionResult() = default;
 

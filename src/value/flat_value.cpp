@@ -1,14 +1,9 @@
 #include "value/flat_value.h"
 
-#include "format/message_format.h"
-#include "value/conversion_result.h"
-#include "value/value_tree_ops.h"
-
 #include <cstddef>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -32,33 +27,28 @@ std::uint64_t wordBits(const FlatValue& flat) noexcept {
     return static_cast<std::uint32_t>(flat.a) | (std::uint64_t(flat.b) << 32);
 }
 
-bool ownsStorage(std::uint32_t kind) noexcept {
-    return kind == KIV_FLAT_STRING_OWNED || kind == KIV_FLAT_BLOB_OWNED || kind == KIV_FLAT_COLLECTION ||
-           kind == KIV_FLAT_STRUCTURE;
+// A collection or structure with records to release.
+bool holdsRecords(const FlatValue& flat) noexcept {
+    return (flat.kind == KIV_FLAT_COLLECTION || flat.kind == KIV_FLAT_STRUCTURE) && flat.a != 0 &&
+           flat.b != 0;
 }
 
-void failFlat(FlatResult& result, std::string_view message) noexcept {
-    releaseFlat(result);
-    try {
-        result.error = copyText(message);
-    } catch (...) {
-        result.error = nullptr;
+// Frees the buffer or array that a record owns, without looking into the array's records.
+void releaseStorage(const FlatValue& flat) noexcept {
+    switch (flat.kind) {
+    case KIV_FLAT_STRING_OWNED:
+    case KIV_FLAT_BLOB_OWNED:
+        delete[] reinterpret_cast<char*>(flat.a);
+        break;
+    case KIV_FLAT_COLLECTION:
+        delete[] reinterpret_cast<FlatValue*>(flat.a);
+        break;
+    case KIV_FLAT_STRUCTURE:
+        delete[] reinterpret_cast<FlatStructureMember*>(flat.a);
+        break;
+    default:
+        break;
     }
-    result.failed = 1;
-}
-
-void failIncompatibleFlat(FlatResult& result, std::string_view targetName, std::uint32_t kind) {
-    failFlat(result, formatMessage("Couldn't assign value to '%1' of type object because the input is of an "
-                                   "incompatible type '%2'.",
-                                   {targetName, flatKindName(kind)}));
-}
-
-// Flat records may sit inside packed structure members, so they are read and written
-// through byte copies rather than through possibly misaligned pointers.
-FlatValue loadFlat(const void* record) noexcept {
-    FlatValue flat;
-    std::memcpy(&flat, record, sizeof flat);
-    return flat;
 }
 
 } // namespace
@@ -88,45 +78,63 @@ std::string_view flatKindName(std::uint32_t kind) noexcept {
     }
 }
 
-// Owned subtrees are released from a work list, so a deep flat tree needs no deep stack.
+// Owned arrays are released without a work list, so that a deep flat tree needs no deep stack and
+// the release holds when memory has run out. While an array's records are released, last first,
+// the record that owns the array keeps in its pointer word the way back to its own parent record
+// and in its count word the records still to release; going back up, the parent's array is found
+// from the child record's address and that count.
 void releaseFlat(FlatValue& flat) noexcept {
-    FlatValue current = std::exchange(flat, FlatValue{});
-    std::vector<FlatValue> pending;
-    for (;;) {
-        switch (current.kind) {
-        case KIV_FLAT_STRING_OWNED:
-        case KIV_FLAT_BLOB_OWNED:
-            delete[] reinterpret_cast<char*>(current.a);
-            break;
-        case KIV_FLAT_COLLECTION: {
-            auto* elements = reinterpret_cast<FlatValue*>(current.a);
-            for (std::uint32_t i = 0; elements && i < current.b; ++i)
-                if (ownsStorage(elements[i].kind))
-                    pending.push_back(elements[i]);
-            delete[] elements;
-            break;
-        }
-        case KIV_FLAT_STRUCTURE: {
-            auto* members = reinterpret_cast<FlatStructureMember*>(current.a);
-            for (std::uint32_t i = 0; members && i < current.b; ++i) {
-                if (members[i].keyOwned)
-                    delete[] members[i].key;
-                FlatValue value;
-                std::memcpy(&value, &members[i].value, sizeof(FlatValue));
-                if (ownsStorage(value.kind))
-                    pending.push_back(value);
-            }
-            delete[] members;
-            break;
-        }
-        default:
-            break;
-        }
-        if (pending.empty())
-            return;
-        current = pending.back();
-        pending.pop_back();
+    FlatValue top = std::exchange(flat, FlatValue{});
+    if (!holdsRecords(top)) {
+        releaseStorage(top);
+        return;
     }
+    auto* array = reinterpret_cast<unsigned char*>(top.a);
+    top.a = 0; // the top record has no parent
+    FlatValue* record = &top;
+    for (;;) {
+        if (record->b == 0) {
+            releaseStorage({record->kind, reinterpret_cast<std::uintptr_t>(array), 0});
+            auto* parent = reinterpret_cast<FlatValue*>(record->a);
+            if (!parent)
+                return;
+            // The record is the parent's record at the index its count word has come down to.
+            auto* recordBytes = reinterpret_cast<unsigned char*>(record);
+            array = parent->kind == KIV_FLAT_COLLECTION ? recordBytes - parent->b * sizeof(FlatValue)
+                                                        : recordBytes - offsetof(FlatStructureMember, value) -
+                                                              parent->b * sizeof(FlatStructureMember);
+            record = parent;
+            continue;
+        }
+        const std::uint32_t index = --record->b;
+        FlatValue* child;
+        if (record->kind == KIV_FLAT_COLLECTION) {
+            child = reinterpret_cast<FlatValue*>(array) + index;
+        } else {
+            FlatStructureMember& member = reinterpret_cast<FlatStructureMember*>(array)[index];
+            if (member.keyOwned)
+                delete[] member.key;
+            child = &member.value;
+        }
+        if (holdsRecords(*child)) {
+            auto* childArray = reinterpret_cast<unsigned char*>(child->a);
+            child->a = reinterpret_cast<std::uintptr_t>(record);
+            record = child;
+            array = childArray;
+        } else {
+            releaseStorage(*child);
+        }
+    }
+}
+
+void setFlatError(FlatResult& result, std::string_view message) noexcept {
+    releaseFlat(result);
+    try {
+        result.error = copyText(message);
+    } catch (...) {
+        result.error = nullptr; // without memory for the text, the flag still reports the failure
+    }
+    result.failed = 1;
 }
 
 void releaseFlat(FlatResult& result) noexcept {
@@ -212,101 +220,6 @@ double flatFloat(const FlatValue& flat) noexcept {
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result) {
-    struct Step {
-        const void* from; // a FlatValue, possibly unaligned
-        Value* to;
-    };
-    std::vector<Step> pending;
-    Step step{&flat, &target};
-    try {
-        for (;;) {
-            const FlatValue from = loadFlat(step.from);
-            Value& to = *step.to;
-            switch (from.kind) {
-            case KIV_FLAT_EMPTY:
-                to.setEmpty();
-                break;
-            case KIV_FLAT_BOOL:
-                to.setBool((from.a & 0xFF) != 0);
-                break;
-            case KIV_FLAT_SIGNED:
-                to.setSigned(flatSigned(from));
-                break;
-            case KIV_FLAT_UNSIGNED:
-                to.setUnsigned(flatUnsigned(from));
-                break;
-            case KIV_FLAT_FLOAT:
-                to.setFloat(flatFloat(from));
-                break;
-            case KIV_FLAT_STRING_BORROWED:
-            case KIV_FLAT_STRING_OWNED: {
-                const char* text = reinterpret_cast<const char*>(from.a);
-                to.setString(text ? std::string_view(text) : std::string_view());
-                break;
-            }
-            case KIV_FLAT_BLOB_BORROWED:
-            case KIV_FLAT_BLOB_OWNED: {
-                const auto* bytes = reinterpret_cast<const std::uint8_t*>(from.a);
-                to.setBlob(std::span<const std::uint8_t>(bytes, bytes ? from.b : 0));
-                break;
-            }
-            case KIV_FLAT_COLLECTION: {
-                const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
-                const std::uint32_t count = elements ? from.b : 0;
-                // The count comes from the record's maker: a count no collection can hold is
-                // refused before any element is read, and room for any other is taken only once
-                // every element it claims has been read and found to be a flat value.
-                if (count > kMaxCollectionSize) {
-                    throw std::length_error("flat collection count");
-                }
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE) {
-                        failIncompatibleFlat(result, targetName, kind);
-                        return false;
-                    }
-                }
-                to.setEmpty();
-                to.makeCollection();
-                to.reserve(count);
-                for (std::uint32_t i = 0; i < count; ++i)
-                    ValueTreeOps::appendReserved(to);
-                // The work list is taken from the back, so children are queued last first to
-                // be converted in array order.
-                std::span<Value> children = to.elements();
-                for (std::uint32_t i = count; i-- > 0;)
-                    pending.push_back({&elements[i], &children[i]});
-                break;
-            }
-            case KIV_FLAT_STRUCTURE: {
-                const auto* members = reinterpret_cast<const FlatStructureMember*>(from.a);
-                const std::uint32_t count = members ? from.b : 0;
-                auto keyOf = [&](std::uint32_t i) {
-                    const char* key = members[i].key;
-                    return key ? std::string_view(key) : std::string_view();
-                };
-                to.makeStructure();
-                for (std::uint32_t i = count; i-- > 0;)
-                    pending.push_back({reinterpret_cast<const unsigned char*>(&members[i]) +
-                                           offsetof(FlatStructureMember, value),
-                                       &to.member(keyOf(i))});
-                break;
-            }
-            default:
-                failIncompatibleFlat(result, targetName, from.kind);
-                return false;
-            }
-            if (pending.empty())
-                return true;
-            step = pending.back();
-            pending.pop_back();
-        }
-    } catch (...) {
-        failFlat(result, failureTextOfCurrentException());
-    }
-    return false;
 }
 
 bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums) {

@@ -1,5 +1,8 @@
-// Operations on FlatValue, the plain record in which value trees cross the host interface,
-// and the conversions between flat records and value trees.
+// Trees cross the host interface as plain records that a C host builds and frees without our
+// types. A record from the host is not trusted: converting it reads each text within its length
+// word, refuses a record that contains itself and bounds what one record may make, so that a
+// hostile record fails with a message instead of taking the process down. A record we build is
+// complete at every step, so one that fails midway is still freed by releaseFlat.
 #pragma once
 
 #include "kiv/plugin_abi.h"
@@ -18,6 +21,8 @@ std::string_view flatKindName(std::uint32_t kind) noexcept;
 // Frees what the record owns and leaves it Empty (all three words 0).
 void releaseFlat(FlatValue& flat) noexcept;
 void releaseFlat(FlatResult& result) noexcept;
+// Fails the result: its value released, its error an owned copy of `message`, failed = 1.
+void setFlatError(FlatResult& result, std::string_view message) noexcept;
 
 // Setters: each releases first.
 void setFlatBool(FlatValue& flat, bool value) noexcept;
@@ -29,20 +34,29 @@ void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes); // owned
 // Takes ownership of an array allocated with allocateFlatArray / allocateFlatMembers.
 void setFlatCollection(FlatValue& flat, FlatValue* elements, std::uint32_t count) noexcept;
 void setFlatStructure(FlatValue& flat, FlatStructureMember* members, std::uint32_t count) noexcept;
-FlatValue* allocateFlatArray(std::uint32_t count);             // zeroed (Empty) elements
-FlatStructureMember* allocateFlatMembers(std::uint32_t count); // zeroed members
+[[nodiscard]] FlatValue* allocateFlatArray(std::uint32_t count);             // zeroed (Empty) elements
+[[nodiscard]] FlatStructureMember* allocateFlatMembers(std::uint32_t count); // zeroed members
 
 // Accessors for the 64-bit payloads split over words A and B.
 std::int64_t flatSigned(const FlatValue& flat) noexcept;
 std::uint64_t flatUnsigned(const FlatValue& flat) noexcept;
 double flatFloat(const FlatValue& flat) noexcept;
 
-// Flat to generic into `target`; `targetName` is used only in the message. On failure the
-// message goes into `result` (its value released, error set, failed = 1) and false returns.
-bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName, FlatResult& result);
+// What one conversion from a flat record may create: values, and bytes of text and blobs. Arrays
+// of a record may be shared, so a few hundred bytes can name a billion values; the bounds stop
+// such a record within a fraction of a second, far above any real payload.
+inline constexpr std::size_t kMaxFlatValues = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxFlatBytes = 256 * 1024 * 1024;
+
+// Flat to generic into `target`; `targetName` is used only in the message. A text ends at its
+// terminator or its length word, whichever comes first. On failure the message goes into
+// `result` (its value released, error set, failed = 1) and false returns; an array that
+// contains itself and a record past the bounds above are failures.
+[[nodiscard]] bool flatToValue(const FlatValue& flat, Value& target, std::string_view targetName,
+                               FlatResult& result);
 
 // Generic to flat. Enums become their enumerator's name when `enums` knows it, else their
 // value as a signed number. Fails only when memory runs out.
-bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums);
+[[nodiscard]] bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums);
 
 } // namespace kiv

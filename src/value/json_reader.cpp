@@ -1,12 +1,13 @@
 #include "value/json_reader.h"
 
+#include "value/value_tree_builder.h"
+
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
 
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kiv {
 namespace {
@@ -17,87 +18,73 @@ std::string_view upToNul(const char* text, std::size_t length) noexcept {
     return {text, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length};
 }
 
-// Turns the tokenizer's events into a tree. Containers are reused when they already exist
-// under a repeated key, so their contents merge. The builder never rejects an event.
-class JsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonTreeBuilder> {
+// Hands the tokenizer's events to the tree builder. Texts that may hold a NUL through an
+// escape are cut at it; the builder never rejects an event.
+class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEvents> {
   public:
     // The input ends at its first NUL byte, so a decoded text can hold a NUL only through a
     // "\u0000" escape; texts are searched for one only when the input has such an escape.
-    JsonTreeBuilder(Value& root, bool textsMayHoldNul)
-        : keyTarget_(&root), textsMayHoldNul_(textsMayHoldNul) {}
+    JsonEvents(Value& root, bool textsMayHoldNul) : builder_(root), textsMayHoldNul_(textsMayHoldNul) {}
 
     bool Null() {
-        target(); // inside an array a null still takes its place
+        builder_.null();
         return true;
     }
     bool Bool(bool value) {
-        target().setBool(value);
+        builder_.boolean(value);
         return true;
     }
     bool Int(int value) {
-        target().setSigned(value);
+        builder_.signedNumber(value);
         return true;
     }
     bool Uint(unsigned value) {
-        target().setUnsigned(value);
+        builder_.unsignedNumber(value);
         return true;
     }
     bool Int64(std::int64_t value) {
-        target().setSigned(value);
+        builder_.signedNumber(value);
         return true;
     }
     bool Uint64(std::uint64_t value) {
-        target().setUnsigned(value);
+        builder_.unsignedNumber(value);
         return true;
     }
     bool Double(double value) {
-        target().setFloat(value);
+        builder_.floatNumber(value);
         return true;
     }
     bool String(const char* text, rapidjson::SizeType length, bool) {
-        target().setString(decoded(text, length));
+        builder_.string(decoded(text, length));
         return true;
     }
     bool StartObject() {
-        Value& object = target();
-        object.makeStructure();
-        open_.push_back(&object);
+        builder_.startStructure();
         return true;
     }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
-        keyTarget_ = &open_.back()->member(decoded(text, length));
+        builder_.key(decoded(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
-        open_.pop_back();
+        builder_.endStructure();
         return true;
     }
     bool StartArray() {
-        Value& array = target();
-        array.makeCollection();
-        open_.push_back(&array);
+        builder_.startCollection();
         return true;
     }
     bool EndArray(rapidjson::SizeType) {
-        open_.pop_back();
+        builder_.endCollection();
         return true;
     }
 
   private:
-    // Where the next value goes: a new element of the innermost array, else the member
-    // named by the last key (or the root before any container is open).
-    Value& target() {
-        if (!open_.empty() && open_.back()->isCollection())
-            return open_.back()->append();
-        return *keyTarget_;
-    }
-
     std::string_view decoded(const char* text, std::size_t length) const noexcept {
         return textsMayHoldNul_ ? upToNul(text, length) : std::string_view(text, length);
     }
 
-    std::vector<Value*> open_;
-    Value* keyTarget_;
+    ValueTreeBuilder builder_;
     bool textsMayHoldNul_;
 };
 
@@ -133,9 +120,9 @@ ConversionResult parseJson(std::string_view text) {
         std::string buffer(text);
         rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
-        JsonTreeBuilder builder(result.value(), text.find("\\u0000") != std::string_view::npos);
+        JsonEvents events(result.value(), text.find("\\u0000") != std::string_view::npos);
         constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
-        const rapidjson::ParseResult parsed = reader.Parse<kFlags>(stream, builder);
+        const rapidjson::ParseResult parsed = reader.Parse<kFlags>(stream, events);
         if (parsed.IsError())
             result.setError(errorText(parsed, text));
     });

@@ -13,10 +13,10 @@ namespace kiv {
 // exponent are Unsigned, or Signed when negative; the rest are Float. Strings end at their
 // first NUL character. A syntax error gives "Error: <tokenizer message> at offset <byte
 // offset>.". Nesting is limited by memory only.
-ConversionResult parseJson(std::string_view text);
+[[nodiscard]] ConversionResult parseJson(std::string_view text);
 
 // True when, after leading spaces (only the space character), the text starts with "{" or
 // "[".
-bool looksLikeJson(std::string_view text) noexcept;
+[[nodiscard]] bool looksLikeJson(std::string_view text) noexcept;
 
 } // namespace kiv

@@ -1,5 +1,6 @@
 #include "value/value.h"
 
+#include "platform/invariant.h"
 #include "value/fnv1a.h"
 #include "value/value_context.h"
 
@@ -76,6 +77,9 @@ Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
 }
 
 Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
+    KIV_ASSERT(size() == 0 ||
+                   compareKeys((tree_ ? tree_->rbegin()->first : flat_[size_ - 1].key)->view(), key) < 0,
+               "members appended at the end arrive in key order");
     if (!tree_ && size_ == kFlatLimit)
         convertToTree(context);
     if (tree_)
@@ -152,6 +156,27 @@ Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iter
         throw;
     }
     return *member;
+}
+
+void MemberTable::keepOnly(ValueContext& context, Value* kept) noexcept {
+    PooledString* keptKey = nullptr;
+    forEach([&](PooledString* key, Value& member) {
+        if (&member == kept) {
+            keptKey = key;
+            return;
+        }
+        member.setEmpty();
+        context.strings().release(key);
+        context.deallocate(&member, sizeof(Value));
+    });
+    KIV_ASSERT(keptKey, "the kept node is a member of this table");
+    if (tree_) {
+        // Erasing tree nodes only frees them; a tree table may hold few members.
+        std::erase_if(*tree_, [kept](const auto& entry) { return entry.second != kept; });
+        return;
+    }
+    flat_[0] = {keptKey, kept};
+    size_ = 1;
 }
 
 void MemberTable::destroy(ValueContext& context) noexcept {

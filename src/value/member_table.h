@@ -1,12 +1,9 @@
-// The out-of-line part of a Structure: members keyed by pooled strings of the tree, kept in
-// plain byte-wise order of their texts (unsigned bytes, shorter prefix first). Lookups take the
-// text itself, without pooling it.
-//
-// Small structures, the common case, keep their entries in one sorted array: a lookup is a
-// binary search and an insertion a short move of key and node pointers. Past kFlatLimit members
-// the table switches to a balanced tree, so that a huge object with keys in any order still
-// builds in n log n. Member nodes live in blocks of their own and never move, so a reference to
-// a member stays valid until that member goes.
+// Members iterate in byte-wise key order, so what a caller or the host sees never depends on the
+// order in which members arrived. Most structures are small, and a sorted array of key and node
+// pointers keeps them in one pool block; past kFlatLimit members the table becomes a balanced
+// tree, so that a huge object with keys in any order still builds in n log n rather than n².
+// Member nodes sit in blocks of their own and never move: that is what lets member() hand out a
+// reference that stays valid until the member goes.
 //
 // Included by value.h once Value is complete; include value.h rather than this header.
 #pragma once
@@ -72,9 +69,15 @@ class MemberTable {
         }
     }
 
+    // Removes every member but `kept`, releasing their keys and values. Allocates nothing.
+    void keepOnly(ValueContext& context, Value* kept) noexcept;
+
     // Frees the table's own storage and the member nodes; keys and the payloads of the members
     // must be released by the caller first.
     void destroy(ValueContext& context) noexcept;
+
+    // The member first in key order; the table must not be empty.
+    Value& firstMember() const noexcept { return tree_ ? *tree_->begin()->second : *flat_[0].value; }
 
     const MemberEntry* flatBegin() const noexcept { return tree_ ? nullptr : flat_; }
     const MemberEntry* flatEnd() const noexcept { return tree_ ? nullptr : flat_ + size_; }

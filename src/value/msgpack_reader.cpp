@@ -1,6 +1,7 @@
 #include "value/msgpack_reader.h"
 
 #include "format/message_format.h"
+#include "value/value_tree_builder.h"
 
 #include <algorithm>
 #include <bit>
@@ -18,6 +19,10 @@ constexpr std::string_view kStringTruncated =
     "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
 constexpr std::string_view kRawTruncated =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+// A container that announced more items than the input holds: its body is truncated, not
+// complete, so the caller's check of the consumed bytes must not see a whole value.
+constexpr std::string_view kEndsInsideContainer =
+    "Invalid MessagePack data. Input ends inside a container at position %1.";
 
 // The truncation message of a fixed-width read of `bytes` bytes.
 constexpr std::string_view truncatedIntegerMessage(std::size_t bytes) noexcept {
@@ -51,42 +56,37 @@ constexpr bool isStringType(std::uint8_t type) noexcept {
     return (type >= 0xA0 && type <= 0xBF) || (type >= 0xD9 && type <= 0xDB);
 }
 
-// Decodes one top-level value with an explicit stack of open containers. Every read checks
-// the remaining input first and fails without advancing; the first failure replaces the
-// result's value with the error and ends decoding.
+// Decodes one top-level value and hands its items to the tree builder. The decoder keeps
+// only what the format needs: how many items each open container still expects. Every read
+// checks the remaining input first and fails without advancing; the first failure replaces
+// the result's value with the error and ends decoding.
 class MsgpackDecoder {
   public:
     MsgpackDecoder(std::span<const std::uint8_t> bytes, ConversionResult& result)
-        : bytes_(bytes), result_(result) {}
+        : bytes_(bytes), result_(result), builder_(result.value(), RepeatedCollections::Overwrite) {}
 
     void run() {
-        frames_.reserve(16);
+        open_.reserve(16);
         if (!atEnd())
-            readValue(result_.value());
-        while (result_.ok() && !atEnd() && !frames_.empty()) {
-            Frame& top = frames_.back();
-            if (top.next == top.total) {
-                frames_.pop_back();
-            } else if (!top.isMap) {
-                readElements(top);
-            } else if (top.next++ % 2 == 0) {
-                readKey(top);
-            } else {
-                readValue(top.target->member(top.pendingKey));
-            }
+            readItem();
+        while (result_.ok() && !open_.empty()) {
+            Open& top = open_.back();
+            if (top.left == 0)
+                close();
+            else if (atEnd())
+                fail(kEndsInsideContainer, {position_});
+            else
+                readItems(top);
         }
     }
 
     std::size_t position() const noexcept { return position_; }
 
   private:
-    // An open container: its items are read one per step of the loop. A map expects keys
-    // and values alternately, so its total is twice the number of pairs.
-    struct Frame {
-        Value* target;
-        std::uint64_t next;
-        std::uint64_t total;
-        std::string_view pendingKey;
+    // An open container and the items it still expects. A map expects keys and values
+    // alternately, so it counts two items per pair; an even count means a key comes next.
+    struct Open {
+        std::uint64_t left;
         bool isMap;
     };
 
@@ -98,7 +98,7 @@ class MsgpackDecoder {
     }
 
     // Big-endian unsigned integer of sizeof(T) bytes.
-    template <class T> bool readInteger(T& out) {
+    template <class T> [[nodiscard]] bool readInteger(T& out) {
         if (remaining() < sizeof(T)) {
             fail(truncatedIntegerMessage(sizeof(T)), {position_});
             return false;
@@ -108,8 +108,8 @@ class MsgpackDecoder {
         return true;
     }
 
-    // A length or count stored in the type byte (fix classes) or in `width` bytes after it.
-    bool readLength(std::size_t width, std::uint32_t& out) {
+    // A length or count stored in `width` bytes after the type byte.
+    [[nodiscard]] bool readLength(std::size_t width, std::uint32_t& out) {
         if (width == 1)
             return readNarrowLength<std::uint8_t>(out);
         if (width == 2)
@@ -117,7 +117,7 @@ class MsgpackDecoder {
         return readInteger(out);
     }
 
-    template <class T> bool readNarrowLength(std::uint32_t& out) {
+    template <class T> [[nodiscard]] bool readNarrowLength(std::uint32_t& out) {
         T n;
         if (!readInteger(n))
             return false;
@@ -125,7 +125,8 @@ class MsgpackDecoder {
         return true;
     }
 
-    bool readBytes(std::size_t count, std::string_view truncatedMessage, const std::uint8_t*& out) {
+    [[nodiscard]] bool readBytes(std::size_t count, std::string_view truncatedMessage,
+                                 const std::uint8_t*& out) {
         if (remaining() < count) {
             fail(truncatedMessage, {count, position_});
             return false;
@@ -136,7 +137,7 @@ class MsgpackDecoder {
     }
 
     // The text of a string item whose type byte has been read.
-    bool readString(std::uint8_t type, std::string_view& text) {
+    [[nodiscard]] bool readString(std::uint8_t type, std::string_view& text) {
         std::uint32_t length = type & 0x1F;
         if (type >= 0xD9 && !readLength(std::size_t{1} << (type - 0xD9), length))
             return false;
@@ -147,7 +148,7 @@ class MsgpackDecoder {
         return true;
     }
 
-    void readKey(Frame& frame) {
+    void readKey() {
         std::uint8_t type;
         if (!readInteger(type))
             return;
@@ -155,127 +156,136 @@ class MsgpackDecoder {
             fail(kKeyNotString, {position_});
             return;
         }
-        readString(type, frame.pendingKey);
+        std::string_view text;
+        if (readString(type, text))
+            builder_.key(text);
     }
 
-    void openContainer(Value& target, bool isMap, std::uint32_t count) {
-        std::uint64_t total = count;
+    void open(bool isMap, std::uint32_t count) {
         if (isMap) {
-            target.makeStructure();
-            total *= 2;
+            builder_.startStructure();
         } else {
-            target.makeCollection();
             // Every element takes at least one byte, so this never reserves more than the
             // input can fill.
-            target.reserve(std::min<std::size_t>(count, remaining()));
+            builder_.startCollection(std::min<std::size_t>(count, remaining()));
         }
-        frames_.push_back({&target, 0, total, {}, isMap});
+        open_.push_back({isMap ? std::uint64_t{count} * 2 : count, isMap});
     }
 
-    template <class T> void readUnsigned(Value& target) {
+    void close() {
+        if (open_.back().isMap)
+            builder_.endStructure();
+        else
+            builder_.endCollection();
+        open_.pop_back();
+    }
+
+    template <class T> void readUnsigned() {
         T n;
         if (readInteger(n))
-            target.setUnsigned(n);
+            builder_.unsignedNumber(n);
     }
 
-    template <class T> void readSigned(Value& target) {
+    template <class T> void readSigned() {
         std::make_unsigned_t<T> n;
         if (readInteger(n))
-            target.setSigned(static_cast<T>(n));
+            builder_.signedNumber(static_cast<T>(n));
     }
 
-    void readBlob(Value& target, std::size_t lengthWidth) {
+    void readBlob(std::size_t lengthWidth) {
         std::uint32_t length;
         const std::uint8_t* data;
         if (readLength(lengthWidth, length) && readBytes(length, kRawTruncated, data))
-            target.setBlob(std::span<const std::uint8_t>(data, length));
+            builder_.blob(std::span<const std::uint8_t>(data, length));
     }
 
-    void readSized(Value& target, bool isMap, std::size_t countWidth) {
+    void readSized(bool isMap, std::size_t countWidth) {
         std::uint32_t count;
         if (readLength(countWidth, count))
-            openContainer(target, isMap, count);
+            open(isMap, count);
     }
 
-    // Reads elements of the array on top until it is complete, the input ends, or an
-    // element opens a container of its own (which then becomes the top frame).
-    void readElements(Frame& array) {
-        Value& target = *array.target;
-        const std::size_t depth = frames_.size();
+    // Reads items of the container on top until it is complete, the input ends, or an item
+    // opens a container of its own (which then becomes the top).
+    void readItems(Open& container) {
+        const std::size_t depth = open_.size();
         for (;;) {
-            readValue(target.element(array.next++));
-            // A pushed frame may have moved `array`: look at nothing else then.
-            if (frames_.size() != depth || !result_.ok() || array.next == array.total || atEnd())
+            const bool isKey = container.isMap && container.left % 2 == 0;
+            --container.left;
+            if (isKey)
+                readKey();
+            else
+                readItem();
+            // A pushed container may have moved `container`: look at nothing else then.
+            if (open_.size() != depth || !result_.ok() || container.left == 0 || atEnd())
                 return;
         }
     }
 
-    // Reads one item into `target`: scalars are set at once, containers are opened on the
-    // frame stack and filled by the loop.
-    void readValue(Value& target) {
+    // Reads one item: scalars go to the builder at once, containers are opened and filled
+    // by the loop.
+    void readItem() {
         std::uint8_t type;
         if (!readInteger(type))
             return;
         if (type <= 0x7F || type >= 0xE0) {
-            target.setSigned(static_cast<std::int8_t>(type));
+            builder_.signedNumber(static_cast<std::int8_t>(type));
             return;
         }
         if (type <= 0x9F) {
-            openContainer(target, type <= 0x8F, type & 0x0F);
+            open(type <= 0x8F, type & 0x0F);
             return;
         }
         if (isStringType(type)) {
             std::string_view text;
             if (readString(type, text))
-                target.setString(text);
+                builder_.string(text);
             return;
         }
         switch (type) {
-        case 0xC0: // nil: the target stays as it is
-            return;
+        case 0xC0:
+            return builder_.null();
         case 0xC2:
         case 0xC3:
-            target.setBool(type == 0xC3);
-            return;
+            return builder_.boolean(type == 0xC3);
         case 0xC4:
         case 0xC5:
         case 0xC6:
-            readBlob(target, std::size_t{1} << (type - 0xC4));
-            return;
+            return readBlob(std::size_t{1} << (type - 0xC4));
         case 0xCA: {
             std::uint32_t bits;
             if (readInteger(bits))
-                target.setFloat(std::bit_cast<float>(bits));
+                builder_.floatNumber(std::bit_cast<float>(bits));
             return;
         }
         case 0xCB: {
             std::uint64_t bits;
             if (readInteger(bits))
-                target.setFloat(std::bit_cast<double>(bits));
+                builder_.floatNumber(std::bit_cast<double>(bits));
             return;
         }
         case 0xCC:
-            return readUnsigned<std::uint8_t>(target);
+            return readUnsigned<std::uint8_t>();
         case 0xCD:
-            return readUnsigned<std::uint16_t>(target);
+            return readUnsigned<std::uint16_t>();
         case 0xCE:
-            return readUnsigned<std::uint32_t>(target);
+            return readUnsigned<std::uint32_t>();
         case 0xCF:
-            return readUnsigned<std::uint64_t>(target);
+            return readUnsigned<std::uint64_t>();
         case 0xD0:
-            return readSigned<std::int8_t>(target);
+            return readSigned<std::int8_t>();
         case 0xD1:
-            return readSigned<std::int16_t>(target);
+            return readSigned<std::int16_t>();
         case 0xD2:
-            return readSigned<std::int32_t>(target);
+            return readSigned<std::int32_t>();
         case 0xD3:
-            return readSigned<std::int64_t>(target);
+            return readSigned<std::int64_t>();
         case 0xDC:
         case 0xDD:
-            return readSized(target, false, type == 0xDC ? 2 : 4);
+            return readSized(false, type == 0xDC ? 2 : 4);
         case 0xDE:
         case 0xDF:
-            return readSized(target, true, type == 0xDE ? 2 : 4);
+            return readSized(true, type == 0xDE ? 2 : 4);
         default: // 0xC1 (never used), ext and fixext
             fail(kInvalidData, {position_});
         }
@@ -284,7 +294,8 @@ class MsgpackDecoder {
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;
     ConversionResult& result_;
-    std::vector<Frame> frames_;
+    ValueTreeBuilder builder_;
+    std::vector<Open> open_;
 };
 
 } // namespace

@@ -10,20 +10,20 @@
 
 namespace kiv {
 
-struct MsgpackDecoding {
+struct [[nodiscard]] MsgpackDecoding {
     ConversionResult result;
     // Bytes of the input taken by the top-level value; bytes after it are not read.
     std::size_t consumed = 0;
 };
 
 // Decodes one top-level value. Nesting is limited by memory only: the decoder keeps its own
-// stack of open containers instead of recursing. Input that ends inside a container gives
-// what was read so far; any malformed or truncated item fails with the position it was
-// read at, and the partly built tree is dropped.
-MsgpackDecoding decodeMsgpack(std::span<const std::uint8_t> bytes);
+// stack of open containers instead of recursing. Any malformed or truncated item fails with
+// the position it was read at, input that ends inside a container with the position where
+// it ended, and the partly built tree is dropped.
+[[nodiscard]] MsgpackDecoding decodeMsgpack(std::span<const std::uint8_t> bytes);
 
 // True when the input starts with a map or array header (0x80-0x9F, 0xDC-0xDF); scalars at
 // top level are not recognised.
-bool looksLikeMsgpack(std::span<const std::uint8_t> bytes) noexcept;
+[[nodiscard]] bool looksLikeMsgpack(std::span<const std::uint8_t> bytes) noexcept;
 
 } // namespace kiv

@@ -3,6 +3,8 @@
 // work, which is exact, locale-independent and never looks past the end it is given.
 #include "value/number_reading.h"
 
+#include "format/message_format.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -278,6 +280,19 @@ NumberReading readDouble(std::string_view text, double min, double max, double& 
         return NumberReading::OutOfRange;
     out = prefix.value;
     return NumberReading::Ok;
+}
+
+std::optional<std::string> numberReadingMessage(NumberReading reading, std::string_view text,
+                                                std::string_view targetName, std::string_view typeName) {
+    switch (reading) {
+    case NumberReading::Ok:
+        return std::nullopt;
+    case NumberReading::IncorrectFormat:
+        return formatMessage(kNumberIncorrectFormat, {text, targetName, typeName});
+    case NumberReading::OutOfRange:
+        break;
+    }
+    return formatMessage(kNumberOutOfRange, {text, targetName, typeName});
 }
 
 } // namespace kiv

@@ -1,7 +1,9 @@
 #include "value/page_source.h"
 
+#include "platform/invariant.h"
 #include "platform/page_memory.h"
 
+#include <cstdint>
 #include <mutex>
 #include <new>
 
@@ -56,6 +58,8 @@ void* PageSource::takePage() noexcept {
 void PageSource::returnPage(void* page) noexcept {
     if (!page)
         return;
+    KIV_ASSERT(reinterpret_cast<std::uintptr_t>(page) % kPoolPageSize == 0,
+               "a returned page is a whole page");
     PageSourceState& s = state();
     std::lock_guard lock(s.mutex);
     auto* freePage = static_cast<FreePage*>(page);

@@ -1,6 +1,7 @@
-// The process-wide source of 4096-byte pages for the value block pools. It reserves 64 KiB
-// at a time from the operating system, hands the pages out one by one and takes whole pages
-// back for reuse; one mutex guards it.
+// The block pools of every tree share one source of pages, so that a page a destroyed tree gave
+// back serves the next tree, and the operating system is asked for memory a reservation at a time
+// rather than a page at a time. Pages are aligned to their size, which lets the pools find the
+// page of a block by masking its address. Trees live on different threads, hence the one mutex.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,7 @@ class PageSource {
     static PageSource& instance() noexcept;
 
     // A 4096-byte page aligned to 4096 bytes, or null when the system has no memory left.
-    void* takePage() noexcept;
+    [[nodiscard]] void* takePage() noexcept;
     // Returns a page for reuse by any tree.
     void returnPage(void* page) noexcept;
 

@@ -1,12 +1,12 @@
 #include "value/string_pool.h"
 
+#include "platform/invariant.h"
 #include "value/block_pools.h"
 #include "value/fnv1a.h"
+#include "value/value_limits.h"
 
 #include <cstring>
-#include <limits>
 #include <new>
-#include <stdexcept>
 
 namespace kiv {
 namespace {
@@ -34,13 +34,19 @@ StringPool::~StringPool() {
         ::operator delete(buckets_);
 }
 
+// The length is checked first: a text past the limit fails before it is hashed, compared or
+// copied.
 PooledString* StringPool::intern(std::string_view text) {
+    if (text.size() > kMaxTextSize)
+        throwTextTooLarge();
     return text.empty() ? PooledString::empty() : intern(text, fnv1a(text));
 }
 
 PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
     if (text.empty())
         return PooledString::empty();
+    if (text.size() > kMaxTextSize)
+        throwTextTooLarge();
     for (PooledString* record = *bucketOf(hash); record; record = record->next) {
         if (record->hash == hash && record->length == text.size() &&
             std::memcmp(record->text(), text.data(), text.size()) == 0) {
@@ -48,8 +54,6 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
             return record;
         }
     }
-    if (text.size() > std::numeric_limits<std::uint32_t>::max() - sizeof(PooledString) - 1)
-        throw std::length_error("string too long for a value tree");
     if (count_ >= bucketCount_)
         grow();
     auto* record = static_cast<PooledString*>(blocks_.allocate(recordBytes(text.size())));
@@ -71,6 +75,7 @@ void StringPool::retain(PooledString* record) noexcept {
 }
 
 void StringPool::release(PooledString* record) noexcept {
+    KIV_ASSERT(record == PooledString::empty() || record->refs != 0, "a released record is still referenced");
     if (record == PooledString::empty() || --record->refs != 0)
         return;
     for (PooledString** link = bucketOf(record->hash); *link; link = &(*link)->next) {

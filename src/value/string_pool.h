@@ -1,5 +1,7 @@
-// The per-tree string pool: a chained hash set of PooledString records keyed by FNV-1a hash
-// and text, with reference counts. Starts with 8 buckets and grows at a load factor of 1.
+// Keys repeat across a document (every object of an array has the same ones), so a tree stores
+// each text once and counts its users; the precomputed hash spares most text comparisons. The
+// first buckets sit inside the pool, so that a small tree allocates none, and a text leaves as
+// soon as its last user goes, so that a tree edited for long keeps no text it no longer holds.
 #pragma once
 
 #include "value/pooled_string.h"
@@ -20,8 +22,8 @@ class StringPool {
 
     // Finds or inserts the record of `text` and adds one reference. The empty text gives
     // the shared empty record, uncounted.
-    PooledString* intern(std::string_view text);
-    PooledString* intern(std::string_view text, std::uint32_t hash);
+    [[nodiscard]] PooledString* intern(std::string_view text);
+    [[nodiscard]] PooledString* intern(std::string_view text, std::uint32_t hash);
     // Drops one reference; the record leaves the pool when none is left.
     void release(PooledString* record) noexcept;
     // Adds one reference to a record of this pool.

@@ -1,10 +1,10 @@
 #include "value/value.h"
 
+#include "platform/invariant.h"
 #include "value/number_reading.h"
 #include "value/value_tree_ops.h"
 
 #include <new>
-#include <stdexcept>
 #include <utility>
 
 namespace kiv {
@@ -97,7 +97,9 @@ void Value::exchangeRoots(Value& other) noexcept {
 // The copy is built in a detached node of this tree before anything is released, because the
 // source may live in this node's subtree (`v = v["a"]`) and go with it. A moved source is
 // cleared once the copy stands and before this node's old content goes, which keeps
-// `v = std::move(v.member("a"))` sound.
+// `v = std::move(v.member("a"))` sound. When this node lies inside the moved source
+// (`v.member("a") = std::move(v)`), clearing the source whole would destroy it: the source keeps
+// the path down to this node, which wraps the tree under a node of itself.
 void Value::copyFrom(const Value& other, Value* movedSource) {
     if (!needsStorage(other.kind_)) {
         const Payload payload = other.payload_;
@@ -109,6 +111,9 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         kind_ = kind;
         return;
     }
+    std::vector<Value*> pathInSource;
+    if (movedSource)
+        pathInSource = ValueTreeOps::pathTo(*movedSource, *this);
     Value copy(ChildOf{&ensureContext()});
     try {
         ValueTreeOps::copyTree(other, copy);
@@ -116,7 +121,9 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         copy.releasePayload();
         throw;
     }
-    if (movedSource)
+    if (!pathInSource.empty())
+        ValueTreeOps::clearBesidePath(pathInSource);
+    else if (movedSource)
         movedSource->setEmpty();
     adoptPayload(copy);
 }
@@ -158,6 +165,7 @@ void Value::releasePayload() noexcept {
 }
 
 void Value::adoptPayload(Value& source) noexcept {
+    KIV_ASSERT(source.context_ == context_, "a payload moves only between nodes of one tree");
     releasePayload();
     payload_ = source.payload_;
     kind_ = source.kind_;
@@ -301,7 +309,7 @@ Value& Value::growToElement(std::size_t index) {
     if (index < storage.size)
         return storage.data[index];
     if (index >= kMaxCollectionSize)
-        throw std::length_error("collection too long");
+        throwCollectionTooLarge();
     if (index >= storage.capacity) {
         std::size_t capacity = storage.capacity < 4 ? 4 : std::size_t(storage.capacity) * 2;
         if (capacity <= index)
@@ -370,17 +378,8 @@ std::int64_t Value::asInteger(std::int64_t fallback) const noexcept {
     case ValueKind::Signed:
     case ValueKind::Unsigned:
         return payload_.signedValue;
-    case ValueKind::Float: {
-        // Truncation toward zero, saturated where the double does not fit.
-        const double d = payload_.floatValue;
-        if (d != d)
-            return 0;
-        if (d >= 9223372036854775808.0)
-            return INT64_MAX;
-        if (d < -9223372036854775808.0)
-            return INT64_MIN;
-        return static_cast<std::int64_t>(d);
-    }
+    case ValueKind::Float:
+        return saturatingToInt64(payload_.floatValue);
     case ValueKind::String:
         return readSignedPrefix(payload_.string->view()).value;
     case ValueKind::Enum:

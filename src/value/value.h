@@ -1,13 +1,16 @@
-// The generic value tree that every subsystem exchanges: requests, responses, event
-// payloads, configuration documents and the arguments of bound functions.
+// One tree type for every payload, so that the readers, the binding layer and the host boundary
+// share one representation and no layer converts between private ones.
 //
-// A tree is made of fixed-size `Value` nodes. The root owns a `ValueContext` that holds the
-// tree's string pool and block pools; every child shares it. Structure members are kept in
-// ascending byte-wise key order. Reading a missing element or member yields a shared Empty
-// value, so lookups chain without checks: `packet["user"]["age"].getSigned(0)`.
+// Nodes are small and keep their out-of-line parts in pools of their own tree: a decoded document
+// costs few heap allocations and goes in one piece with its root. Reads never fail, a missing
+// child being the shared Empty value, so configuration code chains lookups
+// (`packet["user"]["age"].getSigned(0)`) without checking each step. Whole trees are walked with
+// explicit stacks, never recursion: a document nested a million levels deep is copied and
+// destroyed like a flat one.
 #pragma once
 
 #include "value/collection_storage.h"
+#include "value/value_limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,10 +48,6 @@ struct EnumValue {
 
     friend bool operator==(const EnumValue&, const EnumValue&) = default;
 };
-
-// Collections hold at most this many elements; growing past it is a length error
-// (std::length_error), which every conversion entry turns into an error result.
-inline constexpr std::size_t kMaxCollectionSize = 0x0FFFFFFF;
 
 class Value {
   public:
@@ -103,7 +102,7 @@ class Value {
     void makeCollection();
     void makeStructure();
     // Collections only: grows the capacity to at least n elements. More than
-    // kMaxCollectionSize throws std::length_error.
+    // kMaxCollectionSize throws ValueTooLarge.
     void reserve(std::size_t n);
 
     // Typed getters: the payload when the kind matches exactly, else the default.

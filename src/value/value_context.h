@@ -17,7 +17,7 @@ class ValueContext {
     const StringPool& strings() const noexcept { return strings_; }
     BlockPools& blocks() noexcept { return blocks_; }
 
-    void* allocate(std::size_t bytes) { return blocks_.allocate(bytes); }
+    [[nodiscard]] void* allocate(std::size_t bytes) { return blocks_.allocate(bytes); }
     void deallocate(void* block, std::size_t bytes) noexcept { blocks_.deallocate(block, bytes); }
 
     // Blobs keep their bytes in a vector of their own, outside the pools: the only storage

@@ -1,8 +1,10 @@
 #include "value/value_tree_ops.h"
 
+#include "platform/invariant.h"
+
+#include <algorithm>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -13,14 +15,16 @@ bool isContainer(ValueKind kind) noexcept {
     return kind == ValueKind::Collection || kind == ValueKind::Structure;
 }
 
-bool mayHoldBlobs(ValueKind kind) noexcept {
-    return kind == ValueKind::Blob || isContainer(kind);
+// Calls f(Value& child) for every child of the out-of-line part of a Collection or Structure.
+template <class F> void forEachChild(ValueKind kind, void* block, F&& f) {
+    if (kind == ValueKind::Collection) {
+        const CollectionStorage& storage = *static_cast<CollectionStorage*>(block);
+        for (std::uint32_t i = 0; i < storage.size; ++i)
+            f(storage.data[i]);
+    } else {
+        static_cast<MemberTable*>(block)->forEach([&](PooledString*, Value& child) { f(child); });
+    }
 }
-
-struct DetachedContainer {
-    ValueKind kind;
-    void* block;
-};
 
 } // namespace
 
@@ -29,7 +33,7 @@ void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
     if (capacity <= storage.capacity)
         return;
     if (capacity > kMaxCollectionSize)
-        throw std::length_error("collection too long");
+        throwCollectionTooLarge();
     ValueContext& context = *value.context_;
     auto* data = static_cast<Value*>(context.allocate(capacity * sizeof(Value)));
     // Children hold nothing that points into themselves, so they move bit for bit.
@@ -43,84 +47,188 @@ void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
 
 Value& ValueTreeOps::appendReserved(Value& value) noexcept {
     CollectionStorage& storage = collection(value);
+    KIV_ASSERT(storage.size < storage.capacity, "an element is appended only into reserved room");
     return *new (storage.data + storage.size++) Value(Value::ChildOf{value.context_});
 }
 
-// Nested containers are detached into a work list before their parent's storage goes, so no
-// destructor ever recurses into a subtree.
-void ValueTreeOps::destroyContainer(Value& value) noexcept {
-    ValueContext& context = *value.context_;
-    std::vector<DetachedContainer> pending;
-    DetachedContainer current{value.kind_, value.payload_.block};
-    value.kind_ = ValueKind::Empty;
-    value.payload_.unsignedValue = 0;
+// Containers waiting to be walked, kept without memory of their own, so that destroying a tree
+// holds when memory has run out. A waiting container has at least one child, and the first
+// child's context word and owns-context byte, known for every child node (the tree's context,
+// 0), hold the link to the container below it until it is taken again.
+class ValueTreeOps::WaitingContainers {
+  public:
+    explicit WaitingContainers(ValueContext& context) noexcept : context_(context) {}
 
-    auto detachChild = [&](Value& child) {
-        if (isContainer(child.kind_)) {
-            pending.push_back({child.kind_, child.payload_.block});
-            child.kind_ = ValueKind::Empty;
-            child.payload_.unsignedValue = 0;
-        } else {
-            child.releasePayload();
-        }
-    };
+    void push(Container container) noexcept {
+        KIV_ASSERT(hasChildren(container), "a waiting container keeps its link in its first child");
+        Value& slot = firstChild(container);
+        KIV_ASSERT(slot.context_ == &context_ && !slot.ownsContext_,
+                   "a child node shares the tree's context");
+        std::memcpy(&slot.context_, &top_.block, sizeof top_.block);
+        slot.ownsContext_ = static_cast<std::uint8_t>(top_.kind);
+        top_ = container;
+    }
 
-    for (;;) {
-        if (current.kind == ValueKind::Collection) {
-            auto* storage = static_cast<CollectionStorage*>(current.block);
-            for (std::uint32_t i = 0; i < storage->size; ++i)
-                detachChild(storage->data[i]);
-            context.deallocate(storage->data, storage->capacity * sizeof(Value));
-            context.deallocate(storage, sizeof(CollectionStorage));
-        } else {
-            auto* table = static_cast<MemberTable*>(current.block);
-            table->forEach([&](PooledString* key, Value& child) {
-                context.strings().release(key);
-                detachChild(child);
-            });
-            table->destroy(context);
-            context.deallocate(table, sizeof(MemberTable));
-        }
-        if (pending.empty())
-            break;
-        current = pending.back();
-        pending.pop_back();
+    bool pop(Container& container) noexcept {
+        if (top_.kind == ValueKind::Empty)
+            return false;
+        container = top_;
+        Value& slot = firstChild(container);
+        top_.kind = static_cast<ValueKind>(slot.ownsContext_);
+        std::memcpy(&top_.block, &slot.context_, sizeof top_.block);
+        slot.context_ = &context_;
+        slot.ownsContext_ = 0;
+        return true;
+    }
+
+  private:
+    static_assert(sizeof(ValueContext*) == sizeof(void*), "the context word holds a block pointer");
+
+    static Value& firstChild(Container container) noexcept {
+        if (container.kind == ValueKind::Collection)
+            return static_cast<CollectionStorage*>(container.block)->data[0];
+        return static_cast<MemberTable*>(container.block)->firstMember();
+    }
+
+    ValueContext& context_;
+    Container top_{ValueKind::Empty, nullptr};
+};
+
+bool ValueTreeOps::hasChildren(Container container) noexcept {
+    if (container.kind == ValueKind::Collection)
+        return static_cast<const CollectionStorage*>(container.block)->size != 0;
+    return static_cast<const MemberTable*>(container.block)->size() != 0;
+}
+
+// Frees a container's own storage once its children have been released.
+void ValueTreeOps::freeStorage(Container container, ValueContext& context) noexcept {
+    if (container.kind == ValueKind::Collection) {
+        auto* storage = static_cast<CollectionStorage*>(container.block);
+        context.deallocate(storage->data, storage->capacity * sizeof(Value));
+        context.deallocate(storage, sizeof(CollectionStorage));
+    } else {
+        auto* table = static_cast<MemberTable*>(container.block);
+        table->destroy(context);
+        context.deallocate(table, sizeof(MemberTable));
     }
 }
 
-void ValueTreeOps::teardown(Value& root) noexcept {
-    if (root.context_->blobCount() != 0) {
-        std::vector<const Value*> pending;
-        const Value* node = &root;
-        for (;;) {
-            switch (node->kind_) {
-            case ValueKind::Blob:
-                blob(*node).~vector();
-                break;
-            case ValueKind::Collection: {
-                const CollectionStorage& storage = collection(*node);
-                for (std::uint32_t i = 0; i < storage.size; ++i)
-                    if (mayHoldBlobs(storage.data[i].kind_))
-                        pending.push_back(&storage.data[i]);
-                break;
-            }
-            case ValueKind::Structure:
-                structure(*node).forEach([&](PooledString*, const Value& child) {
-                    if (mayHoldBlobs(child.kind_))
-                        pending.push_back(&child);
-                });
-                break;
-            default:
-                break;
-            }
-            if (pending.empty())
-                break;
-            node = pending.back();
-            pending.pop_back();
+// Nested containers are detached and wait for their turn, so no destructor ever recurses into a
+// subtree.
+void ValueTreeOps::destroyContainer(Value& value) noexcept {
+    KIV_ASSERT(isContainer(value.kind_), "only a Collection or Structure is destroyed as a container");
+    ValueContext& context = *value.context_;
+    WaitingContainers waiting(context);
+    Container current{value.kind_, value.payload_.block};
+    value.kind_ = ValueKind::Empty;
+    value.payload_.unsignedValue = 0;
+
+    auto releaseChild = [&](Value& child) {
+        if (!isContainer(child.kind_)) {
+            child.releasePayload();
+            return;
         }
+        const Container nested{child.kind_, child.payload_.block};
+        child.kind_ = ValueKind::Empty;
+        child.payload_.unsignedValue = 0;
+        if (hasChildren(nested))
+            waiting.push(nested);
+        else
+            freeStorage(nested, context);
+    };
+
+    do {
+        if (current.kind == ValueKind::Collection) {
+            const CollectionStorage& storage = *static_cast<CollectionStorage*>(current.block);
+            for (std::uint32_t i = 0; i < storage.size; ++i)
+                releaseChild(storage.data[i]);
+        } else {
+            static_cast<MemberTable*>(current.block)->forEach([&](PooledString* key, Value& child) {
+                context.strings().release(key);
+                releaseChild(child);
+            });
+        }
+        freeStorage(current, context);
+    } while (waiting.pop(current));
+}
+
+void ValueTreeOps::teardown(Value& root) noexcept {
+    ValueContext& context = *root.context_;
+    if (context.blobCount() != 0 && (root.kind_ == ValueKind::Blob || isContainer(root.kind_))) {
+        WaitingContainers waiting(context);
+        auto visit = [&](Value& node) {
+            if (node.kind_ == ValueKind::Blob) {
+                blob(node).~vector();
+            } else if (isContainer(node.kind_)) {
+                const Container container{node.kind_, node.payload_.block};
+                if (hasChildren(container))
+                    waiting.push(container);
+            }
+        };
+        visit(root);
+        Container current;
+        while (waiting.pop(current))
+            forEachChild(current.kind, current.block, visit);
     }
     root.kind_ = ValueKind::Empty;
     root.payload_.unsignedValue = 0;
+}
+
+std::vector<Value*> ValueTreeOps::pathTo(Value& root, const Value& node) {
+    std::vector<Value*> path;
+    // Only a child node of the same tree can lie inside `root`.
+    if (node.ownsContext_ || node.context_ != root.context_ || !isContainer(root.kind_))
+        return path;
+    constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
+    struct Visit {
+        Value* container;
+        std::size_t parent; // index of the parent's visit
+    };
+    std::vector<Visit> visits{{&root, kNoParent}};
+    std::vector<std::size_t> pending{0};
+    while (!pending.empty()) {
+        const std::size_t at = pending.back();
+        pending.pop_back();
+        bool found = false;
+        Value& container = *visits[at].container;
+        forEachChild(container.kind_, container.payload_.block, [&](Value& child) {
+            if (&child == &node) {
+                found = true;
+            } else if (!found && isContainer(child.kind_)) {
+                visits.push_back({&child, at});
+                pending.push_back(visits.size() - 1);
+            }
+        });
+        if (found) {
+            path.push_back(const_cast<Value*>(&node));
+            for (std::size_t i = at; i != kNoParent; i = visits[i].parent)
+                path.push_back(visits[i].container);
+            std::reverse(path.begin(), path.end());
+            return path;
+        }
+    }
+    return path;
+}
+
+void ValueTreeOps::clearBesidePath(std::span<Value* const> path) noexcept {
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        Value& container = *path[i];
+        Value* kept = path[i + 1];
+        if (container.kind_ == ValueKind::Collection) {
+            // Elements before the kept one become Empty, so that it keeps its index; those
+            // after it go.
+            CollectionStorage& storage = collection(container);
+            const auto index = static_cast<std::uint32_t>(kept - storage.data);
+            KIV_ASSERT(index < storage.size, "a path runs through the elements of its collections");
+            for (std::uint32_t j = 0; j < storage.size; ++j)
+                if (j != index)
+                    storage.data[j].releasePayload();
+            storage.size = index + 1;
+        } else {
+            KIV_ASSERT(container.kind_ == ValueKind::Structure, "a path runs through containers only");
+            structure(container).keepOnly(*container.context_, kept);
+        }
+    }
 }
 
 void ValueTreeOps::copyTree(const Value& source, Value& target) {

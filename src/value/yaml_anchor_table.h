@@ -22,12 +22,12 @@ struct YamlAnchor {
 class YamlAnchorTable {
   public:
     // A new, blank anchor, or null when the name is already defined.
-    YamlAnchor* define(std::string_view name) {
+    [[nodiscard]] YamlAnchor* define(std::string_view name) {
         auto [it, inserted] = anchors_.try_emplace(std::string(name));
         return inserted ? &it->second : nullptr;
     }
 
-    YamlAnchor* find(std::string_view name) {
+    [[nodiscard]] YamlAnchor* find(std::string_view name) {
         auto it = anchors_.find(name);
         return it == anchors_.end() ? nullptr : &it->second;
     }

@@ -23,12 +23,12 @@ class YamlNodePaths {
     YamlNodePaths();
 
     // The path of element `index` (member `key`) of the node at `parent`.
-    PathId addIndex(PathId parent, std::size_t index);
-    PathId addKey(PathId parent, std::string_view key);
+    [[nodiscard]] PathId addIndex(PathId parent, std::size_t index);
+    [[nodiscard]] PathId addKey(PathId parent, std::string_view key);
 
     // Follows the path from `root` with plain reads: a step that no longer exists leads to
     // the shared Empty value. `steps` receives the length of the path.
-    const Value& resolve(const Value& root, PathId path, std::size_t& steps);
+    [[nodiscard]] const Value& resolve(const Value& root, PathId path, std::size_t& steps);
 
   private:
     struct Step {

@@ -25,7 +25,7 @@ class YamlParser {
     YamlParser(const YamlParser&) = delete;
     YamlParser& operator=(const YamlParser&) = delete;
 
-    bool parse(yaml_event_t& event) { return yaml_parser_parse(&parser_, &event) != 0; }
+    [[nodiscard]] bool parse(yaml_event_t& event) { return yaml_parser_parse(&parser_, &event) != 0; }
 
     // The parser's problem, with its position as libyaml counts it (from 0).
     std::string errorText() const {

@@ -11,9 +11,9 @@ namespace kiv {
 // read. Mappings become Structures, sequences Collections; plain scalars are typed (null,
 // number, bool, else string), quoted ones are strings, and the tags str, int, float and
 // bool select the type. Aliases are copies of their anchored node.
-ConversionResult parseYaml(std::string_view text);
+[[nodiscard]] ConversionResult parseYaml(std::string_view text);
 
 // True when, after leading spaces (only the space character), the text starts with "---".
-bool looksLikeYaml(std::string_view text) noexcept;
+[[nodiscard]] bool looksLikeYaml(std::string_view text) noexcept;
 
 } // namespace kiv

@@ -19,8 +19,6 @@ constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
 // Tagged numbers are checked like any native assignment of a text, under the target name
 // "yaml".
 constexpr std::string_view kTargetName = "yaml";
-constexpr std::string_view kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
-constexpr std::string_view kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
 constexpr std::string_view kUnsupportedTag = "Unsupported YAML tag '%1'.";
 
 constexpr std::array<std::string_view, 4> kNullSpellings = {"~", "null", "Null", "NULL"};
@@ -33,30 +31,18 @@ template <std::size_t N> bool isOneOf(std::string_view text, const std::array<st
     return std::find(set.begin(), set.end(), text) != set.end();
 }
 
-std::optional<std::string> readingError(NumberReading reading, std::string_view text, std::string_view type) {
-    switch (reading) {
-    case NumberReading::Ok:
-        return std::nullopt;
-    case NumberReading::OutOfRange:
-        return formatMessage(kOutOfRange, {text, kTargetName, type});
-    case NumberReading::IncorrectFormat:
-        break;
-    }
-    return formatMessage(kIncorrectFormat, {text, kTargetName, type});
-}
-
 std::optional<std::string> assignTaggedInteger(Value& target, std::string_view text) {
     if (text.starts_with('-')) {
         std::int64_t value = 0;
         const NumberReading reading = readSigned(text, std::numeric_limits<std::int64_t>::min(),
                                                  std::numeric_limits<std::int64_t>::max(), value);
         target.setSigned(value);
-        return readingError(reading, text, "int64_t");
+        return numberReadingMessage(reading, text, kTargetName, "int64_t");
     }
     std::uint64_t value = 0;
     const NumberReading reading = readUnsigned(text, std::numeric_limits<std::uint64_t>::max(), value);
     target.setUnsigned(value);
-    return readingError(reading, text, "uint64_t");
+    return numberReadingMessage(reading, text, kTargetName, "uint64_t");
 }
 
 std::optional<std::string> assignTaggedFloat(Value& target, std::string_view text) {
@@ -64,24 +50,26 @@ std::optional<std::string> assignTaggedFloat(Value& target, std::string_view tex
     double value = 0.0;
     const NumberReading reading = readDouble(text, -kMax, kMax, value);
     target.setFloat(value);
-    return readingError(reading, text, "double");
+    return numberReadingMessage(reading, text, kTargetName, "double");
 }
 
 // A number without fraction becomes an integer of the matching sign. One beyond the 64-bit
 // ranges (or negative infinity) has no integer form, so it stays a double rather than being
 // converted with an undefined result.
 void assignPlainNumber(Value& target, double number) {
-    constexpr double kTwoTo63 = 9223372036854775808.0;
-    constexpr double kTwoTo64 = 18446744073709551616.0;
     double whole;
-    if (std::modf(number, &whole) != 0.0) // NaN compares unequal too: it stays a double
-        target.setFloat(number);
-    else if (number >= 0.0 && number < kTwoTo64)
-        target.setUnsigned(static_cast<std::uint64_t>(number));
-    else if (number < 0.0 && number >= -kTwoTo63)
-        target.setSigned(static_cast<std::int64_t>(number));
-    else
-        target.setFloat(number);
+    if (std::modf(number, &whole) == 0.0) { // NaN compares unequal: it stays a double
+        if (number >= 0.0) {
+            if (const std::optional<std::uint64_t> unsignedWhole = truncateToUInt64(number)) {
+                target.setUnsigned(*unsignedWhole);
+                return;
+            }
+        } else if (const std::optional<std::int64_t> signedWhole = truncateToInt64(number)) {
+            target.setSigned(*signedWhole);
+            return;
+        }
+    }
+    target.setFloat(number);
 }
 
 void assignPlain(Value& target, std::string_view text) {

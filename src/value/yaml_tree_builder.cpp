@@ -63,8 +63,9 @@ void YamlTreeBuilder::handle(const yaml_event_t& event) {
     case YAML_SEQUENCE_START_EVENT:
         return startCollection(event, false);
     case YAML_MAPPING_END_EVENT:
+        return endCollection(true);
     case YAML_SEQUENCE_END_EVENT:
-        return endCollection();
+        return endCollection(false);
     case YAML_SCALAR_EVENT:
         return scalar(event);
     case YAML_ALIAS_EVENT:
@@ -80,7 +81,7 @@ void YamlTreeBuilder::startDocument() {
 }
 
 void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping) {
-    if (awaitingKey()) {
+    if (tree_.awaitingKey()) {
         fail(isMapping ? kUnexpectedMapping : kUnexpectedSequence, {lineOf(event), columnOf(event)});
         return;
     }
@@ -90,16 +91,11 @@ void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping)
         fail(kFlowTooDeep, {kMaxFlowDepth, lineOf(event), columnOf(event)});
         return;
     }
-    Value& node = placeNode();
-    if (isMapping)
-        node.makeStructure();
-    else
-        node.makeCollection();
-
-    Frame frame{&node, nullptr, kNoPath, placedStep_, placedIndex_, {}, isMapping, isFlow};
-    if (placedStep_ == Step::Root)
+    notePlacement();
+    Frame frame{nullptr, kNoPath, placedSlot_, placedIndex_, {}, isFlow};
+    if (placedSlot_ == TreeSlot::Root)
         frame.path = YamlNodePaths::kRoot;
-    else if (placedStep_ == Step::Key)
+    else if (placedSlot_ == TreeSlot::Member)
         frame.key = pendingKey_;
     if (const yaml_char_t* name =
             isMapping ? event.data.mapping_start.anchor : event.data.sequence_start.anchor) {
@@ -110,31 +106,38 @@ void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping)
         anchor->open = true;
         frame.anchor = anchor;
     }
+    if (isMapping)
+        tree_.startStructure();
+    else
+        tree_.startCollection();
     frames_.push_back(std::move(frame));
     flowDepth_ += isFlow;
 }
 
-void YamlTreeBuilder::endCollection() {
-    if (frames_.empty())
-        return;
+void YamlTreeBuilder::endCollection(bool isMapping) {
+    KIV_ASSERT(frames_.size() == tree_.depth(), "the parser ends only collections it started");
     const Frame& top = frames_.back();
     if (top.anchor)
         top.anchor->open = false;
     flowDepth_ -= top.isFlow;
     frames_.pop_back();
+    if (isMapping)
+        tree_.endStructure();
+    else
+        tree_.endCollection();
 }
 
 void YamlTreeBuilder::scalar(const yaml_event_t& event) {
     const auto& data = event.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(data.value), data.length);
     const std::string_view tag = textOf(data.tag);
-    if (awaitingKey()) {
+    if (tree_.awaitingKey()) {
         if (!tag.empty() && tag != kYamlStringTag) {
             fail(kInvalidKey, {lineOf(event), columnOf(event)});
             return;
         }
         pendingKey_.assign(text);
-        hasPendingKey_ = true;
+        tree_.key(pendingKey_);
         if (data.anchor) {
             YamlAnchor* anchor = defineAnchor(data.anchor, event.start_mark);
             if (!anchor)
@@ -168,7 +171,7 @@ void YamlTreeBuilder::alias(const yaml_event_t& event) {
         fail(kUndefinedAlias, {name, lineOf(event), columnOf(event)});
         return;
     }
-    if (awaitingKey()) {
+    if (tree_.awaitingKey()) {
         aliasAsKey(*anchor, event);
         return;
     }
@@ -199,7 +202,7 @@ void YamlTreeBuilder::aliasAsKey(const YamlAnchor& anchor, const yaml_event_t& e
         }
         pendingKey_ = source.getString({});
     }
-    hasPendingKey_ = true;
+    tree_.key(pendingKey_);
 }
 
 // The anchored node, after charging the alias budget for the path to it and its size.
@@ -219,46 +222,43 @@ const Value& YamlTreeBuilder::resolveCharged(const YamlAnchor& anchor, const yam
     return source;
 }
 
-// The node that the next node event fills: a new element of the innermost sequence, the
-// member of the pending key in the innermost mapping, or the root.
+// Records where the next node goes, for the path of an anchor on it: sequences are
+// continued under a repeated key, so a new element's index is the sequence's size.
+void YamlTreeBuilder::notePlacement() {
+    placedSlot_ = tree_.nextSlot();
+    if (placedSlot_ == TreeSlot::Element)
+        placedIndex_ = tree_.innermost().size();
+}
+
 Value& YamlTreeBuilder::placeNode() {
-    if (frames_.empty()) {
-        placedStep_ = Step::Root;
-        return result_.value();
-    }
-    Frame& top = frames_.back();
-    if (!top.isMapping) {
-        placedStep_ = Step::Index;
-        placedIndex_ = top.node->size();
-        return top.node->append();
-    }
-    placedStep_ = Step::Key;
-    hasPendingKey_ = false;
-    return top.node->member(pendingKey_);
+    notePlacement();
+    return tree_.place();
 }
 
 // Paths of open collections are made only when an anchor below them needs one; the
 // outermost collection always has the root path.
 YamlNodePaths::PathId YamlTreeBuilder::pathOfTop() {
+    KIV_ASSERT(!frames_.empty() && frames_.front().path == YamlNodePaths::kRoot,
+               "the outermost open collection is the root");
     std::size_t known = frames_.size() - 1;
     while (frames_[known].path == kNoPath)
         --known;
     for (std::size_t i = known + 1; i < frames_.size(); ++i) {
         Frame& frame = frames_[i];
         const YamlNodePaths::PathId parent = frames_[i - 1].path;
-        frame.path = frame.step == Step::Index ? paths_.addIndex(parent, frame.index)
-                                               : paths_.addKey(parent, frame.key);
+        frame.path = frame.slot == TreeSlot::Element ? paths_.addIndex(parent, frame.index)
+                                                     : paths_.addKey(parent, frame.key);
     }
     return frames_.back().path;
 }
 
 YamlNodePaths::PathId YamlTreeBuilder::pathOfPlacedNode() {
-    switch (placedStep_) {
-    case Step::Index:
+    switch (placedSlot_) {
+    case TreeSlot::Element:
         return paths_.addIndex(pathOfTop(), placedIndex_);
-    case Step::Key:
+    case TreeSlot::Member:
         return paths_.addKey(pathOfTop(), pendingKey_);
-    case Step::Root:
+    case TreeSlot::Root:
         break;
     }
     return YamlNodePaths::kRoot;

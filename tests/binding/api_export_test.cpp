@@ -61,7 +61,7 @@ class ApiExportTest : public ::testing::Test {
         odd.type.elementKind = static_cast<BindingTypeKind>(40);
         odd.optional = true;
         function->arguments = {id, odd};
-        registry.registerFunction(std::move(function));
+        EXPECT_TRUE(registry.registerFunction(std::move(function)).created);
 
         registry.beginEvent("OnMachine", registry.findTypeByName("Machine"))
             .setDescription("changed")
@@ -99,11 +99,13 @@ TEST_F(ApiExportTest, ArraysAreLinkedInOrderAndCounted) {
     EXPECT_EQ(copy(api.functions[0].next), nullptr);
     EXPECT_EQ(copy(api.events[0].next), nullptr);
 
-    // The records follow the snapshots' order.
-    const auto types = registry.typeSnapshot();
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        EXPECT_STREQ(api.types[i].name, types[i]->name.c_str());
-    }
+    // The records follow the listing's order.
+    registry.readListing([&](const BindingListing& listing) {
+        ASSERT_EQ(listing.types.size(), api.typeCount);
+        for (std::size_t i = 0; i < listing.types.size(); ++i) {
+            EXPECT_STREQ(api.types[i].name, listing.types[i]->name.c_str());
+        }
+    });
 }
 
 TEST_F(ApiExportTest, TypesCarryTheirFieldsOrTheirEnumValues) {
@@ -207,10 +209,18 @@ TEST_F(ApiExportTest, ASynchronousFunctionHasNoAsyncTypeName) {
     EXPECT_STREQ(registry.exportApi().functions[0].asyncTypeName, "");
 }
 
-TEST_F(ApiExportTest, ExportingAgainRebuildsFromTheNewSnapshots) {
-    registry.exportApi();
+TEST_F(ApiExportTest, RecordsOutliveWhatTheyDescribeUntilTheNextExport) {
+    const ApiExport& first = registry.exportApi();
+    const ExportedFunction* function = first.functions;
+    const ExportedEvent* event = first.events;
     registry.unregisterFunction(registry.findFunction("GetMachine"));
     registry.removeEvent("OnMachine");
+    EXPECT_STREQ(function->name, "GetMachine");
+    EXPECT_STREQ(function->tags[1], "f2");
+    EXPECT_STREQ(function->arguments->description, "which");
+    EXPECT_STREQ(event->payloadTypeName, "Machine");
+    EXPECT_STREQ(event->tags[0], "e");
+
     const ApiExport& api = registry.exportApi();
     EXPECT_EQ(api.functionCount, 0u);
     EXPECT_EQ(api.functions, nullptr);

@@ -79,7 +79,7 @@ TEST(DescribeApiTest, FunctionsTypesAndEventsAsHelpShowsThem) {
     argument.type = bindingTypeRefOf<std::int32_t>(registry);
     argument.overrideType.kind = BindingTypeKind::String;
     function->arguments.push_back(argument);
-    registry.registerFunction(std::move(function));
+    ASSERT_TRUE(registry.registerFunction(std::move(function)).created);
 
     const BindingFullApiHelp help = describeApi(registry);
     ASSERT_EQ(help.functions.size(), 1u);

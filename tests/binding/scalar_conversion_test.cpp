@@ -1,6 +1,5 @@
 #include "binding/binding_declaration.h"
 #include "binding/native_conversion.h"
-#include "format/message_format.h"
 #include "value_builders.h"
 
 #include <gtest/gtest.h>
@@ -39,19 +38,6 @@ void checkAssignCases(const std::vector<AssignCase<T>>& cases, const BindingRegi
     }
 }
 
-std::string outOfRange(FormatArg shown, std::string_view type) {
-    return formatMessage("Value %1 for 'x' of type %2 is out of range", {shown, type});
-}
-
-std::string incorrectFormat(std::string_view text, std::string_view type) {
-    return formatMessage("Value %1 for 'x' of type %2 is in an incorrect format", {text, type});
-}
-
-std::string invalidKind(std::string_view type, std::string_view kind) {
-    return formatMessage(
-        "Couldn't assign value to 'x' of type %1 because the input is of an invalid type %2.", {type, kind});
-}
-
 const std::string kRequired = "A value for 'x' is required.";
 
 class ScalarConversionTest : public ::testing::Test {
@@ -64,25 +50,33 @@ TEST_F(ScalarConversionTest, Int32) {
     checkAssignCases<std::int32_t>(
         {
             {"signed", signedValue(-5), -5, ""},
-            {"signed above", signedValue(2147483648LL), 0, outOfRange(2147483648LL, "int32")},
-            {"signed below", signedValue(-2147483649LL), 0, outOfRange(-2147483649LL, "int32")},
+            {"signed above", signedValue(2147483648LL), 0,
+             "Value 2147483648 for 'x' of type int32 is out of range"},
+            {"signed below", signedValue(-2147483649LL), 0,
+             "Value -2147483649 for 'x' of type int32 is out of range"},
             {"unsigned", unsignedValue(2147483647u), 2147483647, ""},
             {"unsigned above", unsignedValue(2147483648u), 0,
-             outOfRange(std::uint64_t{2147483648u}, "int32")},
+             "Value 2147483648 for 'x' of type int32 is out of range"},
             {"float truncates", floatValue(3.9), 3, ""},
             {"negative float truncates", floatValue(-3.9), -3, ""},
-            {"float above", floatValue(1e10), 0, outOfRange(1e10, "int32")},
-            {"float NaN", floatValue(nan), 0, outOfRange(nan, "int32")},
+            {"float above", floatValue(1e10), 0, "Value 1e+10 for 'x' of type int32 is out of range"},
+            {"float NaN", floatValue(nan), 0, "Value nan for 'x' of type int32 is out of range"},
             {"hex text", stringValue("0x10"), 16, ""},
             {"octal text", stringValue("010"), 8, ""},
             {"leading blank", stringValue(" 12"), 12, ""},
             {"empty text", stringValue(""), 0, ""},
-            {"text above", stringValue("2147483648"), 0, outOfRange("2147483648", "int32")},
-            {"trailing blank", stringValue("12 "), 0, incorrectFormat("12 ", "int32")},
-            {"not a number", stringValue("abc"), 0, incorrectFormat("abc", "int32")},
+            {"text above", stringValue("2147483648"), 0,
+             "Value 2147483648 for 'x' of type int32 is out of range"},
+            {"trailing blank", stringValue("12 "), 0,
+             "Value 12  for 'x' of type int32 is in an incorrect format"},
+            {"not a number", stringValue("abc"), 0,
+             "Value abc for 'x' of type int32 is in an incorrect format"},
             {"enum", enumValue(7), 7, ""},
-            {"bool", boolValue(true), 0, invalidKind("int32", "bool")},
-            {"collection", collectionOf({}), 0, invalidKind("int32", "collection")},
+            {"bool", boolValue(true), 0,
+             "Couldn't assign value to 'x' of type int32 because the input is of an invalid type bool."},
+            {"collection", collectionOf({}), 0,
+             "Couldn't assign value to 'x' of type int32 because the input is of an invalid type "
+             "collection."},
             {"empty", Value(), 0, kRequired},
         },
         registry);
@@ -92,66 +86,75 @@ TEST_F(ScalarConversionTest, UInt32) {
     checkAssignCases<std::uint32_t>(
         {
             {"signed", signedValue(4294967295LL), 4294967295u, ""},
-            {"negative signed", signedValue(-1), 0, outOfRange(std::int64_t{-1}, "uint32")},
+            {"negative signed", signedValue(-1), 0, "Value -1 for 'x' of type uint32 is out of range"},
             {"unsigned above", unsignedValue(4294967296u), 0,
-             outOfRange(std::uint64_t{4294967296u}, "uint32")},
+             "Value 4294967296 for 'x' of type uint32 is out of range"},
             {"float", floatValue(4294967295.0), 4294967295u, ""},
-            {"negative float", floatValue(-0.5), 0, outOfRange(-0.5, "uint32")},
+            {"negative float", floatValue(-0.5), 0, "Value -0.5 for 'x' of type uint32 is out of range"},
             {"text", stringValue("0xFFFFFFFF"), 4294967295u, ""},
-            {"negative text", stringValue("-1"), 0, outOfRange("-1", "uint32")},
-            {"text above", stringValue("4294967296"), 0, outOfRange("4294967296", "uint32")},
-            {"text with rest", stringValue("1x"), 0, incorrectFormat("1x", "uint32")},
-            {"negative enum", enumValue(-1), 0, outOfRange(std::int32_t{-1}, "uint32")},
+            {"negative text", stringValue("-1"), 0, "Value -1 for 'x' of type uint32 is out of range"},
+            {"text above", stringValue("4294967296"), 0,
+             "Value 4294967296 for 'x' of type uint32 is out of range"},
+            {"text with rest", stringValue("1x"), 0,
+             "Value 1x for 'x' of type uint32 is in an incorrect format"},
+            {"negative enum", enumValue(-1), 0, "Value -1 for 'x' of type uint32 is out of range"},
             {"blob",
              [] {
                  Value blob;
                  blob.setBlob(std::vector<std::uint8_t>{1});
                  return blob;
              }(),
-             0, invalidKind("uint32", "blob")},
+             0, "Couldn't assign value to 'x' of type uint32 because the input is of an invalid type blob."},
         },
         registry);
 }
 
 TEST_F(ScalarConversionTest, NarrowAndWideIntegersUseTheirNativeLimits) {
-    checkAssignCases<std::int8_t>({{"lowest", signedValue(-128), -128, ""},
-                                   {"above", signedValue(128), 0, outOfRange(std::int64_t{128}, "int8")},
-                                   {"text above", stringValue("200"), 0, outOfRange("200", "int8")}},
-                                  registry);
+    checkAssignCases<std::int8_t>(
+        {{"lowest", signedValue(-128), -128, ""},
+         {"above", signedValue(128), 0, "Value 128 for 'x' of type int8 is out of range"},
+         {"text above", stringValue("200"), 0, "Value 200 for 'x' of type int8 is out of range"}},
+        registry);
     checkAssignCases<std::uint16_t>(
         {{"highest", unsignedValue(65535), 65535, ""},
-         {"above", signedValue(65536), 0, outOfRange(std::int64_t{65536}, "uint16")}},
+         {"above", signedValue(65536), 0, "Value 65536 for 'x' of type uint16 is out of range"}},
         registry);
     // 2^63 and 2^64 are where the largest integers round to as doubles: not representable.
     checkAssignCases<std::int64_t>(
         {{"lowest text", stringValue("-9223372036854775808"), std::numeric_limits<std::int64_t>::min(), ""},
          {"overflowing text", stringValue("9223372036854775808"), 0,
-          outOfRange("9223372036854775808", "int64")},
+          "Value 9223372036854775808 for 'x' of type int64 is out of range"},
          {"unsigned above", unsignedValue(9223372036854775808u), 0,
-          outOfRange(std::uint64_t{9223372036854775808u}, "int64")},
-         {"float 2^63", floatValue(9223372036854775808.0), 0, outOfRange(9223372036854775808.0, "int64")}},
+          "Value 9223372036854775808 for 'x' of type int64 is out of range"},
+         {"float 2^63", floatValue(9223372036854775808.0), 0,
+          "Value 9.22337e+18 for 'x' of type int64 is out of range"}},
         registry);
     checkAssignCases<std::uint64_t>(
         {{"highest", unsignedValue(18446744073709551615u), 18446744073709551615u, ""},
-         {"float 2^64", floatValue(18446744073709551616.0), 0, outOfRange(18446744073709551616.0, "uint64")}},
+         {"float 2^64", floatValue(18446744073709551616.0), 0,
+          "Value 1.84467e+19 for 'x' of type uint64 is out of range"}},
         registry);
 }
 
 TEST_F(ScalarConversionTest, Floating) {
-    checkAssignCases<float>({{"float", floatValue(1.5), 1.5f, ""},
-                             {"above", floatValue(1e39), 0, outOfRange(1e39, "float")},
-                             {"signed", signedValue(-3), -3.0f, ""},
-                             {"text", stringValue("0x1p3"), 8.0f, ""},
-                             {"text above", stringValue("1e39"), 0, outOfRange("1e39", "float")},
-                             {"empty text", stringValue(""), 0.0f, ""},
-                             {"bool", boolValue(false), 0, invalidKind("float", "bool")}},
-                            registry);
-    checkAssignCases<double>({{"unsigned", unsignedValue(18446744073709551615u), 18446744073709551615.0, ""},
-                              {"enum", enumValue(-4), -4.0, ""},
-                              {"overflowing text", stringValue("1e400"), 0, outOfRange("1e400", "double")},
-                              {"text with rest", stringValue("1.5e"), 0, incorrectFormat("1.5e", "double")},
-                              {"empty", Value(), 0, kRequired}},
-                             registry);
+    checkAssignCases<float>(
+        {{"float", floatValue(1.5), 1.5f, ""},
+         {"above", floatValue(1e39), 0, "Value 1e+39 for 'x' of type float is out of range"},
+         {"signed", signedValue(-3), -3.0f, ""},
+         {"text", stringValue("0x1p3"), 8.0f, ""},
+         {"text above", stringValue("1e39"), 0, "Value 1e39 for 'x' of type float is out of range"},
+         {"empty text", stringValue(""), 0.0f, ""},
+         {"bool", boolValue(false), 0,
+          "Couldn't assign value to 'x' of type float because the input is of an invalid type bool."}},
+        registry);
+    checkAssignCases<double>(
+        {{"unsigned", unsignedValue(18446744073709551615u), 18446744073709551615.0, ""},
+         {"enum", enumValue(-4), -4.0, ""},
+         {"overflowing text", stringValue("1e400"), 0, "Value 1e400 for 'x' of type double is out of range"},
+         {"text with rest", stringValue("1.5e"), 0,
+          "Value 1.5e for 'x' of type double is in an incorrect format"},
+         {"empty", Value(), 0, kRequired}},
+        registry);
 }
 
 TEST_F(ScalarConversionTest, Bool) {
@@ -269,7 +272,8 @@ TEST_F(ScalarConversionTest, BlobsTakeBlobsOnly) {
     EXPECT_EQ(target, (std::vector<std::uint8_t>{1, 2, 3}));
 
     assignNative(result, target, stringValue("abc"), "x", registry);
-    EXPECT_EQ(result.errorText(), invalidKind("blob", "string"));
+    EXPECT_EQ(result.errorText(),
+              "Couldn't assign value to 'x' of type blob because the input is of an invalid type string.");
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "value/flat_value.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -47,7 +49,8 @@ FakeHost::FakeHost() {
     table_.api.sendEvent = [](HostApi* api, const HostEventRecord* event) {
         HostSentEvent sent{event->name ? event->name : "", {}, event->reserved, event->userData};
         FlatResult failure{};
-        flatToValue(event->payload, sent.payload, "event", failure);
+        // A payload the plugin could not build is recorded as far as it converts.
+        (void)flatToValue(event->payload, sent.payload, "event", failure);
         releaseFlat(failure);
         of(api).sentEvents.push_back(std::move(sent));
     };
@@ -90,7 +93,7 @@ std::vector<std::string> FakeHost::subscribedNames() const {
 int FakeHost::deliver(std::string_view name, const Value& payload) {
     const std::string eventName(name);
     HostEventRecord record{eventName.c_str(), {}, 0, nullptr};
-    valueToFlat(payload, record.payload, nullptr);
+    EXPECT_TRUE(valueToFlat(payload, record.payload, nullptr));
     int delivered = 0;
     // Subscribers are taken from a copy: a handler may subscribe further events.
     const std::vector<HostSubscription> current = subscriptions;
@@ -106,7 +109,7 @@ int FakeHost::deliver(std::string_view name, const Value& payload) {
 }
 
 void answerValue(HostResponse& response, const Value& value) {
-    valueToFlat(value, response.result.value, nullptr);
+    EXPECT_TRUE(valueToFlat(value, response.result.value, nullptr));
     response.status = 200;
     response.release = releaseAnswer;
 }

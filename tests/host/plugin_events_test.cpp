@@ -145,9 +145,10 @@ TEST_F(Events, RecordsWithNullNamesTextsOrUserDataAreNeverDereferenced) {
 }
 
 TEST(HostRecords, ClaimedCountsAreCheckedBeforeRoomIsTaken) {
-    // Two real elements behind a count that claims the largest collection there can be.
+    // Two real elements behind a count that claims a million: the second is no flat value, so
+    // the conversion stops there without taking room for the million.
     FlatValue elements[2] = {{KIV_FLAT_BOOL, 1, 0}, {99, 0, 0}};
-    const FlatValue lying{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), 0x0FFFFFFF};
+    const FlatValue lying{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), 1000000};
     Value target;
     FlatResult failure{};
     EXPECT_FALSE(flatToValue(lying, target, "<result>", failure));

@@ -60,7 +60,7 @@ TEST_F(FunctionRecordsTest, RecordsLinkOnlyWithinTheArrayAndCarryTheBinding) {
     router.addPost("/c", [] {}).info().textLists = {{"x", "y"}, {}};
     auto unrouted = std::make_unique<BindingFunction>();
     unrouted->name = "NotARoute";
-    registry.registerFunction(std::move(unrouted));
+    ASSERT_TRUE(registry.registerFunction(std::move(unrouted)).created);
 
     const ApiExport& published = router.exportApi();
     const ApiExport& registryExport = registry.exportApi();

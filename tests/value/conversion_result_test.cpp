@@ -40,6 +40,11 @@ TEST(ConversionResultTest, GuardTurnsLengthAndMemoryErrorsIntoResults) {
     const Case cases[] = {
         {[](ConversionResult& r) { r.value().element(kMaxCollectionSize); },
          "The value is too large: a collection holds at most 268435455 elements."},
+        // Only the length counts: the text is not read once it is past the limit.
+        {[](ConversionResult& r) { r.value().setString(std::string_view("x", kMaxTextSize + 1)); },
+         "The value is too large: a text holds at most 2147483647 bytes."},
+        {[](ConversionResult& r) { r.value().member(std::string_view("k", kMaxTextSize + 1)); },
+         "The value is too large: a text holds at most 2147483647 bytes."},
         {[](ConversionResult&) { throw std::bad_alloc(); }, "Out of memory."},
         {[](ConversionResult&) { throw std::runtime_error("x"); },
          "Unexpected error while converting a value."},

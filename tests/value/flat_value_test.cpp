@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -142,13 +143,32 @@ TEST(FlatConversionTest, EnumsBecomeNamesWhenKnown) {
     releaseFlat(flat);
 }
 
-TEST(FlatConversionTest, BorrowedStringReadsUpToTheNul) {
-    const char text[] = "abc\0def";
-    FlatValue flat{KIV_FLAT_STRING_BORROWED, reinterpret_cast<std::uintptr_t>(text), 7};
-    Value target;
-    FlatResult result{};
-    ASSERT_TRUE(flatToValue(flat, target, "x", result));
-    EXPECT_EQ(target.getString(""), "abc");
+// A text ends at its terminator or at its length word, whichever comes first; the buffers have
+// no byte past the ones given, so a read beyond them shows under AddressSanitizer.
+TEST(FlatConversionTest, StringsEndAtTheTerminatorOrTheLength) {
+    struct Case {
+        std::string bytes;
+        std::uint32_t length;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {std::string("abc\0", 4), 3, "abc"},    // well formed
+        {std::string("abc\0def", 7), 7, "abc"}, // an embedded terminator ends the text
+        {std::string("abc", 3), 3, "abc"},      // no terminator
+        {std::string("abcdef", 6), 2, "ab"},    // no terminator, a shorter length word
+        {std::string("", 0), 0, ""},
+    };
+    for (const Case& c : cases) {
+        for (std::uint32_t kind : {KIV_FLAT_STRING_BORROWED, KIV_FLAT_STRING_OWNED}) {
+            const auto buffer = std::make_unique<char[]>(c.bytes.size());
+            std::memcpy(buffer.get(), c.bytes.data(), c.bytes.size());
+            FlatValue flat{kind, reinterpret_cast<std::uintptr_t>(buffer.get()), c.length};
+            Value target;
+            FlatResult result{};
+            ASSERT_TRUE(flatToValue(flat, target, "x", result));
+            EXPECT_EQ(target.getString("?"), c.expected) << c.expected << " of length " << c.length;
+        }
+    }
 }
 
 TEST(FlatConversionTest, RepeatedKeysReuseTheMemberInArrayOrder) {
@@ -234,16 +254,105 @@ TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
 namespace kiv {
 namespace {
 
-TEST(FlatConversionTest, OversizedCollectionCountBecomesAnErrorResult) {
-    FlatValue element{};
-    // The count is checked before any element is read, so one real element is enough.
-    FlatValue flat{KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(&element), 0x10000000u};
+FlatValue collectionOf(const FlatValue* elements, std::uint32_t count) {
+    return {KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), count};
+}
+
+// Hostile records: arrays that contain themselves, sharing that names more values or bytes than
+// one conversion may create, counts beyond the array. Each builds its arrays in `storage`.
+struct HostileCase {
+    const char* label;
+    FlatValue (*build)(std::vector<FlatValue>& storage, std::vector<FlatStructureMember>& members);
+    const char* message;
+};
+
+const HostileCase kHostileCases[] = {
+    {"a collection whose element is itself",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         storage.resize(1);
+         storage[0] = collectionOf(storage.data(), 1);
+         return storage[0];
+     },
+     "Couldn't assign value to 'x' of type object because the input contains itself."},
+    {"two collections that hold each other",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         storage.resize(3);
+         setFlatSigned(storage[0], 1);
+         storage[1] = collectionOf(&storage[2], 1);
+         storage[2] = collectionOf(&storage[0], 2);
+         return storage[2];
+     },
+     "Couldn't assign value to 'x' of type object because the input contains itself."},
+    {"a structure whose member is itself",
+     [](std::vector<FlatValue>&, std::vector<FlatStructureMember>& members) {
+         members.resize(1);
+         members[0].key = "self";
+         const FlatValue self{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(members.data()), 1};
+         std::memcpy(&members[0].value, &self, sizeof self);
+         return self;
+     },
+     "Couldn't assign value to 'x' of type object because the input contains itself."},
+    {"thirty levels that each point twice at the next (732 bytes, 2^31 values)",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         storage.resize(60);
+         setFlatSigned(storage[58], 0);
+         setFlatSigned(storage[59], 0);
+         for (std::size_t level = 29; level-- > 0;)
+             storage[2 * level] = storage[2 * level + 1] = collectionOf(&storage[2 * level + 2], 2);
+         return collectionOf(storage.data(), 2);
+     },
+     "Couldn't assign value to 'x' of type object because the input holds more than 4194304 values."},
+    {"a count far beyond the array",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         storage.resize(1);
+         return collectionOf(storage.data(), 0x10000000u); // the count is checked before a record is read
+     },
+     "Couldn't assign value to 'x' of type object because the input holds more than 4194304 values."},
+    {"one text of 1 MiB shared by 300 elements",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         static const std::string text(1024 * 1024, 't');
+         storage.assign(300,
+                        FlatValue{KIV_FLAT_STRING_BORROWED, reinterpret_cast<std::uintptr_t>(text.c_str()),
+                                  static_cast<std::uint32_t>(text.size())});
+         return collectionOf(storage.data(), 300);
+     },
+     "Couldn't assign value to 'x' of type object because the input holds more than 268435456 bytes of text "
+     "and blobs."},
+};
+
+TEST(FlatConversionTest, HostileRecordsFailWithTheirReason) {
+    for (const HostileCase& c : kHostileCases) {
+        std::vector<FlatValue> storage;
+        std::vector<FlatStructureMember> members;
+        const FlatValue flat = c.build(storage, members);
+        Value target;
+        FlatResult result{};
+        EXPECT_FALSE(flatToValue(flat, target, "x", result)) << c.label;
+        EXPECT_EQ(result.failed, 1) << c.label;
+        EXPECT_STREQ(result.error, c.message) << c.label;
+        releaseFlat(result);
+    }
+}
+
+// Sharing an array is not containing it: a record that names a subtree twice converts it twice.
+TEST(FlatConversionTest, SharedArraysWithinTheBoundsConvert) {
+    constexpr std::size_t kLevels = 12;
+    std::vector<FlatValue> storage(2 * kLevels);
+    setFlatString(storage[2 * kLevels - 2], "leaf");
+    setFlatSigned(storage[2 * kLevels - 1], 7);
+    for (std::size_t level = kLevels - 1; level-- > 0;)
+        storage[2 * level] = storage[2 * level + 1] = collectionOf(&storage[2 * level + 2], 2);
     Value target;
     FlatResult result{};
-    EXPECT_FALSE(flatToValue(flat, target, "x", result));
-    EXPECT_EQ(result.failed, 1);
-    EXPECT_STREQ(result.error, "The value is too large: a collection holds at most 268435455 elements.");
-    releaseFlat(result);
+    ASSERT_TRUE(flatToValue(collectionOf(storage.data(), 2), target, "x", result));
+    const Value* node = &target;
+    for (std::size_t level = 0; level + 1 < kLevels; ++level) {
+        ASSERT_EQ(node->size(), 2u);
+        node = &(*node)[level % 2];
+    }
+    EXPECT_EQ((*node)[0].getString(""), "leaf");
+    EXPECT_EQ((*node)[1].getSigned(0), 7);
+    releaseFlat(storage[2 * kLevels - 2]);
 }
 
 } // namespace

@@ -1,13 +1,15 @@
-# Tests of the MessagePack, JSON and YAML readers. msgpack-cxx (header-only) is a test-only
+# Tests of the MessagePack, JSON and YAML readers and of the tree builder they feed. msgpack-cxx (header-only) is a test-only
 # dependency: it packs the values that the differential tests decode.
 find_path(KIV_MSGPACK_CXX_INCLUDE_DIR msgpack.hpp REQUIRED)
 
 kiv_add_test(value_formats_tests
   SOURCES
     json_reader_differential_test.cpp
+    json_number_bits_test.cpp
     json_reader_test.cpp
     msgpack_reader_differential_test.cpp
     msgpack_reader_test.cpp
+    value_tree_builder_test.cpp
     yaml_reader_test.cpp
   DEPENDS kiv_value_formats
 )

@@ -187,7 +187,7 @@ TEST(MsgpackReaderDifferential, PackedValuesDecodeToTheSameTrees) {
     }
 }
 
-TEST(MsgpackReaderDifferential, TruncatedValuesNeverReadPastTheEnd) {
+TEST(MsgpackReaderDifferential, TruncatedValuesFailWithoutReadingPastTheEnd) {
     MsgpackGenerator generator(5);
     for (int i = 0; i < 500; ++i) {
         const msgpack::sbuffer packed = generator.document();
@@ -197,6 +197,9 @@ TEST(MsgpackReaderDifferential, TruncatedValuesNeverReadPastTheEnd) {
             const std::vector<std::uint8_t> prefix(packed.data(), packed.data() + length);
             MsgpackDecoding decoding = decodeMsgpack(prefix);
             EXPECT_LE(decoding.consumed, length);
+            // A value ends only with its last byte: every shorter input but the empty one is
+            // truncated.
+            EXPECT_EQ(decoding.result.ok(), length == 0) << "prefix of " << length << " bytes";
             if (!decoding.result.ok()) {
                 EXPECT_TRUE(decoding.result.errorText().starts_with("Invalid MessagePack data. "))
                     << decoding.result.errorText();

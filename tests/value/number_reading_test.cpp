@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -349,6 +350,52 @@ TEST(NumberReadingWhole, VeryLongTexts) {
     const std::string one = "1." + std::string(200000, '0');
     EXPECT_EQ(readDouble(one, -kDoubleMax, kDoubleMax, doubleOut), NumberReading::Ok);
     EXPECT_EQ(doubleOut, 1.0);
+}
+
+// The integer a double stands for, at every edge of the 64-bit ranges.
+TEST(DoubleToInteger, EdgesOfTheIntegerRanges) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double kBelowTwoTo63 = 9223372036854774784.0; // the largest double below 2^63
+    constexpr double kBelowTwoTo64 = 18446744073709549568.0;
+    using Signed = std::optional<std::int64_t>;
+    using Unsigned = std::optional<std::uint64_t>;
+    struct Case {
+        double value;
+        Signed asSigned;
+        Unsigned asUnsigned;
+        std::int64_t saturated;
+    };
+    const Case cases[] = {
+        {0.0, 0, 0u, 0},
+        {-0.0, 0, 0u, 0},
+        {2.9, 2, 2u, 2},
+        {-2.9, -2, std::nullopt, -2},
+        {-0.5, 0, std::nullopt, 0},
+        {kBelowTwoTo63, 9223372036854774784, 9223372036854774784u, 9223372036854774784},
+        {9223372036854775808.0, std::nullopt, 9223372036854775808u, kInt64Max},
+        {-9223372036854775808.0, kInt64Min, std::nullopt, kInt64Min},
+        {-9223372036854777856.0, std::nullopt, std::nullopt, kInt64Min}, // the next double below -2^63
+        {kBelowTwoTo64, std::nullopt, 18446744073709549568u, kInt64Max},
+        {18446744073709551616.0, std::nullopt, std::nullopt, kInt64Max},
+        {kInf, std::nullopt, std::nullopt, kInt64Max},
+        {-kInf, std::nullopt, std::nullopt, kInt64Min},
+        {kNan, std::nullopt, std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(truncateToInt64(c.value), c.asSigned);
+        EXPECT_EQ(truncateToUInt64(c.value), c.asUnsigned);
+        EXPECT_EQ(saturatingToInt64(c.value), c.saturated);
+    }
+}
+
+TEST(NumberReadingMessage, NamesTheTextTheTargetAndItsType) {
+    EXPECT_EQ(numberReadingMessage(NumberReading::Ok, "12", "x", "int32"), std::nullopt);
+    EXPECT_EQ(numberReadingMessage(NumberReading::OutOfRange, "300", "x", "uint8"),
+              "Value 300 for 'x' of type uint8 is out of range");
+    EXPECT_EQ(numberReadingMessage(NumberReading::IncorrectFormat, "12%1x", "yaml", "int64_t"),
+              "Value 12%1x for 'yaml' of type int64_t is in an incorrect format");
 }
 
 } // namespace

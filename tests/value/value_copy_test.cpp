@@ -104,6 +104,39 @@ TEST(ValueMoveTest, MovingAChildOverItsAncestor) {
     EXPECT_EQ(value.size(), 2u);
 }
 
+// Moving a tree into a node inside itself wraps it: the source is left holding only the path
+// down to that node, as if it had been cleared and the path written again.
+TEST(ValueMoveTest, WrappingATreeUnderANodeOfItself) {
+    Value v = sampleTree();
+    v.member("a") = std::move(v);
+    EXPECT_EQ(v.size(), 1u);
+    expectSample(v["a"]);
+    EXPECT_TRUE(v["a"]["a"].isEmpty()) << "the copy is taken once the destination exists";
+
+    v.member("outer").member("inner") = std::move(v);
+    EXPECT_EQ(v.size(), 1u);
+    EXPECT_EQ(v["outer"].size(), 1u);
+    expectSample(v["outer"]["inner"]["a"]);
+
+    Value list;
+    for (int i = 0; i < 4; ++i)
+        list.append().setSigned(i);
+    list.element(1) = std::move(list);
+    ASSERT_EQ(list.size(), 2u) << "elements before the path stay as Empty, those after it go";
+    EXPECT_TRUE(list[0].isEmpty());
+    EXPECT_EQ(list[1].size(), 4u);
+    EXPECT_EQ(list[1][3].getSigned(-1), 3);
+}
+
+TEST(ValueMoveTest, MovingAChildIntoItsOwnDescendant) {
+    Value v = sampleTree();
+    v.member("nested").member("deeper") = std::move(v.member("nested"));
+    EXPECT_EQ(v["name"].getString(""), "queue") << "the rest of the tree stays";
+    EXPECT_EQ(v["nested"].size(), 1u);
+    EXPECT_TRUE(v["nested"]["deeper"]["flag"].getBool(false));
+    EXPECT_EQ(v["nested"]["deeper"]["bytes"].size(), 2u);
+}
+
 TEST(ValueMoveTest, MoveConstructionStealsARoot) {
     Value source = sampleTree();
     Value target(std::move(source));

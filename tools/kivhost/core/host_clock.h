@@ -22,7 +22,6 @@ class HostClock {
   public:
     explicit HostClock(ClockKind kind);
 
-    ClockKind kind() const noexcept { return kind_; }
     std::int64_t nowMs() const noexcept;
     // Moves the virtual clock forward to `ms` (never back); the real clock waits until then.
     void advanceTo(std::int64_t ms);

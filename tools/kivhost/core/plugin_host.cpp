@@ -27,10 +27,6 @@ PluginHost::~PluginHost() {
     }
 }
 
-const HostOptions& PluginHost::options() const noexcept {
-    return impl_->process.options;
-}
-
 PluginId PluginHost::load(const std::filesystem::path& library, const std::string& entryName) {
     return impl_->onDeliveryThread([&] {
         CoreProcess& process = impl_->process;

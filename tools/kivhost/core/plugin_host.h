@@ -85,8 +85,6 @@ class PluginHost {
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
 
-    const HostOptions& options() const noexcept;
-
     // ---- Plugins -------------------------------------------------------------------------------
     // Loads the library, calls its export with a load record carrying the core version, reads
     // what the plugin wrote back and publishes its HTTP functions to the routing. Without an
