@@ -11,7 +11,7 @@
 namespace kiv::test {
 namespace {
 
-struct RouteSpec {
+struct RouteDeclaration {
     std::string_view pathTemplate;
     HttpMethod method = HttpMethod::Get;
     std::string_view customMethod = {};
@@ -19,7 +19,7 @@ struct RouteSpec {
 
 struct ChoiceCase {
     std::string_view title;
-    std::vector<RouteSpec> routes;
+    std::vector<RouteDeclaration> routes;
     HttpMethod method;
     std::string_view path;
     int chosen; // index into routes, -1 for none
@@ -34,13 +34,13 @@ TEST_P(RouteChoiceTest, ChoosesByPathMethodAndShortestValues) {
     std::vector<std::unique_ptr<BindingFunction>> functions;
     std::vector<std::unique_ptr<FunctionHttpInfo>> infos;
     std::vector<Route> routes;
-    for (const RouteSpec& spec : test.routes) {
+    for (const RouteDeclaration& declared : test.routes) {
         auto& function = functions.emplace_back(std::make_unique<BindingFunction>());
         function->name = "F" + std::to_string(functions.size() - 1);
         auto& info = infos.emplace_back(std::make_unique<FunctionHttpInfo>(*function));
-        info->setPathTemplate(spec.pathTemplate);
-        info->method = spec.method;
-        info->customMethod = spec.customMethod;
+        info->setPathTemplate(declared.pathTemplate);
+        info->method = declared.method;
+        info->customMethod = declared.customMethod;
         routes.push_back(makeRoute(*info));
     }
     RouteMatch match;
