@@ -49,8 +49,10 @@ FakeHost::FakeHost() {
     table_.api.sendEvent = [](HostApi* api, const HostEventRecord* event) {
         HostSentEvent sent{event->name ? event->name : "", {}, event->reserved, event->userData};
         FlatResult failure{};
-        // A payload the plugin could not build is recorded as far as it converts.
-        (void)flatToValue(event->payload, sent.payload, "event", failure);
+        if (!flatToValue(event->payload, sent.payload, "event", failure)) {
+            ADD_FAILURE() << "the plugin sent an event the host cannot read: "
+                          << (failure.error ? failure.error : "");
+        }
         releaseFlat(failure);
         of(api).sentEvents.push_back(std::move(sent));
     };
@@ -93,7 +95,10 @@ std::vector<std::string> FakeHost::subscribedNames() const {
 int FakeHost::deliver(std::string_view name, const Value& payload) {
     const std::string eventName(name);
     HostEventRecord record{eventName.c_str(), {}, 0, nullptr};
-    EXPECT_TRUE(valueToFlat(payload, record.payload, nullptr));
+    if (!valueToFlat(payload, record.payload, nullptr)) {
+        ADD_FAILURE() << "out of memory for the event " << name;
+        return 0;
+    }
     int delivered = 0;
     // Subscribers are taken from a copy: a handler may subscribe further events.
     const std::vector<HostSubscription> current = subscriptions;
@@ -109,7 +114,9 @@ int FakeHost::deliver(std::string_view name, const Value& payload) {
 }
 
 void answerValue(HostResponse& response, const Value& value) {
-    EXPECT_TRUE(valueToFlat(value, response.result.value, nullptr));
+    if (!valueToFlat(value, response.result.value, nullptr)) {
+        ADD_FAILURE() << "out of memory for an answer";
+    }
     response.status = 200;
     response.release = releaseAnswer;
 }
