@@ -10,9 +10,13 @@
 #include <thread>
 #include <vector>
 
-// Allocation failures are part of what is tested here; the address sanitizer reports them as
-// null results instead of stopping the process.
+// Allocation failures are part of what is tested here; the address and thread sanitizers report
+// them as null results instead of stopping the process.
 extern "C" KIV_MODULE_EXPORT const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+
+extern "C" KIV_MODULE_EXPORT const char* __tsan_default_options() {
     return "allocator_may_return_null=1";
 }
 
