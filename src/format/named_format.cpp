@@ -106,7 +106,10 @@ class PositionalTemplate {
         append(directive);
         openDirective_ = out_.size() - directive.size();
         openEnd_ = out_.size();
-        closing_.assign(spec ? "" : "$").push_back(conversion);
+        closing_.clear();
+        if (!spec)
+            closing_ += '$';
+        closing_ += conversion;
     }
 
     // Removes trailing white space, never reaching into the caller's text before this template.

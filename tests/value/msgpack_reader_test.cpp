@@ -139,6 +139,13 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{
             "uint64_short", {0xCF, 0, 0}, kTruncated + "64-bit integer value at position 1 is truncated."},
         ErrorCase{"float64_short", {0xCB}, kTruncated + "64-bit integer value at position 1 is truncated."},
+        // Numbers inside arrays take a shorter path; its truncations read as at the top level.
+        ErrorCase{"float64_short_in_array",
+                  {0x92, 0xCB, 0, 0, 0, 0, 0, 0, 0, 0, 0xCB, 0, 0, 0, 0, 0, 0, 0},
+                  kTruncated + "64-bit integer value at position 11 is truncated."},
+        ErrorCase{"float64_last_byte_missing_in_array",
+                  {0x91, 0xCB, 0, 0, 0, 0, 0, 0, 0},
+                  kTruncated + "64-bit integer value at position 2 is truncated."},
         ErrorCase{
             "str8_length_missing", {0xD9}, kTruncated + "8-bit integer value at position 1 is truncated."},
         ErrorCase{"array16_count_short",
@@ -211,6 +218,20 @@ TEST(MsgpackReader, ContainersEndingWithTheInputAreComplete) {
         EXPECT_TRUE(decoding.result.ok()) << decoding.result.errorText();
         EXPECT_EQ(decoding.consumed, bytes.size());
     }
+}
+
+TEST(MsgpackReader, NumbersInArraysKeepTheirKinds) {
+    // fixint 5, negative fixint -3, float 64 1.5, uint8 200, float 32 0.25.
+    MsgpackDecoding decoding =
+        decode({0x95, 0x05, 0xFD, 0xCB, 0x3F, 0xF8, 0, 0, 0, 0, 0, 0, 0xCC, 0xC8, 0xCA, 0x3E, 0x80, 0, 0});
+    ASSERT_TRUE(decoding.result.ok()) << decoding.result.errorText();
+    const Value& array = decoding.result.value();
+    ASSERT_EQ(array.size(), 5u);
+    EXPECT_EQ(array[0].getSigned(0), 5);
+    EXPECT_EQ(array[1].getSigned(0), -3);
+    EXPECT_EQ(array[2].getFloat(0), 1.5);
+    EXPECT_EQ(array[3].getUnsigned(0), 200u);
+    EXPECT_EQ(array[4].getFloat(0), 0.25);
 }
 
 TEST(MsgpackReader, RepeatedKeysReuseTheirMember) {
