@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace kiv {
@@ -22,13 +23,18 @@ class BoundedText {
 
     void append(std::string_view text) noexcept {
         const std::size_t count = text.size() < room() ? text.size() : room();
-        for (std::size_t i = 0; i < count; ++i)
-            out_[length_ + i] = text[i];
+        if (count != 0)
+            std::memcpy(out_ + length_, text.data(), count);
         length_ += count;
         out_[length_] = '\0';
     }
 
-    void append(char c) noexcept { append(std::string_view(&c, 1)); }
+    void append(char c) noexcept {
+        if (room() == 0)
+            return;
+        out_[length_++] = c;
+        out_[length_] = '\0';
+    }
 
     // printf into the remaining room, cut like any other text.
     KIV_PRINTF_CHECKED(2, 3) void appendFormat(const char* format, ...) noexcept {

@@ -1,5 +1,7 @@
 #include "logging/log_groups.h"
 
+#include <bit>
+
 #include "logging/bounded_text.h"
 
 namespace kiv {
@@ -54,9 +56,9 @@ void LogGroupTable::format(char* out, std::size_t size, std::uint64_t mask) cons
     if (!out || size == 0)
         return;
     BoundedText text(out, size - 1);
-    for (std::size_t i = 0; i < kLogGroupCount; ++i) {
-        if ((mask & bit(i)) == 0)
-            continue;
+    // Only the set bits are visited, lowest first: most records carry one group or none.
+    for (std::uint64_t rest = mask; rest != 0; rest &= rest - 1) {
+        const auto i = static_cast<std::size_t>(std::countr_zero(rest));
         if (text.length() > 0)
             text.append(';');
         PackedCode packed = i < kBuiltInLogGroupCount

@@ -134,5 +134,24 @@ TEST(TimeTexts, DisplayAndFileNameForms) {
     EXPECT_STREQ(text, "2023-12");
 }
 
+// The display time is written without printf; it must read exactly as printf's form, also for
+// fields out of their usual ranges and in buffers too small for it.
+TEST(TimeTexts, DisplayTimeReadsAsPrintfWritesIt) {
+    const platform::LocalTime times[] = {{0, 0, 0, 0, 0, 0, 0},           {1, 2, 3, 4, 5, 6, 7},
+                                         {9999, 99, 99, 99, 99, 99, 999}, {10000, 1, 1, 0, 0, 0, 0},
+                                         {2024, 100, 1, 0, 0, 0, 0},      {2024, 1, 1, 0, 0, 0, 1000},
+                                         {-1, 1, 1, 0, 0, 0, 0},          {2024, 1, -5, 0, 0, 0, -7}};
+    for (const platform::LocalTime& time : times) {
+        for (const std::size_t size : {std::size_t{1}, std::size_t{5}, std::size_t{12}, kTimeTextSize}) {
+            char expected[64];
+            std::snprintf(expected, size, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", time.year, time.month,
+                          time.day, time.hour, time.minute, time.second, time.millisecond);
+            char text[64];
+            formatDisplayTime(text, size, time);
+            EXPECT_STREQ(text, expected) << "year " << time.year << ", size " << size;
+        }
+    }
+}
+
 } // namespace
 } // namespace kiv
