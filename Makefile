@@ -20,7 +20,7 @@ configure: bootstrap
 bootstrap:
 	@scripts/bootstrap
 
-# Benchmarks of the value-format readers against peer libraries (x64 and x86, Release).
+# The benchmark table: our paths beside their peers (x64 and x86, Release).
 bench:
 	scripts/bench
 

@@ -137,4 +137,9 @@ std::vector<BenchDocument> makeBenchDocuments(std::size_t jsonBytes) {
     return documents;
 }
 
+const std::vector<BenchDocument>& benchDocuments() {
+    static const std::vector<BenchDocument> documents = makeBenchDocuments(1 << 20);
+    return documents;
+}
+
 } // namespace kiv::bench

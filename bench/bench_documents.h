@@ -20,4 +20,7 @@ struct BenchDocument {
 // repeated keys; each about `jsonBytes` long as JSON.
 std::vector<BenchDocument> makeBenchDocuments(std::size_t jsonBytes);
 
+// The documents of the benchmarks, about 1 MB each as JSON, made on first use.
+const std::vector<BenchDocument>& benchDocuments();
+
 } // namespace kiv::bench

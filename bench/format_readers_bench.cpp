@@ -1,10 +1,9 @@
 // Our MessagePack, JSON and YAML readers beside the libraries a user would otherwise pick,
 // on the same generated inputs: RapidJSON's Document and nlohmann::json for JSON,
-// msgpack-cxx for MessagePack, yaml-cpp for YAML. Prints ours/peer throughput ratios and
-// writes them as JSON.
-//   format_readers_bench [--arch=NAME] [--results=FILE] [benchmark options]
+// msgpack-cxx for MessagePack, yaml-cpp for YAML.
 #include "bench_documents.h"
-#include "ratio_report.h"
+#include "bench_paths.h"
+#include "timed_benchmark.h"
 
 #include "value/json_reader.h"
 #include "value/msgpack_reader.h"
@@ -16,35 +15,14 @@
 #include <rapidjson/document.h>
 #include <yaml-cpp/yaml.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <string_view>
 
 namespace kiv::bench {
 namespace {
 
-constexpr std::size_t kDocumentBytes = 1 << 20;
-// The machine may be shared: each benchmark runs several times and the fastest run counts,
-// as the one least disturbed by other work.
-constexpr int kRepetitions = 5;
-
 template <class Read> void registerReader(const std::string& name, std::size_t bytes, Read read) {
-    benchmark::RegisterBenchmark(name.c_str(),
-                                 [bytes, read](benchmark::State& state) {
-                                     for (auto _ : state)
-                                         read();
-                                     state.SetBytesProcessed(
-                                         static_cast<std::int64_t>(state.iterations() * bytes));
-                                     state.counters["bytes"] = static_cast<double>(bytes);
-                                 })
-        ->Unit(benchmark::kMillisecond)
-        ->Repetitions(kRepetitions)
-        ->ComputeStatistics(
-            kFastestStatistic,
-            [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
-        ->ReportAggregatesOnly(true);
+    registerTimed(name, read, bytes, benchmark::kMillisecond);
 }
 
 void registerAll(const BenchDocument& doc) {
@@ -89,49 +67,32 @@ bool readableByOurs(const BenchDocument& doc) {
     return true;
 }
 
-// Takes "--name=value" out of the argument list.
-std::string takeOption(int& argc, char** argv, std::string_view name) {
-    std::string value;
-    int kept = 0;
-    for (int i = 0; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (i > 0 && arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=')
-            value = arg.substr(name.size() + 1);
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    return value;
-}
-
 } // namespace
-} // namespace kiv::bench
 
-int main(int argc, char** argv) {
-    using namespace kiv::bench;
-    const std::string resultsPath = takeOption(argc, argv, "--results");
-    std::string arch = takeOption(argc, argv, "--arch");
-    if (arch.empty())
-        arch = sizeof(void*) == 4 ? "x86" : "x64";
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 2;
-
-    static const std::vector<BenchDocument> documents = makeBenchDocuments(kDocumentBytes);
-    std::vector<std::string> names;
+bool addFormatReaders(BenchTable& table) {
+    const std::vector<BenchDocument>& documents = benchDocuments();
     for (const BenchDocument& doc : documents) {
         if (!readableByOurs(doc))
-            return 1;
+            return false;
         registerAll(doc);
-        names.push_back(doc.name);
     }
-
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    const std::vector<PeerTarget> targets = {{"json", "rapidjson", 0.8},
-                                             {"json", "nlohmann", 3.0},
-                                             {"msgpack", "msgpack-cxx", 1.0},
-                                             {"yaml", "yaml-cpp", 2.0}};
-    return reporter.report(targets, names, arch, resultsPath) ? 0 : 1;
+    struct Peer {
+        const char* format;
+        const char* peer;
+        double target;
+    };
+    const Peer peers[] = {{"json", "rapidjson", 0.8},
+                          {"json", "nlohmann", 3.0},
+                          {"msgpack", "msgpack-cxx", 1.0},
+                          {"yaml", "yaml-cpp", 2.0}};
+    for (const Peer& peer : peers) {
+        for (const BenchDocument& doc : documents) {
+            const std::string prefix = std::string(peer.format) + "/" + doc.name + "/";
+            table.comparisons.push_back(
+                {peer.format, doc.name, prefix + "kiv", prefix + peer.peer, peer.peer, peer.target});
+        }
+    }
+    return true;
 }
+
+} // namespace kiv::bench

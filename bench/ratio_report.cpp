@@ -2,10 +2,38 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
 namespace kiv::bench {
+namespace {
+
+// MB/s when the input size is known, else the time of one iteration.
+std::string describe(double secondsPerIteration, double bytesPerSecond) {
+    char text[32];
+    if (bytesPerSecond > 0)
+        std::snprintf(text, sizeof text, "%.1f MB/s", bytesPerSecond / 1e6);
+    else if (secondsPerIteration >= 1e-3)
+        std::snprintf(text, sizeof text, "%.2f ms", secondsPerIteration * 1e3);
+    else if (secondsPerIteration >= 1e-6)
+        std::snprintf(text, sizeof text, "%.2f us", secondsPerIteration * 1e6);
+    else
+        std::snprintf(text, sizeof text, "%.1f ns", secondsPerIteration * 1e9);
+    return text;
+}
+
+// The growth of time allowed from n1 to n2.
+double allowedGrowth(const Growth& growth) {
+    const double linear = growth.nLarger / growth.nSmaller;
+    if (growth.bound == GrowthBound::Linear)
+        return linear;
+    return linear * std::log(growth.nLarger) / std::log(growth.nSmaller);
+}
+
+constexpr const char* kRowFormat = "%-14s %-22s %-14s %12s %12s %9s %9s %s\n";
+
+} // namespace
 
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
@@ -20,37 +48,86 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);
 }
 
-bool RatioReporter::report(const std::vector<PeerTarget>& targets, const std::vector<std::string>& documents,
-                           const std::string& arch, const std::string& path) const {
+const RatioReporter::Measure* RatioReporter::find(const std::string& name) const {
+    const auto found = measures_.find(name);
+    return found == measures_.end() ? nullptr : &found->second;
+}
+
+bool RatioReporter::report(const BenchTable& table, const std::string& arch, const std::string& path) const {
     nlohmann::json rows = nlohmann::json::array();
-    std::printf("\nours/peer throughput (%s)\n%-8s %-9s %-12s %10s %10s %9s %8s\n", arch.c_str(), "format",
-                "document", "peer", "ours MB/s", "peer MB/s", "ours/peer", "target");
-    for (const PeerTarget& target : targets) {
-        for (const std::string& document : documents) {
-            const std::string prefix = target.format + "/" + document + "/";
-            const auto ours = measures_.find(prefix + "kiv");
-            const auto peer = measures_.find(prefix + target.peer);
-            if (ours == measures_.end() || peer == measures_.end())
-                continue;
-            const double ratio = peer->second.secondsPerIteration / ours->second.secondsPerIteration;
-            const bool met = ratio >= target.target;
-            std::printf("%-8s %-9s %-12s %10.1f %10.1f %8.2fx %6.1fx %s\n", target.format.c_str(),
-                        document.c_str(), target.peer.c_str(), ours->second.bytesPerSecond / 1e6,
-                        peer->second.bytesPerSecond / 1e6, ratio, target.target, met ? "met" : "MISSED");
-            rows.push_back({{"format", target.format},
-                            {"document", document},
-                            {"peer", target.peer},
-                            {"ours_mb_per_s", ours->second.bytesPerSecond / 1e6},
-                            {"peer_mb_per_s", peer->second.bytesPerSecond / 1e6},
-                            {"ratio", ratio},
-                            {"target", target.target},
-                            {"met", met}});
+    std::printf("\nours beside the peers (%s); ratio = ours/peer throughput, target = least ratio\n",
+                arch.c_str());
+    std::printf(kRowFormat, "path", "input", "peer", "ours", "peer", "ours/peer", "target", "");
+    for (const Comparison& row : table.comparisons) {
+        const Measure* ours = find(row.ours);
+        if (ours == nullptr)
+            continue;
+        nlohmann::json entry = {
+            {"path", row.path}, {"input", row.input}, {"ours_seconds", ours->secondsPerIteration}};
+        if (ours->bytesPerSecond > 0)
+            entry["ours_mb_per_s"] = ours->bytesPerSecond / 1e6;
+        const Measure* peer = row.peer.empty() ? nullptr : find(row.peer);
+        if (peer == nullptr) {
+            std::printf(kRowFormat, row.path.c_str(), row.input.c_str(), "-",
+                        describe(ours->secondsPerIteration, ours->bytesPerSecond).c_str(), "-", "-", "-",
+                        "reported");
+            rows.push_back(entry);
+            continue;
         }
+        const double ratio = peer->secondsPerIteration / ours->secondsPerIteration;
+        const bool hasTarget = row.target > 0;
+        const bool met = ratio >= row.target;
+        char ratioText[16], targetText[16] = "-";
+        std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
+        if (hasTarget)
+            std::snprintf(targetText, sizeof targetText, "%.2fx", row.target);
+        std::printf(kRowFormat, row.path.c_str(), row.input.c_str(), row.peerLabel.c_str(),
+                    describe(ours->secondsPerIteration, ours->bytesPerSecond).c_str(),
+                    describe(peer->secondsPerIteration, peer->bytesPerSecond).c_str(), ratioText, targetText,
+                    !hasTarget ? "reported"
+                    : met      ? "met"
+                               : "MISSED");
+        entry.update(
+            {{"peer", row.peerLabel}, {"peer_seconds", peer->secondsPerIteration}, {"ratio", ratio}});
+        if (hasTarget)
+            entry.update({{"target", row.target}, {"met", met}});
+        if (peer->bytesPerSecond > 0)
+            entry["peer_mb_per_s"] = peer->bytesPerSecond / 1e6;
+        rows.push_back(entry);
+    }
+
+    nlohmann::json growths = nlohmann::json::array();
+    std::printf("\nhow our time grows with the input (%s); target = growth of the bound\n", arch.c_str());
+    std::printf(kRowFormat, "path", "from -> to", "bound", "ours from", "ours to", "growth", "target", "");
+    for (const Growth& growth : table.growths) {
+        const Measure* smaller = find(growth.smaller);
+        const Measure* larger = find(growth.larger);
+        if (smaller == nullptr || larger == nullptr)
+            continue;
+        const double factor = larger->secondsPerIteration / smaller->secondsPerIteration;
+        const double allowed = allowedGrowth(growth);
+        const bool met = factor <= allowed;
+        char input[32], factorText[16], allowedText[16];
+        std::snprintf(input, sizeof input, "%.0f -> %.0f", growth.nSmaller, growth.nLarger);
+        std::snprintf(factorText, sizeof factorText, "%.1fx", factor);
+        std::snprintf(allowedText, sizeof allowedText, "%.1fx", allowed);
+        const char* bound = growth.bound == GrowthBound::Linear ? "linear" : "n log n";
+        std::printf(kRowFormat, growth.path.c_str(), input, bound,
+                    describe(smaller->secondsPerIteration, 0).c_str(),
+                    describe(larger->secondsPerIteration, 0).c_str(), factorText, allowedText,
+                    met ? "met" : "MISSED");
+        growths.push_back({{"path", growth.path},
+                           {"from", growth.nSmaller},
+                           {"to", growth.nLarger},
+                           {"bound", bound},
+                           {"growth", factor},
+                           {"allowed", allowed},
+                           {"met", met}});
     }
     if (path.empty())
         return true;
     std::ofstream out(path);
-    out << nlohmann::json{{"arch", arch}, {"ratios", rows}}.dump(2) << '\n';
+    out << nlohmann::json{{"arch", arch}, {"ratios", rows}, {"growth", growths}}.dump(2) << '\n';
     return static_cast<bool>(out);
 }
 

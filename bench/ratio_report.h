@@ -1,5 +1,6 @@
-// Collects the benchmark runs and turns them into throughput ratios of our readers against
-// their peers on the same inputs, printed as a table and written as JSON.
+// Collects the benchmark runs and turns them into the table of every path a user pays for:
+// our time beside a peer's on the same input as an ours/peer throughput ratio against its
+// target, how our time grows with the input, printed and written as JSON.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,33 +11,54 @@
 
 namespace kiv::bench {
 
-// One comparison: our reader of `format` against `peer`, with the ratio we aim for.
-struct PeerTarget {
-    std::string format;
-    std::string peer;
-    double target;
+// One row: our benchmark against a peer's on the same input. The ratio is ours/peer
+// throughput (the peer's time over ours), and `target` the least ratio aimed for; a time
+// target "at most 3x the peer's time" is the ratio 1/3. Without a peer the row reports our
+// time alone.
+struct Comparison {
+    std::string path;  // what the user pays for, e.g. "json" or "dispatch"
+    std::string input; // e.g. "timeline" or "templated"
+    std::string ours;  // benchmark names
+    std::string peer;  // empty: no peer
+    std::string peerLabel;
+    double target = 0; // 0: reported, no target
+};
+
+// How our time grows from `smaller` to `larger` (benchmark names), whose inputs have the
+// sizes nSmaller and nLarger, against the growth allowed by `bound`.
+enum class GrowthBound { Linear, NLogN };
+struct Growth {
+    std::string path;
+    std::string smaller, larger;
+    double nSmaller = 0, nLarger = 0;
+    GrowthBound bound = GrowthBound::Linear;
+};
+
+struct BenchTable {
+    std::vector<Comparison> comparisons;
+    std::vector<Growth> growths;
 };
 
 // The name of the statistic that holds the fastest of a benchmark's repetitions.
 inline constexpr const char* kFastestStatistic = "min";
 
-// Benchmarks are named "<format>/<document>/<reader>"; ours is the reader "kiv". Each
-// reports the counter "bytes" (its input size) and the statistic kFastestStatistic, from
-// which the ratios are taken (CPU time).
+// Every benchmark reports the statistic kFastestStatistic, from which the table is made (CPU
+// time per iteration), and may report the counter "bytes" (its input size) to be shown in MB/s.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override;
 
-    // Prints the ratio table and writes it to `path` (unless empty); `arch` labels it.
-    // Returns false when the file cannot be written.
-    bool report(const std::vector<PeerTarget>& targets, const std::vector<std::string>& documents,
-                const std::string& arch, const std::string& path) const;
+    // Prints the table and writes it to `path` (unless empty); `arch` labels it. Returns
+    // false when the file cannot be written.
+    bool report(const BenchTable& table, const std::string& arch, const std::string& path) const;
 
   private:
     struct Measure {
         double secondsPerIteration;
-        double bytesPerSecond;
+        double bytesPerSecond; // 0 without a "bytes" counter
     };
+
+    const Measure* find(const std::string& name) const;
 
     std::map<std::string, Measure> measures_;
 };
