@@ -84,6 +84,25 @@ bool PathPattern::accepts(CharacterClass characters, char c) noexcept {
     return characters == CharacterClass::NotSlash ? c != '/' : c != '\n' && c != '\r';
 }
 
+// The last group can end only where its following text ends the path, so a template of one
+// group (nearly every route's) needs neither pass: the group takes everything between the
+// prefix and that text, when every character of it is in the group's class.
+bool PathPattern::matchOneGroup(std::string_view path, std::vector<std::string_view>& captures) const {
+    const Group& group = groups_.front();
+    const std::size_t start = prefix_.size();
+    if (path.size() - start < group.following.size() || !path.ends_with(group.following)) {
+        return false;
+    }
+    const std::size_t end = path.size() - group.following.size();
+    for (std::size_t p = start; p < end; ++p) {
+        if (!accepts(group.characters, path[p])) {
+            return false;
+        }
+    }
+    captures.push_back(path.substr(start, end - start));
+    return true;
+}
+
 bool PathPattern::match(std::string_view path, std::vector<std::string_view>& captures) const {
     captures.clear();
     if (isLiteral_) {
@@ -94,6 +113,9 @@ bool PathPattern::match(std::string_view path, std::vector<std::string_view>& ca
     }
     const std::size_t start = prefix_.size();
     const std::size_t n = path.size();
+    if (groups_.size() == 1) {
+        return matchOneGroup(path, captures);
+    }
 
     // From the end: groupEnds[g][e] is set when group g may end at e, that is, its following
     // text occurs at e and the rest of the template matches after it. restFrom[p] tells

@@ -44,6 +44,8 @@ class PathPattern {
     friend class PatternBuilder;
 
     static bool accepts(CharacterClass characters, char c) noexcept;
+    // match() for a template of one group, after the prefix has matched.
+    bool matchOneGroup(std::string_view path, std::vector<std::string_view>& captures) const;
 
     bool isLiteral_ = true;
     std::string prefix_;

@@ -38,30 +38,46 @@ Route makeRoute(const FunctionHttpInfo& info) {
     return Route{&info.function(), &info, info.pattern()};
 }
 
-bool matchRoute(const Route& route, std::string_view path, PathValues& values) {
-    std::vector<std::string_view> captures;
-    if (route.pattern == nullptr || !route.pattern->match(path, captures)) {
-        return false;
-    }
+namespace {
+
+// Whether the route's pattern matches the whole path; `captures` receives the raw captures.
+bool patternMatches(const Route& route, std::string_view path, std::vector<std::string_view>& captures) {
+    return route.pattern != nullptr && route.pattern->match(path, captures);
+}
+
+void storeCaptures(const Route& route, std::span<const std::string_view> captures, PathValues& values) {
     const auto& parameters = route.pattern->parameters();
     for (std::size_t i = 0; i < captures.size(); ++i) {
         values[parameters[i].name] = UrlDecode(captures[i]);
     }
+}
+
+} // namespace
+
+bool matchRoute(const Route& route, std::string_view path, PathValues& values) {
+    std::vector<std::string_view> captures;
+    if (!patternMatches(route, path, captures)) {
+        return false;
+    }
+    storeCaptures(route, captures, values);
     return true;
 }
 
 bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethodCheck) {
     const Route* chosen = nullptr;
-    PathValues chosenValues = makePathValues();
+    PathValues chosenValues; // taken from the first match's values, made by makePathValues
     std::size_t chosenLength = 0;
+    // Shared by every route tried: a route whose pattern does not match costs no allocation.
+    std::vector<std::string_view> captures;
     for (const Route& route : routes) {
         if (route.info == nullptr || (!skipMethodCheck && !methodQualifies(*route.info, match))) {
             continue;
         }
-        PathValues values = makePathValues();
-        if (!matchRoute(route, match.path, values)) {
+        if (!patternMatches(route, match.path, captures)) {
             continue;
         }
+        PathValues values = makePathValues();
+        storeCaptures(route, captures, values);
         const std::size_t length = totalLength(values);
         if (chosen == nullptr || length < chosenLength) {
             chosen = &route;

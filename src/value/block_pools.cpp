@@ -3,6 +3,7 @@
 #include "platform/invariant.h"
 #include "value/page_source.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -40,17 +41,34 @@ constexpr std::size_t blockSizeOf(std::size_t cls) noexcept {
     return (cls + 1) * kBlockGranularity;
 }
 
-std::uint16_t firstIndexFor(std::size_t blockSize) noexcept {
+constexpr std::uint16_t firstIndexFor(std::size_t blockSize) noexcept {
     return static_cast<std::uint16_t>((sizeof(BlockPools::PageHeader) + blockSize - 1) / blockSize);
 }
 
-BlockPools::PageHeader* initPage(void* memory, std::size_t pageSize, std::size_t blockSize) noexcept {
+// The block indexes of a page of each class: the first past the header and one past the last.
+struct PageLayout {
+    std::uint16_t firstIndex;
+    std::uint16_t endIndex;
+};
+template <std::size_t PageSize> constexpr std::array<PageLayout, kBlockClassCount> pageLayouts() noexcept {
+    std::array<PageLayout, kBlockClassCount> layouts{};
+    for (std::size_t cls = 0; cls < kBlockClassCount; ++cls)
+        layouts[cls] = {firstIndexFor(blockSizeOf(cls)),
+                        static_cast<std::uint16_t>(PageSize / blockSizeOf(cls))};
+    return layouts;
+}
+// Computed here rather than per page: every tree's context sets up all its inline pages, and
+// the divisions would cost more than the rest of a small tree's work.
+constexpr auto kInlinePageLayouts = pageLayouts<kInlinePageSize>();
+constexpr auto kPoolPageLayouts = pageLayouts<kPoolPageSize>();
+
+BlockPools::PageHeader* initPage(void* memory, std::size_t pageSize, const PageLayout& layout) noexcept {
     auto* page = static_cast<BlockPools::PageHeader*>(memory);
     page->nextWithRoom = nullptr;
     page->nextPage = nullptr;
     page->firstFree = 0;
-    page->untouched = firstIndexFor(blockSize);
-    page->endIndex = static_cast<std::uint16_t>(pageSize / blockSize);
+    page->untouched = layout.firstIndex;
+    page->endIndex = layout.endIndex;
     page->pageSize = static_cast<std::uint16_t>(pageSize);
     return page;
 }
@@ -67,12 +85,14 @@ std::size_t roundRequest(std::size_t bytes) noexcept {
 
 } // namespace
 
-BlockPools::BlockPools() noexcept {
-    for (std::size_t cls = 0; cls < kBlockClassCount; ++cls) {
-        PageHeader* inlinePage = initPage(inlinePages_[cls], kInlinePageSize, blockSizeOf(cls));
-        classes_[cls] = {isFull(inlinePage) ? nullptr : inlinePage, nullptr};
-    }
-}
+static_assert(kInlinePageLayouts[kBlockClassCount - 1].firstIndex <
+                  kInlinePageLayouts[kBlockClassCount - 1].endIndex,
+              "every inline page holds at least one block");
+static_assert(kBlockClassCount <= 32, "one bit per class marks its inline page as set up");
+
+// The inline pages are set up on the first request of their class: a tree uses a few classes,
+// and touching every inline page up front would cost more than a small tree's whole work.
+BlockPools::BlockPools() noexcept : classes_{} {}
 
 BlockPools::~BlockPools() {
     for (HeapBlock* block = heapBlocks_; block;) {
@@ -125,13 +145,21 @@ void* BlockPools::allocate(std::size_t bytes) {
     return base + index * blockSize;
 }
 
-// Takes a new shared page for a class whose pages are all full.
+// Sets up the class's inline page on its first request, else takes a new shared page for a
+// class whose pages are all full.
 void* BlockPools::allocateSlow(std::size_t cls) {
+    const std::uint32_t inlineBit = std::uint32_t{1} << cls;
+    if ((inlinePagesSetUp_ & inlineBit) == 0) {
+        inlinePagesSetUp_ |= inlineBit;
+        PageHeader* page = initPage(inlinePages_[cls], kInlinePageSize, kInlinePageLayouts[cls]);
+        classes_[cls].withRoom = page;
+        return page;
+    }
     void* memory = PageSource::instance().takePage();
     if (!memory)
         throw std::bad_alloc();
     SizeClass& sizeClass = classes_[cls];
-    PageHeader* page = initPage(memory, kPoolPageSize, blockSizeOf(cls));
+    PageHeader* page = initPage(memory, kPoolPageSize, kPoolPageLayouts[cls]);
     page->nextPage = sizeClass.allPages;
     sizeClass.allPages = page;
     page->nextWithRoom = sizeClass.withRoom;

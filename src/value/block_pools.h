@@ -49,7 +49,8 @@ class BlockPools {
     PageHeader* pageOf(void* block, std::size_t cls) noexcept;
 
     SizeClass classes_[kBlockClassCount];
-    HeapBlock* heapBlocks_ = nullptr; // live large blocks, in a doubly linked list
+    HeapBlock* heapBlocks_ = nullptr;    // live large blocks, in a doubly linked list
+    std::uint32_t inlinePagesSetUp_ = 0; // bit `cls`: the inline page of the class is in use
     alignas(16) unsigned char inlinePages_[kBlockClassCount][kInlinePageSize];
 };
 
