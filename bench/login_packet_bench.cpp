@@ -31,8 +31,12 @@ struct LoginWorld {
         std::string timetable = "{", list = "[";
         for (std::size_t i = 0; i < queues; ++i) {
             const std::string id = std::to_string(100 + i);
-            timetable += (i ? ", \"" : "\"") + id + "\": " + std::to_string(10 + i % 200);
-            list += (i ? ", {\"id\": " : "{\"id\": ") + id + "}";
+            if (i > 0) {
+                timetable += ", ";
+                list += ", ";
+            }
+            timetable.append("\"").append(id).append("\": ").append(std::to_string(10 + i % 200));
+            list.append("{\"id\": ").append(id).append("}");
         }
         host.putResource(kTimetablePath, parseJson(timetable + "}").value());
         host.putResource(kQueueListPath, parseJson(list + "]").value());
@@ -70,15 +74,15 @@ bool addLoginPacket(BenchTable& table) {
             std::fprintf(stderr, "login packet: %zu queues are not all scheduled\n", queues);
             return false;
         }
-        const std::string name = "login-packet/" + std::to_string(queues);
+        const std::string name = sizedName("login-packet", queues);
         registerPrepared(
             name, [queues] { return std::make_unique<LoginWorld>(queues); },
             [](LoginWorld& world) { world.receivePacket(); }, 20);
         table.comparisons.push_back({"login packet", std::to_string(queues) + " queues", name, "", "", 0});
     }
-    const std::string fewest = "login-packet/" + std::to_string(kQueueCounts[0]);
+    const std::string fewest = sizedName("login-packet", kQueueCounts[0]);
     for (std::size_t i = 1; i < std::size(kQueueCounts); ++i)
-        table.growths.push_back({"login packet", fewest, "login-packet/" + std::to_string(kQueueCounts[i]),
+        table.growths.push_back({"login packet", fewest, sizedName("login-packet", kQueueCounts[i]),
                                  static_cast<double>(kQueueCounts[0]), static_cast<double>(kQueueCounts[i]),
                                  GrowthBound::NLogN});
     return true;

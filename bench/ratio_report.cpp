@@ -40,7 +40,9 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
         if (run.error_occurred || run.iterations == 0 || run.run_type != Run::RT_Aggregate ||
             run.aggregate_name != kFastestStatistic)
             continue;
-        const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+        const bool wallClock = run.counters.find(kWallClockCounter) != run.counters.end();
+        const double seconds = (wallClock ? run.real_accumulated_time : run.cpu_accumulated_time) /
+                               static_cast<double>(run.iterations);
         const auto bytes = run.counters.find("bytes");
         measures_[run.run_name.function_name] = {
             seconds, bytes == run.counters.end() ? 0.0 : bytes->second.value / seconds};

@@ -42,8 +42,12 @@ struct BenchTable {
 // The name of the statistic that holds the fastest of a benchmark's repetitions.
 inline constexpr const char* kFastestStatistic = "min";
 
+// A counter that a benchmark sets when its wall-clock time counts rather than its CPU time.
+inline constexpr const char* kWallClockCounter = "wall_clock";
+
 // Every benchmark reports the statistic kFastestStatistic, from which the table is made (CPU
-// time per iteration), and may report the counter "bytes" (its input size) to be shown in MB/s.
+// time per iteration, or wall-clock time with kWallClockCounter), and may report the counter
+// "bytes" (its input size) to be shown in MB/s.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override;

@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kRouteCounts[] = {10, 100, 1000};
 
 std::string routePrefix(std::size_t index) {
-    return "/kiv-bench/v1/area-" + std::to_string(index) + "/queue-status/";
+    return sizedName("/kiv-bench/v1/area", index) + "/queue-status/";
 }
 
 // `count` templated routes, their compiled forms in registration order, and the peer's map
@@ -68,7 +68,7 @@ bool addRouteLookup(BenchTable& table) {
             std::fprintf(stderr, "route lookup: the last of %zu routes is not found\n", count);
             return false;
         }
-        const std::string name = "route-lookup/" + std::to_string(count);
+        const std::string name = sizedName("route-lookup", count);
         registerTimed(name + "/kiv", [&world] { benchmark::DoNotOptimize(world.chooseLast()); });
         registerTimed(name + "/hash-map", [&world] { benchmark::DoNotOptimize(world.lookUpLast()); });
         // No target: the table reports the ratio, and the growth row below bounds it.
@@ -76,8 +76,8 @@ bool addRouteLookup(BenchTable& table) {
                                      name + "/hash-map", "hash map", 0});
     }
     const std::size_t fewest = kRouteCounts[0], most = kRouteCounts[std::size(kRouteCounts) - 1];
-    table.growths.push_back({"route lookup", "route-lookup/" + std::to_string(fewest) + "/kiv",
-                             "route-lookup/" + std::to_string(most) + "/kiv", static_cast<double>(fewest),
+    table.growths.push_back({"route lookup", sizedName("route-lookup", fewest) + "/kiv",
+                             sizedName("route-lookup", most) + "/kiv", static_cast<double>(fewest),
                              static_cast<double>(most), GrowthBound::Linear});
     return true;
 }
