@@ -25,9 +25,13 @@ std::size_t totalLength(const PathValues& values) noexcept {
 } // namespace
 
 PathValues makePathValues() {
-    PathValues values(8);
-    values.max_load_factor(1.0f);
-    return values;
+    // Working out the bucket count costs more than copying an empty map that has it.
+    static const PathValues prototype = [] {
+        PathValues values(8);
+        values.max_load_factor(1.0f);
+        return values;
+    }();
+    return prototype;
 }
 
 Route makeRoute(const BindingFunction& function, const FunctionHttpInfo& info, std::string_view pathOrName) {

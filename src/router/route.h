@@ -44,7 +44,7 @@ struct RouteMatch {
     std::string path;         // as the host delivered it
     const BindingFunction* function = nullptr;
     const FunctionHttpInfo* info = nullptr;
-    PathValues pathValues = makePathValues();
+    PathValues pathValues; // made by makePathValues once a route is chosen
 };
 
 // Chooses among the routes, in list order, one whose path matches and (unless the method
