@@ -138,28 +138,25 @@ bool LogTarget::isAttached() const noexcept {
 
 void LogTarget::setMinimumLevel(LogLevel level) noexcept {
     Lock lock(lock_);
-    minimumLevel_ = level;
+    minimumLevel_.store(level, std::memory_order_relaxed);
 }
 
 LogLevel LogTarget::minimumLevel() const noexcept {
-    Lock lock(lock_);
-    return minimumLevel_;
+    return minimumLevel_.load(std::memory_order_relaxed);
 }
 
 void LogTarget::setGroups(std::uint64_t required, std::uint64_t muted) noexcept {
     Lock lock(lock_);
-    mutedGroups_ = muted;
-    requiredGroups_ = required & ~muted;
+    mutedGroups_.store(muted, std::memory_order_relaxed);
+    requiredGroups_.store(required & ~muted, std::memory_order_relaxed);
 }
 
 std::uint64_t LogTarget::requiredGroups() const noexcept {
-    Lock lock(lock_);
-    return requiredGroups_;
+    return requiredGroups_.load(std::memory_order_relaxed);
 }
 
 std::uint64_t LogTarget::mutedGroups() const noexcept {
-    Lock lock(lock_);
-    return mutedGroups_;
+    return mutedGroups_.load(std::memory_order_relaxed);
 }
 
 bool LogTarget::applySettings(const LogTargetSettings& settings) noexcept {

@@ -7,6 +7,7 @@
 #include "logging/log_target_interface.h"
 #include "platform/recursive_lock.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -80,9 +81,11 @@ class LogTarget {
     InterfaceSlot slot_;
     bool attached_ = false;
     mutable platform::RecursiveLock lock_;
-    LogLevel minimumLevel_ = LogLevel::Warn;
-    std::uint64_t requiredGroups_ = 0;
-    std::uint64_t mutedGroups_ = 0;
+    // The service reads the filters of every target for every record: they are read without
+    // the target's lock, and written under it, so that writers stay in order.
+    std::atomic<LogLevel> minimumLevel_ = LogLevel::Warn;
+    std::atomic<std::uint64_t> requiredGroups_ = 0;
+    std::atomic<std::uint64_t> mutedGroups_ = 0;
     std::string template_;
 };
 

@@ -9,6 +9,7 @@
 #include "value/conversion_result.h"
 #include "value/value_tree_ops.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <unordered_set>
@@ -64,10 +65,15 @@ class FlatReading {
     std::string_view targetName_;
     FlatResult& result_;
     std::vector<Step> pending_;
+    bool isOnPath(const void* array) const;
+
     // The arrays on the path from the top to the record being converted: a record that meets
-    // one of them again contains itself.
+    // one of them again contains itself. The first kShallowPath are searched in place, as real
+    // records are shallow; only those below go into the set, so that a record nested a million
+    // levels deep is still checked in constant time per array.
+    static constexpr std::size_t kShallowPath = 16;
     std::vector<const void*> path_;
-    std::unordered_set<const void*> onPath_;
+    std::unordered_set<const void*> deepOnPath_;
     std::size_t values_ = 1;
     std::size_t bytes_ = 0;
 };
@@ -77,7 +83,8 @@ bool FlatReading::run(const FlatValue& flat, Value& target) {
         Step step{&flat, &target, 0};
         for (;;) {
             while (path_.size() > step.depth) {
-                onPath_.erase(path_.back());
+                if (path_.size() > kShallowPath)
+                    deepOnPath_.erase(path_.back());
                 path_.pop_back();
             }
             if (!convert(step))
@@ -179,7 +186,7 @@ bool FlatReading::failIncompatible(std::uint32_t kind) {
 bool FlatReading::enterArray(const void* array, std::uint32_t count) {
     if (count == 0)
         return true;
-    if (onPath_.contains(array))
+    if (isOnPath(array))
         return fail(
             formatMessage("Couldn't assign value to '%1' of type object because the input contains itself.",
                           {targetName_}));
@@ -188,9 +195,17 @@ bool FlatReading::enterArray(const void* array, std::uint32_t count) {
         return fail(formatMessage(
             "Couldn't assign value to '%1' of type object because the input holds more than %2 values.",
             {targetName_, kMaxFlatValues}));
-    onPath_.insert(array);
+    if (path_.size() >= kShallowPath)
+        deepOnPath_.insert(array);
     path_.push_back(array);
     return true;
+}
+
+bool FlatReading::isOnPath(const void* array) const {
+    const std::size_t shallow = std::min(path_.size(), kShallowPath);
+    return std::find(path_.begin(), path_.begin() + static_cast<std::ptrdiff_t>(shallow), array) !=
+               path_.begin() + static_cast<std::ptrdiff_t>(shallow) ||
+           deepOnPath_.contains(array);
 }
 
 bool FlatReading::countBytes(std::size_t bytes) {

@@ -258,6 +258,15 @@ FlatValue collectionOf(const FlatValue* elements, std::uint32_t count) {
     return {KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(elements), count};
 }
 
+// `levels` collections of one element, each holding the next; the last holds the one at `back`.
+FlatValue chainBackTo(std::vector<FlatValue>& storage, std::size_t levels, std::size_t back) {
+    storage.resize(levels);
+    for (std::size_t level = 0; level + 1 < levels; ++level)
+        storage[level] = collectionOf(&storage[level + 1], 1);
+    storage[levels - 1] = collectionOf(&storage[back], 1);
+    return collectionOf(storage.data(), 1);
+}
+
 // Hostile records: arrays that contain themselves, sharing that names more values or bytes than
 // one conversion may create, counts beyond the array. Each builds its arrays in `storage`.
 struct HostileCase {
@@ -290,6 +299,17 @@ const HostileCase kHostileCases[] = {
          const FlatValue self{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(members.data()), 1};
          std::memcpy(&members[0].value, &self, sizeof self);
          return self;
+     },
+     "Couldn't assign value to 'x' of type object because the input contains itself."},
+    // Far down, the arrays on the path are looked up in a set rather than searched in place.
+    {"a collection forty levels down that holds the one twenty levels up",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         return chainBackTo(storage, 40, 20);
+     },
+     "Couldn't assign value to 'x' of type object because the input contains itself."},
+    {"a collection forty levels down that holds the one two levels up",
+     [](std::vector<FlatValue>& storage, std::vector<FlatStructureMember>&) {
+         return chainBackTo(storage, 40, 2);
      },
      "Couldn't assign value to 'x' of type object because the input contains itself."},
     {"thirty levels that each point twice at the next (732 bytes, 2^31 values)",
@@ -335,8 +355,11 @@ TEST(FlatConversionTest, HostileRecordsFailWithTheirReason) {
 }
 
 // Sharing an array is not containing it: a record that names a subtree twice converts it twice.
-TEST(FlatConversionTest, SharedArraysWithinTheBoundsConvert) {
-    constexpr std::size_t kLevels = 12;
+// Twenty levels reach past the part of the path searched in place.
+class SharedArraysTest : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(SharedArraysTest, WithinTheBoundsConvert) {
+    const std::size_t kLevels = GetParam();
     std::vector<FlatValue> storage(2 * kLevels);
     setFlatString(storage[2 * kLevels - 2], "leaf");
     setFlatSigned(storage[2 * kLevels - 1], 7);
@@ -354,6 +377,8 @@ TEST(FlatConversionTest, SharedArraysWithinTheBoundsConvert) {
     EXPECT_EQ((*node)[1].getSigned(0), 7);
     releaseFlat(storage[2 * kLevels - 2]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, SharedArraysTest, ::testing::Values(12, 20));
 
 } // namespace
 } // namespace kiv
