@@ -11,9 +11,10 @@ namespace {
 
 // A stream waits this long for an event before it looks at its connection again.
 constexpr std::chrono::milliseconds kStreamWait{500};
-// After this many waits without an event a comment goes out, so that a vanished client is
-// noticed on a connection that has nothing else to say.
-constexpr int kWaitsPerKeepAlive = 10;
+// After this many waits without an event a comment goes out, so that a client that went away is
+// noticed within about a second on a connection that has nothing else to say (the write after
+// the peer's reset fails) and its thread and connection are given back.
+constexpr int kWaitsPerKeepAlive = 2;
 
 std::optional<std::size_t> parseIndex(const std::string& text) {
     std::size_t value = 0;
