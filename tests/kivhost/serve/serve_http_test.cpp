@@ -7,7 +7,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <sys/wait.h>
 #include <thread>
 
 namespace kiv::test {
@@ -90,8 +94,8 @@ class EventReader {
 
 class ServeTest : public testing::Test {
   protected:
-    explicit ServeTest(const std::string& scenarioText = kNoLoginYet)
-        : scenario_("scenario.yaml", scenarioText), serve_({scenario_.path(), "--plugin", KIVHOST_PLUGIN}),
+    ServeTest()
+        : scenario_("scenario.yaml", kNoLoginYet), serve_({scenario_.path(), "--plugin", KIVHOST_PLUGIN}),
           client_("127.0.0.1", serve_.port()) {
         client_.set_read_timeout(30, 0);
     }
@@ -259,8 +263,9 @@ TEST_F(ServeTest, RefusalsAnswerJsonErrorsAndChangeNothing) {
 }
 
 TEST_F(ServeTest, ResourcesArePutUpdatedAndDeletedWithTheirEvents) {
-    const std::size_t since = state()["next"].getUnsigned(0);
-    EventReader reader(serve_.port(), since,
+    // An id not given out yet starts the stream with what comes next.
+    const std::size_t next = state()["next"].getUnsigned(0);
+    EventReader reader(serve_.port(), next + 1000,
                        [](const SseMessage& message) { return message.event == "delete"; });
     const std::string path = "/kivhost/resources/kiv-game-queues/v1/queues";
     const httplib::Result update = client_.Put(path.c_str(), R"([{"id": 7}])", "application/json");
@@ -271,8 +276,11 @@ TEST_F(ServeTest, ResourcesArePutUpdatedAndDeletedWithTheirEvents) {
     ASSERT_TRUE(removed);
     EXPECT_EQ(removed->status, 200);
     EXPECT_EQ(get("/kivhost/resources").find("kiv-game-queues"), std::string::npos);
+    const std::vector<SseMessage> messages = reader.messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front().id, next);
     std::vector<std::string> events;
-    for (const SseMessage& message : reader.messages())
+    for (const SseMessage& message : messages)
         events.push_back(message.event);
     EXPECT_EQ(events.front(), "update");
     EXPECT_EQ(events.back(), "delete");
@@ -342,6 +350,49 @@ TEST_F(ServeTest, ClientsThatLeaveMidStreamCostNothing) {
         ASSERT_TRUE(received) << "stream " << i;
     }
     EXPECT_EQ(get(kLaw + "notification"), R"({"type":"NONE"})");
+}
+
+// On the real clock time runs by itself: at 6000 simulated seconds per real second the default
+// scenario's first queue locks within two real seconds, with no client moving the clock.
+TEST(ServeRealClockTest, TheClockRunsWithTheRealOneAtItsSpeed) {
+    ServeProcess serve({"--plugin", KIVHOST_PLUGIN, "--clock", "real", "--speed", "6000"});
+    ASSERT_NE(serve.port(), 0);
+    EventReader reader(serve.port(), 0, [](const SseMessage& message) { return message.event == "fire"; });
+    const std::vector<SseMessage> messages = reader.messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().data,
+              R"({"t":10800,"type":"fire","name":"kiv-kr-shutdown-law.disable-queue.450"})");
+    httplib::Client client("127.0.0.1", serve.port());
+    const httplib::Result state = client.Get("/kivhost/state");
+    ASSERT_TRUE(state);
+    const Value parsedState = parsed(state->body);
+    EXPECT_EQ(parsedState["clock"].getString(""), "real");
+    EXPECT_GE(parsedState["t"].asInteger(0), 10800);
+}
+
+// What `kivhost serve` refuses to start with: a message and exit status 1, or CLI11's own.
+TEST(ServeCommandTest, WhatCannotBeServedIsRefusedWithAMessage) {
+    const struct {
+        std::string arguments;
+        std::string message; // the start of the error output
+    } cases[] = {
+        {"--speed 10", "kivhost: --speed paces the real clock; add --clock real\n"},
+        {"--plugin /nonexistent/kiv.so", "kivhost: the plugin library is missing: /nonexistent/kiv.so\n"},
+        {"/nonexistent/scenario.yaml", "kivhost: /nonexistent/scenario.yaml: cannot be read"},
+        {"--clock sometimes", "--clock: "},
+        {"--port 70000", "--port: "},
+        {"--speed 0 --clock real", "--speed: "},
+    };
+    const std::string errors = testing::TempDir() + "kivhost-serve-errors.txt";
+    for (const auto& c : cases) {
+        const std::string command =
+            std::string(KIVHOST_BINARY) + " serve " + c.arguments + " >/dev/null 2>'" + errors + "'";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << c.arguments;
+        std::ifstream in(errors);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text.substr(0, c.message.size()), c.message) << c.arguments;
+    }
 }
 
 } // namespace

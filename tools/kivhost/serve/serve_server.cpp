@@ -113,11 +113,12 @@ void ServeServer::answer(const httplib::Request& request, httplib::Response& res
 // Starts at the client's Last-Event-ID (a reconnecting EventSource sends it), else at `since`,
 // else with what happens from now on.
 void ServeServer::stream(const httplib::Request& request, httplib::Response& response) {
-    std::size_t position = world_.feed().size();
+    const std::size_t now = world_.feed().size();
+    std::size_t position = now;
     if (const auto last = parseIndex(request.get_header_value("Last-Event-ID")))
-        position = *last + 1;
+        position = *last < now ? *last + 1 : now;
     else if (const auto since = parseIndex(request.get_param_value("since")))
-        position = *since;
+        position = *since < now ? *since : now; // ids not given out yet are the ones that come next
     response.set_header("Cache-Control", "no-cache");
     response.set_header("X-Accel-Buffering", "no");
     EventFeed& feed = world_.feed();
