@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -39,7 +40,8 @@ struct SseMessage {
     std::string data;
 };
 
-// Reads /events from `since` on a thread of its own until `last` accepts a message.
+// Reads /events from `since` on a thread of its own until `last` accepts a message, or gives up
+// after a minute (keep-alive comments would otherwise hold a stream open for good).
 class EventReader {
   public:
     EventReader(int port, std::size_t since, std::function<bool(const SseMessage&)> last)
@@ -47,8 +49,11 @@ class EventReader {
               httplib::Client client("127.0.0.1", port);
               client.set_read_timeout(30, 0);
               std::string pending;
+              const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
               client.Get(("/events?since=" + std::to_string(since)).c_str(),
                          [&](const char* data, std::size_t size) {
+                             if (std::chrono::steady_clock::now() > giveUp)
+                                 return false;
                              pending.append(data, size);
                              for (std::size_t end; (end = pending.find("\n\n")) != std::string::npos;) {
                                  const std::string block = pending.substr(0, end);
@@ -263,9 +268,8 @@ TEST_F(ServeTest, RefusalsAnswerJsonErrorsAndChangeNothing) {
 }
 
 TEST_F(ServeTest, ResourcesArePutUpdatedAndDeletedWithTheirEvents) {
-    // An id not given out yet starts the stream with what comes next.
     const std::size_t next = state()["next"].getUnsigned(0);
-    EventReader reader(serve_.port(), next + 1000,
+    EventReader reader(serve_.port(), next,
                        [](const SseMessage& message) { return message.event == "delete"; });
     const std::string path = "/kivhost/resources/kiv-game-queues/v1/queues";
     const httplib::Result update = client_.Put(path.c_str(), R"([{"id": 7}])", "application/json");
