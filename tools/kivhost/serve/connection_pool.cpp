@@ -9,7 +9,9 @@ void ConnectionPool::enqueue(std::function<void()> connection) {
         return; // the server is going away; the descriptor closes with the process
     ++busy_;
     waiting_.push_back(std::move(connection));
-    if (idle_ == 0)
+    // An idle thread that has not woken yet is counted for the connection before this one: each
+    // waiting connection needs an idle thread of its own, or it would wait behind a long stream.
+    if (waiting_.size() > idle_)
         threads_.emplace_back([this] { work(); });
     changed_.notify_all();
 }
