@@ -356,6 +356,35 @@ TEST_F(ServeTest, ClientsThatLeaveMidStreamCostNothing) {
     EXPECT_EQ(get(kLaw + "notification"), R"({"type":"NONE"})");
 }
 
+// Any plugin: its own events stream under their names, and its errors keep its status.
+TEST(ServeOtherPluginTest, EventsStreamUnderTheirOwnNamesAndErrorsKeepTheirStatus) {
+    ScenarioFile scenario("fake.yaml", "resources: {/fake-input/v1/value: {n: 1}}\n");
+    ServeProcess serve({scenario.path(), "--plugin", KIVHOST_FAKE_PLUGIN});
+    ASSERT_NE(serve.port(), 0);
+    httplib::Client client("127.0.0.1", serve.port());
+    client.set_read_timeout(30, 0);
+    const httplib::Result state = client.Get("/kivhost/state");
+    ASSERT_TRUE(state);
+    EventReader reader(serve.port(), parsed(state->body)["next"].getUnsigned(0),
+                       [](const SseMessage& message) { return message.event == "OnFakeEvent"; });
+    const httplib::Result sent = client.Get("/fake/v1/act/event:OnFakeEvent");
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->status, 200);
+    EXPECT_EQ(sent->body, R"({"done":"event:OnFakeEvent"})");
+    const std::vector<SseMessage> messages = reader.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].data, R"({"from":"fake","n":7})");
+
+    const httplib::Result failed = client.Get("/fake/v1/act/fail");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->status, 418);
+    EXPECT_EQ(failed->body, R"({"error":"The fake fails on purpose"})");
+    // The store's resources are not the plugin's routes.
+    const httplib::Result stored = client.Get("/fake-input/v1/value");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->status, 404);
+}
+
 // On the real clock time runs by itself: at 6000 simulated seconds per real second the default
 // scenario's first queue locks within two real seconds, with no client moving the clock.
 TEST(ServeRealClockTest, TheClockRunsWithTheRealOneAtItsSpeed) {

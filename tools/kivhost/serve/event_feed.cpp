@@ -3,6 +3,8 @@
 #include "kivhost/core/json_text.h"
 #include "kivhost/timeline/timeline.h"
 
+#include <algorithm>
+
 namespace kiv::kivhost {
 
 void EventFeed::add(const Happening& happening) {
@@ -10,7 +12,10 @@ void EventFeed::add(const Happening& happening) {
     entry.line = timelineJson(happening);
     const EventSent* sent = std::get_if<EventSent>(&happening.detail);
     if (sent && !happening.plugin.empty()) {
+        // A line break in a plugin's event name would end the field early and start another.
         entry.event = sent->name;
+        std::replace_if(
+            entry.event.begin(), entry.event.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
         entry.data = toJson(sent->payload);
     } else {
         entry.event = happeningType(happening.detail);
@@ -59,7 +64,7 @@ bool EventFeed::closed() const {
 }
 
 std::string sseMessage(std::size_t id, const FeedEntry& entry) {
-    // Names and JSON text carry no line breaks (JSON escapes them), so each field is one line.
+    // Names have their line breaks replaced and JSON text escapes them, so each field is one line.
     return "id: " + std::to_string(id) + "\nevent: " + entry.event + "\ndata: " + entry.data + "\n\n";
 }
 
