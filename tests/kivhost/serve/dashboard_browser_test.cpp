@@ -26,7 +26,13 @@ std::string queueState(const std::string& queue) {
 }
 
 TEST(DashboardBrowserTest, ButtonsMoveTheClockThroughTheQueueLocksWarningAndCutOff) {
-    ServeProcess serve({"--plugin", KIVHOST_PLUGIN});
+    // The default scenario's timetable and queues; the login packet comes from the page's form.
+    ScenarioFile scenario("dashboard.yaml", R"(
+resources:
+  /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"450": 120, "420": 100, "830": 60, "-2": 30}
+  /kiv-game-queues/v1/queues: [{id: 450}, {id: 420}, {id: 830}, {id: 1090}]
+)");
+    ServeProcess serve({scenario.path(), "--plugin", KIVHOST_PLUGIN});
     ASSERT_NE(serve.port(), 0);
     DevToolsPipe browser;
     ASSERT_TRUE(browser.started()) << "chromium did not start";
@@ -34,10 +40,17 @@ TEST(DashboardBrowserTest, ButtonsMoveTheClockThroughTheQueueLocksWarningAndCutO
 
     ASSERT_TRUE(browser.waitFor("document.body && document.body.dataset.ready || ''", quotedJson("true")));
     EXPECT_TRUE(browser.waitFor(text("#law-status"), quotedJson("NONE")));
+    EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("No cut-off scheduled")));
+
+    EXPECT_EQ(browser.evaluate(
+                  "document.getElementById('login-packet').value = "
+                  "'{\"minor\": true, \"minorShutdownEnforced\": true, \"minutesUntilMidnight\": 300}', "
+                  "'typed'"),
+              quotedJson("typed"));
+    EXPECT_EQ(browser.evaluate(click("set-login")), quotedJson("clicked"));
+    EXPECT_TRUE(browser.waitFor(text("#form-message"), quotedJson("Sent: Create")));
     EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("Cut-off in 05:00:00")));
     EXPECT_TRUE(browser.waitFor(queueState("450"), quotedJson("open")));
-    EXPECT_NE(browser.evaluate("document.getElementById('login-packet').value").find("minutesUntilMidnight"),
-              std::string::npos);
 
     // Three hours on: queue 450 locks at 03:00.
     for (int i = 0; i < 3; ++i)
