@@ -94,6 +94,40 @@ TEST(RoutingTest, RequestsReachTheFunctionsOfOtherPluginsAsThePlatformRoutesThem
     EXPECT_EQ(kivhost::toJson(releases.value), R"({"openResponses":0,"openStreams":0,"strays":0})");
 }
 
+// A client outside the platform (kivhost serve) reaches the plugins' functions only: never the
+// store, and without a response in the timeline. Routing looks at the path, not the query.
+TEST(RoutingTest, ClientRequestsReachOnlyThePluginsFunctionsAndAreNotRecorded) {
+    FakeHost fake;
+    fake.host.putResource("/fake-input/v1/value", json(R"({"n": 1})"));
+    fake.start();
+    const std::size_t recorded = fake.host.happenings().size();
+
+    const std::optional<kivhost::Response> act =
+        fake.host.callFunction(KIV_HTTP_METHOD_GET, "/fake/v1/act/log:1:x");
+    ASSERT_TRUE(act);
+    EXPECT_EQ(kivhost::toJson(act->value), R"({"done":"log:1:x"})");
+    const std::optional<kivhost::Response> failed =
+        fake.host.callFunction(KIV_HTTP_METHOD_GET, "/fake/v1/act/fail");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->status, 418u);
+    EXPECT_EQ(failed->error.value_or(""), "The fake fails on purpose");
+    EXPECT_FALSE(fake.host.callFunction(KIV_HTTP_METHOD_GET, "/fake-input/v1/value"))
+        << "the store is not asked";
+    EXPECT_FALSE(fake.host.callFunction(KIV_HTTP_METHOD_POST, "/fake/v1/journal"));
+
+    const std::vector<std::uint32_t> get = {KIV_HTTP_METHOD_GET};
+    EXPECT_EQ(fake.host.methodsAt("/fake/v1/journal"), get);
+    EXPECT_EQ(fake.host.methodsAt("/fake/v1/journal?since=3"), get);
+    EXPECT_EQ(fake.host.methodsAt("/fake/v1/stream/4"), get);
+    EXPECT_TRUE(fake.host.methodsAt("/fake/v1/stream/4/5").empty());
+    EXPECT_TRUE(fake.host.methodsAt("/fake-input/v1/value").empty());
+
+    // The one log line the action wrote is all that was recorded: no response.
+    const std::vector<kivhost::Happening> after = fake.host.happenings();
+    ASSERT_EQ(after.size(), recorded + 1);
+    EXPECT_STREQ(kivhost::happeningType(after.back().detail), "log");
+}
+
 struct HostRequestCase {
     std::string name;
     std::string path;

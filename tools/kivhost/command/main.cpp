@@ -1,7 +1,10 @@
 // kivhost: the development host. `kivhost run` plays a scenario against a plugin library on the
-// virtual clock and prints what happens; `kivhost describe` prints the plugin's API.
+// virtual clock and prints what happens; `kivhost serve` puts the plugin on a local HTTP port
+// with a dashboard; `kivhost describe` prints the plugin's API.
 #include "kivhost/command/describe_command.h"
 #include "kivhost/command/run_command.h"
+#include "kivhost/command/serve_command.h"
+#include "kivhost/scenario/minutes.h"
 #include "kivhost/scenario/scenario.h"
 
 #include <CLI/CLI.hpp>
@@ -17,12 +20,7 @@ std::string checkCoreVersion(const std::string& text) {
 }
 
 std::string checkMinutes(const std::string& text) {
-    char* end = nullptr;
-    const double minutes = std::strtod(text.c_str(), &end);
-    const bool whole = end && *end == '\0' && !text.empty();
-    if (whole && minutes >= 0.0 && minutes <= static_cast<double>(kiv::kivhost::kMaxScenarioMinutes))
-        return {};
-    return "must be a number of minutes from 0 to " + std::to_string(kiv::kivhost::kMaxScenarioMinutes);
+    return kiv::kivhost::parseMinutesMs(text) ? std::string() : kiv::kivhost::minutesRule();
 }
 
 } // namespace
@@ -55,6 +53,29 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1u, 1u << 24));
     runCommandLine->add_flag("--real-clock", run.realClock, "Run timers and steps on the real clock");
 
+    ServeArguments serve;
+    std::string serveScenario;
+    std::string servePlugin;
+    std::string clock = "virtual";
+    CLI::App* serveCommandLine = app.add_subcommand(
+        "serve", "Serve the plugin on 127.0.0.1 with its events, clock controls and a dashboard, until "
+                 "interrupted.");
+    serveCommandLine->add_option("scenario", serveScenario,
+                                 "A YAML or JSON scenario file; the built-in default without one");
+    serveCommandLine->add_option("--plugin", servePlugin,
+                                 "The plugin library (default: kiv_kr_shutdown_law next to kivhost)");
+    serveCommandLine->add_option("--port", serve.port, "The port; 0 picks a free one")
+        ->check(CLI::Range(0, 65535));
+    serveCommandLine
+        ->add_option("--clock", clock,
+                     "virtual: time moves when a client advances it; real: it "
+                     "also runs with the real clock")
+        ->check(CLI::IsMember({"virtual", "real"}));
+    CLI::Option* speedOption =
+        serveCommandLine
+            ->add_option("--speed", serve.speed, "On the real clock: simulated seconds per real second")
+            ->check(CLI::Range(0.001, 1000000.0));
+
     CLI::App* describeCommandLine =
         app.add_subcommand("describe", "Print the plugin's API as the host sees it in its export, as JSON.");
     std::string describedPlugin;
@@ -73,6 +94,18 @@ int main(int argc, char** argv) {
         if (runCommandLine->count("--until") > 0)
             run.untilMinutes = untilMinutes;
         return runCommand(run, std::cout, std::cerr);
+    }
+    if (serveCommandLine->parsed()) {
+        if (!serveScenario.empty())
+            serve.scenario = serveScenario;
+        if (!servePlugin.empty())
+            serve.plugin = servePlugin;
+        serve.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
+        if (speedOption->count() > 0 && serve.clock != ClockKind::Real) {
+            std::cerr << "kivhost: --speed paces the real clock; add --clock real\n";
+            return 1;
+        }
+        return serveCommand(serve, std::cout, std::cerr);
     }
     std::optional<std::filesystem::path> library;
     if (!describedPlugin.empty())

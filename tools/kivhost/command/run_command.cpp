@@ -1,6 +1,6 @@
 #include "kivhost/command/run_command.h"
 
-#include "kivhost/command/default_plugin.h"
+#include "kivhost/command/play_inputs.h"
 #include "kivhost/scenario/scenario_player.h"
 #include "kivhost/timeline/timeline.h"
 
@@ -9,39 +9,27 @@
 namespace kiv::kivhost {
 
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors) {
-    Scenario scenario;
-    try {
-        scenario = arguments.scenario ? readScenarioFile(*arguments.scenario)
-                                      : readScenarioText(defaultScenarioText(), ScenarioFormat::Yaml,
-                                                         "the built-in default scenario");
-    } catch (const ScenarioError& error) {
-        errors << "kivhost: " << error.what() << '\n';
+    const std::optional<Scenario> scenario = loadScenario(arguments.scenario, errors);
+    if (!scenario)
         return 1;
-    }
+    const std::optional<std::filesystem::path> plugin = findPlugin(arguments.plugin, errors);
+    if (!plugin)
+        return 1;
 
     PlayOptions options;
-    options.plugin = arguments.plugin.value_or(defaultPluginLibrary());
+    options.plugin = *plugin;
     options.core = arguments.core;
     if (arguments.untilMinutes)
         options.untilMs = std::llround(*arguments.untilMinutes * 60000.0);
     options.clock = arguments.realClock ? ClockKind::Real : ClockKind::Virtual;
     options.streamChunkBytes = arguments.streamChunkBytes;
 
-    std::error_code ignored;
-    if (!std::filesystem::exists(options.plugin, ignored)) {
-        errors << "kivhost: the plugin library is missing: " << options.plugin.string() << '\n'
-               << (arguments.plugin
-                       ? ""
-                       : "kivhost: build the shutdown-law library, or pick another with --plugin PATH\n");
-        return 1;
-    }
-
     // On the real clock the timeline is watched as it happens; on the virtual one it is written
     // as fast as the output takes it.
     const auto lineOf = arguments.json ? timelineJson : timelineText;
     const bool flushEachLine = arguments.realClock;
     try {
-        const PlayOutcome outcome = playScenario(scenario, options, [&](const Happening& happening) {
+        const PlayOutcome outcome = playScenario(*scenario, options, [&](const Happening& happening) {
             out << lineOf(happening) << '\n';
             if (flushEachLine)
                 out.flush();

@@ -27,6 +27,11 @@ Value resourceEvent(ResourceChange change, const std::string& path, const Value&
     return event;
 }
 
+// The platform routes on the path alone; a query goes to the function with the path.
+std::string_view routedPart(std::string_view path) {
+    return path.substr(0, path.find('?'));
+}
+
 } // namespace
 
 CoreProcess::CoreProcess(const HostOptions& hostOptions)
@@ -56,7 +61,7 @@ std::optional<CoreProcess::Route> CoreProcess::findRoute(std::uint32_t method, c
         const std::vector<FunctionDescription>& functions = session->info().api.functions;
         for (std::size_t i = 0; i < functions.size(); ++i) {
             const PathTemplate& route = session->routes()[i];
-            if (!methodFits(functions[i], method, customMethod) || !route.matches(path))
+            if (!methodFits(functions[i], method, customMethod) || !route.matches(routedPart(path)))
                 continue;
             if (route.isLiteral())
                 return Route{session.get(), &functions[i], i};
@@ -96,18 +101,45 @@ void CoreProcess::serveRequest(HostResponse& response, const HostRequest& reques
         issueErrorResponse(response, "No resource at '" + std::string(path) + "'.", 404, issued);
 }
 
-Response CoreProcess::request(std::uint32_t method, const std::string& path) {
+Response CoreProcess::callRoute(const Route& route, std::uint32_t method, const std::string& path) {
     HostRequest request{};
     request.method = method;
     request.path = path.c_str();
+    HostResponse response{};
+    dispatch(route, response, request);
+    std::vector<std::string> faults;
+    Response answer = readPluginResponse(response, faults);
+    for (std::string& fault : faults)
+        recordFault(route.session->info().shortName, std::move(fault));
+    return answer;
+}
+
+std::optional<Response> CoreProcess::callFunction(std::uint32_t method, const std::string& path) {
+    const std::optional<Route> route = findRoute(method, nullptr, path);
+    if (!route)
+        return std::nullopt;
+    Response answer = callRoute(*route, method, path);
+    deliverPostedEvents();
+    return answer;
+}
+
+std::vector<std::uint32_t> CoreProcess::methodsAt(std::string_view path) const {
+    std::vector<std::uint32_t> methods;
+    for (const auto& session : sessions) {
+        if (!session->isServing())
+            continue;
+        const std::vector<FunctionDescription>& functions = session->info().api.functions;
+        for (std::size_t i = 0; i < functions.size(); ++i)
+            if (session->routes()[i].matches(routedPart(path)))
+                methods.push_back(functions[i].method);
+    }
+    return methods;
+}
+
+Response CoreProcess::request(std::uint32_t method, const std::string& path) {
     Response answer;
     if (const std::optional<Route> route = findRoute(method, nullptr, path)) {
-        HostResponse response{};
-        dispatch(*route, response, request);
-        std::vector<std::string> faults;
-        answer = readPluginResponse(response, faults);
-        for (std::string& fault : faults)
-            recordFault(route->session->info().shortName, std::move(fault));
+        answer = callRoute(*route, method, path);
     } else if (method != KIV_HTTP_METHOD_GET) {
         answer.status = 405;
         answer.error = "The resource store answers GET requests only";

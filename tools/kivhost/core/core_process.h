@@ -33,6 +33,9 @@ class CoreProcess {
     void serveRequest(HostResponse& response, const HostRequest& request);
     // A request the host itself makes; the answer is read, released and recorded.
     Response request(std::uint32_t method, const std::string& path);
+    // See PluginHost::callFunction and PluginHost::methodsAt.
+    std::optional<Response> callFunction(std::uint32_t method, const std::string& path);
+    std::vector<std::uint32_t> methodsAt(std::string_view path) const;
 
     // Delivers the events on the bus, also those that deliveries send, until none is left.
     void deliverPostedEvents();
@@ -64,6 +67,8 @@ class CoreProcess {
     };
     std::optional<Route> findRoute(std::uint32_t method, const char* customMethod, std::string_view path);
     void dispatch(const Route& route, HostResponse& response, const HostRequest& request);
+    // Dispatches to the route and reads the answer, recording the plugin's faults.
+    Response callRoute(const Route& route, std::uint32_t method, const std::string& path);
     void deliver(const PostedEvent& event);
 };
 

@@ -75,12 +75,27 @@ std::optional<Value> PluginHost::resource(const std::string& path) const {
     });
 }
 
+std::vector<std::pair<std::string, Value>> PluginHost::resources() const {
+    return impl_->onDeliveryThread([&] {
+        const auto& all = impl_->process.store.all();
+        return std::vector<std::pair<std::string, Value>>(all.begin(), all.end());
+    });
+}
+
 void PluginHost::changeResource(ResourceChange change, const std::string& path, const Value& value) {
     impl_->onDeliveryThread([&] { impl_->process.changeResource(change, path, value); });
 }
 
 Response PluginHost::request(std::uint32_t method, const std::string& path) {
     return impl_->onDeliveryThread([&] { return impl_->process.request(method, path); });
+}
+
+std::optional<Response> PluginHost::callFunction(std::uint32_t method, const std::string& path) {
+    return impl_->onDeliveryThread([&] { return impl_->process.callFunction(method, path); });
+}
+
+std::vector<std::uint32_t> PluginHost::methodsAt(const std::string& path) const {
+    return impl_->onDeliveryThread([&] { return impl_->process.methodsAt(path); });
 }
 
 void PluginHost::publish(const std::string& name, const Value& payload) {

@@ -107,6 +107,8 @@ class PluginHost {
     // Stores a value without telling anyone (the world as it is before the plugins start).
     void putResource(const std::string& path, const Value& value);
     std::optional<Value> resource(const std::string& path) const;
+    // Every stored resource, in path order.
+    std::vector<std::pair<std::string, Value>> resources() const;
     // Create and Update replace the stored value (no merging), Delete removes it; each then
     // sends the resource event {uri, eventType, data} under the path's event name, Delete with
     // empty data, as the platform does.
@@ -116,6 +118,13 @@ class PluginHost {
     // Sends a request through the platform's routing: to the loaded plugin whose HTTP function
     // matches method and path, else to the resource store (GET only). Records the response.
     Response request(std::uint32_t method, const std::string& path);
+    // A request from a client outside the platform (a program talking to `kivhost serve`): routed
+    // to the plugins' HTTP functions as the platform routes it, but never answered from the
+    // resource store and not recorded. nullopt when no function takes the method at the path.
+    std::optional<Response> callFunction(std::uint32_t method, const std::string& path);
+    // The methods of the plugins' functions whose templates match the path, in function order;
+    // KIV_HTTP_METHOD_NONE stands for a function that takes every method.
+    std::vector<std::uint32_t> methodsAt(const std::string& path) const;
     // Puts an event on the bus as another plugin would, and delivers it to its subscribers.
     void publish(const std::string& name, const Value& payload);
 

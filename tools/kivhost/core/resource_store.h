@@ -20,6 +20,8 @@ class ResourceStore {
         const auto found = values_.find(path);
         return found == values_.end() ? nullptr : &found->second;
     }
+    // Every stored resource, in path order.
+    const std::map<std::string, Value, std::less<>>& all() const noexcept { return values_; }
 
   private:
     std::map<std::string, Value, std::less<>> values_;

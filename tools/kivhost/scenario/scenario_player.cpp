@@ -3,6 +3,20 @@
 namespace kiv::kivhost {
 namespace {
 
+// Without an end of play, timers run until none is pending, but no further than a day.
+void runOutTimers(PluginHost& host) {
+    constexpr std::int64_t kLastMs = kDefaultPlayMinutes * 60000;
+    while (const std::optional<std::int64_t> due = host.nextDueMs()) {
+        if (*due > kLastMs) {
+            host.runUntil(kLastMs);
+            return;
+        }
+        host.runUntil(*due);
+    }
+}
+
+} // namespace
+
 void playStep(PluginHost& host, const ScenarioStep& step) {
     switch (step.action) {
     case StepAction::Get:
@@ -19,20 +33,6 @@ void playStep(PluginHost& host, const ScenarioStep& step) {
         return;
     }
 }
-
-// Without an end of play, timers run until none is pending, but no further than a day.
-void runOutTimers(PluginHost& host) {
-    constexpr std::int64_t kLastMs = kDefaultPlayMinutes * 60000;
-    while (const std::optional<std::int64_t> due = host.nextDueMs()) {
-        if (*due > kLastMs) {
-            host.runUntil(kLastMs);
-            return;
-        }
-        host.runUntil(*due);
-    }
-}
-
-} // namespace
 
 PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options) {
     for (const auto& [path, value] : scenario.resources)

@@ -28,6 +28,10 @@ struct PlayOutcome {
     std::int64_t endMs = 0;   // the host's clock when play ended
 };
 
+// Plays one step: a GET through the host's routing, or a change of a stored resource with its
+// event.
+void playStep(PluginHost& host, const ScenarioStep& step);
+
 // Each happening reaches `listener` as it happens. Throws HostError when the plugin cannot be
 // loaded.
 PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,

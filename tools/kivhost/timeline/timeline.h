@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kivhost/core/happening.h"
+#include "kivhost/core/json_text.h"
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,9 @@ std::string clockText(std::int64_t ms);
 
 // A line of the readable timeline, without its end of line.
 std::string timelineText(const Happening& happening);
+
+// A time in seconds with millisecond resolution, as timelines write it: 5400 or 5400.5.
+void writeSeconds(JsonWriter& writer, std::int64_t ms);
 
 // A line of the JSON-lines timeline, without its end of line.
 std::string timelineJson(const Happening& happening);

@@ -7,14 +7,6 @@ namespace {
 template <class... Writers> struct DetailWriters : Writers... { using Writers::operator()...; };
 template <class... Writers> DetailWriters(Writers...) -> DetailWriters<Writers...>;
 
-// Seconds with millisecond resolution: 5400 or 5400.5.
-void writeSeconds(JsonWriter& writer, std::int64_t ms) {
-    if (ms % 1000 == 0)
-        writer.Int64(ms / 1000);
-    else
-        writer.Double(static_cast<double>(ms) / 1000.0);
-}
-
 void writeText(JsonWriter& writer, const char* key, std::string_view text) {
     writeJsonKey(writer, key);
     writeJsonText(writer, text);
@@ -41,6 +33,13 @@ void writeMemory(JsonWriter& writer, const MemoryStatistics& memory) {
 }
 
 } // namespace
+
+void writeSeconds(JsonWriter& writer, std::int64_t ms) {
+    if (ms % 1000 == 0)
+        writer.Int64(ms / 1000);
+    else
+        writer.Double(static_cast<double>(ms) / 1000.0);
+}
 
 std::string timelineJson(const Happening& happening) {
     rapidjson::StringBuffer buffer;

@@ -1,0 +1,51 @@
+// `kivhost serve` started for a test: the binary on port 0 in the background, its address read
+// from the first line it prints, stopped with SIGTERM at the end (and expected to exit 0).
+#pragma once
+
+#include "value/json_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kiv::test {
+
+class ServeProcess {
+  public:
+    // Arguments after `serve`; the port is always 0.
+    explicit ServeProcess(const std::vector<std::string>& arguments);
+    ~ServeProcess();
+    ServeProcess(const ServeProcess&) = delete;
+    ServeProcess& operator=(const ServeProcess&) = delete;
+
+    int port() const noexcept { return port_; }
+    // "http://127.0.0.1:PORT/", as the first line gave it.
+    const std::string& address() const noexcept { return address_; }
+
+  private:
+    int pid_ = -1;
+    int output_ = -1;
+    int port_ = 0;
+    std::string address_;
+};
+
+// A scenario file in the temporary folder, removed with the object.
+class ScenarioFile {
+  public:
+    ScenarioFile(const std::string& name, const std::string& text);
+    ~ScenarioFile();
+    std::string path() const { return path_.string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline Value parsed(const std::string& text) {
+    ConversionResult result = parseJson(text);
+    EXPECT_TRUE(result.ok()) << text;
+    return std::move(result.value());
+}
+
+} // namespace kiv::test

@@ -1,0 +1,29 @@
+#include "kivhost/command/play_inputs.h"
+
+#include "kivhost/command/default_plugin.h"
+
+namespace kiv::kivhost {
+
+std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file, std::ostream& errors) {
+    try {
+        return file ? readScenarioFile(*file)
+                    : readScenarioText(defaultScenarioText(), ScenarioFormat::Yaml,
+                                       "the built-in default scenario");
+    } catch (const ScenarioError& error) {
+        errors << "kivhost: " << error.what() << '\n';
+        return std::nullopt;
+    }
+}
+
+std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesystem::path>& given,
+                                                std::ostream& errors) {
+    std::filesystem::path plugin = given.value_or(defaultPluginLibrary());
+    std::error_code ignored;
+    if (std::filesystem::exists(plugin, ignored))
+        return plugin;
+    errors << "kivhost: the plugin library is missing: " << plugin.string() << '\n'
+           << (given ? "" : "kivhost: build the shutdown-law library, or pick another with --plugin PATH\n");
+    return std::nullopt;
+}
+
+} // namespace kiv::kivhost

@@ -1,0 +1,74 @@
+#include "kivhost/command/serve_command.h"
+
+#include "kivhost/command/play_inputs.h"
+#include "kivhost/serve/serve_server.h"
+
+#include <csignal>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kiv::kivhost {
+namespace {
+
+// SIGINT and SIGTERM are taken by one thread that stops the server; every other thread has them
+// blocked, so they are never delivered in the middle of a plugin call. SIGPIPE is ignored: a
+// client that went away is noticed when a write to it fails.
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+} // namespace
+
+int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
+    const std::optional<Scenario> scenario = loadScenario(arguments.scenario, errors);
+    if (!scenario)
+        return 1;
+    const std::optional<std::filesystem::path> plugin = findPlugin(arguments.plugin, errors);
+    if (!plugin)
+        return 1;
+
+    const sigset_t signals = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr); // before any thread starts, so all inherit it
+    std::signal(SIGPIPE, SIG_IGN);
+
+    try {
+        ServeWorld world(*scenario, ServeSetup{*plugin, arguments.clock, arguments.speed});
+        if (!world.initialized()) {
+            errors << "kivhost: the plugin's initialize reported a failure; nothing is served\n";
+            return 1;
+        }
+        ServeServer server(world);
+        const int port = server.bind(arguments.port);
+        if (port < 0) {
+            errors << "kivhost: cannot listen on 127.0.0.1:" << arguments.port << '\n';
+            return 1;
+        }
+        out << "http://127.0.0.1:" << port << "/" << std::endl;
+
+        std::thread stopper([&] {
+            int received = 0;
+            sigwait(&signals, &received);
+            server.stop();
+        });
+        const bool served = server.listen();
+        // Frees the stopper when listening ended by itself; after a stop the signal stays pending
+        // (blocked everywhere) until the process ends.
+        kill(getpid(), SIGTERM);
+        stopper.join();
+        if (!served) {
+            errors << "kivhost: the server stopped with an error\n";
+            return 1;
+        }
+    } catch (const HostError& error) {
+        errors << "kivhost: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace kiv::kivhost

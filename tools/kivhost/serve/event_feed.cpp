@@ -1,0 +1,71 @@
+#include "kivhost/serve/event_feed.h"
+
+#include "kivhost/core/json_text.h"
+#include "kivhost/timeline/timeline.h"
+
+#include <algorithm>
+
+namespace kiv::kivhost {
+
+void EventFeed::add(const Happening& happening) {
+    FeedEntry entry;
+    entry.line = timelineJson(happening);
+    const EventSent* sent = std::get_if<EventSent>(&happening.detail);
+    if (sent && !happening.plugin.empty()) {
+        // A line break in a plugin's event name would end the field early and start another.
+        entry.event = sent->name;
+        std::replace_if(
+            entry.event.begin(), entry.event.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        entry.data = toJson(sent->payload);
+    } else {
+        entry.event = happeningType(happening.detail);
+        entry.data = entry.line;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push_back(std::move(entry));
+    }
+    added_.notify_all();
+}
+
+std::vector<FeedEntry> EventFeed::after(std::size_t from, std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    added_.wait_for(lock, wait, [&] { return closed_ || entries_.size() > from; });
+    if (closed_ || entries_.size() <= from)
+        return {};
+    return std::vector<FeedEntry>(entries_.begin() + static_cast<std::ptrdiff_t>(from), entries_.end());
+}
+
+std::vector<std::string> EventFeed::lines() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> lines;
+    lines.reserve(entries_.size());
+    for (const FeedEntry& entry : entries_)
+        lines.push_back(entry.line);
+    return lines;
+}
+
+std::size_t EventFeed::size() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+void EventFeed::close() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    added_.notify_all();
+}
+
+bool EventFeed::closed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
+std::string sseMessage(std::size_t id, const FeedEntry& entry) {
+    // Names have their line breaks replaced and JSON text escapes them, so each field is one line.
+    return "id: " + std::to_string(id) + "\nevent: " + entry.event + "\ndata: " + entry.data + "\n\n";
+}
+
+} // namespace kiv::kivhost

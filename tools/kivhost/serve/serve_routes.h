@@ -1,0 +1,32 @@
+// What `kivhost serve` answers, apart from the transport: the plugin's routes, the control routes
+// under /kivhost/ and the dashboard. The event stream of /events is the server's own.
+#pragma once
+
+#include "kivhost/serve/serve_world.h"
+
+#include <string>
+
+namespace kiv::kivhost {
+
+struct ServeRequest {
+    std::string method;  // as the client sent it: "GET", "PUT", ...
+    std::string path;    // decoded, without the query
+    std::string target;  // as the client sent it: the path undecoded, with the query
+    std::string minutes; // the query's `minutes`, for the clock
+    bool hasMinutes = false;
+    std::string body;
+};
+
+struct ServeAnswer {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::string body;
+    std::string allow; // the Allow header of a 405
+};
+
+// {"error": text}, as every failure is answered.
+ServeAnswer errorAnswer(int status, std::string_view text);
+
+ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request);
+
+} // namespace kiv::kivhost
