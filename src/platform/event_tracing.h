@@ -44,8 +44,8 @@ struct EventField {
     std::uint32_t size;
 };
 
-// Loads the tracing functions from the system's library. Returns false when the system does not
-// offer them; the other operations then do nothing.
+// Loads the tracing functions from the system's library, once: functions already loaded stay.
+// Returns false when the system does not offer them; the other operations then do nothing.
 bool openEventTracing() noexcept;
 
 // The same from the named library, which replaces whatever was loaded before: a library that

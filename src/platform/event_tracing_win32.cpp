@@ -35,12 +35,13 @@ void NTAPI enableCallback(LPCGUID, ULONG controlCode, UCHAR level, ULONGLONG mat
 } // namespace
 
 bool openEventTracing() noexcept {
-    return openEventTracingFrom(L"Advapi32.dll");
+    // Functions already resolved, from the system's library or from one named before, stay.
+    return eventRegister != nullptr || openEventTracingFrom(L"Advapi32.dll");
 }
 
 bool openEventTracingFrom(const wchar_t* name) noexcept {
-    // A library already in the process is taken as it is, so that opening again at every plugin
-    // load does not pile up references; the library stays loaded for the process's lifetime.
+    // A library already in the process is taken as it is, without another reference; the library
+    // stays loaded for the process's lifetime.
     HMODULE library = name ? GetModuleHandleW(name) : nullptr;
     if (!library && name)
         library = LoadLibraryW(name);
