@@ -2,7 +2,7 @@
 PRESET ?= x86
 BUILD := build/$(PRESET)
 
-.PHONY: run test build configure bootstrap clean bench fuzz
+.PHONY: run test test-windows build configure bootstrap clean bench fuzz
 
 # The development host plays the default scenario against the shutdown-law library built next to it.
 run: build
@@ -19,6 +19,11 @@ configure: bootstrap
 
 bootstrap:
 	@scripts/bootstrap
+
+# The Windows build (win32 preset) under wine: export table, kivhost.exe's timelines against the
+# Linux reference build's, and every test. Installs mingw-w64 and wine on first use.
+test-windows:
+	scripts/test-windows
 
 # The benchmark table: our paths beside their peers (x64 and x86, Release).
 bench:

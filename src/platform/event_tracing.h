@@ -44,9 +44,13 @@ struct EventField {
     std::uint32_t size;
 };
 
-// Loads the tracing functions. Returns false when the system does not offer them; the other
-// operations then do nothing.
+// Loads the tracing functions from the system's library, once: functions already loaded stay.
+// Returns false when the system does not offer them; the other operations then do nothing.
 bool openEventTracing() noexcept;
+
+// The same from the named library, which replaces whatever was loaded before: a library that
+// lacks the functions leaves every operation doing nothing, as on a system without them.
+bool openEventTracingFrom(const wchar_t* library) noexcept;
 
 // Registers a provider; returns its handle, 0 when it could not be registered. A session that is
 // already listening may call the handler before this returns.

@@ -8,6 +8,10 @@ bool openEventTracing() noexcept {
     return false;
 }
 
+bool openEventTracingFrom(const wchar_t*) noexcept {
+    return false;
+}
+
 std::uint64_t registerEventProvider(const EventProviderRegistration&) noexcept {
     return 0;
 }

@@ -35,12 +35,19 @@ void NTAPI enableCallback(LPCGUID, ULONG controlCode, UCHAR level, ULONGLONG mat
 } // namespace
 
 bool openEventTracing() noexcept {
-    HMODULE library = LoadLibraryW(L"Advapi32.dll");
-    if (!library)
-        return false;
-    eventRegister = resolve<EventRegisterFunction>(library, "EventRegister");
-    eventWrite = resolve<EventWriteFunction>(library, "EventWrite");
-    eventUnregister = resolve<EventUnregisterFunction>(library, "EventUnregister");
+    // Functions already resolved, from the system's library or from one named before, stay.
+    return eventRegister != nullptr || openEventTracingFrom(L"Advapi32.dll");
+}
+
+bool openEventTracingFrom(const wchar_t* name) noexcept {
+    // A library already in the process is taken as it is, without another reference; the library
+    // stays loaded for the process's lifetime.
+    HMODULE library = name ? GetModuleHandleW(name) : nullptr;
+    if (!library && name)
+        library = LoadLibraryW(name);
+    eventRegister = library ? resolve<EventRegisterFunction>(library, "EventRegister") : nullptr;
+    eventWrite = library ? resolve<EventWriteFunction>(library, "EventWrite") : nullptr;
+    eventUnregister = library ? resolve<EventUnregisterFunction>(library, "EventUnregister") : nullptr;
     return eventRegister != nullptr;
 }
 

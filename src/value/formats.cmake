@@ -15,3 +15,8 @@ kiv_add_library(kiv_value_formats
   DEPENDS kiv_value ${KIV_YAML_LIBRARY}
 )
 target_include_directories(kiv_value_formats SYSTEM PRIVATE ${KIV_YAML_INCLUDE_DIR} ${KIV_RAPIDJSON_INCLUDE_DIR})
+# The Windows build links libyaml statically (scripts/cross-build-libyaml), so its declarations
+# must not ask for DLL imports.
+if(WIN32)
+  target_compile_definitions(kiv_value_formats PUBLIC YAML_DECLARE_STATIC)
+endif()

@@ -5,6 +5,7 @@
 #include "fake_host.h"
 
 #include "kivhost/core/json_text.h"
+#include "platform/thread_id.h"
 
 #include <functional>
 #include <thread>
@@ -295,16 +296,16 @@ TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     fake.act("timers:1,2");
     fake.host.runUntil(5000);
     fake.host.changeResource(kivhost::ResourceChange::Update, kInput, json("1"));
-    std::vector<std::size_t> threads;
+    std::vector<std::uint32_t> threads;
     std::thread([&] {
         // A host driven from another thread still enters the plugin on its own.
         const kivhost::Response response = fake.act("threads");
-        for (const Value& hash : response.value.elements())
-            threads.push_back(static_cast<std::size_t>(hash.getSigned(0)));
+        for (const Value& thread : response.value.elements())
+            threads.push_back(static_cast<std::uint32_t>(thread.getSigned(0)));
     }).join();
     fake.host.unload(id);
     ASSERT_EQ(threads.size(), 1u);
-    EXPECT_NE(threads[0], std::hash<std::thread::id>{}(std::this_thread::get_id()));
+    EXPECT_NE(threads[0], platform::currentThreadId());
 }
 
 TEST(ReleaseTest, EachRecordIsReleasedOnceAndStrayReleasesAreCounted) {

@@ -17,8 +17,8 @@ using ConsoleLogTargetTest = test::LogServiceFixture;
 
 std::string consolePrefix() {
     char prefix[64];
-    std::snprintf(prefix, sizeof prefix,
-                  "logging_tests(%08X): ", static_cast<unsigned>(platform::currentThreadId()));
+    std::snprintf(prefix, sizeof prefix, "%s(%08X): ", KIV_TEST_EXECUTABLE_NAME,
+                  static_cast<unsigned>(platform::currentThreadId()));
     return prefix;
 }
 

@@ -1,5 +1,6 @@
 #include "logging/etw_providers.h"
 #include "logging/etw_trace_context.h"
+#include "platform/event_tracing.h"
 
 #include <gtest/gtest.h>
 
@@ -67,15 +68,31 @@ TEST(EtwTraceContext, OtherControlCodesChangeNothing) {
     EXPECT_FALSE(context.isGroupEnabled(99));
 }
 
-TEST(EtwProviders, WithoutEventTracingNothingIsRegisteredOrWritten) {
+// Registration follows what the system offers: every provider where the tracing functions exist
+// (Windows, wine included), none elsewhere. No session listens here, so no provider is enabled.
+TEST(EtwProviders, RegisterEveryProviderWhereTracingExistsAndUnregisterThemAll) {
+    const bool tracing = platform::openEventTracing();
     registerEtwProviders();
     for (std::size_t i = 0; i < kEtwProviderCount; ++i) {
-        EXPECT_FALSE(isEtwProviderRegistered(i));
+        EXPECT_EQ(isEtwProviderRegistered(i), tracing) << "provider " << i;
         EXPECT_FALSE(etwTraceContext(i).isEnabled());
     }
-    EXPECT_FALSE(writeThreadNameEvent(1, "Main thread"));
-    EXPECT_FALSE(writeThreadNameEvent(1, nullptr));
+    EXPECT_EQ(writeThreadNameEvent(1, "Main thread"), tracing);
+    EXPECT_EQ(writeThreadNameEvent(1, nullptr), tracing);
     unregisterEtwProviders();
+    for (std::size_t i = 0; i < kEtwProviderCount; ++i)
+        EXPECT_FALSE(isEtwProviderRegistered(i)) << "provider " << i;
+    EXPECT_FALSE(writeThreadNameEvent(1, "Main thread"));
+}
+
+// A library without the tracing functions (the kernel's own) stands for a system without them.
+TEST(EventTracing, WithoutTheTracingFunctionsNothingIsRegisteredOrWritten) {
+    EXPECT_FALSE(platform::openEventTracingFrom(L"kernel32.dll"));
+    const platform::EventProviderRegistration registration{{1, 2, 3, {4}}, nullptr, nullptr};
+    EXPECT_EQ(platform::registerEventProvider(registration), 0u);
+    EXPECT_FALSE(platform::writeEvent(1, {}, nullptr, 0));
+    platform::unregisterEventProvider(1);
+    platform::openEventTracing();
 }
 
 } // namespace

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FormatLogLine, ModuleNameIsTheExecutablesFileName) {
     captureModuleName();
-    EXPECT_STREQ(moduleName(), "logging_tests");
+    EXPECT_STREQ(moduleName(), KIV_TEST_EXECUTABLE_NAME);
 }
 
 TEST(FormatLogLine, ElapsedTimeHasSixDigitSecondsAndMilliseconds) {

@@ -83,7 +83,7 @@ TEST_F(LogServiceApiTest, TextHelpers) {
     EXPECT_STREQ(text, "DBG;XTR");
     EXPECT_EQ(api.registerLogGroup("GEN"), 2u);
     EXPECT_STREQ(api.levelLabel(LogLevel::Error), " ERROR");
-    EXPECT_STREQ(api.moduleName(), "logging_tests");
+    EXPECT_STREQ(api.moduleName(), KIV_TEST_EXECUTABLE_NAME);
     EXPECT_EQ(api.formatLogLine(text, sizeof text, "[#M]", nullptr), 3u);
     EXPECT_STREQ(text, "[]\n");
 

@@ -178,10 +178,10 @@ bool act(Plugin& plugin, const std::string& action, HostResponse& response) {
         answerStream(response, "[1,2,3]", 5000);
         return true;
     } else if (verb == "threads") {
-        std::vector<FlatValue> hashes;
-        for (std::size_t hash : plugin.entryThreads)
-            hashes.push_back(flatNumber(static_cast<std::int64_t>(hash)));
-        answer(response, flatList(hashes), nullptr, 200);
+        std::vector<FlatValue> threads;
+        for (std::uint32_t thread : plugin.entryThreads)
+            threads.push_back(flatNumber(static_cast<std::int64_t>(thread)));
+        answer(response, flatList(threads), nullptr, 200);
         return true;
     } else if (verb == "releases") {
         // Counted before this response opens.

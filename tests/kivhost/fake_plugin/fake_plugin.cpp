@@ -1,13 +1,13 @@
 #include "fake_plugin.h"
 
 #include "flat_records.h"
+#include "platform/thread_id.h"
 
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #if defined(_WIN32)
 #define FAKE_EXPORT __declspec(dllexport)
@@ -158,7 +158,7 @@ Plugin::Plugin(std::string name, std::string pathPrefix)
 }
 
 void noteEntry(Plugin& plugin) {
-    plugin.entryThreads.insert(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+    plugin.entryThreads.insert(platform::currentThreadId());
 }
 
 void subscribe(Plugin& plugin, const std::string& name, const std::string& tag) {

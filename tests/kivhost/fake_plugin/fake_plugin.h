@@ -41,7 +41,7 @@ struct Plugin {
     std::vector<std::string> journal;
     std::vector<std::string> subscribed;
     std::vector<std::unique_ptr<SubscriptionTag>> tags;
-    std::set<std::size_t> entryThreads; // hashes of the threads that called into the plugin
+    std::set<std::uint32_t> entryThreads; // system ids of the threads that called into the plugin
 
     // The API records handed to the host.
     std::array<Route, 3> routes;
