@@ -16,16 +16,6 @@
 namespace kiv {
 namespace {
 
-struct Descriptor {
-    std::uint16_t id;
-    std::uint8_t version;
-    std::uint8_t channel;
-    std::uint8_t level;
-    std::uint8_t opcode;
-    std::uint16_t task;
-    std::uint64_t keyword;
-};
-
 class FakeTracing : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -47,11 +37,12 @@ class FakeTracing : public ::testing::Test {
     }
     std::size_t registeredCount() const { return function<std::size_t (*)()>("fakeRegisteredCount")(); }
     std::size_t writtenCount() const { return function<std::size_t (*)()>("fakeWrittenCount")(); }
-    std::string writtenEvent(std::size_t index, std::uint64_t& handle, Descriptor& descriptor) const {
+    std::string writtenEvent(std::size_t index, std::uint64_t& handle,
+                             platform::EventDescriptor& descriptor) const {
         char payload[64] = {};
-        const std::size_t size =
-            function<std::size_t (*)(std::size_t, std::uint64_t*, Descriptor*, char*, std::size_t)>(
-                "fakeWrittenEvent")(index, &handle, &descriptor, payload, sizeof payload);
+        const std::size_t size = function<std::size_t (*)(std::size_t, std::uint64_t*,
+                                                          platform::EventDescriptor*, char*, std::size_t)>(
+            "fakeWrittenEvent")(index, &handle, &descriptor, payload, sizeof payload);
         return std::string(payload, size < sizeof payload ? size : sizeof payload);
     }
     void control(std::uint64_t handle, unsigned long code, unsigned char level, unsigned long long matchAny,
@@ -82,7 +73,7 @@ TEST_F(FakeTracing, ASessionListeningAtLoadEnablesTheGroupsAndGetsTheMainThreads
     // The second provider's handle is the second one given out.
     ASSERT_EQ(writtenCount(), 1u);
     std::uint64_t handle = 0;
-    Descriptor descriptor{};
+    platform::EventDescriptor descriptor{};
     const std::string payload = writtenEvent(0, handle, descriptor);
     EXPECT_EQ(handle, 2u);
     EXPECT_EQ(descriptor.id, 103);
@@ -121,7 +112,7 @@ TEST_F(FakeTracing, ControlCodesReachTheProvidersContext) {
     // A null name is written as "NULL".
     EXPECT_TRUE(writeThreadNameEvent(77, nullptr));
     std::uint64_t handle = 0;
-    Descriptor descriptor{};
+    platform::EventDescriptor descriptor{};
     const std::uint32_t thread = 77;
     EXPECT_EQ(writtenEvent(writtenCount() - 1, handle, descriptor),
               std::string(reinterpret_cast<const char*>(&thread), 4) + std::string("NULL", 5));

@@ -2,6 +2,8 @@
 // each provider is enabled at registration by a session asking for keyword 0x1 at level 5,
 // events written are kept, and the test reads them and sends further control codes through the
 // fake* exports.
+#include "platform/event_tracing.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -19,16 +21,7 @@ struct Guid {
 using EnableCallback = void(__stdcall*)(const Guid*, unsigned long, unsigned char, unsigned long long,
                                         unsigned long long, void*, void*);
 
-// Laid out as the system's EVENT_DESCRIPTOR and EVENT_DATA_DESCRIPTOR.
-struct Descriptor {
-    std::uint16_t id;
-    std::uint8_t version;
-    std::uint8_t channel;
-    std::uint8_t level;
-    std::uint8_t opcode;
-    std::uint16_t task;
-    std::uint64_t keyword;
-};
+// Laid out as the system's EVENT_DATA_DESCRIPTOR; the event descriptor is the platform layer's own.
 struct Field {
     std::uint64_t pointer;
     std::uint32_t size;
@@ -43,7 +36,7 @@ struct Provider {
 
 struct Written {
     std::uint64_t handle;
-    Descriptor descriptor;
+    kiv::platform::EventDescriptor descriptor;
     std::vector<std::string> fields;
 };
 
@@ -63,7 +56,8 @@ __declspec(dllexport) unsigned long __stdcall EventRegister(const Guid*, EnableC
     return 0;
 }
 
-__declspec(dllexport) unsigned long __stdcall EventWrite(std::uint64_t handle, const Descriptor* descriptor,
+__declspec(dllexport) unsigned long __stdcall EventWrite(std::uint64_t handle,
+                                                         const kiv::platform::EventDescriptor* descriptor,
                                                          unsigned long count, const Field* fields) {
     Written event{handle, *descriptor, {}};
     for (unsigned long i = 0; i < count; ++i)
@@ -98,8 +92,9 @@ __declspec(dllexport) std::size_t fakeWrittenCount() {
 }
 
 // The event at `index`: its handle and descriptor, and its fields laid end to end in `payload`.
-__declspec(dllexport) std::size_t fakeWrittenEvent(std::size_t index, std::uint64_t* handle,
-                                                   Descriptor* descriptor, char* payload, std::size_t room) {
+__declspec(dllexport) std::size_t
+    fakeWrittenEvent(std::size_t index, std::uint64_t* handle, kiv::platform::EventDescriptor* descriptor,
+                     char* payload, std::size_t room) {
     const Written& event = written.at(index);
     *handle = event.handle;
     *descriptor = event.descriptor;
