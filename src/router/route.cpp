@@ -25,13 +25,11 @@ std::size_t totalLength(const PathValues& values) noexcept {
 } // namespace
 
 PathValues makePathValues() {
-    // Working out the bucket count costs more than copying an empty map that has it.
-    static const PathValues prototype = [] {
-        PathValues values(8);
-        values.max_load_factor(1.0f);
-        return values;
-    }();
-    return prototype;
+    // Built afresh each time: a prepared map kept for copying would be module memory that lives
+    // past the plugin's unload, and the memory statistics would never balance.
+    PathValues values(8);
+    values.max_load_factor(1.0f);
+    return values;
 }
 
 Route makeRoute(const BindingFunction& function, const FunctionHttpInfo& info, std::string_view pathOrName) {
