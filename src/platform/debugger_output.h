@@ -7,4 +7,8 @@ namespace kiv::platform {
 // the text is dropped.
 void writeDebuggerOutput(const char* text) noexcept;
 
+// Whether the system has a debugger output channel at all, so that callers can skip preparing
+// texts that would only be dropped.
+bool hasDebuggerOutput() noexcept;
+
 } // namespace kiv::platform

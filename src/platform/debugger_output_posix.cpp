@@ -5,4 +5,8 @@ namespace kiv::platform {
 // POSIX systems have no debugger output channel; the debugger target's lines go nowhere.
 void writeDebuggerOutput(const char*) noexcept {}
 
+bool hasDebuggerOutput() noexcept {
+    return false;
+}
+
 } // namespace kiv::platform

@@ -9,4 +9,9 @@ void writeDebuggerOutput(const char* text) noexcept {
         OutputDebugStringA(text);
 }
 
+// Debug-output listeners may read the channel without a debugger attached, so it always counts.
+bool hasDebuggerOutput() noexcept {
+    return true;
+}
+
 } // namespace kiv::platform

@@ -3,6 +3,7 @@
 #include "kivhost/command/default_plugin.h"
 
 namespace kiv::kivhost {
+namespace {
 
 std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file, std::ostream& errors) {
     try {
@@ -24,6 +25,20 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
     errors << "kivhost: the plugin library is missing: " << plugin.string() << '\n'
            << (given ? "" : "kivhost: build the shutdown-law library, or pick another with --plugin PATH\n");
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
+                                         const std::optional<std::filesystem::path>& pluginGiven,
+                                         std::ostream& errors) {
+    std::optional<Scenario> scenario = loadScenario(scenarioFile, errors);
+    if (!scenario)
+        return std::nullopt;
+    std::optional<std::filesystem::path> plugin = findPlugin(pluginGiven, errors);
+    if (!plugin)
+        return std::nullopt;
+    return PlayInputs{std::move(*scenario), std::move(*plugin)};
 }
 
 } // namespace kiv::kivhost

@@ -10,11 +10,15 @@
 
 namespace kiv::kivhost {
 
-// The scenario file, or the built-in default without one.
-std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file, std::ostream& errors);
+struct PlayInputs {
+    Scenario scenario;
+    std::filesystem::path plugin;
+};
 
-// The plugin library given, or the shutdown-law library next to kivhost; nullopt when it is missing.
-std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesystem::path>& given,
-                                                std::ostream& errors);
+// The scenario file (the built-in default without one) and the plugin library given (the
+// shutdown-law library next to kivhost without one); nullopt when either cannot be used.
+std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
+                                         const std::optional<std::filesystem::path>& pluginGiven,
+                                         std::ostream& errors);
 
 } // namespace kiv::kivhost

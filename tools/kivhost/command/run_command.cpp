@@ -9,15 +9,12 @@
 namespace kiv::kivhost {
 
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors) {
-    const std::optional<Scenario> scenario = loadScenario(arguments.scenario, errors);
-    if (!scenario)
-        return 1;
-    const std::optional<std::filesystem::path> plugin = findPlugin(arguments.plugin, errors);
-    if (!plugin)
+    const std::optional<PlayInputs> inputs = loadPlayInputs(arguments.scenario, arguments.plugin, errors);
+    if (!inputs)
         return 1;
 
     PlayOptions options;
-    options.plugin = *plugin;
+    options.plugin = inputs->plugin;
     options.core = arguments.core;
     if (arguments.untilMinutes)
         options.untilMs = std::llround(*arguments.untilMinutes * 60000.0);
@@ -29,7 +26,7 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
     const auto lineOf = arguments.json ? timelineJson : timelineText;
     const bool flushEachLine = arguments.realClock;
     try {
-        const PlayOutcome outcome = playScenario(*scenario, options, [&](const Happening& happening) {
+        const PlayOutcome outcome = playScenario(inputs->scenario, options, [&](const Happening& happening) {
             out << lineOf(happening) << '\n';
             if (flushEachLine)
                 out.flush();

@@ -25,11 +25,8 @@ sigset_t stopSignals() {
 } // namespace
 
 int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
-    const std::optional<Scenario> scenario = loadScenario(arguments.scenario, errors);
-    if (!scenario)
-        return 1;
-    const std::optional<std::filesystem::path> plugin = findPlugin(arguments.plugin, errors);
-    if (!plugin)
+    const std::optional<PlayInputs> inputs = loadPlayInputs(arguments.scenario, arguments.plugin, errors);
+    if (!inputs)
         return 1;
 
     const sigset_t signals = stopSignals();
@@ -37,7 +34,7 @@ int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostrea
     std::signal(SIGPIPE, SIG_IGN);
 
     try {
-        ServeWorld world(*scenario, ServeSetup{*plugin, arguments.clock, arguments.speed});
+        ServeWorld world(inputs->scenario, ServeSetup{inputs->plugin, arguments.clock, arguments.speed});
         if (!world.initialized()) {
             errors << "kivhost: the plugin's initialize reported a failure; nothing is served\n";
             return 1;
