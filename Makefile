@@ -2,7 +2,7 @@
 PRESET ?= x86
 BUILD := build/$(PRESET)
 
-.PHONY: run test test-windows build configure bootstrap clean bench fuzz
+.PHONY: run test test-windows build configure bootstrap clean bench fuzz soak
 
 # The development host plays the default scenario against the shutdown-law library built next to it.
 run: build
@@ -24,6 +24,10 @@ bootstrap:
 # Linux reference build's, and every test. Installs mingw-w64 and wine on first use.
 test-windows:
 	scripts/test-windows
+
+# Every preset's suite 20 times over while stress-ng keeps the machine busy; not part of `make test`.
+soak:
+	scripts/soak-tests
 
 # The benchmark table: our paths beside their peers (x64 and x86, Release).
 bench:

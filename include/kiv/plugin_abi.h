@@ -29,6 +29,18 @@ extern "C" {
 /* The library's one export: the host resolves it by this name and calls it with a load record. */
 #define KIV_PLUGIN_ENTRY_NAME "load_kiv_kr_shutdown_law"
 
+/* What a host process may export for the plugin's clock. The plugin measures every delay and
+ * every moment of its schedule (job due times, the time a login data packet came) on a steady
+ * clock. At load it looks for a function of this name among the host process's own exports (the
+ * executable's export table on Windows, the process's global symbols elsewhere) and, when there is
+ * one, reads its time from it instead of the operating system's steady clock, so that a host
+ * whose timers run on a clock of its own (a simulated one, say) and the plugin agree on how much
+ * time has passed. The function returns nanoseconds that never go backwards, from any origin;
+ * it is called on the threads on which the host calls into the plugin. A host that exports
+ * nothing of the kind changes nothing. */
+#define KIV_HOST_STEADY_CLOCK_NAME "kiv_host_steady_clock_ns"
+typedef int64_t(KIV_CDECL* HostSteadyClockFn)(void);
+
 /* ---- Codes ---------------------------------------------------------------------------------- */
 
 /* Request methods, towards the host and from it; an unknown code from the host counts as none. */

@@ -5,22 +5,22 @@
 #include "host/job_tokens.h"
 #include "host/plugin_base.h"
 #include "logging/trace_message.h"
+#include "platform/steady_clock.h"
 
 #include <string>
 
 namespace kiv {
 
 void PluginBase::scheduleJob(std::string_view name, double seconds, JobCallback callback) {
-    const std::int64_t due = dueTimeAfter(seconds, steadyNanoseconds());
-    const std::int32_t wholeSeconds = wholeSecondsForTrace(seconds);
-    const std::string jobName(name);
-    traceMessage("QueueJob '%s' will be triggerd after '%d' secs. (%d mins)", jobName.c_str(), wholeSeconds,
-                 wholeSeconds / 60);
-    scheduleJobAt(name, due, std::move(callback));
+    scheduleJobAt(name, dueTimeAfter(seconds, platform::steadyClockNanoseconds()), std::move(callback));
 }
 
 void PluginBase::scheduleJobAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback) {
-    const double delay = delayUntil(dueNanoseconds, steadyNanoseconds());
+    const double delay = delayUntil(dueNanoseconds, platform::steadyClockNanoseconds());
+    const std::string jobName(name);
+    const std::int32_t wholeSeconds = wholeSecondsForTrace(delay);
+    traceMessage("QueueJob '%s' will be triggerd after '%d' secs. (%d mins)", jobName.c_str(), wholeSeconds,
+                 wholeSeconds / 60);
     std::uintptr_t token = 0;
     {
         std::lock_guard lock(jobMutex_);
@@ -35,7 +35,6 @@ void PluginBase::scheduleJobAt(std::string_view name, std::int64_t dueNanosecond
         }
         entry.token = token;
     }
-    const std::string jobName(name);
     scheduleTimer(jobName.c_str(), &onJobDue, reinterpret_cast<void*>(token), delay, 0);
 }
 

@@ -1,6 +1,5 @@
 #include "host/job_time.h"
 
-#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -27,11 +26,6 @@ template <class Integer> Integer truncateClamped(double value, Integer notANumbe
 }
 
 } // namespace
-
-std::int64_t steadyNanoseconds() noexcept {
-    const auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count();
-}
 
 std::int64_t dueTimeAfter(double seconds, std::int64_t now) noexcept {
     return truncateClamped<std::int64_t>(seconds * 1e9 + static_cast<double>(now), now);

@@ -7,9 +7,6 @@
 
 namespace kiv {
 
-// The steady clock's current reading, in nanoseconds.
-[[nodiscard]] std::int64_t steadyNanoseconds() noexcept;
-
 // seconds × 10^9 + now, computed in double precision and truncated, clamped to the signed
 // 64-bit range. A delay that is not a number is due now.
 [[nodiscard]] std::int64_t dueTimeAfter(double seconds, std::int64_t now) noexcept;

@@ -127,16 +127,16 @@ class PluginBase : public ResourceSubscriber {
     // Runs `callback` once, `seconds` from now, through the host's timer. A delay that is not
     // positive is due at once; one far out of range saturates.
     void scheduleJob(std::string_view name, double seconds, JobCallback callback);
+    // Runs `callback` at the moment `dueNanoseconds` of the plugin's steady clock (the host's
+    // own when it provides one): the host's timer gets the time left until then, nothing when
+    // the moment has passed.
+    void scheduleJobAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback);
     [[nodiscard]] std::size_t pendingJobCount() const;
     [[nodiscard]] bool isJobPending(std::uint64_t jobId) const;
 
     // ---- Service proxy --------------------------------------------------------------------
 
     ServiceProxyMailbox& serviceProxy() noexcept { return serviceProxy_; }
-
-  protected:
-    // Runs `callback` at the steady-clock moment `dueNanoseconds`.
-    void scheduleJobAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback);
 
   private:
     struct JobEntry {

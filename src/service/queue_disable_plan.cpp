@@ -23,8 +23,6 @@ QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTi
         plan.allQueuesMinutes = std::max(plan.allQueuesMinutes, remaining);
         plan.listedQueues.push_back({queueId, remaining});
     }
-    plan.customQueue = {kCustomQueueId,
-                        saturatingMinutesBefore(cutOffMinutes, leadMinutesOf(leads, kCustomQueueId))};
     return plan;
 }
 

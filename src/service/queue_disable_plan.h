@@ -1,5 +1,5 @@
-// The moments at which the game queues close, computed once from the cut-off, the timetable's
-// lead times and the game-queue list.
+// When the listed game queues close, in minutes from the packet that set the cut-off: the cut-off
+// minus each queue's lead from the timetable.
 #pragma once
 
 #include "service/queue_timetable.h"
@@ -14,13 +14,12 @@ class Value;
 
 struct QueueDisableJob {
     std::int32_t queueId = 0;
-    std::int64_t remainingMinutes = 0; // until the queue closes; zero or less closes it at once
+    std::int64_t remainingMinutes = 0; // from the packet's arrival until the queue closes
 };
 
 struct QueueDisablePlan {
     std::vector<QueueDisableJob> listedQueues; // one per list element, in list order
-    QueueDisableJob customQueue;
-    // The latest moment among the listed queues (the custom queue takes no part). With no
+    // The latest moment among the listed queues (the custom queue is not listed). With no
     // listed queue it stays at the lowest minute count, a moment long past.
     std::int64_t allQueuesMinutes = 0;
 };

@@ -33,6 +33,10 @@ void ShutdownLaw::start() {
                            [this](const ResourceChange& change) { onLoginData(change); });
 }
 
+std::int64_t ShutdownLaw::CutOff::momentNs(std::int64_t minutesBefore) const noexcept {
+    return momentAfterMinutes(receivedNs, saturatingMinutesBefore(minutes, minutesBefore));
+}
+
 void ShutdownLaw::onLoginData(const ResourceChange& change) {
     if (!change.createdOrUpdated)
         return;
@@ -47,19 +51,24 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
         LogMessage(LogLevel::Always, kServiceLogGroups, 0, "KR Law Shutdown Disabled.");
         return;
     }
+    const CutOff cutOff{context_.nowNs(), *cutOffMinutes};
+    const std::uint64_t packet = ++latestPacket_;
     state_.cutOffMinutes = *cutOffMinutes;
     LogMessage(LogLevel::Always, kServiceLogGroups, 0,
                "KR Law Shutdown Enabled with the cut-off minutes: %lld",
                static_cast<long long>(*cutOffMinutes));
     const CutOffSchedule schedule = scheduleCutOff(*cutOffMinutes);
     if (schedule.cutOffJobMinutes)
-        scheduleAfterMinutes(kCutOffJobName, *schedule.cutOffJobMinutes,
-                             [this] { assignStatus(ShutdownLawStatus::CUT_OFF); });
+        context_.scheduleJobAt(kCutOffJobName, cutOff.momentNs(),
+                               [this, packet] { assignStatus(ShutdownLawStatus::CUT_OFF, packet); });
     if (schedule.warningJobMinutes)
-        scheduleAfterMinutes(kWarningJobName, *schedule.warningJobMinutes,
-                             [this] { assignStatus(ShutdownLawStatus::WARNING); });
+        context_.scheduleJobAt(kWarningJobName, cutOff.momentNs(kWarningLeadMinutes),
+                               [this, packet] { assignStatus(ShutdownLawStatus::WARNING, packet); });
     if (schedule.statusNow)
-        assignStatus(*schedule.statusNow);
+        assignStatus(*schedule.statusNow, packet);
+    // Queues may close early, never late: only a closer cut-off moves them.
+    if (!queueCutOff_ || cutOff.momentNs() < queueCutOff_->momentNs())
+        queueCutOff_ = cutOff;
     observeTimetable();
 }
 
@@ -72,9 +81,15 @@ void ShutdownLaw::observeTimetable() {
         return;
     }
     // Without a timetable every queue closes at the default lead: the queue locks must not
-    // depend on the configuration being there.
-    LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
-               kQueueTimetablePath.data(), timetable.error->c_str());
+    // depend on the configuration being there. A namespace the configuration does not hold is
+    // an ordinary state of the platform, any other failure is not.
+    if (timetable.errorStatus == 404)
+        LogMessage(LogLevel::Always, kServiceLogGroups, 0,
+                   "No queue-disable timetable at %s: every queue closes %lld minutes before the cut-off.",
+                   kQueueTimetablePath.data(), static_cast<long long>(kDefaultLeadMinutes));
+    else
+        LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
+                   kQueueTimetablePath.data(), timetable.error->c_str());
     onTimetable(ResourceChange{true, Value::emptyValue()});
 }
 
@@ -83,6 +98,9 @@ void ShutdownLaw::onTimetable(const ResourceChange& change) {
         return;
     state_.queueDisableMinutes = readQueueLeadTimes(change.data);
     observeQueueList();
+    // The custom queue is not in the list: it closes whether or not the list can be read.
+    if (needsPlan(customPlannedFrom_))
+        planCustomQueue();
 }
 
 void ShutdownLaw::observeQueueList() {
@@ -93,7 +111,7 @@ void ShutdownLaw::observeQueueList() {
 }
 
 void ShutdownLaw::onQueueList(const ResourceChange& change) {
-    if (state_.queueListHandled || queueListInProgress_)
+    if (queueListInProgress_ || !needsPlan(listPlannedFrom_))
         return;
     if (!change.createdOrUpdated)
         return;
@@ -102,35 +120,58 @@ void ShutdownLaw::onQueueList(const ResourceChange& change) {
         bool& flag;
         ~InProgress() { flag = false; }
     } inProgress{queueListInProgress_};
-    buildQueueJobs();
+    planListedQueues();
 }
 
-void ShutdownLaw::buildQueueJobs() {
+bool ShutdownLaw::needsPlan(const std::optional<CutOff>& plannedFrom) const noexcept {
+    return queueCutOff_ && (!plannedFrom || queueCutOff_->momentNs() < plannedFrom->momentNs());
+}
+
+void ShutdownLaw::planCustomQueue() {
+    const CutOff& cutOff = *queueCutOff_;
+    context_.scheduleJobAt(disableQueueJobName(kCustomQueueId),
+                           cutOff.momentNs(leadMinutesOf(state_.queueDisableMinutes, kCustomQueueId)),
+                           [this] { disableQueue(kCustomQueueId); });
+    customPlannedFrom_ = cutOff;
+}
+
+void ShutdownLaw::planListedQueues() {
     // The list is read afresh rather than taken from the event, so that the jobs follow the
     // list as it is now.
     const ListReading list = context_.readList(kGameQueuesPath);
     if (list.error) {
-        // Nothing is scheduled and the list stays unhandled: the next queue-list or timetable
+        // Nothing is scheduled and the list stays unplanned: the next queue-list or timetable
         // event tries again.
         LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue list %s: %s",
                    kGameQueuesPath.data(), list.error->c_str());
         return;
     }
+    // Taken after the read: a closer cut-off that came while the host ran other work meanwhile
+    // is the one to plan from.
+    const CutOff cutOff = *queueCutOff_;
     const QueueDisablePlan plan =
-        planQueueDisables(state_.cutOffMinutes, state_.queueDisableMinutes, list.elements);
+        planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.elements);
     for (const QueueDisableJob& queue : plan.listedQueues) {
         const std::int32_t queueId = queue.queueId;
-        scheduleAfterMinutes(disableQueueJobName(queueId), queue.remainingMinutes,
-                             [this, queueId] { disableQueue(queueId); });
+        context_.scheduleJobAt(disableQueueJobName(queueId),
+                               momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes),
+                               [this, queueId] { disableQueue(queueId); });
     }
-    scheduleAfterMinutes(disableQueueJobName(kCustomQueueId), plan.customQueue.remainingMinutes,
-                         [this] { disableQueue(kCustomQueueId); });
+    // The custom queue follows the listed ones, as it does in the list's own order of jobs.
+    if (needsPlan(customPlannedFrom_))
+        planCustomQueue();
     // With an empty list the moment lies long past, and the job is due at once.
-    scheduleAfterMinutes(kDisableAllQueuesJobName, plan.allQueuesMinutes, [this] { disableAllQueues(); });
+    context_.scheduleJobAt(kDisableAllQueuesJobName,
+                           momentAfterMinutes(cutOff.receivedNs, plan.allQueuesMinutes),
+                           [this] { disableAllQueues(); });
+    listPlannedFrom_ = cutOff;
     state_.queueListHandled = true;
 }
 
-void ShutdownLaw::assignStatus(ShutdownLawStatus status) {
+void ShutdownLaw::assignStatus(ShutdownLawStatus status, std::uint64_t packet) {
+    // The latest packet's jobs keep their word; an earlier packet's may only move the law on.
+    if (packet != latestPacket_ && status < state_.status)
+        return;
     state_.status = status;
     context_.publish(kNotificationPath, ShutdownLawNotification{status});
 }
@@ -144,13 +185,11 @@ void ShutdownLaw::disableQueue(std::int32_t queueId) {
 }
 
 void ShutdownLaw::disableAllQueues() {
+    // Every plan schedules its own disable-all job; the earliest one closes them.
+    if (state_.isAllQueuesDisabled)
+        return;
     state_.isAllQueuesDisabled = true;
     context_.publish(kAllQueuesStatusPath, AllQueueShutdownStatus{true});
-}
-
-void ShutdownLaw::scheduleAfterMinutes(std::string_view name, std::int64_t minutes,
-                                       std::function<void()> job) {
-    context_.scheduleJob(name, minutesToSeconds(minutes), std::move(job));
 }
 
 } // namespace kiv

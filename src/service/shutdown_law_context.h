@@ -22,10 +22,11 @@ struct ResourceChange {
     const Value& data;
 };
 
-// A value read from another plugin, or the text of the error that prevented it.
+// A value read from another plugin, or the text and status code of the error that prevented it.
 struct ValueReading {
     Value value;
     std::optional<std::string> error;
+    std::uint32_t errorStatus = 0; // the answer's status code when it carried the error
 };
 
 // A list read from another plugin, or the text of the error that prevented it.
@@ -53,8 +54,10 @@ class ShutdownLawContext {
     virtual ValueReading readValue(std::string_view path) = 0;
     // Reads a Collection with a GET.
     virtual ListReading readList(std::string_view path) = 0;
-    // Runs `job` once, after `seconds` (due at once when not positive).
-    virtual void scheduleJob(std::string_view name, double seconds, std::function<void()> job) = 0;
+    // The plugin's steady clock, in nanoseconds: the host's own clock when it provides one.
+    virtual std::int64_t nowNs() = 0;
+    // Runs `job` once, at the moment `dueNs` of that clock (at once when it has passed).
+    virtual void scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) = 0;
     // Announces an update of the service's resource `uri`.
     virtual void publish(std::string_view uri, const PublishedData& data) = 0;
 

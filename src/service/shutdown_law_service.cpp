@@ -2,6 +2,7 @@
 
 #include "format/message_format.h"
 #include "logging/trace_message.h"
+#include "platform/steady_clock.h"
 #include "service/shutdown_law_names.h"
 
 #include <utility>
@@ -73,10 +74,12 @@ bool ShutdownLawService::observe(std::string_view path, ChangeHandler handler) {
 ValueReading ShutdownLawService::readValue(std::string_view path) {
     ApiResult<Value> answer = requestValue<Value>(HttpMethod::Get, path);
     ValueReading reading;
-    if (answer.ok())
+    if (answer.ok()) {
         reading.value = std::move(answer.value());
-    else
+    } else {
         reading.error = answer.error().message;
+        reading.errorStatus = static_cast<std::uint32_t>(answer.error().errorCode);
+    }
     return reading;
 }
 
@@ -90,8 +93,12 @@ ListReading ShutdownLawService::readList(std::string_view path) {
     return reading;
 }
 
-void ShutdownLawService::scheduleJob(std::string_view name, double seconds, std::function<void()> job) {
-    PluginBase::scheduleJob(name, seconds, std::move(job));
+std::int64_t ShutdownLawService::nowNs() {
+    return platform::steadyClockNanoseconds();
+}
+
+void ShutdownLawService::scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) {
+    PluginBase::scheduleJobAt(name, dueNs, std::move(job));
 }
 
 void ShutdownLawService::publish(std::string_view uri, const PublishedData& data) {

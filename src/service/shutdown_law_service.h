@@ -26,7 +26,8 @@ class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext
     bool observe(std::string_view path, ChangeHandler handler) override;
     ValueReading readValue(std::string_view path) override;
     ListReading readList(std::string_view path) override;
-    void scheduleJob(std::string_view name, double seconds, std::function<void()> job) override;
+    std::int64_t nowNs() override;
+    void scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) override;
     void publish(std::string_view uri, const PublishedData& data) override;
 
     void registerRoutes();

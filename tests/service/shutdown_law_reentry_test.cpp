@@ -55,7 +55,8 @@ class ScriptedContext final : public ShutdownLawContext {
             reading.elements.push_back(element);
         return reading;
     }
-    void scheduleJob(std::string_view name, double, std::function<void()>) override {
+    std::int64_t nowNs() override { return 0; }
+    void scheduleJobAt(std::string_view name, std::int64_t, std::function<void()>) override {
         jobNames.emplace_back(name);
     }
     void publish(std::string_view, const PublishedData&) override {}
@@ -100,18 +101,20 @@ TEST(ShutdownLawReentryTest, ANestedQueueListDeliveryDuringTheReadBuildsNoSecond
     EXPECT_TRUE(law.state().queueListHandled);
 }
 
-TEST(ShutdownLawReentryTest, AFailedListReadSchedulesNothingAndTheNextEventTriesAgain) {
+TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEventTriesAgain) {
     ScriptedContext context;
     context.resources[std::string(kLoginDataPacketPath)] = kEnabledPacket;
     context.resources[std::string(kQueueTimetablePath)] = "{}";
     context.resources[std::string(kGameQueuesPath)] = R"({"not": "a list"})";
     ShutdownLaw law(context);
     law.start();
-    EXPECT_EQ(disableJobCount(context), 0u);
+    EXPECT_EQ(context.jobNames.back(), disableQueueJobName(kCustomQueueId));
+    EXPECT_EQ(disableJobCount(context), 1u);
     EXPECT_FALSE(law.state().queueListHandled);
 
     context.resources[std::string(kGameQueuesPath)] = R"([{"id": 7}])";
     context.change(kQueueTimetablePath);
+    // Queue 7 and all queues; the custom queue is not planned a second time.
     EXPECT_EQ(disableJobCount(context), 3u);
     EXPECT_TRUE(law.state().queueListHandled);
 }

@@ -5,6 +5,7 @@
 #include "kivhost/timeline/timeline.h"
 
 #include <cmath>
+#include <new>
 
 namespace kiv::kivhost {
 
@@ -39,6 +40,10 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
     } catch (const HostError& error) {
         out.flush();
         errors << "kivhost: " << error.what() << '\n';
+        return 1;
+    } catch (const std::bad_alloc&) {
+        out.flush();
+        errors << "kivhost: out of memory; the timeline ends here\n";
         return 1;
     }
     return 0;

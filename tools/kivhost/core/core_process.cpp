@@ -1,6 +1,7 @@
 #include "kivhost/core/core_process.h"
 
 #include "kivhost/core/event_names.h"
+#include "kivhost/core/plugin_clock.h"
 #include "kivhost/core/plugin_session.h"
 #include "kivhost/core/response_reader.h"
 #include "value/flat_value.h"
@@ -35,8 +36,11 @@ std::string_view routedPart(std::string_view path) {
 } // namespace
 
 CoreProcess::CoreProcess(const HostOptions& hostOptions)
-    : options(hostOptions), clock(hostOptions.clock), journal(clock),
-      issued(std::make_shared<IssuedCounts>()) {}
+    : options(hostOptions), clock(hostOptions.clock), journal(clock, hostOptions.keepHappenings),
+      issued(std::make_shared<IssuedCounts>()) {
+    // Every entry into a plugin runs on the delivery thread: the plugins read this host's clock.
+    delivery.run([this] { bindPluginClockToThisThread(&clock); });
+}
 
 CoreProcess::~CoreProcess() = default;
 

@@ -13,6 +13,16 @@ std::int64_t HostClock::nowMs() const noexcept {
     return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
 }
 
+std::int64_t HostClock::nowNs() const noexcept {
+    constexpr std::int64_t kNanosecondsPerMs = 1000000;
+    if (kind_ == ClockKind::Virtual) {
+        const std::int64_t ms = virtualNow_.load();
+        return ms > kEndOfTime / kNanosecondsPerMs ? kEndOfTime : ms * kNanosecondsPerMs;
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
+}
+
 void HostClock::advanceTo(std::int64_t ms) {
     if (kind_ == ClockKind::Virtual) {
         if (ms > virtualNow_.load())
@@ -23,7 +33,10 @@ void HostClock::advanceTo(std::int64_t ms) {
     // a run can reach.
     constexpr std::int64_t kLongestWaitMs = std::int64_t(1) << 40;
     const std::int64_t target = ms < kLongestWaitMs ? ms : kLongestWaitMs;
-    std::this_thread::sleep_until(start_ + std::chrono::milliseconds(target));
+    // A sleep may wake before its deadline (Windows rounds it to the scheduler's tick), so the
+    // wait ends only when the clock itself reads the moment.
+    while (nowMs() < target)
+        std::this_thread::sleep_until(start_ + std::chrono::milliseconds(target));
 }
 
 } // namespace kiv::kivhost

@@ -23,7 +23,10 @@ class HostClock {
     explicit HostClock(ClockKind kind);
 
     std::int64_t nowMs() const noexcept;
-    // Moves the virtual clock forward to `ms` (never back); the real clock waits until then.
+    // The same reading in nanoseconds (the real clock's is finer than its milliseconds).
+    std::int64_t nowNs() const noexcept;
+    // Moves the virtual clock forward to `ms` (never back); the real clock waits until it reads
+    // `ms` or later.
     void advanceTo(std::int64_t ms);
 
   private:

@@ -10,8 +10,9 @@ void HostJournal::record(std::string plugin, HappeningDetail detail) {
         std::lock_guard lock(mutex_);
         if (std::holds_alternative<HostFault>(happening.detail))
             ++faults_;
-        happenings_.push_back(happening);
         listener = listener_;
+        if (keep_)
+            happenings_.push_back(happening);
     }
     if (listener)
         listener(happening);

@@ -13,7 +13,8 @@ namespace kiv::kivhost {
 
 class HostJournal {
   public:
-    explicit HostJournal(const HostClock& clock) : clock_(clock) {}
+    // Without `keep`, happenings go to the listener only; all() stays empty.
+    HostJournal(const HostClock& clock, bool keep) : clock_(clock), keep_(keep) {}
 
     void record(std::string plugin, HappeningDetail detail);
     std::vector<Happening> all() const;
@@ -24,6 +25,7 @@ class HostJournal {
 
   private:
     const HostClock& clock_;
+    const bool keep_;
     std::recursive_mutex listenerMutex_; // held around each call of the listener, taken first
     mutable std::mutex mutex_;           // guards the records
     std::vector<Happening> happenings_;

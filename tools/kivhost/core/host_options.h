@@ -41,6 +41,10 @@ struct HostOptions {
     // value's JSON text as a streamed body, handed out at most this many bytes per read, so
     // that a plugin's streaming path runs.
     std::uint32_t streamChunkBytes = 0;
+    // Whether every happening is kept for PluginHost::happenings(). A host that only passes
+    // them to its listener as they happen keeps none, so that its memory does not grow with a
+    // long timeline.
+    bool keepHappenings = true;
 };
 
 } // namespace kiv::kivhost

@@ -65,6 +65,7 @@ PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,
     hostOptions.core = options.core.value_or(scenario.core.value_or(CoreVersion{}));
     hostOptions.clock = options.clock;
     hostOptions.streamChunkBytes = options.streamChunkBytes;
+    hostOptions.keepHappenings = false; // the listener sees each one as it happens
     PluginHost host(hostOptions);
     host.setListener(listener);
     return playScenarioOn(host, scenario, options);

@@ -1,0 +1,71 @@
+// Every scenario under scenarios/ played through the real library on the virtual clock, its
+// readable timeline compared line by line with the one kept under tests/service/timelines/. A
+// scenario shows a rule of the law; the kept timeline is what a reader should see it do. Run
+// with KIV_WRITE_TIMELINES=1 to write the timelines afresh after a deliberate change, then read
+// the difference before keeping it.
+#include "kivhost/scenario/scenario.h"
+#include "kivhost/scenario/scenario_player.h"
+#include "kivhost/timeline/timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kiv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> scenarioFiles() {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(KIV_SCENARIO_DIR)) {
+        const fs::path& file = entry.path();
+        if (file.extension() == ".yaml" || file.extension() == ".json")
+            files.push_back(file);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string played(const fs::path& file) {
+    kivhost::PlayOptions options;
+    options.plugin = KIV_SHUTDOWN_LAW_LIBRARY;
+    std::string timeline;
+    (void)kivhost::playScenario(
+        kivhost::readScenarioFile(file), options,
+        [&](const kivhost::Happening& happening) { timeline += kivhost::timelineText(happening) + "\n"; });
+    return timeline;
+}
+
+class ScenarioTimelineTest : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(ScenarioTimelineTest, PlaysAsItsKeptTimelineShows) {
+    const fs::path kept = fs::path(KIV_TIMELINE_DIR) / (GetParam().stem().string() + ".txt");
+    const std::string timeline = played(GetParam());
+    if (std::getenv("KIV_WRITE_TIMELINES")) {
+        std::ofstream(kept, std::ios::binary) << timeline;
+        GTEST_SKIP() << "wrote " << kept;
+    }
+    std::ifstream in(kept, std::ios::binary);
+    ASSERT_TRUE(in) << "no timeline kept for this scenario at " << kept;
+    std::stringstream expected;
+    expected << in.rdbuf();
+    EXPECT_EQ(timeline, expected.str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTimelineTest, ::testing::ValuesIn(scenarioFiles()),
+                         [](const ::testing::TestParamInfo<fs::path>& info) {
+                             std::string name = info.param.stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+} // namespace
+} // namespace kiv::test
