@@ -4,6 +4,7 @@
 #include "case_name.h"
 #include "fake_host.h"
 
+#include "kivhost/core/host_journal.h"
 #include "kivhost/core/timer_queue.h"
 
 #include <cmath>
@@ -130,6 +131,22 @@ TEST(RealClockTest, TimersRunOnceTheirMomentHasComeInDueOrder) {
     EXPECT_EQ(fake.journalLines("fire "),
               (std::vector<std::string>{"fire fake.t3", "fire fake.t1", "fire fake.t2", "fire fake.t0"}));
     EXPECT_GE(fake.host.nowMs(), *due + 4);
+}
+
+// `kivhost run` writes each line as it happens; its host keeps none, so a long timeline (100,000
+// queues closing, each with the whole list) does not grow its memory.
+TEST(HostJournalTest, AHostThatOnlyListensKeepsNothingButCountsFaults) {
+    const kivhost::HostClock clock(kivhost::ClockKind::Virtual);
+    kivhost::HostJournal journal(clock, false);
+    std::vector<std::string> heard;
+    journal.setListener([&](const kivhost::Happening& happening) {
+        heard.push_back(std::get<kivhost::HostFault>(happening.detail).text);
+    });
+    journal.record("p", kivhost::HostFault{"one"});
+    journal.record("p", kivhost::HostFault{"two"});
+    EXPECT_EQ(heard, (std::vector<std::string>{"one", "two"}));
+    EXPECT_TRUE(journal.all().empty());
+    EXPECT_EQ(journal.faults(), 2u);
 }
 
 } // namespace
