@@ -1,7 +1,10 @@
 #include "scenario_generator.h"
 
+#include "kivhost/core/json_text.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace kiv::test {
@@ -15,6 +18,7 @@ constexpr const char* kOtherPaths[] = {kLoginPath, kTimetablePath, kQueuesPath};
 
 constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMinuteMs = 60000;
 
 } // namespace
 
@@ -200,19 +204,23 @@ Value ScenarioGenerator::resourceValue(const std::string& path) {
     return queueList();
 }
 
-ScenarioStep ScenarioGenerator::step(std::int64_t atMs) {
+ScenarioStep ScenarioGenerator::get(std::int64_t atMs) {
+    static constexpr const char* kRoutes[] = {
+        "/kiv-kr-shutdown-law/v1/notification", "/kiv-kr-shutdown-law/v1/disabled-queues",
+        "/kiv-kr-shutdown-law/v1/custom-status", "/kiv-kr-shutdown-law/v1/status"};
     ScenarioStep step;
     step.atMs = atMs;
-    if (chance(0.25)) {
-        static constexpr const char* kRoutes[] = {
-            "/kiv-kr-shutdown-law/v1/notification", "/kiv-kr-shutdown-law/v1/disabled-queues",
-            "/kiv-kr-shutdown-law/v1/custom-status", "/kiv-kr-shutdown-law/v1/status"};
-        step.get = true;
-        step.path = below(3) == 0
-                        ? "/kiv-kr-shutdown-law/v1/queue-status/" + std::to_string(queueIdNumber(40))
-                        : kRoutes[below(std::size(kRoutes))];
-        return step;
-    }
+    step.get = true;
+    step.path = below(3) == 0 ? "/kiv-kr-shutdown-law/v1/queue-status/" + std::to_string(queueIdNumber(40))
+                              : kRoutes[below(std::size(kRoutes))];
+    return step;
+}
+
+ScenarioStep ScenarioGenerator::step(std::int64_t atMs) {
+    if (chance(0.25))
+        return get(atMs);
+    ScenarioStep step;
+    step.atMs = atMs;
     step.path = kOtherPaths[below(std::size(kOtherPaths))];
     step.change = static_cast<kivhost::ResourceChange>(below(3));
     if (step.change != kivhost::ResourceChange::Delete)
@@ -220,7 +228,7 @@ ScenarioStep ScenarioGenerator::step(std::int64_t atMs) {
     return step;
 }
 
-Scenario ScenarioGenerator::next() {
+Scenario ScenarioGenerator::scattered() {
     Scenario scenario;
     for (const char* path : kOtherPaths)
         if (chance(0.8))
@@ -239,6 +247,294 @@ Scenario ScenarioGenerator::next() {
     for (const std::int64_t atMs : moments)
         scenario.steps.push_back(step(atMs));
     return scenario;
+}
+
+// ---- Stories ----------------------------------------------------------------------------------
+
+struct ScenarioGenerator::Story {
+    Scenario scenario;
+    std::vector<std::int64_t> queuePool;  // the ids the story's lists and timetables name
+    std::optional<std::int64_t> cutOffMs; // of the last enabled packet the story sent
+    std::map<std::string, bool> present;  // what the world holds, as far as the story knows
+};
+
+Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
+    if (chance(0.08))
+        return loginPacket();
+    Value packet;
+    packet.makeStructure();
+    const std::optional<std::int64_t> remaining =
+        story.cutOffMs ? std::optional<std::int64_t>((*story.cutOffMs - atMs) / kMinuteMs) : std::nullopt;
+    std::int64_t minutes = 0;
+    const std::size_t choice = below(10);
+    if (choice == 7) {
+        switch (below(4)) { // a packet under which the law is off
+        case 0:
+            packet.member("minutesUntilShutdownEnabled").setBool(false);
+            packet.member("minutesUntilShutdown").setSigned(20);
+            break;
+        case 1:
+            packet.member("minor").setBool(true);
+            packet.member("minorShutdownEnforced").setBool(false);
+            packet.member("minutesUntilMidnight").setSigned(20);
+            break;
+        case 2:
+            packet.member("minutesUntilShutdownEnabled").setBool(true);
+            packet.member("minutesUntilShutdown").setSigned(-1);
+            break;
+        default:
+            break;
+        }
+        return packet;
+    }
+    if (remaining && choice < 4) // closer
+        minutes = *remaining - 1 < -10 ? *remaining - 1 : between(-10, *remaining - 1);
+    else if (remaining && choice < 6) // further
+        minutes = *remaining + between(1, 240);
+    else if (remaining && choice == 6) // the same moment again
+        minutes = *remaining;
+    else if (chance(0.3)) {
+        static constexpr std::int64_t kEdges[] = {-1, 0, 1, 74, 75, 76, 89, 90, 91, 165, 166};
+        minutes = kEdges[below(std::size(kEdges))];
+    } else {
+        minutes = between(-10, 400);
+    }
+    story.cutOffMs = atMs + minutes * kMinuteMs;
+
+    Value reading;
+    switch (below(10)) {
+    case 0:
+        reading.setString(std::to_string(minutes));
+        break;
+    case 1:
+        reading.setFloat(static_cast<double>(minutes) + (minutes < 0 ? -0.25 : 0.25));
+        break;
+    default:
+        reading.setSigned(minutes);
+    }
+    const bool minorRule = minutes == -1 || chance(0.3);
+    if (minorRule) {
+        packet.member("minor").setBool(true);
+        Value& enforced = packet.member("minorShutdownEnforced");
+        if (chance(0.8))
+            enforced.setBool(true);
+        else
+            enforced.setString("1");
+        packet.member("minutesUntilMidnight") = reading;
+        if (chance(0.3)) { // an explicit cut-off that does not apply
+            packet.member("minutesUntilShutdownEnabled").setBool(chance(0.5));
+            packet.member("minutesUntilShutdown").setSigned(-1);
+        }
+    } else {
+        packet.member("minutesUntilShutdownEnabled").setBool(true);
+        packet.member("minutesUntilShutdown") = reading;
+        if (chance(0.3)) { // a midnight rule that the explicit cut-off overrides
+            packet.member("minor").setBool(true);
+            packet.member("minorShutdownEnforced").setBool(true);
+            packet.member("minutesUntilMidnight").setSigned(between(-10, 400));
+        }
+    }
+    return packet;
+}
+
+Value ScenarioGenerator::storyTimetable(const Story& story) {
+    if (chance(0.1))
+        return timetable();
+    Value table;
+    table.makeStructure();
+    std::vector<std::int64_t> named = story.queuePool;
+    named.push_back(-2);
+    for (const std::int64_t queue : named) {
+        if (!chance(0.6))
+            continue;
+        std::string name = std::to_string(queue);
+        if (chance(0.1)) { // a name read up to its first other character, never with its plain twin
+            static constexpr const char* kDress[] = {" ", "+", "\t"};
+            name = queue < 0 ? " " + name : kDress[below(std::size(kDress))] + name;
+            if (chance(0.5))
+                name += "min";
+        }
+        Value& lead = table.member(name);
+        static constexpr std::int64_t kEdges[] = {0, -5, 1, 74, 75, 76, 90, 91, 300, 1000};
+        const std::int64_t minutes = chance(0.6) ? between(1, 200) : kEdges[below(std::size(kEdges))];
+        if (chance(0.1))
+            lead.setString(std::to_string(minutes));
+        else
+            lead.setSigned(minutes);
+    }
+    return table;
+}
+
+Value ScenarioGenerator::storyQueueList(const Story& story) {
+    if (chance(0.1))
+        return queueList();
+    Value list;
+    list.makeCollection();
+    for (std::size_t i = below(7); i > 0; --i) {
+        Value& queue = list.append();
+        queue.makeStructure();
+        if (!chance(0.08))
+            queue.member("id").setSigned(story.queuePool[below(story.queuePool.size())]);
+    }
+    return list;
+}
+
+// A value that is no timetable (read as an empty one) or no queue list (a failed read).
+Value ScenarioGenerator::wrongShape(bool forList) {
+    Value value;
+    switch (below(4)) {
+    case 0:
+        if (forList) {
+            value.member("id").setSigned(3);
+        } else {
+            value.makeCollection();
+            value.append().member("3").setSigned(10);
+        }
+        break;
+    case 1:
+        value.setString(forList ? "queues" : "timetable");
+        break;
+    case 2:
+        value.setSigned(5);
+        break;
+    default:
+        break; // null
+    }
+    return value;
+}
+
+void ScenarioGenerator::change(Story& story, std::int64_t atMs, const std::string& path) {
+    ScenarioStep step;
+    step.atMs = atMs;
+    step.path = path;
+    const bool present = story.present[path];
+    const bool login = path == kLoginPath;
+    if (present && chance(login ? 0.12 : 0.3)) {
+        step.change = kivhost::ResourceChange::Delete;
+        story.present[path] = false;
+        story.scenario.steps.push_back(std::move(step));
+        return;
+    }
+    // Mostly the kind of change the world's state calls for, now and then the other one.
+    step.change = present != chance(0.15) ? kivhost::ResourceChange::Update : kivhost::ResourceChange::Create;
+    if (login)
+        step.value = storyPacket(story, atMs);
+    else if (chance(0.15))
+        step.value = wrongShape(path == kQueuesPath);
+    else
+        step.value = path == kQueuesPath ? storyQueueList(story) : storyTimetable(story);
+    story.present[path] = true;
+    story.scenario.steps.push_back(std::move(step));
+}
+
+// Deleted or replaced by a value of the wrong shape, then back, at once or minutes later. Steps
+// are sorted by time once the story is written.
+void ScenarioGenerator::failAndComeAgain(Story& story, std::int64_t atMs, const std::string& path) {
+    ScenarioStep failure;
+    failure.atMs = atMs;
+    failure.path = path;
+    if (chance(0.6)) {
+        failure.change = kivhost::ResourceChange::Delete;
+    } else {
+        failure.change = kivhost::ResourceChange::Update;
+        failure.value = wrongShape(path == kQueuesPath);
+    }
+    story.scenario.steps.push_back(std::move(failure));
+    const std::int64_t backAtMs = atMs + (chance(0.3) ? 0 : between(1, 120) * kMinuteMs);
+    // The session goes on meanwhile: a packet while the resource is missing is planned without it.
+    if (chance(0.5))
+        change(story, between(atMs, backAtMs), kLoginPath);
+    ScenarioStep back;
+    back.atMs = backAtMs;
+    back.path = path;
+    back.change = chance(0.8) ? kivhost::ResourceChange::Create : kivhost::ResourceChange::Update;
+    back.value = path == kQueuesPath ? storyQueueList(story) : storyTimetable(story);
+    story.present[path] = true;
+    story.scenario.steps.push_back(std::move(back));
+}
+
+Scenario ScenarioGenerator::story() {
+    Story story;
+    for (std::size_t i = 1 + below(6); i > 0; --i)
+        story.queuePool.push_back(between(-3, 30));
+
+    if (chance(0.7)) {
+        story.scenario.resources[kLoginPath] = storyPacket(story, 0);
+        story.present[kLoginPath] = true;
+    }
+    if (chance(0.55)) {
+        story.scenario.resources[kTimetablePath] = chance(0.1) ? wrongShape(false) : storyTimetable(story);
+        story.present[kTimetablePath] = true;
+    }
+    if (chance(0.5)) {
+        story.scenario.resources[kQueuesPath] = chance(0.1) ? wrongShape(true) : storyQueueList(story);
+        story.present[kQueuesPath] = true;
+    }
+
+    // On whole minutes mostly, so that changes, reads and jobs meet on the same moment. A resource
+    // absent at the start mostly arrives later; the other moments bring a change of any kind.
+    const auto moment = [&] {
+        return between(0, 360) * kMinuteMs + (chance(0.2) ? between(1, kMinuteMs - 1) : 0);
+    };
+    std::vector<std::pair<std::int64_t, const char*>> episodes; // a null path: any change
+    for (std::size_t i = 2 + below(9); i > 0; --i)
+        episodes.emplace_back(moment(), nullptr);
+    for (const char* path : {kTimetablePath, kQueuesPath})
+        if (!story.present[path] && chance(0.7))
+            episodes.emplace_back(moment(), path);
+    std::sort(episodes.begin(), episodes.end());
+    for (const auto& [atMs, path] : episodes) {
+        const std::size_t kind = below(20);
+        if (path)
+            change(story, atMs, path);
+        else if (kind < 7)
+            change(story, atMs, kLoginPath);
+        else if (kind < 11)
+            change(story, atMs, kTimetablePath);
+        else if (kind < 15)
+            change(story, atMs, kQueuesPath);
+        else if (kind < 18)
+            failAndComeAgain(story, atMs, chance(0.5) ? kTimetablePath : kQueuesPath);
+        else
+            for (std::size_t i = 1 + below(3); i > 0; --i)
+                story.scenario.steps.push_back(get(atMs));
+    }
+    for (std::size_t i = 2 + below(8); i > 0; --i)
+        story.scenario.steps.push_back(get(between(0, 420) * kMinuteMs));
+    std::stable_sort(story.scenario.steps.begin(), story.scenario.steps.end(),
+                     [](const ScenarioStep& a, const ScenarioStep& b) { return a.atMs < b.atMs; });
+    return std::move(story.scenario);
+}
+
+Scenario ScenarioGenerator::next() {
+    return below(3) == 0 ? scattered() : story();
+}
+
+std::string scenarioYaml(const Scenario& scenario) {
+    const auto minutes = [](std::int64_t ms) {
+        if (ms % kMinuteMs == 0)
+            return std::to_string(ms / kMinuteMs);
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", static_cast<double>(ms) / kMinuteMs);
+        return std::string(text);
+    };
+    std::string text = "resources:\n";
+    for (const auto& [path, value] : scenario.resources)
+        text += "  " + path + ": " + kivhost::toJson(value) + "\n";
+    text += "steps:\n";
+    for (const ScenarioStep& step : scenario.steps) {
+        text += "  - {at: " + minutes(step.atMs) + ", ";
+        if (step.get) {
+            text += "get: " + step.path + "}\n";
+            continue;
+        }
+        static constexpr const char* kActions[] = {"create", "update", "delete"};
+        text += std::string(kActions[static_cast<std::size_t>(step.change)]) + ": " + step.path;
+        if (step.change != kivhost::ResourceChange::Delete)
+            text += ", value: " + kivhost::toJson(step.value);
+        text += "}\n";
+    }
+    return text;
 }
 
 } // namespace kiv::test

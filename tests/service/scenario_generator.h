@@ -1,6 +1,14 @@
-// Random scenarios for the shutdown law: hostile login packets, odd timetables, queue lists
-// with duplicates, missing ids and thousands of entries, and resource events in random order,
-// repeated and deleted, with requests of the plugin's routes between them.
+// Random scenarios for the shutdown law, of two kinds.
+//
+// Scattered ones throw hostile values at every resource: login packets with members of every
+// kind, odd timetables, queue lists with duplicates, missing ids and thousands of entries, and
+// changes in random order, repeated and deleted, with requests of the plugin's routes between
+// them.
+//
+// Stories follow one user's session on whole minutes, where moments meet: the timetable and
+// the queue list arrive late, fail (deleted, or a value of the wrong shape) and come again, the
+// login packet repeats with the cut-off closer, further, the same or disabled, and the routes
+// are read on the way. Now and then a story's value is a hostile one.
 #pragma once
 
 #include "kivhost/core/happening.h"
@@ -8,6 +16,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +37,10 @@ struct Scenario {
     std::vector<ScenarioStep> steps;        // in time order
 };
 
+// The scenario in the YAML that `kivhost run` plays (values as JSON, which cannot carry NaN,
+// infinities or blobs as they were).
+std::string scenarioYaml(const Scenario& scenario);
+
 class ScenarioGenerator {
   public:
     explicit ScenarioGenerator(std::uint64_t seed) : random_(seed) {}
@@ -35,11 +48,15 @@ class ScenarioGenerator {
     Scenario next();
 
   private:
+    Scenario scattered();
+    Scenario story();
+
     Value loginPacket();
     Value timetable();
     Value queueList();
     Value resourceValue(const std::string& path);
     ScenarioStep step(std::int64_t atMs);
+    ScenarioStep get(std::int64_t atMs);
 
     // Members of every kind a lenient reading may meet.
     Value minutes();
@@ -48,8 +65,20 @@ class ScenarioGenerator {
     std::string memberName();
     std::int64_t queueIdNumber(std::int64_t poolSize);
 
+    // The parts of a story.
+    struct Story;
+    Value storyPacket(Story& story, std::int64_t atMs);
+    Value storyTimetable(const Story& story);
+    Value storyQueueList(const Story& story);
+    Value wrongShape(bool forList);
+    void change(Story& story, std::int64_t atMs, const std::string& path);
+    void failAndComeAgain(Story& story, std::int64_t atMs, const std::string& path);
+
     std::size_t below(std::size_t bound) {
         return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random_);
+    }
+    std::int64_t between(std::int64_t low, std::int64_t high) {
+        return std::uniform_int_distribution<std::int64_t>(low, high)(random_);
     }
     bool chance(double probability) { return std::bernoulli_distribution(probability)(random_); }
 
