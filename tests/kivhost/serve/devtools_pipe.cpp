@@ -143,12 +143,14 @@ std::string DevToolsPipe::evaluate(const std::string& expression) {
 }
 
 bool DevToolsPipe::waitFor(const std::string& expression, const std::string& expected) {
-    for (int attempt = 0; attempt < 300; ++attempt) {
-        if (evaluate(expression) == expected)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The bound only stops a hang: a loaded machine may take long to lay a page out.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (evaluate(expression) != expected) {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return false;
+    return true;
 }
 
 std::vector<std::uint8_t> DevToolsPipe::screenshot() {

@@ -25,7 +25,7 @@ class DevToolsPipe {
     bool open(const std::string& address);
     // The value of a JavaScript expression in the page, as JSON text ("" when it failed).
     std::string evaluate(const std::string& expression);
-    // Evaluates the expression until it gives `expected` (a JSON text), a bounded number of times.
+    // Evaluates the expression until it gives `expected` (a JSON text); false after two minutes.
     bool waitFor(const std::string& expression, const std::string& expected);
     // The page as a PNG.
     std::vector<std::uint8_t> screenshot();
