@@ -18,10 +18,9 @@ HostedPlugin::LogServiceUser::~LogServiceUser() {
 
 HostedPlugin::HostedPlugin()
     : bindingRegistry_(std::make_unique<BindingRegistry>()),
-      router_(std::make_unique<Router>(*bindingRegistry_)), callbacks_(pluginCallbacks()) {
+      router_(std::make_unique<Router>(*bindingRegistry_, gate())), callbacks_(pluginCallbacks()) {
     initializeRegistry(*bindingRegistry_);
     setConversionRegistry(*bindingRegistry_);
-    router_->setEntryLock(&gate()->entryLock());
 }
 
 HostedPlugin::~HostedPlugin() {

@@ -20,6 +20,17 @@ constexpr std::string_view kErrorReadingStream =
     "Error reading streamed response for {method} {url}: {error}";
 constexpr std::string_view kErrorConverting = "Error converting response for {method} {url}: {error}";
 
+// What a failure is put down to when its own text was lost. A failure loses its text only when
+// there was no memory to keep it (a conversion result or a flat record without an error text, a
+// failed answer whose writer could not copy its text), so it names that cause, in the words the
+// conversions use for a failed allocation (failureTextOfCurrentException); the memory-exhaustion
+// tests hold the two texts together.
+constexpr std::string_view kOutOfMemory = "Out of memory.";
+
+std::string_view causeOf(std::string_view failureText) noexcept {
+    return failureText.empty() ? kOutOfMemory : failureText;
+}
+
 std::uint32_t hostMethodCode(HttpMethod method) noexcept {
     const auto code = static_cast<std::uint32_t>(method);
     const bool known = code >= KIV_HTTP_METHOD_DELETE && code <= KIV_HTTP_METHOD_CUSTOM;
@@ -54,7 +65,7 @@ void releaseResponse(HostResponse& response) noexcept {
 }
 
 ApiError PluginBase::conversionError(HttpMethod method, std::string_view path, std::string_view message) {
-    return makeApiError(kErrorConverting, httpMethodWord(method), path, message);
+    return makeApiError(kErrorConverting, httpMethodWord(method), path, causeOf(message));
 }
 
 ApiResult<void> PluginBase::requestRaw(HostResponse& response, HttpMethod method, std::string_view path) {
@@ -65,8 +76,9 @@ ApiResult<void> PluginBase::requestRaw(HostResponse& response, HttpMethod method
     request.userData = hostContext_;
     std::memset(&response, 0, sizeof response);
     sendRequest(&response, &request);
-    if (const char* error = response.result.error) {
-        return makeApiError(kErrorResponse, httpMethodWord(method), path, error,
+    const char* const error = response.result.error;
+    if (error != nullptr || response.result.failed != 0) {
+        return makeApiError(kErrorResponse, httpMethodWord(method), path, causeOf(error ? error : ""),
                             static_cast<std::int32_t>(response.status));
     }
     return {};
@@ -79,19 +91,27 @@ ApiResult<Value> PluginBase::requestGenericValue(HttpMethod method, std::string_
     }
     if (held.response.readBody) {
         ConversionResult body = readStreamedBody(held.response);
-        if (!body.ok()) {
-            return makeApiError(kErrorReadingStream, httpMethodWord(method), path, body.errorText());
+        if (body.ok()) {
+            return std::move(body.value());
         }
-        return std::move(body.value());
+        const std::string failure(body.errorText());
+        body = ConversionResult(); // what the reading left goes first, to make room for the error
+        return makeApiError(kErrorReadingStream, httpMethodWord(method), path, causeOf(failure));
     }
-    Value generic;
     FlatResult failure{};
-    if (!flatToValue(held.response.result.value, generic, kResultName, failure)) {
-        const std::string message = failure.error ? failure.error : "";
-        releaseFlat(failure);
-        return conversionError(method, path, message);
-    }
-    return generic;
+    struct FailureRelease {
+        FlatResult& failure;
+        ~FailureRelease() { releaseFlat(failure); }
+    } releaseFailure{failure};
+    {
+        Value generic;
+        if (flatToValue(held.response.result.value, generic, kResultName, failure)) {
+            return generic;
+        }
+    } // what the reading built goes first, and the answer with it, to make room for the error
+    releaseResponse(held.response);
+    std::memset(&held.response, 0, sizeof held.response); // released once, whatever the host's routine left
+    return conversionError(method, path, failure.error ? failure.error : "");
 }
 
 ConversionResult PluginBase::readStreamedBody(HostResponse& response) {

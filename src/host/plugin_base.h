@@ -113,7 +113,8 @@ class PluginBase : public ResourceSubscriber {
     // ---- JSON-API client ------------------------------------------------------------------
 
     // Sends the request and leaves the host's answer in `response`, which the caller releases
-    // with releaseResponse. An answer with an error text is an error with the answer's status.
+    // with releaseResponse. An answer with an error text, or marked failed, is an error with the
+    // answer's status.
     ApiResult<void> requestRaw(HostResponse& response, HttpMethod method, std::string_view path);
 
     // The answer (whole or streamed) as a value of type T, converted with the plugin's registry.
@@ -177,17 +178,23 @@ class PluginBase : public ResourceSubscriber {
 void releaseResponse(HostResponse& response) noexcept;
 
 template <class T> ApiResult<T> PluginBase::requestValue(HttpMethod method, std::string_view path) {
-    ApiResult<Value> generic = requestGenericValue(method, path);
-    if (!generic.ok()) {
-        return generic.error();
+    std::string failure;
+    {
+        ApiResult<Value> generic = requestGenericValue(method, path);
+        if (!generic.ok()) {
+            return generic.error();
+        }
+        T native{};
+        ConversionResult conversion;
+        assignNative(conversion, native, generic.value(), kResultName, conversionRegistry());
+        if (conversion.ok()) {
+            return native;
+        }
+        failure = conversion.errorText();
     }
-    T native{};
-    ConversionResult conversion;
-    assignNative(conversion, native, generic.value(), kResultName, conversionRegistry());
-    if (!conversion.ok()) {
-        return conversionError(method, path, conversion.errorText());
-    }
-    return native;
+    // The answer and all the conversion built are gone by now, which makes room for the error
+    // when the conversion ran out of memory.
+    return conversionError(method, path, failure);
 }
 
 } // namespace kiv

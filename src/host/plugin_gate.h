@@ -5,7 +5,7 @@
 // the plugin gone instead of freed memory.
 #pragma once
 
-#include "platform/recursive_lock.h"
+#include "platform/entry_gate.h"
 
 #include <memory>
 
@@ -13,20 +13,16 @@ namespace kiv {
 
 class PluginBase;
 
-class PluginGate {
+// The plugin's entry gate; the router shares it (as a platform::EntryGate), so that requests
+// find the plugin gone the same way as events and jobs. close() marks the plugin gone.
+class PluginGate : public platform::EntryGate {
   public:
     explicit PluginGate(PluginBase& plugin) noexcept : plugin_(&plugin) {}
-    PluginGate(const PluginGate&) = delete;
-    PluginGate& operator=(const PluginGate&) = delete;
 
-    platform::RecursiveLock& entryLock() noexcept { return entryLock_; }
     // The plugin, or null once it is gone. The caller holds the entry lock.
-    PluginBase* plugin() const noexcept { return plugin_; }
-    // Marks the plugin gone. The caller holds the entry lock.
-    void close() noexcept { plugin_ = nullptr; }
+    PluginBase* plugin() const noexcept { return isOpen() ? plugin_ : nullptr; }
 
   private:
-    platform::RecursiveLock entryLock_;
     PluginBase* plugin_;
 };
 

@@ -1,6 +1,7 @@
 #include "router/http_function_records.h"
 
 #include "router/function_http_info.h"
+#include "router/router.h"
 
 #include <cstring>
 #include <string_view>
@@ -29,6 +30,12 @@ template <class Entry> void link(std::vector<Entry>& entries) noexcept {
 
 } // namespace
 
+HttpFunctionRecords::~HttpFunctionRecords() {
+    for (const auto& [name, published] : contexts_) {
+        withdrawRouteContext(published.token);
+    }
+}
+
 const ApiExport& HttpFunctionRecords::rebuild(Router& router, const ApiExport& registryExport,
                                               std::span<FunctionHttpInfo* const> infos) {
     const auto exported = exportedByName(registryExport);
@@ -43,12 +50,16 @@ const ApiExport& HttpFunctionRecords::rebuild(Router& router, const ApiExport& r
         if (found == exported.end()) {
             continue; // not listed in the registry: the host would not know it
         }
-        RouteContext& context = contexts_[name];
-        context = {&router, info};
+        PublishedContext& published = contexts_[name];
+        if (published.token == nullptr || published.info != info) {
+            void* const token = issueRouteContext({router.entryGate(), &router, info});
+            withdrawRouteContext(published.token);
+            published = {token, info};
+        }
 
         HttpFunctionRecord& record = records_.emplace_back();
         std::memcpy(&record.function, found->second, sizeof record.function);
-        record.function.context = &context;
+        record.function.context = published.token;
         record.dispatch = &DispatchRequest;
         record.argumentLocations = appendLocations(*info);
         record.pathTemplate = info->pathTemplate().c_str();

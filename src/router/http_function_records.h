@@ -1,11 +1,14 @@
 // The packed records by which the router announces its HTTP functions to the host: one
 // HttpFunctionRecord per function, each opening with the function's ExportedFunction record
 // from the registry's export, followed by the dispatch entry and the HTTP binding. The
-// router owns the records and everything they point at.
+// router owns the records and everything they point at, except the context pointers: those
+// are tokens of the process's route-context table (route_contexts.h), withdrawn when the
+// records are destroyed.
 #pragma once
 
 #include "kiv/plugin_abi.h"
 #include "router/request_dispatch.h"
+#include "router/route_contexts.h"
 
 #include <functional>
 #include <map>
@@ -21,6 +24,7 @@ class Router;
 class HttpFunctionRecords {
   public:
     HttpFunctionRecords() = default;
+    ~HttpFunctionRecords();
     HttpFunctionRecords(const HttpFunctionRecords&) = delete;
     HttpFunctionRecords& operator=(const HttpFunctionRecords&) = delete;
 
@@ -39,8 +43,13 @@ class HttpFunctionRecords {
     std::vector<std::vector<ArgumentLocationEntry>> locations_;
     std::vector<std::vector<TextListEntry>> textLists_;
     std::vector<std::vector<const char*>> texts_;
-    // The context pointers handed to the host, by function name; they stay where they are.
-    std::map<std::string, RouteContext, std::less<>> contexts_;
+    // A context token handed to the host, and the binding it leads to.
+    struct PublishedContext {
+        void* token = nullptr;
+        const FunctionHttpInfo* info = nullptr;
+    };
+    // By function name; a function keeps its token across rebuilds.
+    std::map<std::string, PublishedContext, std::less<>> contexts_;
     ApiExport export_{};
 };
 

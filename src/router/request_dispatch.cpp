@@ -6,35 +6,23 @@
 #include "router/request_info.h"
 #include "router/request_texts.h"
 #include "router/response_writer.h"
+#include "router/route_contexts.h"
 #include "router/route_invoker.h"
 #include "router/router.h"
 #include "router/router_messages.h"
 #include "value/conversion_result.h"
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace kiv {
 namespace {
 
-class EntryLockGuard {
-  public:
-    explicit EntryLockGuard(platform::RecursiveLock* lock) noexcept : lock_(lock) {
-        if (lock_ != nullptr) {
-            lock_->lock();
-        }
-    }
-    ~EntryLockGuard() {
-        if (lock_ != nullptr) {
-            lock_->unlock();
-        }
-    }
-    EntryLockGuard(const EntryLockGuard&) = delete;
-    EntryLockGuard& operator=(const EntryLockGuard&) = delete;
-
-  private:
-    platform::RecursiveLock* lock_;
-};
+// The answer to a request whose router is gone: it is the host's call that came too late, not a
+// fault of the request, and the function may be served again once a plugin is loaded anew.
+constexpr std::uint32_t kUnloadedStatus = 503;
 
 void bindAndInvoke(CallContext& context, RequestInfo& requestInfo, std::unique_ptr<PreparedCall>& prepared,
                    const HostRequest& request, const RouteMatch& match) {
@@ -86,15 +74,27 @@ void KIV_CDECL DispatchRequest(HostResponse* response, const HostRequest* reques
     if (response == nullptr) {
         return;
     }
-    const auto* context = request != nullptr ? static_cast<const RouteContext*>(request->context) : nullptr;
-    if (context == nullptr || context->router == nullptr || context->info == nullptr) {
+    // The context's value is looked up, never followed: it may name a router that is gone.
+    const ResolvedRouteContext resolved =
+        resolveRouteContext(request != nullptr ? request->context : nullptr);
+    if (resolved.state == RouteContextState::Unknown) {
         resetResponse(*response);
         writeErrorResponse(*response, router_messages::kInvalidFunction, 404);
         return;
     }
-    EntryLockGuard entry(context->router->entryLock());
-    const Route route = makeRoute(*context->info);
-    Dispatch(context->router->registry(), *response, *request, std::span(&route, 1));
+    if (resolved.state == RouteContextState::Live) {
+        const RouteContext& context = resolved.context;
+        std::lock_guard entry(context.gate->entryLock());
+        // The gate closes under this lock before the router goes, so an open gate keeps the
+        // router and the function's binding alive for the whole call.
+        if (context.gate->isOpen()) {
+            const Route route = makeRoute(*context.info);
+            Dispatch(context.router->registry(), *response, *request, std::span(&route, 1));
+            return;
+        }
+    }
+    resetResponse(*response);
+    writeErrorResponse(*response, router_messages::kPluginUnloaded, kUnloadedStatus);
 }
 
 void Dispatch(const BindingRegistry& registry, HostResponse& response, const HostRequest& request,

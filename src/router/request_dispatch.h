@@ -5,23 +5,17 @@
 
 #include "binding/binding_registry.h"
 #include "kiv/plugin_abi.h"
-#include "router/function_http_info.h"
 #include "router/route.h"
 
 #include <span>
 
 namespace kiv {
 
-class Router;
-
-// What the context pointer of an HttpFunctionRecord points at.
-struct RouteContext {
-    Router* router = nullptr;
-    FunctionHttpInfo* info = nullptr;
-};
-
 // The dispatch entry of every HttpFunctionRecord: serves the request with the route of the
-// function that the request's context names, under the router's entry lock when it has one.
+// function that the request's context (route_contexts.h) names, under the router's entry lock.
+// A null or unknown context is answered "Invalid function", 404; the context of a router that
+// is gone, or whose gate closed while the request waited for it, "The plugin is unloaded.", 503,
+// without touching anything of the router's.
 void KIV_CDECL DispatchRequest(HostResponse* response, const HostRequest* request) noexcept;
 
 // Resets the response and stores its release routine, chooses among the routes (method

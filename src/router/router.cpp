@@ -5,6 +5,9 @@
 #include "router/function_name.h"
 #include "router/http_function_records.h"
 
+#include <mutex>
+#include <utility>
+
 namespace kiv {
 
 RouteBuilder& RouteBuilder::pathArgument(std::string_view name, std::string_view description) {
@@ -47,10 +50,16 @@ RouteBuilder& RouteBuilder::setHelp(std::string_view help) {
     return *this;
 }
 
-Router::Router(BindingRegistry& registry)
-    : registry_(registry), records_(std::make_unique<HttpFunctionRecords>()) {}
+Router::Router(BindingRegistry& registry, std::shared_ptr<platform::EntryGate> gate)
+    : registry_(registry), gate_(gate ? std::move(gate) : std::make_shared<platform::EntryGate>()),
+      records_(std::make_unique<HttpFunctionRecords>()) {}
 
-Router::~Router() = default;
+Router::~Router() {
+    // A request that resolved its context before the records withdraw it waits on this lock, and
+    // then finds the gate closed instead of a router being destroyed.
+    std::lock_guard entry(gate_->entryLock());
+    gate_->close();
+}
 
 RouteBuilder Router::registerRoute(HttpMethod method, std::string_view customMethod,
                                    std::string_view pathTemplate, std::unique_ptr<RouteInvoker> invoker,

@@ -23,7 +23,7 @@
 
 #include "binding/binding_registry.h"
 #include "kiv/plugin_abi.h"
-#include "platform/recursive_lock.h"
+#include "platform/entry_gate.h"
 #include "router/function_http_info.h"
 #include "router/handler_invoker.h"
 #include "router/http_method.h"
@@ -70,7 +70,10 @@ class RouteBuilder {
 
 class Router {
   public:
-    explicit Router(BindingRegistry& registry);
+    // Requests enter through `gate` (a gate of the router's own when none is given): under its
+    // entry lock, so that they enter the plugin one at a time with its other entries, and only
+    // while it is open. The router closes it when it is destroyed.
+    explicit Router(BindingRegistry& registry, std::shared_ptr<platform::EntryGate> gate = nullptr);
     ~Router();
     Router(const Router&) = delete;
     Router& operator=(const Router&) = delete;
@@ -149,18 +152,15 @@ class Router {
     // export, whose records they point into).
     const ApiExport& exportApi();
 
-    // A lock held around every dispatch, so that requests enter the plugin one at a time
-    // with its other entries. Set before the records are published.
-    void setEntryLock(platform::RecursiveLock* lock) noexcept { entryLock_ = lock; }
-    platform::RecursiveLock* entryLock() const noexcept { return entryLock_; }
+    const std::shared_ptr<platform::EntryGate>& entryGate() const noexcept { return gate_; }
 
   private:
     BindingRegistry& registry_;
     mutable std::mutex mutex_; // guards infos_ and order_
     std::unordered_map<const BindingFunction*, std::unique_ptr<FunctionHttpInfo>> infos_;
     std::vector<FunctionHttpInfo*> order_;
+    std::shared_ptr<platform::EntryGate> gate_;
     std::unique_ptr<HttpFunctionRecords> records_;
-    platform::RecursiveLock* entryLock_ = nullptr;
 };
 
 } // namespace kiv

@@ -7,6 +7,7 @@
 namespace kiv::router_messages {
 
 inline constexpr std::string_view kInvalidFunction = "Invalid function";
+inline constexpr std::string_view kPluginUnloaded = "The plugin is unloaded.";
 inline constexpr std::string_view kUnknownArgument = "Unknown argument '%1' for '%2'.";
 inline constexpr std::string_view kInvalidLocation =
     "Argument '%1' for '%2' was specified in an invalid location.";

@@ -1,6 +1,7 @@
 // Route registration, and the records published to the host, read as a host reads them:
 // by byte offsets in the 32-bit build, by walking the next words everywhere.
 #include "router/response_writer.h"
+#include "router/route_contexts.h"
 #include "router_fixture.h"
 
 #include <gtest/gtest.h>
@@ -82,10 +83,11 @@ TEST_F(FunctionRecordsTest, RecordsLinkOnlyWithinTheArrayAndCarryTheBinding) {
 
     for (std::uint32_t i = 0; i < published.functionCount; ++i) {
         const HttpFunctionRecord& record = records[i];
-        const auto* context = static_cast<const RouteContext*>(record.function.context);
-        ASSERT_NE(context, nullptr);
-        EXPECT_EQ(context->router, &router);
-        EXPECT_EQ(context->info->function().name, +record.function.name);
+        const ResolvedRouteContext context = resolveRouteContext(record.function.context);
+        ASSERT_EQ(context.state, RouteContextState::Live);
+        EXPECT_EQ(context.context.router, &router);
+        EXPECT_EQ(context.context.gate, router.entryGate());
+        EXPECT_EQ(context.context.info->function().name, +record.function.name);
         EXPECT_EQ(+record.dispatch, &DispatchRequest);
         const std::string name = record.function.name;
         if (name == "GetAById") {
@@ -123,7 +125,10 @@ TEST_F(FunctionRecordsTest, RecordArrayBytesAtTheirOffsets) {
     EXPECT_EQ(at<std::uint32_t>(bytes, 0), reinterpret_cast<std::uintptr_t>(second));
     EXPECT_EQ(at<std::uint32_t>(second, 0), 0u); // the last record ends the list
     for (const unsigned char* record : {bytes, second}) {
-        const auto* context = reinterpret_cast<const RouteContext*>(at<std::uint32_t>(record, 8));
+        const ResolvedRouteContext resolved =
+            resolveRouteContext(reinterpret_cast<const void*>(at<std::uint32_t>(record, 8)));
+        ASSERT_EQ(resolved.state, RouteContextState::Live);
+        const RouteContext* context = &resolved.context;
         EXPECT_EQ(context->router, &router);
         EXPECT_STREQ(reinterpret_cast<const char*>(at<std::uint32_t>(record, 12)),
                      context->info->function().name.c_str());
