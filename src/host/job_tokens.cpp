@@ -1,56 +1,28 @@
 #include "host/job_tokens.h"
 
-#include <map>
-#include <mutex>
+#include "platform/token_table.h"
 
 namespace kiv {
 
 namespace {
 
-struct JobTokenTable {
-    std::mutex mutex;
-    std::map<std::uintptr_t, JobTicket> tickets;
-    std::uintptr_t lastToken = 0;
-};
-
-JobTokenTable& jobTokenTable() noexcept {
-    static JobTokenTable table;
+platform::TokenTable<JobTicket>& jobTokenTable() noexcept {
+    static platform::TokenTable<JobTicket> table;
     return table;
 }
 
 } // namespace
 
 std::uintptr_t issueJobToken(JobTicket ticket) {
-    JobTokenTable& table = jobTokenTable();
-    std::lock_guard lock(table.mutex);
-    std::uintptr_t token = table.lastToken;
-    do {
-        ++token;
-    } while (token == 0 || table.tickets.contains(token));
-    table.tickets.emplace(token, std::move(ticket));
-    table.lastToken = token;
-    return token;
+    return jobTokenTable().issue(std::move(ticket));
 }
 
 std::optional<JobTicket> redeemJobToken(std::uintptr_t token) noexcept {
-    std::optional<JobTicket> ticket;
-    JobTokenTable& table = jobTokenTable();
-    std::lock_guard lock(table.mutex);
-    if (auto it = table.tickets.find(token); it != table.tickets.end()) {
-        ticket = std::move(it->second);
-        table.tickets.erase(it);
-    }
-    return ticket;
+    return jobTokenTable().take(token);
 }
 
 void cancelJobToken(std::uintptr_t token) noexcept {
-    JobTicket dropped;
-    JobTokenTable& table = jobTokenTable();
-    std::lock_guard lock(table.mutex);
-    if (auto it = table.tickets.find(token); it != table.tickets.end()) {
-        dropped = std::move(it->second);
-        table.tickets.erase(it);
-    }
+    (void)jobTokenTable().take(token);
 }
 
 } // namespace kiv
