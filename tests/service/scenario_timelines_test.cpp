@@ -1,5 +1,5 @@
 // Every scenario under scenarios/ played through the real library on the virtual clock, its
-// readable timeline compared line by line with the one kept under tests/service/timelines/. A
+// readable timeline compared line by line with the one kept under scenarios/timelines/. A
 // scenario shows a rule of the law; the kept timeline is what a reader should see it do. Run
 // with KIV_WRITE_TIMELINES=1 to write the timelines afresh after a deliberate change, then read
 // the difference before keeping it.
