@@ -19,7 +19,7 @@ struct ShutdownLawState {
     bool isAllQueuesDisabled = false;
     // Minutes from the last enabling login data packet until the cut-off; -1 while none is known.
     std::int64_t cutOffMinutes = -1;
-    // Set once the queue list has become disable jobs; the jobs are built once per lifetime.
+    // Set once the queue list has become disable jobs; only a closer cut-off plans it again.
     bool queueListHandled = false;
     // Lead times of the last timetable read.
     QueueLeadTimes queueDisableMinutes;

@@ -250,7 +250,7 @@ TEST(QueueListTest, AFailedReadPlansOnlyTheCustomQueueUntilTheNextEvent) {
                                          disableAllAfterMinutes(200)}));
 }
 
-TEST(QueueListTest, JobsAreBuiltOnceWhateverComesLater) {
+TEST(QueueListTest, LaterListsTimetablesAndFurtherCutOffsMoveNoQueue) {
     ShutdownLawHost law;
     law.put(kLoginPath, kLoginAt300);
     law.put(kTimetablePath, R"({"1": 100})");
@@ -259,7 +259,7 @@ TEST(QueueListTest, JobsAreBuiltOnceWhateverComesLater) {
     const std::vector<ScheduledJob> built = queueJobs(law);
     law.change(ResourceChange::Update, kQueuesPath, R"([{"id": 1}, {"id": 2}])");
     law.change(ResourceChange::Update, kTimetablePath, R"({"1": 10})");
-    // A second packet with another cut-off re-reads the timetable and schedules its own
+    // A second packet with a further cut-off re-reads the timetable and schedules its own
     // cut-off, but the queues keep the moments of the first.
     law.change(ResourceChange::Update, kLoginPath,
                R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 500})");
