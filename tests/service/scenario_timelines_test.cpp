@@ -3,6 +3,8 @@
 // scenario shows a rule of the law; the kept timeline is what a reader should see it do. Run
 // with KIV_WRITE_TIMELINES=1 to write the timelines afresh after a deliberate change, then read
 // the difference before keeping it.
+#include "scenario_files.h"
+
 #include "kivhost/scenario/scenario.h"
 #include "kivhost/scenario/scenario_player.h"
 #include "kivhost/timeline/timeline.h"
@@ -21,17 +23,6 @@ namespace kiv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> scenarioFiles() {
-    std::vector<fs::path> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(KIV_SCENARIO_DIR)) {
-        const fs::path& file = entry.path();
-        if (file.extension() == ".yaml" || file.extension() == ".json")
-            files.push_back(file);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // The unload line's byte figures measure the C runtime's heap blocks, which differ from build to
 // build (sanitizers, 64 bits, Windows): they are checked for balance and kept as "N".
@@ -73,11 +64,7 @@ TEST_P(ScenarioTimelineTest, PlaysAsItsKeptTimelineShows) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTimelineTest, ::testing::ValuesIn(scenarioFiles()),
                          [](const ::testing::TestParamInfo<fs::path>& info) {
-                             std::string name = info.param.stem().string();
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
+                             return scenarioTestName(info.param);
                          });
 
 } // namespace
