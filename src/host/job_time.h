@@ -1,18 +1,16 @@
-// Time arithmetic of job scheduling: due times on the steady clock in signed 64-bit nanoseconds,
-// and delays in seconds for the host's timer. Every step saturates: delays far out of range give
-// the largest or smallest representable due time, never an overflow.
+// The delays that jobs hand the host's timer, in seconds. A job is due at once when its delay is
+// not positive or not a number; a delay beyond the steady clock's range (2^63 nanoseconds) is
+// held at its end, never overflowing on the host's side.
 #pragma once
 
 #include <cstdint>
 
 namespace kiv {
 
-// seconds × 10^9 + now, computed in double precision and truncated, clamped to the signed
-// 64-bit range. A delay that is not a number is due now.
-[[nodiscard]] std::int64_t dueTimeAfter(double seconds, std::int64_t now) noexcept;
+// The delay for a job `seconds` from now.
+[[nodiscard]] double delayAfter(double seconds) noexcept;
 
-// (due − now) × 10^-9 seconds, from a saturated 64-bit difference; 0.0 when it is not positive,
-// so a job whose moment has passed is due at once.
+// The delay until the moment `due` of the steady clock, seen from `now` (both nanoseconds).
 [[nodiscard]] double delayUntil(std::int64_t due, std::int64_t now) noexcept;
 
 // The seconds truncated to a signed 32-bit integer, clamped to its range (0 for not a number),

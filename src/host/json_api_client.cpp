@@ -1,6 +1,5 @@
-// The JSON-API client of the plugin base: requests to other plugins' resources through the host,
-// answered synchronously, whole or as a streamed body.
-#include "host/plugin_base.h"
+#include "host/json_api_client.h"
+
 #include "host/streamed_body.h"
 #include "value/flat_value.h"
 #include "value/json_reader.h"
@@ -64,18 +63,19 @@ void releaseResponse(HostResponse& response) noexcept {
     }
 }
 
-ApiError PluginBase::conversionError(HttpMethod method, std::string_view path, std::string_view message) {
+ApiError JsonApiClient::conversionError(HttpMethod method, std::string_view path, std::string_view message) {
     return makeApiError(kErrorConverting, httpMethodWord(method), path, causeOf(message));
 }
 
-ApiResult<void> PluginBase::requestRaw(HostResponse& response, HttpMethod method, std::string_view path) {
+ApiResult<void> JsonApiClient::requestRaw(HostResponse& response, HttpMethod method,
+                                          std::string_view path) const {
     const std::string pathText(path);
     HostRequest request{};
     request.method = hostMethodCode(method);
     request.path = pathText.c_str();
-    request.userData = hostContext_;
+    request.userData = host_.context();
     std::memset(&response, 0, sizeof response);
-    sendRequest(&response, &request);
+    host_.sendRequest(response, request);
     const char* const error = response.result.error;
     if (error != nullptr || response.result.failed != 0) {
         return makeApiError(kErrorResponse, httpMethodWord(method), path, causeOf(error ? error : ""),
@@ -84,7 +84,7 @@ ApiResult<void> PluginBase::requestRaw(HostResponse& response, HttpMethod method
     return {};
 }
 
-ApiResult<Value> PluginBase::requestGenericValue(HttpMethod method, std::string_view path) {
+ApiResult<Value> JsonApiClient::requestGenericValue(HttpMethod method, std::string_view path) const {
     HeldResponse held;
     if (ApiResult<void> sent = requestRaw(held.response, method, path); !sent.ok()) {
         return sent.error();
@@ -114,7 +114,7 @@ ApiResult<Value> PluginBase::requestGenericValue(HttpMethod method, std::string_
     return conversionError(method, path, failure.error ? failure.error : "");
 }
 
-ConversionResult PluginBase::readStreamedBody(HostResponse& response) {
+ConversionResult JsonApiClient::readStreamedBody(HostResponse& response) const {
     ConversionResult result;
     result.guard([&] {
         std::string text;
@@ -131,9 +131,7 @@ ConversionResult PluginBase::readStreamedBody(HostResponse& response) {
             }
             text.append(buffer.data(), length);
             if (length < buffer.size() && moreData) {
-                beginWait(kYieldWaitLabel, 0);
-                yieldToHost();
-                endWait();
+                host_.yieldWhileWaiting(kYieldWaitLabel);
             }
         }
         if (result.ok()) {

@@ -1,13 +1,38 @@
 #include "host/plugin_base.h"
 
+#include "binding/binding_registry.h"
+#include "binding/registry_initialization.h"
 #include "host/job_tokens.h"
-#include "platform/invariant.h"
-
-#include <vector>
 
 namespace kiv {
 
-PluginBase::PluginBase() : gate_(std::make_shared<PluginGate>(*this)) {
+namespace {
+
+// The record's name as a text; a null name is the empty text, which nothing is subscribed under.
+std::string_view eventNameOf(const HostEventRecord& event) noexcept {
+    return event.name ? std::string_view(event.name) : std::string_view();
+}
+
+// Runs `receive` with the plugin inside its gate, when the gate leads to a live plugin. A
+// failure ends this entry only: the host hears nothing of it.
+template <class Receive> void enter(std::shared_ptr<PluginGate> gate, Receive&& receive) noexcept {
+    try {
+        PluginEntry entry(std::move(gate));
+        if (PluginBase* plugin = entry.plugin())
+            receive(*plugin);
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+PluginBase::PluginBase()
+    : gate_(std::make_shared<PluginGate>(*this)), registry_(std::make_unique<BindingRegistry>()),
+      client_(host_, *registry_),
+      observers_(host_, client_, *registry_, shortName_, EventDelivery{&onResourceEvent, handle()}),
+      serviceProxy_(host_, *registry_, shortName_, EventDelivery{&onServiceProxyEvent, handle()}),
+      jobs_(host_, gate_, &onJobDue) {
+    initializeRegistry(*registry_);
     enlistPlugin(handle(), gate_);
 }
 
@@ -19,52 +44,44 @@ void PluginBase::retire() noexcept {
     std::lock_guard entry(gate_->entryLock());
     gate_->close();
     delistPlugin(handle());
-    std::lock_guard jobs(jobMutex_);
-    for (const auto& [jobId, job] : jobTable_) {
-        cancelJobToken(job.token);
-    }
+    jobs_.cancelAll();
 }
 
-const BindingRegistry& PluginBase::conversionRegistry() const noexcept {
-    KIV_ASSERT(registry_ != nullptr, "the loader sets the conversion registry before anything converts");
-    return *registry_;
-}
-
-void PluginBase::bindToHost(std::uintptr_t hostContext, std::string_view shortName) {
-    hostContext_ = hostContext;
+void PluginBase::connect(HostInterface* host, std::string_view shortName) {
+    host_.connect(host);
     shortName_ = shortName;
-    registerEventHandler("OnServiceProxyUuidEvent",
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) {
-                             serviceProxy_.receiveByUuid(r, shortName_);
-                         }));
-    registerEventHandler("OnServiceProxyMethodEvent",
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) {
-                             serviceProxy_.receiveByMethod(r, shortName_);
-                         }));
-    registerEventHandler("OnServiceProxyAsyncEvent",
-                         ServiceProxyHandler([this](const PluginServiceProxyResponse& r) {
-                             serviceProxy_.receiveAsync(r, shortName_);
-                         }));
+    serviceProxy_.subscribe();
 }
 
-void PluginBase::shutdown() {
-    // The host may call back while it unsubscribes, so the names are walked from a copy.
-    std::vector<std::string> names;
-    names.reserve(eventHandlers_.size());
-    for (const auto& entry : eventHandlers_) {
-        names.push_back(entry.first);
-    }
-    for (const std::string& name : names) {
-        unsubscribeEvent(name.c_str(), hostContext_);
-    }
-    // Handlers are destroyed only once the tables no longer list them.
-    auto handlers = std::move(eventHandlers_);
-    eventHandlers_.clear();
+void PluginBase::disconnect() {
+    observers_.unsubscribeAll();
+    serviceProxy_.unsubscribe();
     serviceProxy_.clear();
-    auto exact = std::move(exactObservers_);
-    exactObservers_.clear();
-    auto patterns = std::move(patternObservers_);
-    patternObservers_.clear();
+}
+
+void KIV_CDECL PluginBase::onResourceEvent(const HostEventRecord* event) {
+    if (!event || !event->userData)
+        return;
+    enter(findPluginGate(event->userData),
+          [event](PluginBase& plugin) { plugin.observers_.deliver(eventNameOf(*event), event->payload); });
+}
+
+void KIV_CDECL PluginBase::onServiceProxyEvent(const HostEventRecord* event) {
+    if (!event || !event->userData)
+        return;
+    enter(findPluginGate(event->userData),
+          [event](PluginBase& plugin) { plugin.serviceProxy_.deliver(eventNameOf(*event), event->payload); });
+}
+
+void KIV_CDECL PluginBase::onJobDue(void* token) {
+    std::optional<JobTicket> ticket;
+    try {
+        ticket = redeemJobToken(reinterpret_cast<std::uintptr_t>(token));
+    } catch (...) {
+    }
+    if (ticket)
+        enter(std::move(ticket->gate),
+              [jobId = ticket->jobId](PluginBase& plugin) { plugin.jobs_.runDue(jobId); });
 }
 
 } // namespace kiv

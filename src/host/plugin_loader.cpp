@@ -63,7 +63,7 @@ void KIV_CDECL unloadCallback(void* handle) {
             return;
         }
         try {
-            plugin->shutdown();
+            plugin->disconnect();
         } catch (...) {
             // Unloading goes on: the plugin is destroyed whatever shutdown met.
         }
@@ -81,13 +81,10 @@ void KIV_CDECL getMemoryStatisticsCallback(void*, MemoryStatistics* statistics) 
     }
 }
 
-constexpr PluginCallbacks kCallbacks = {initializeCallback, unloadCallback, getMemoryStatisticsCallback};
+// Every plugin hands the host this one table; the record's pointer to it is not const.
+PluginCallbacks callbacks = {initializeCallback, unloadCallback, getMemoryStatisticsCallback};
 
 } // namespace
-
-const PluginCallbacks& pluginCallbacks() noexcept {
-    return kCallbacks;
-}
 
 void writeFailedLoad(PluginLoadInfo& info) noexcept {
     writePluginVersion(info);
@@ -124,7 +121,7 @@ void loadPlugin(std::unique_ptr<HostedPlugin> plugin, PluginLoadInfo* info, cons
         return;
     }
     writePluginVersion(*info);
-    info->callbacks = plugin->callbacks();
+    info->callbacks = &callbacks;
     info->plugin = plugin->handle();
     info->shortName = plugin->identity().shortName.c_str();
     info->apiExport = const_cast<ApiExport*>(plugin->apiExport());

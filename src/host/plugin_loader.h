@@ -11,11 +11,6 @@ namespace kiv {
 
 class HostedPlugin;
 
-// The callbacks every plugin hands the host: initialize, unload, getMemoryStatistics. Each
-// finds its plugin through the process's table of live plugins, so a stale handle does nothing
-// (initialize answers 0), and no exception leaves them.
-const PluginCallbacks& pluginCallbacks() noexcept;
-
 // Loads a freshly constructed plugin, as the library's export does:
 //  - a core whose plugin API is not compatible ends the process after the "ALE-EECF0606"
 //    assertion report;

@@ -1,6 +1,7 @@
 #include "host/service_proxy.h"
 
 #include "format/message_format.h"
+#include "host/event_payload.h"
 #include "logging/log_groups.h"
 #include "logging/log_message.h"
 #include "logging/log_record.h"
@@ -9,6 +10,44 @@
 #include <utility>
 
 namespace kiv {
+
+namespace {
+
+constexpr const char* kByUuidEvent = "OnServiceProxyUuidEvent";
+constexpr const char* kByMethodEvent = "OnServiceProxyMethodEvent";
+constexpr const char* kAsyncEvent = "OnServiceProxyAsyncEvent";
+
+} // namespace
+
+void ServiceProxyMailbox::subscribe() {
+    subscribed_ = true;
+    for (const char* name : {kByUuidEvent, kByMethodEvent, kAsyncEvent})
+        host_.subscribeEvent(name, delivery_, KIV_EVENT_KIND_SERVICE_PROXY);
+}
+
+void ServiceProxyMailbox::unsubscribe() {
+    if (!std::exchange(subscribed_, false))
+        return;
+    for (const char* name : {kAsyncEvent, kByMethodEvent, kByUuidEvent})
+        host_.unsubscribeEvent(name);
+}
+
+void ServiceProxyMailbox::deliver(std::string_view eventName, const FlatValue& payload) {
+    using Receive = void (ServiceProxyMailbox::*)(const PluginServiceProxyResponse&);
+    Receive receive = nullptr;
+    if (eventName == kByUuidEvent)
+        receive = &ServiceProxyMailbox::receiveByUuid;
+    else if (eventName == kByMethodEvent)
+        receive = &ServiceProxyMailbox::receiveByMethod;
+    else if (eventName == kAsyncEvent)
+        receive = &ServiceProxyMailbox::receiveAsync;
+    if (!subscribed_ || !receive)
+        return;
+    const std::optional<PluginServiceProxyResponse> response = acceptEventPayload<PluginServiceProxyResponse>(
+        payload, eventName, "PluginServiceProxyResponse", registry_, shortName_);
+    if (response)
+        (this->*receive)(*response);
+}
 
 std::string ServiceProxyMailbox::methodKey(const PluginServiceProxyResponse& response) {
     return formatMessage("%1.%2", {response.serviceName, response.methodName});
@@ -19,20 +58,17 @@ void ServiceProxyMailbox::keep(std::string key, const PluginServiceProxyResponse
     received_.insert_or_assign(std::move(key), response);
 }
 
-void ServiceProxyMailbox::receiveByUuid(const PluginServiceProxyResponse& response,
-                                        std::string_view shortName) {
+void ServiceProxyMailbox::receiveByUuid(const PluginServiceProxyResponse& response) {
     keep(response.uuid, response);
-    fulfilPendingRequest(shortName);
+    fulfilPendingRequest();
 }
 
-void ServiceProxyMailbox::receiveByMethod(const PluginServiceProxyResponse& response,
-                                          std::string_view shortName) {
+void ServiceProxyMailbox::receiveByMethod(const PluginServiceProxyResponse& response) {
     keep(methodKey(response), response);
-    fulfilPendingRequest(shortName);
+    fulfilPendingRequest();
 }
 
-void ServiceProxyMailbox::receiveAsync(const PluginServiceProxyResponse& response,
-                                       std::string_view shortName) {
+void ServiceProxyMailbox::receiveAsync(const PluginServiceProxyResponse& response) {
     const std::string key = methodKey(response);
     Callback handler;
     {
@@ -45,13 +81,13 @@ void ServiceProxyMailbox::receiveAsync(const PluginServiceProxyResponse& respons
         handler(response);
         return;
     }
-    const std::string name(shortName);
+    const std::string& name = shortName_;
     LogMessage(LogLevel::Error, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg),
                "%s: Could not find registered handler for async service proxy event %s", name.c_str(),
                key.c_str());
 }
 
-void ServiceProxyMailbox::fulfilPendingRequest(std::string_view shortName) {
+void ServiceProxyMailbox::fulfilPendingRequest() {
     struct Match {
         std::string key;
         Callback callback;
@@ -77,7 +113,7 @@ void ServiceProxyMailbox::fulfilPendingRequest(std::string_view shortName) {
     if (match->callback) {
         match->callback(match->response);
     }
-    const std::string name(shortName);
+    const std::string& name = shortName_;
     LogMessage(LogLevel::Always, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg),
                "%s: Fulfilled service proxy request: %s", name.c_str(), match->key.c_str());
 }

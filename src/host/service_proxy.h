@@ -1,11 +1,13 @@
 // The receiving side of service-proxy messages: answers to service calls, keyed by request uuid
 // or by service and method, wait here until the callback registered for their key takes them;
 // asynchronous messages go straight to the handler registered for their service and method.
+// The messages come through three host events, one for each of the three ways in.
 //
 // One plain mutex guards the three tables, and it is never held while a callback runs: a
 // callback may register a follow-up request or handler without deadlocking.
 #pragma once
 
+#include "host/host_port.h"
 #include "host/host_types.h"
 
 #include <cstddef>
@@ -17,24 +19,38 @@
 
 namespace kiv {
 
+class BindingRegistry;
+
 class ServiceProxyMailbox {
   public:
     using Callback = std::function<void(const PluginServiceProxyResponse&)>;
+
+    ServiceProxyMailbox(const HostPort& host, const BindingRegistry& registry, const std::string& shortName,
+                        EventDelivery delivery) noexcept
+        : host_(host), registry_(registry), shortName_(shortName), delivery_(delivery) {}
+
+    // Subscribes the three events, by uuid, by method and async, in that order; or unsubscribes
+    // them, in the order of their names.
+    void subscribe();
+    void unsubscribe();
+    // A service-proxy event from the host: its message converted and received the way its event
+    // says, while the events are subscribed.
+    void deliver(std::string_view eventName, const FlatValue& payload);
 
     // "%1.%2" with the service name and the method name.
     [[nodiscard]] static std::string methodKey(const PluginServiceProxyResponse& response);
 
     // Keeps a copy of the answer under its uuid (or its method key), replacing an earlier one of
     // that key, then runs fulfilPendingRequest.
-    void receiveByUuid(const PluginServiceProxyResponse& response, std::string_view shortName);
-    void receiveByMethod(const PluginServiceProxyResponse& response, std::string_view shortName);
+    void receiveByUuid(const PluginServiceProxyResponse& response);
+    void receiveByMethod(const PluginServiceProxyResponse& response);
     // Calls the async handler of the message's method key, or logs that there is none. Async
     // messages are never kept.
-    void receiveAsync(const PluginServiceProxyResponse& response, std::string_view shortName);
+    void receiveAsync(const PluginServiceProxyResponse& response);
 
     // Hands the first kept answer (in key order) that has a pending request to that request's
     // callback, removes both, and logs the fulfilment. At most one per run.
-    void fulfilPendingRequest(std::string_view shortName);
+    void fulfilPendingRequest();
 
     // A callback waiting for the answer of `key`, replacing one waiting for the same key.
     void addPendingRequest(std::string key, Callback callback);
@@ -51,6 +67,12 @@ class ServiceProxyMailbox {
 
   private:
     void keep(std::string key, const PluginServiceProxyResponse& response);
+
+    const HostPort& host_;
+    const BindingRegistry& registry_;
+    const std::string& shortName_;
+    EventDelivery delivery_;
+    bool subscribed_ = false; // changed and read under the plugin's entry lock
 
     mutable std::mutex mutex_;
     std::map<std::string, Callback, std::less<>> pending_;

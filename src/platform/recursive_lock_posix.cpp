@@ -27,11 +27,11 @@ RecursiveLock::~RecursiveLock() {
     pthread_mutex_destroy(nativeMutex(storage_));
 }
 
-void RecursiveLock::lock() noexcept {
+void RecursiveLock::lockSystem() noexcept {
     pthread_mutex_lock(nativeMutex(storage_));
 }
 
-void RecursiveLock::unlock() noexcept {
+void RecursiveLock::unlockSystem() noexcept {
     pthread_mutex_unlock(nativeMutex(storage_));
 }
 

@@ -24,11 +24,11 @@ RecursiveLock::~RecursiveLock() {
     DeleteCriticalSection(criticalSection(storage_));
 }
 
-void RecursiveLock::lock() noexcept {
+void RecursiveLock::lockSystem() noexcept {
     EnterCriticalSection(criticalSection(storage_));
 }
 
-void RecursiveLock::unlock() noexcept {
+void RecursiveLock::unlockSystem() noexcept {
     LeaveCriticalSection(criticalSection(storage_));
 }
 

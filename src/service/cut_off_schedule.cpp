@@ -1,6 +1,6 @@
 #include "service/cut_off_schedule.h"
 
-#include "service/minute_arithmetic.h"
+#include "platform/saturating.h"
 #include "value/value.h"
 
 namespace kiv {
@@ -33,7 +33,7 @@ CutOffSchedule scheduleCutOff(std::int64_t cutOffMinutes) noexcept {
     }
     schedule.cutOffJobMinutes = cutOffMinutes;
     if (cutOffMinutes > kWarningLeadMinutes)
-        schedule.warningJobMinutes = saturatingMinutesBefore(cutOffMinutes, kWarningLeadMinutes);
+        schedule.warningJobMinutes = platform::saturatingSubtract(cutOffMinutes, kWarningLeadMinutes);
     else
         schedule.statusNow = ShutdownLawStatus::WARNING;
     return schedule;

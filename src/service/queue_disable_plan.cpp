@@ -1,6 +1,6 @@
 #include "service/queue_disable_plan.h"
 
-#include "service/minute_arithmetic.h"
+#include "platform/saturating.h"
 #include "value/value.h"
 
 #include <algorithm>
@@ -19,7 +19,8 @@ QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTi
     plan.listedQueues.reserve(queueList.size());
     for (const Value& queue : queueList) {
         const std::int32_t queueId = queueIdOf(queue);
-        const std::int64_t remaining = saturatingMinutesBefore(cutOffMinutes, leadMinutesOf(leads, queueId));
+        const std::int64_t remaining =
+            platform::saturatingSubtract(cutOffMinutes, leadMinutesOf(leads, queueId));
         plan.allQueuesMinutes = std::max(plan.allQueuesMinutes, remaining);
         plan.listedQueues.push_back({queueId, remaining});
     }

@@ -34,7 +34,7 @@ void ShutdownLaw::start() {
 }
 
 std::int64_t ShutdownLaw::CutOff::momentNs(std::int64_t minutesBefore) const noexcept {
-    return momentAfterMinutes(receivedNs, saturatingMinutesBefore(minutes, minutesBefore));
+    return momentAfterMinutes(receivedNs, platform::saturatingSubtract(minutes, minutesBefore));
 }
 
 void ShutdownLaw::onLoginData(const ResourceChange& change) {
@@ -73,23 +73,24 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
 }
 
 void ShutdownLaw::observeTimetable() {
-    if (context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); }))
+    if (context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); })
+            .ok())
         return;
-    const ValueReading timetable = context_.readValue(kQueueTimetablePath);
-    if (!timetable.error) {
-        onTimetable(ResourceChange{true, timetable.value});
+    const ApiResult<Value> timetable = context_.readValue(kQueueTimetablePath);
+    if (timetable.ok()) {
+        onTimetable(ResourceChange{true, timetable.value()});
         return;
     }
     // Without a timetable every queue closes at the default lead: the queue locks must not
     // depend on the configuration being there. A namespace the configuration does not hold is
     // an ordinary state of the platform, any other failure is not.
-    if (timetable.errorStatus == 404)
+    if (timetable.error().errorCode == 404)
         LogMessage(LogLevel::Always, kServiceLogGroups, 0,
                    "No queue-disable timetable at %s: every queue closes %lld minutes before the cut-off.",
                    kQueueTimetablePath.data(), static_cast<long long>(kDefaultLeadMinutes));
     else
         LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
-                   kQueueTimetablePath.data(), timetable.error->c_str());
+                   kQueueTimetablePath.data(), timetable.error().message.c_str());
     onTimetable(ResourceChange{true, Value::emptyValue()});
 }
 
@@ -106,7 +107,8 @@ void ShutdownLaw::onTimetable(const ResourceChange& change) {
 void ShutdownLaw::observeQueueList() {
     // The handler reads the list afresh anyway, so a list that could not be read at once is
     // handled as if it had been: the handler's own read then reports the failure.
-    if (!context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); }))
+    if (!context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); })
+             .ok())
         onQueueList(ResourceChange{true, Value::emptyValue()});
 }
 
@@ -138,19 +140,18 @@ void ShutdownLaw::planCustomQueue() {
 void ShutdownLaw::planListedQueues() {
     // The list is read afresh rather than taken from the event, so that the jobs follow the
     // list as it is now.
-    const ListReading list = context_.readList(kGameQueuesPath);
-    if (list.error) {
+    const ApiResult<std::vector<Value>> list = context_.readList(kGameQueuesPath);
+    if (!list.ok()) {
         // Nothing is scheduled and the list stays unplanned: the next queue-list or timetable
         // event tries again.
         LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue list %s: %s",
-                   kGameQueuesPath.data(), list.error->c_str());
+                   kGameQueuesPath.data(), list.error().message.c_str());
         return;
     }
     // Taken after the read: a closer cut-off that came while the host ran other work meanwhile
     // is the one to plan from.
     const CutOff cutOff = *queueCutOff_;
-    const QueueDisablePlan plan =
-        planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.elements);
+    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.value());
     for (const QueueDisableJob& queue : plan.listedQueues) {
         const std::int32_t queueId = queue.queueId;
         context_.scheduleJobAt(disableQueueJobName(queueId),

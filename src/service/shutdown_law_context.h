@@ -1,14 +1,14 @@
 // What the shutdown law asks of the plugin it runs in: watching other plugins' resources,
-// reading the game-queue list, timed jobs and publishing its own resources. The plugin forwards
-// each to its plugin base; the law itself knows nothing of the host boundary.
+// reading the game-queue list, timed jobs and publishing its own resources. The plugin serves
+// them with its parts; the law itself knows nothing of the host boundary.
 #pragma once
 
+#include "host/api_result.h"
 #include "service/shutdown_law_types.h"
 #include "value/value.h"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -20,19 +20,6 @@ namespace kiv {
 struct ResourceChange {
     bool createdOrUpdated = false; // false for a deletion
     const Value& data;
-};
-
-// A value read from another plugin, or the text and status code of the error that prevented it.
-struct ValueReading {
-    Value value;
-    std::optional<std::string> error;
-    std::uint32_t errorStatus = 0; // the answer's status code when it carried the error
-};
-
-// A list read from another plugin, or the text of the error that prevented it.
-struct ListReading {
-    std::vector<Value> elements;
-    std::optional<std::string> error;
 };
 
 // The data of one published change: the law status, one queue's status, the disabled queues
@@ -47,13 +34,13 @@ class ShutdownLawContext {
     using ChangeHandler = std::function<void(const ResourceChange&)>;
 
     // Watches `path`: the handler replaces any earlier one of the path, receives the current
-    // value at once as a creation when it can be read, and every later change. Returns whether
-    // that first read delivered a value.
-    virtual bool observe(std::string_view path, ChangeHandler handler) = 0;
-    // Reads a value with a GET.
-    virtual ValueReading readValue(std::string_view path) = 0;
+    // value at once as a creation when it can be read, and every later change. The result is
+    // that first read's.
+    virtual ApiResult<void> observe(std::string_view path, ChangeHandler handler) = 0;
+    // Reads a value with a GET; a failed read carries the answer's status as its code.
+    virtual ApiResult<Value> readValue(std::string_view path) = 0;
     // Reads a Collection with a GET.
-    virtual ListReading readList(std::string_view path) = 0;
+    virtual ApiResult<std::vector<Value>> readList(std::string_view path) = 0;
     // The plugin's steady clock, in nanoseconds: the host's own clock when it provides one.
     virtual std::int64_t nowNs() = 0;
     // Runs `job` once, at the moment `dueNs` of that clock (at once when it has passed).

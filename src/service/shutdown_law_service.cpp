@@ -1,6 +1,7 @@
 #include "service/shutdown_law_service.h"
 
 #include "format/message_format.h"
+#include "host/event_names.h"
 #include "logging/trace_message.h"
 #include "platform/steady_clock.h"
 #include "service/shutdown_law_names.h"
@@ -47,50 +48,20 @@ bool ShutdownLawService::Start() {
     return true;
 }
 
-bool ShutdownLawService::observe(std::string_view path, ChangeHandler handler) {
-    auto delivering = [this, path = std::string(path),
-                       handler = std::move(handler)](const PluginResourceEvent& event) {
-        if (const auto firstRead = firstReads_.find(path);
-            firstRead != firstReads_.end() && firstRead->second)
-            *firstRead->second = true;
+ApiResult<void> ShutdownLawService::observe(std::string_view path, ChangeHandler handler) {
+    return observers().observe(path, [handler = std::move(handler)](const PluginResourceEvent& event) {
         const bool createdOrUpdated = event.eventType == PluginResourceEventType::Create ||
                                       event.eventType == PluginResourceEventType::Update;
         handler(ResourceChange{createdOrUpdated, event.data});
-    };
-    // The plugin base drops a failed first read; watching for the handler's call tells the law
-    // whether the value came.
-    bool delivered = false;
-    const auto firstRead = firstReads_.try_emplace(std::string(path), nullptr).first;
-    bool* const outer = std::exchange(firstRead->second, &delivered);
-    struct Restore {
-        std::map<std::string, bool*, std::less<>>::iterator entry;
-        bool* outer;
-        ~Restore() { entry->second = outer; }
-    } restore{firstRead, outer};
-    PluginBase::observe(path, std::move(delivering));
-    return delivered;
+    });
 }
 
-ValueReading ShutdownLawService::readValue(std::string_view path) {
-    ApiResult<Value> answer = requestValue<Value>(HttpMethod::Get, path);
-    ValueReading reading;
-    if (answer.ok()) {
-        reading.value = std::move(answer.value());
-    } else {
-        reading.error = answer.error().message;
-        reading.errorStatus = static_cast<std::uint32_t>(answer.error().errorCode);
-    }
-    return reading;
+ApiResult<Value> ShutdownLawService::readValue(std::string_view path) {
+    return client().requestValue<Value>(HttpMethod::Get, path);
 }
 
-ListReading ShutdownLawService::readList(std::string_view path) {
-    ApiResult<std::vector<Value>> answer = requestValue<std::vector<Value>>(HttpMethod::Get, path);
-    ListReading reading;
-    if (answer.ok())
-        reading.elements = std::move(answer.value());
-    else
-        reading.error = answer.error().message;
-    return reading;
+ApiResult<std::vector<Value>> ShutdownLawService::readList(std::string_view path) {
+    return client().requestValue<std::vector<Value>>(HttpMethod::Get, path);
 }
 
 std::int64_t ShutdownLawService::nowNs() {
@@ -98,13 +69,10 @@ std::int64_t ShutdownLawService::nowNs() {
 }
 
 void ShutdownLawService::scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) {
-    PluginBase::scheduleJobAt(name, dueNs, std::move(job));
+    jobs().scheduleAt(name, dueNs, std::move(job));
 }
 
 void ShutdownLawService::publish(std::string_view uri, const PublishedData& data) {
-    PluginResourceEvent event;
-    event.uri = uri;
-    event.eventType = PluginResourceEventType::Update;
     ConversionResult converted;
     std::string typeName = "vector";
     std::visit(
@@ -116,13 +84,14 @@ void ShutdownLawService::publish(std::string_view uri, const PublishedData& data
         },
         data);
     if (!converted.ok()) {
+        const std::string path(uri);
         traceMessage("%s: Couldn't convert resource %s for event uri \"%s\"", shortName().c_str(),
-                     typeName.c_str(), event.uri.c_str());
+                     typeName.c_str(), path.c_str());
         return;
     }
-    event.data = std::move(converted.value());
     // A failed send has no one to report to: the host learns of changes only through events.
-    (void)publishResourceEvent("OnJsonApiEvent", event);
+    (void)observers().publish(kJsonApiEventName, uri, PluginResourceEventType::Update,
+                              std::move(converted.value()));
 }
 
 } // namespace kiv

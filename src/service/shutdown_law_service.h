@@ -6,8 +6,7 @@
 #include "service/shutdown_law.h"
 #include "service/shutdown_law_context.h"
 
-#include <map>
-#include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -23,9 +22,9 @@ class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext
     const ShutdownLawState& state() const noexcept { return law_.state(); }
 
   private:
-    bool observe(std::string_view path, ChangeHandler handler) override;
-    ValueReading readValue(std::string_view path) override;
-    ListReading readList(std::string_view path) override;
+    ApiResult<void> observe(std::string_view path, ChangeHandler handler) override;
+    ApiResult<Value> readValue(std::string_view path) override;
+    ApiResult<std::vector<Value>> readList(std::string_view path) override;
     std::int64_t nowNs() override;
     void scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) override;
     void publish(std::string_view uri, const PublishedData& data) override;
@@ -33,9 +32,6 @@ class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext
     void registerRoutes();
 
     ShutdownLaw law_;
-    // Paths whose first read is under way, each with the flag its observe call watches; a
-    // handler that runs meanwhile sets it.
-    std::map<std::string, bool*, std::less<>> firstReads_;
 };
 
 } // namespace kiv

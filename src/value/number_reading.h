@@ -31,17 +31,6 @@ inline constexpr double kTwoTo64 = 18446744073709551616.0;
     return std::nullopt;
 }
 
-// Truncation toward zero that saturates at the int64 limits; NaN gives 0.
-[[nodiscard]] constexpr std::int64_t saturatingToInt64(double value) noexcept {
-    if (const std::optional<std::int64_t> whole = truncateToInt64(value))
-        return *whole;
-    if (value > 0.0)
-        return std::numeric_limits<std::int64_t>::max();
-    if (value < 0.0)
-        return std::numeric_limits<std::int64_t>::min();
-    return 0;
-}
-
 // What reading a whole text as a number gave.
 enum class NumberReading {
     Ok,

@@ -1,6 +1,7 @@
 #include "value/value.h"
 
 #include "platform/invariant.h"
+#include "platform/saturating.h"
 #include "value/number_reading.h"
 #include "value/value_tree_ops.h"
 
@@ -379,7 +380,7 @@ std::int64_t Value::asInteger(std::int64_t fallback) const noexcept {
     case ValueKind::Unsigned:
         return payload_.signedValue;
     case ValueKind::Float:
-        return saturatingToInt64(payload_.floatValue);
+        return platform::saturatingTruncate<std::int64_t>(payload_.floatValue);
     case ValueKind::String:
         return readSignedPrefix(payload_.string->view()).value;
     case ValueKind::Enum:

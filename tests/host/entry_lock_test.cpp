@@ -1,5 +1,6 @@
 // Entries into one plugin from several host threads at once: event deliveries, jobs coming due
 // and requests each run alone, under the plugin's entry lock.
+#include "host/event_names.h"
 #include "loaded_plugin.h"
 
 #include "../binding/value_builders.h"
@@ -16,6 +17,8 @@
 namespace kiv::test {
 
 namespace {
+
+const std::string kProbeEvent = eventNameForPath("/probe");
 
 constexpr int kRounds = 150;
 
@@ -62,10 +65,9 @@ TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
         };
     });
     ProbePlugin& plugin = loaded.plugin();
-    plugin.registerEventHandler("OnProbeEvent",
-                                ResourceEventHandler([&](const PluginResourceEvent&) { occupancy.enter(); }));
+    (void)plugin.observers().observe("/probe", [&](const PluginResourceEvent&) { occupancy.enter(); });
     for (int i = 0; i < kRounds; ++i) {
-        plugin.scheduleJob("kiv-probe.enter", 0.0, [&] { occupancy.enter(); });
+        plugin.jobs().schedule("kiv-probe.enter", 0.0, [&] { occupancy.enter(); });
     }
     const std::vector<HostTimer> timers = host.timers;
     const HttpFunctionRecord& route = routeRecord(*plugin.apiExport(), "GetKivProbeV1Enter");
@@ -77,7 +79,7 @@ TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
     threads.emplace_back([&] {
         start.arrive_and_wait();
         for (int i = 0; i < kRounds; ++i) {
-            host.deliver("OnProbeEvent", event);
+            host.deliver(kProbeEvent, event);
         }
     });
     threads.emplace_back([&] {

@@ -18,28 +18,28 @@ constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-struct DueCase {
+constexpr double kLongestDelay = static_cast<double>(kMax) * 1e-9;
+
+struct DelayAfterCase {
     double seconds;
-    std::int64_t now;
-    std::int64_t due;
+    double delay;
 };
 
-class DueTimes : public ::testing::TestWithParam<DueCase> {};
+class DelaysAfter : public ::testing::TestWithParam<DelayAfterCase> {};
 
-TEST_P(DueTimes, SaturateInsteadOfOverflowing) {
-    EXPECT_EQ(dueTimeAfter(GetParam().seconds, GetParam().now), GetParam().due);
+TEST_P(DelaysAfter, AreNonNegativeAndWithinTheClocksRange) {
+    EXPECT_DOUBLE_EQ(delayAfter(GetParam().seconds), GetParam().delay);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Delays, DueTimes,
-    ::testing::Values(DueCase{0.0, 1000, 1000}, DueCase{1.5, 1000, 1'500'001'000},
-                      DueCase{-2.0, 5'000'000'000, 3'000'000'000},
+    Delays, DelaysAfter,
+    ::testing::Values(DelayAfterCase{0.0, 0.0}, DelayAfterCase{1.5, 1.5}, DelayAfterCase{-2.0, 0.0},
                       // 9e18 minutes, as an empty queue list yields for the disable-all job.
-                      DueCase{9e18 * 60.0, 1000, kMax}, DueCase{-9e18 * 60.0, 1000, kMin},
-                      DueCase{kInfinity, 1000, kMax}, DueCase{-kInfinity, 1000, kMin},
-                      DueCase{kNaN, 1234, 1234},
-                      // Just below 2^63 nanoseconds from 0 still fits.
-                      DueCase{9.2e9, 0, 9'200'000'000'000'000'000}));
+                      DelayAfterCase{9e18 * 60.0, kLongestDelay}, DelayAfterCase{-9e18 * 60.0, 0.0},
+                      DelayAfterCase{kInfinity, kLongestDelay}, DelayAfterCase{-kInfinity, 0.0},
+                      DelayAfterCase{kNaN, 0.0},
+                      // Just below 2^63 nanoseconds still fits.
+                      DelayAfterCase{9.2e9, 9.2e9}));
 
 struct DelayCase {
     std::int64_t due;
@@ -76,7 +76,7 @@ class Jobs : public ::testing::Test {
 };
 
 TEST_F(Jobs, HandTheHostNameCallbackTokenDelayAndZero) {
-    plugin.scheduleJob("kiv-probe.cut-off", 3600.0, [] {});
+    plugin.jobs().schedule("kiv-probe.cut-off", 3600.0, [] {});
     ASSERT_EQ(host.timers.size(), 1u);
     const HostTimer& timer = host.timers[0];
     EXPECT_EQ(timer.name, "kiv-probe.cut-off");
@@ -90,7 +90,7 @@ TEST_F(Jobs, HandTheHostNameCallbackTokenDelayAndZero) {
 
 TEST_F(Jobs, DelaysThatAreNotPositiveAreHandedOverAsZero) {
     for (double seconds : {0.0, -1.0, -9e18 * 60.0, kNaN}) {
-        plugin.scheduleJob("kiv-probe.now", seconds, [] {});
+        plugin.jobs().schedule("kiv-probe.now", seconds, [] {});
     }
     ASSERT_EQ(host.timers.size(), 4u);
     for (const HostTimer& timer : host.timers) {
@@ -99,7 +99,7 @@ TEST_F(Jobs, DelaysThatAreNotPositiveAreHandedOverAsZero) {
 }
 
 TEST_F(Jobs, FarFutureDelaysSaturate) {
-    plugin.scheduleJob("kiv-probe.disable-all-queues", 9e18 * 60.0, [] {});
+    plugin.jobs().schedule("kiv-probe.disable-all-queues", 9e18 * 60.0, [] {});
     ASSERT_EQ(host.timers.size(), 1u);
     EXPECT_TRUE(std::isfinite(host.timers[0].delaySeconds));
     EXPECT_GT(host.timers[0].delaySeconds, 9e9);
@@ -107,45 +107,45 @@ TEST_F(Jobs, FarFutureDelaysSaturate) {
 
 TEST_F(Jobs, IdsCountFromOneAndSameNamesMakeSeparateJobs) {
     std::vector<int> ran;
-    plugin.scheduleJob("kiv-probe.same", 10.0, [&] { ran.push_back(1); });
-    plugin.scheduleJob("kiv-probe.same", 10.0, [&] { ran.push_back(2); });
+    plugin.jobs().schedule("kiv-probe.same", 10.0, [&] { ran.push_back(1); });
+    plugin.jobs().schedule("kiv-probe.same", 10.0, [&] { ran.push_back(2); });
     ASSERT_EQ(host.timers.size(), 2u);
     EXPECT_NE(host.timers[0].userData, host.timers[1].userData);
-    EXPECT_TRUE(plugin.isJobPending(1));
-    EXPECT_TRUE(plugin.isJobPending(2));
+    EXPECT_TRUE(plugin.jobs().isPending(1));
+    EXPECT_TRUE(plugin.jobs().isPending(2));
 
     FakeHost::fire(host.timers[1]);
     EXPECT_EQ(ran, std::vector<int>{2});
-    EXPECT_TRUE(plugin.isJobPending(1));
-    EXPECT_FALSE(plugin.isJobPending(2));
+    EXPECT_TRUE(plugin.jobs().isPending(1));
+    EXPECT_FALSE(plugin.jobs().isPending(2));
     FakeHost::fire(host.timers[0]);
     EXPECT_EQ(ran, (std::vector<int>{2, 1}));
-    EXPECT_EQ(plugin.pendingJobCount(), 0u);
+    EXPECT_EQ(plugin.jobs().pendingCount(), 0u);
 }
 
 TEST_F(Jobs, AJobMayScheduleFurtherJobs) {
     int runs = 0;
-    plugin.scheduleJob("kiv-probe.first", 0.0, [&] {
+    plugin.jobs().schedule("kiv-probe.first", 0.0, [&] {
         ++runs;
-        plugin.scheduleJob("kiv-probe.second", 0.0, [&] { ++runs; });
+        plugin.jobs().schedule("kiv-probe.second", 0.0, [&] { ++runs; });
     });
     FakeHost::fire(host.timers.at(0));
     ASSERT_EQ(host.timers.size(), 2u);
     FakeHost::fire(host.timers.at(1));
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(plugin.pendingJobCount(), 0u);
+    EXPECT_EQ(plugin.jobs().pendingCount(), 0u);
 }
 
 TEST_F(Jobs, UnknownTokensLeadNowhere) {
     int runs = 0;
-    plugin.scheduleJob("kiv-probe.job", 1.0, [&] { ++runs; });
+    plugin.jobs().schedule("kiv-probe.job", 1.0, [&] { ++runs; });
     const HostTimer forged{"forged", host.timers.at(0).callback,
                            reinterpret_cast<void*>(std::uintptr_t{0xDEAD0000}), 0.0, 0};
     FakeHost::fire(forged);
     const HostTimer null{"null", host.timers.at(0).callback, nullptr, 0.0, 0};
     FakeHost::fire(null);
     EXPECT_EQ(runs, 0);
-    EXPECT_EQ(plugin.pendingJobCount(), 1u);
+    EXPECT_EQ(plugin.jobs().pendingCount(), 1u);
 }
 
 TEST(JobsAfterUnload, TokensAreNotReusedByTheNextPlugin) {
@@ -154,10 +154,10 @@ TEST(JobsAfterUnload, TokensAreNotReusedByTheNextPlugin) {
     int secondRuns = 0;
     {
         LoadedPlugin first(host);
-        first.plugin().scheduleJob("kiv-probe.first", 5.0, [&] { ++firstRuns; });
+        first.plugin().jobs().schedule("kiv-probe.first", 5.0, [&] { ++firstRuns; });
     }
     LoadedPlugin second(host);
-    second.plugin().scheduleJob("kiv-probe.second", 5.0, [&] { ++secondRuns; });
+    second.plugin().jobs().schedule("kiv-probe.second", 5.0, [&] { ++secondRuns; });
     ASSERT_EQ(host.timers.size(), 2u);
     EXPECT_NE(host.timers[0].userData, host.timers[1].userData);
     FakeHost::fire(host.timers[0]);

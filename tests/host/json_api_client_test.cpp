@@ -38,7 +38,7 @@ TEST_F(JsonApiClient, RequestsCarryMethodPathAndHostContext) {
         seenPath = request.path;
         answerValue(response, signedValue(1));
     });
-    ASSERT_TRUE(plugin.requestValue<std::int32_t>(HttpMethod::Put, "/a b?c=%20").ok());
+    ASSERT_TRUE(plugin.client().requestValue<std::int32_t>(HttpMethod::Put, "/a b?c=%20").ok());
     EXPECT_EQ(seen.method, static_cast<std::uint32_t>(KIV_HTTP_METHOD_PUT));
     EXPECT_EQ(seenPath, "/a b?c=%20");
     EXPECT_EQ(seen.userData, host.hostInterface()->hostContext);
@@ -56,7 +56,7 @@ TEST_F(JsonApiClient, ErrorAnswersKeepTheirStatusWhateverTheValue) {
         answerError(response, "No such resource", 404);
     });
     ApiResult<std::vector<Value>> result =
-        plugin.requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
+        plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().errorCode, 404);
     EXPECT_EQ(result.error().message, "Error response for GET /kiv-game-queues/v1/queues: No such resource");
@@ -70,7 +70,7 @@ TEST_F(JsonApiClient, ErrorAnswersKeepTheirStatusWhateverTheValue) {
 TEST_F(JsonApiClient, ErrorTextsWithPercentSignsStayAsTheyAre) {
     answerWith(
         [](HostResponse& response, const HostRequest&) { answerError(response, "100%% %1 {url} %s", 500); });
-    ApiResult<Value> result = plugin.requestValue<Value>(HttpMethod::Delete, "/x");
+    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Delete, "/x");
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().message, "Error response for DELETE /x: 100%% %1 {url} %s");
 }
@@ -78,7 +78,7 @@ TEST_F(JsonApiClient, ErrorTextsWithPercentSignsStayAsTheyAre) {
 TEST_F(JsonApiClient, ANonCollectionRequestedAsAListNamesTheResult) {
     answerWith([](HostResponse& response, const HostRequest&) { answerValue(response, signedValue(5)); });
     ApiResult<std::vector<Value>> result =
-        plugin.requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
+        plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().errorCode, 0);
     EXPECT_EQ(result.error().message,
@@ -91,7 +91,7 @@ TEST_F(JsonApiClient, UnknownFlatKindsAreConversionErrors) {
         response.result.value.kind = 77;
         response.status = 200;
     });
-    ApiResult<Value> result = plugin.requestValue<Value>(HttpMethod::Get, "/odd");
+    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/odd");
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().message.rfind("Error converting response for GET /odd: ", 0), 0u);
 }
@@ -102,7 +102,8 @@ TEST_F(JsonApiClient, AnswersConvertToRegisteredTypes) {
                                            {"eventType", stringValue("Update")},
                                            {"data", signedValue(5)}}));
     });
-    ApiResult<PluginResourceEvent> result = plugin.requestValue<PluginResourceEvent>(HttpMethod::Get, "/e");
+    ApiResult<PluginResourceEvent> result =
+        plugin.client().requestValue<PluginResourceEvent>(HttpMethod::Get, "/e");
     ASSERT_TRUE(result.ok()) << result.error().message;
     EXPECT_EQ(result.value().uri, "/a");
     EXPECT_EQ(result.value().eventType, PluginResourceEventType::Update);
@@ -130,7 +131,7 @@ TEST_P(StreamedBodies, ReadToTheEndOrFailAndReleaseOnce) {
     script.repeatLast = GetParam().repeatLast;
     script.announcedLength = 0xFFFFFFFFFFFFull; // a hint only, never reserved as given
     streamScript();
-    ApiResult<Value> result = plugin.requestValue<Value>(HttpMethod::Get, "/stream");
+    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/stream");
     if (GetParam().error) {
         ASSERT_FALSE(result.ok());
         std::string error = GetParam().error;
@@ -169,7 +170,7 @@ TEST_F(JsonApiClient, AStreamOnAnErrorAnswerIsReleasedToo) {
         answerStream(response, script);
         answerError(response, "Gone", 410);
     });
-    ApiResult<Value> result = plugin.requestValue<Value>(HttpMethod::Get, "/gone");
+    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/gone");
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().errorCode, 410);
     EXPECT_EQ(script.reads, 0u);
@@ -180,7 +181,7 @@ TEST_F(JsonApiClient, RawRequestsLeaveTheAnswerToTheCaller) {
     answerWith(
         [](HostResponse& response, const HostRequest&) { answerValue(response, stringValue("kept")); });
     HostResponse response;
-    ASSERT_TRUE(plugin.requestRaw(response, HttpMethod::Get, "/raw").ok());
+    ASSERT_TRUE(plugin.client().requestRaw(response, HttpMethod::Get, "/raw").ok());
     // Read out of the packed record before comparing.
     const std::uint32_t kind = response.result.value.kind;
     const ResponseReleaseFn release = response.release;
@@ -196,7 +197,7 @@ TEST_F(JsonApiClient, ABodyLongerThanTheLimitIsRefused) {
     script.chunks = {{"[" + std::string(4095, ' '), true}, {std::string(4096, ' '), true}};
     script.repeatLast = true;
     streamScript();
-    ApiResult<Value> result = plugin.requestValue<Value>(HttpMethod::Get, "/huge");
+    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/huge");
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(script.reads, kStreamedBodyLimit / kStreamChunkSize + 1);
     EXPECT_EQ(script.releases, 1);

@@ -87,7 +87,7 @@ TEST_P(MemoryExhaustion, EveryFailedReadNamesItsCause) {
     {
         LimitedHeap unlimited(SIZE_MAX);
         ApiResult<std::vector<Value>> read =
-            plugin.requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
+            plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
         ASSERT_TRUE(read.ok()) << read.error().message;
         ASSERT_EQ(read.value().size(), kQueueCount);
         needed = unlimited.peak();
@@ -98,7 +98,7 @@ TEST_P(MemoryExhaustion, EveryFailedReadNamesItsCause) {
         std::optional<ApiResult<std::vector<Value>>> read;
         try {
             LimitedHeap heap(limit);
-            read.emplace(plugin.requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath));
+            read.emplace(plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath));
         } catch (const std::bad_alloc&) {
             // Without memory even to make an error there is nothing to name. More memory never
             // makes that worse: what a failed read held is freed to make room for its error.
@@ -137,7 +137,8 @@ TEST(FailedAnswers, AFailureWithoutTextIsNamed) {
         response.result.failed = 1;
         response.status = 500;
     };
-    const ApiResult<std::int32_t> read = loaded.plugin().requestValue<std::int32_t>(HttpMethod::Get, "/x");
+    const ApiResult<std::int32_t> read =
+        loaded.plugin().client().requestValue<std::int32_t>(HttpMethod::Get, "/x");
     ASSERT_FALSE(read.ok());
     EXPECT_EQ(read.error().message, std::string("Error response for GET /x: ") + kOutOfMemory);
     EXPECT_EQ(read.error().errorCode, 500);

@@ -57,7 +57,7 @@ class Events : public ::testing::Test {
 };
 
 TEST_F(Events, ObserveReadsAtOnceAndDeliversCreate) {
-    plugin.observe(kLoginPath, recordAs("login"));
+    (void)plugin.observers().observe(kLoginPath, recordAs("login"));
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].uri, kLoginPath);
     EXPECT_EQ(seen[0].type, PluginResourceEventType::Create);
@@ -66,7 +66,7 @@ TEST_F(Events, ObserveReadsAtOnceAndDeliversCreate) {
 }
 
 TEST_F(Events, AFailedFirstReadIsDroppedButChangesStillArrive) {
-    plugin.observe("/kiv-game-queues/v1/queues", recordAs("queues"));
+    (void)plugin.observers().observe("/kiv-game-queues/v1/queues", recordAs("queues"));
     EXPECT_TRUE(seen.empty());
     host.deliver("OnJsonApiEvent_kiv-game-queues_v1_queues",
                  resourceEvent("/kiv-game-queues/v1/queues", "Update", signedValue(3)));
@@ -76,9 +76,9 @@ TEST_F(Events, AFailedFirstReadIsDroppedButChangesStillArrive) {
 
 TEST_F(Events, ObservingTwiceSubscribesOnceAndKeepsTheSecondHandler) {
     const std::size_t before = host.subscriptions.size();
-    plugin.observe(kLoginPath, recordAs("first"));
-    plugin.observe(kLoginPath, recordAs("second"));
-    EXPECT_EQ(plugin.subscriptionCount(kLoginEvent), 2);
+    (void)plugin.observers().observe(kLoginPath, recordAs("first"));
+    (void)plugin.observers().observe(kLoginPath, recordAs("second"));
+    EXPECT_EQ(plugin.observers().subscriptionCount(kLoginEvent), 2);
     ASSERT_EQ(host.subscriptions.size(), before + 1);
     const HostSubscription& subscription = host.subscriptions.back();
     EXPECT_EQ(subscription.name, kLoginEvent);
@@ -93,7 +93,7 @@ TEST_F(Events, ObservingTwiceSubscribesOnceAndKeepsTheSecondHandler) {
 }
 
 TEST_F(Events, UrisWithoutLeadingSlashReachTheExactObserver) {
-    plugin.observe(kLoginPath, recordAs("login"));
+    (void)plugin.observers().observe(kLoginPath, recordAs("login"));
     seen.clear();
     host.deliver(kLoginEvent, resourceEvent("kiv-login/v1/login-data-packet", "Delete", Value()));
     ASSERT_EQ(seen.size(), 1u);
@@ -101,11 +101,11 @@ TEST_F(Events, UrisWithoutLeadingSlashReachTheExactObserver) {
 }
 
 TEST_F(Events, ExactAndPatternObserversBothRun) {
-    plugin.observe("/kiv-game-queues/v1/queues/7", recordAs("exact"));
-    plugin.observe("/kiv-game-queues/v1/queues/*", recordAs("pattern"));
-    plugin.observe("/kiv-game-queues/v1/queues/7/*", recordAs("deeper"));
+    (void)plugin.observers().observe("/kiv-game-queues/v1/queues/7", recordAs("exact"));
+    (void)plugin.observers().observe("/kiv-game-queues/v1/queues/*", recordAs("pattern"));
+    (void)plugin.observers().observe("/kiv-game-queues/v1/queues/7/*", recordAs("deeper"));
     const char* event = "OnJsonApiEvent_kiv-game-queues_v1_queues";
-    EXPECT_EQ(plugin.subscriptionCount(event), 3);
+    EXPECT_EQ(plugin.observers().subscriptionCount(event), 3);
     host.deliver(event, resourceEvent("/kiv-game-queues/v1/queues/7", "Update", signedValue(1)));
     host.deliver(event, resourceEvent("/kiv-game-queues/v1/queues/7/x", "Update", signedValue(2)));
     host.deliver(event, resourceEvent("/kiv-game-queues/v1/queues/", "Update", signedValue(3)));
@@ -117,7 +117,7 @@ TEST_F(Events, ExactAndPatternObserversBothRun) {
 }
 
 TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
-    plugin.observe(kLoginPath, recordAs("login"));
+    (void)plugin.observers().observe(kLoginPath, recordAs("login"));
     seen.clear();
     host.deliver(kLoginEvent, resourceEvent(kLoginPath, "Renamed", signedValue(1)));
     host.deliver(kLoginEvent, stringValue("not a structure"));
@@ -125,11 +125,11 @@ TEST_F(Events, PayloadsThatDoNotConvertAreDropped) {
 }
 
 TEST_F(Events, RecordsWithNullNamesTextsOrUserDataAreNeverDereferenced) {
-    plugin.registerEventHandler("OnProbeEvent", recordAs("probe"));
+    (void)plugin.observers().observe("/", recordAs("root"));
     const HostSubscription subscription = host.subscriptions.back();
     HostEventRecord record{nullptr, {}, 0, plugin.handle()};
     subscription.callback(&record);
-    record.name = "OnProbeEvent";
+    record.name = subscription.name.c_str();
     record.userData = nullptr;
     subscription.callback(&record);
     subscription.callback(nullptr);
@@ -159,51 +159,34 @@ TEST(HostRecords, ClaimedCountsAreCheckedBeforeRoomIsTaken) {
 }
 
 TEST_F(Events, UnsubscribeCountsDownAndLeavesTheHostAtZero) {
-    plugin.observe(kLoginPath, recordAs("a"));
-    plugin.observe("/kiv-login/v1/login-data-packet/x", recordAs("b"));
-    EXPECT_EQ(plugin.subscriptionCount(kLoginEvent), 2);
-    plugin.unsubscribe(kLoginPath);
+    (void)plugin.observers().observe(kLoginPath, recordAs("a"));
+    (void)plugin.observers().observe("/kiv-login/v1/login-data-packet/x", recordAs("b"));
+    EXPECT_EQ(plugin.observers().subscriptionCount(kLoginEvent), 2);
+    plugin.observers().unsubscribe(kLoginPath);
     EXPECT_TRUE(host.unsubscriptions.empty());
-    EXPECT_TRUE(plugin.hasEventHandler(kLoginEvent));
-    plugin.unsubscribe(kLoginPath);
+    EXPECT_EQ(plugin.observers().subscriptionCount(kLoginEvent), 1);
+    plugin.observers().unsubscribe(kLoginPath);
     EXPECT_EQ(host.unsubscriptions, std::vector<std::string>{kLoginEvent});
-    EXPECT_FALSE(plugin.hasEventHandler(kLoginEvent));
-    plugin.unsubscribe(kLoginPath);
-    plugin.unsubscribe("/never/subscribed/path");
+    plugin.observers().unsubscribe(kLoginPath);
+    plugin.observers().unsubscribe("/never/subscribed/path");
     EXPECT_EQ(host.unsubscriptions.size(), 1u);
-    EXPECT_EQ(plugin.subscriptionCount(kLoginEvent), 0);
-}
-
-TEST_F(Events, AHandlerMayReplaceItselfWhileItRuns) {
-    int firstRuns = 0;
-    int secondRuns = 0;
-    plugin.registerEventHandler(
-        "OnProbeEvent", ResourceEventHandler([&](const PluginResourceEvent&) {
-            ++firstRuns;
-            plugin.registerEventHandler(
-                "OnProbeEvent", ResourceEventHandler([&](const PluginResourceEvent&) { ++secondRuns; }));
-        }));
-    host.deliver("OnProbeEvent", resourceEvent("/p", "Update", Value()));
-    EXPECT_EQ(firstRuns, 1);
-    EXPECT_EQ(secondRuns, 0);
-    // The first subscription and the one the handler made both lead to the second handler now.
-    host.deliver("OnProbeEvent", resourceEvent("/p", "Update", Value()));
-    EXPECT_EQ(firstRuns, 1);
-    EXPECT_EQ(secondRuns, 2);
+    EXPECT_EQ(plugin.observers().subscriptionCount(kLoginEvent), 0);
 }
 
 TEST_F(Events, AnObserverMayReplaceItselfAndObserveMoreWhileItRuns) {
     std::vector<std::string> log;
     const std::string firstName = "first observer";
-    plugin.observe("/kiv-game-queues/v1/queues/5", [&, firstName](const PluginResourceEvent&) {
-        plugin.observe("/kiv-game-queues/v1/queues/5",
-                       [&](const PluginResourceEvent&) { log.push_back("second"); });
-        for (int j = 0; j < 64; ++j) {
-            plugin.observe("/kiv-game-queues/v1/queues/" + std::to_string(100 + j), recordAs("more"));
-        }
-        // Still running on its own copy, with its captures alive.
-        log.push_back(firstName);
-    });
+    (void)plugin.observers().observe(
+        "/kiv-game-queues/v1/queues/5", [&, firstName](const PluginResourceEvent&) {
+            (void)plugin.observers().observe("/kiv-game-queues/v1/queues/5",
+                                             [&](const PluginResourceEvent&) { log.push_back("second"); });
+            for (int j = 0; j < 64; ++j) {
+                (void)plugin.observers().observe("/kiv-game-queues/v1/queues/" + std::to_string(100 + j),
+                                                 recordAs("more"));
+            }
+            // Still running on its own copy, with its captures alive.
+            log.push_back(firstName);
+        });
     host.deliver("OnJsonApiEvent_kiv-game-queues_v1_queues",
                  resourceEvent("/kiv-game-queues/v1/queues/5", "Update", Value()));
     host.deliver("OnJsonApiEvent_kiv-game-queues_v1_queues",
@@ -212,8 +195,8 @@ TEST_F(Events, AnObserverMayReplaceItselfAndObserveMoreWhileItRuns) {
 }
 
 TEST_F(Events, ShutdownUnsubscribesEveryHandledEvent) {
-    plugin.observe(kLoginPath, recordAs("login"));
-    plugin.observe("/kiv-game-queues/v1/queues/*", recordAs("queues"));
+    (void)plugin.observers().observe(kLoginPath, recordAs("login"));
+    (void)plugin.observers().observe("/kiv-game-queues/v1/queues/*", recordAs("queues"));
     loaded.unload();
     std::vector<std::string> remaining = host.subscribedNames();
     EXPECT_TRUE(remaining.empty()) << remaining.front();
@@ -228,7 +211,7 @@ TEST_F(Events, PublishingSendsThePathEventAndTheGenericOneWithEnumNames) {
     event.uri = "/kiv-probe/v1/status/3";
     event.eventType = PluginResourceEventType::Update;
     event.data.setString("WARNING");
-    ASSERT_TRUE(plugin.publishResourceEvent(kJsonApiEventName, event).ok());
+    ASSERT_TRUE(plugin.observers().publish(kJsonApiEventName, event.uri, event.eventType, event.data).ok());
     ASSERT_EQ(host.sentEvents.size(), 2u);
     EXPECT_EQ(host.sentEvents[0].name, "OnJsonApiEvent_kiv-probe_v1_status");
     EXPECT_EQ(host.sentEvents[1].name, "OnJsonApiEvent");
@@ -244,7 +227,7 @@ TEST_F(Events, PublishingSendsThePathEventAndTheGenericOneWithEnumNames) {
 TEST_F(Events, PublishingTheRootPathSendsOneEvent) {
     PluginResourceEvent event;
     event.uri = "/";
-    ASSERT_TRUE(plugin.publishResourceEvent(kJsonApiEventName, event).ok());
+    ASSERT_TRUE(plugin.observers().publish(kJsonApiEventName, event.uri, event.eventType, event.data).ok());
     ASSERT_EQ(host.sentEvents.size(), 1u);
     EXPECT_EQ(host.sentEvents[0].name, "OnJsonApiEvent");
     EXPECT_EQ(host.sentEvents[0].payload["eventType"].getString({}), "Create");
@@ -252,12 +235,12 @@ TEST_F(Events, PublishingTheRootPathSendsOneEvent) {
 
 TEST_F(Events, AnEventPublishedByThePluginReadsLikeTheResource) {
     // A plugin observing its own path receives what it publishes, as another plugin would.
-    plugin.observe("/kiv-probe/v1/x", recordAs("self"));
+    (void)plugin.observers().observe("/kiv-probe/v1/x", recordAs("self"));
     PluginResourceEvent event;
     event.uri = "/kiv-probe/v1/x";
     event.eventType = PluginResourceEventType::Delete;
     event.data.setSigned(11);
-    ASSERT_TRUE(plugin.publishResourceEvent(kJsonApiEventName, event).ok());
+    ASSERT_TRUE(plugin.observers().publish(kJsonApiEventName, event.uri, event.eventType, event.data).ok());
     host.deliver(host.sentEvents.at(0).name, host.sentEvents.at(0).payload);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].type, PluginResourceEventType::Delete);

@@ -134,11 +134,12 @@ TEST(FailedLoads, APluginThatCannotBeConstructedIsAFailedLoad) {
 
 TEST(Callbacks, StaleAndForeignHandlesDoNothing) {
     FakeHost host;
-    const PluginCallbacks& callbacks = pluginCallbacks();
+    PluginCallbacks callbacks{};
     void* stale = nullptr;
     {
         LoadedPlugin loaded(host);
         stale = loaded.info().plugin;
+        callbacks = *loaded.info().callbacks;
     }
     int foreign = 0;
     for (void* handle : {stale, static_cast<void*>(&foreign), static_cast<void*>(nullptr)}) {

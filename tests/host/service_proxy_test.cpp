@@ -109,7 +109,7 @@ TEST_F(ServiceProxy, AsyncMessagesGoToTheirHandlerOrAreLoggedAsErrors) {
 TEST_F(ServiceProxy, ShutdownEmptiesTheTables) {
     host.deliver("OnServiceProxyUuidEvent", proxyMessage("u-1", "s", "m"));
     mailbox.addPendingRequest("u-9", [](const PluginServiceProxyResponse&) {});
-    loaded.plugin().shutdown();
+    loaded.plugin().disconnect();
     EXPECT_EQ(mailbox.receivedCount(), 0u);
     EXPECT_EQ(mailbox.pendingCount(), 0u);
 }

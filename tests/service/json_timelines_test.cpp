@@ -54,6 +54,10 @@ struct JsonPlay {
     std::string options;
 };
 
+void PrintTo(const JsonPlay& play, std::ostream* out) {
+    *out << play.name;
+}
+
 std::vector<JsonPlay> plays() {
     std::vector<JsonPlay> all;
     for (const fs::path& file : scenarioFiles()) {

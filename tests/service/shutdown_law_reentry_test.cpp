@@ -20,40 +20,33 @@ class ScriptedContext final : public ShutdownLawContext {
     std::vector<std::string> jobNames;
     std::function<void()> duringListRead;
 
-    bool observe(std::string_view path, ChangeHandler handler) override {
+    ApiResult<void> observe(std::string_view path, ChangeHandler handler) override {
         handlers[std::string(path)] = handler;
         const auto resource = resources.find(path);
         if (resource == resources.end())
-            return false;
+            return absent();
         deliver(handler, resource->second);
-        return true;
+        return {};
     }
-    ValueReading readValue(std::string_view path) override {
-        ValueReading reading;
+    ApiResult<Value> readValue(std::string_view path) override {
         const auto resource = resources.find(path);
         if (resource == resources.end())
-            reading.error = "absent";
-        else
-            reading.value = parseJson(resource->second).value();
-        return reading;
+            return absent();
+        return parseJson(resource->second).value();
     }
-    ListReading readList(std::string_view path) override {
+    ApiResult<std::vector<Value>> readList(std::string_view path) override {
         if (duringListRead)
             duringListRead();
-        ListReading reading;
         const auto resource = resources.find(path);
-        if (resource == resources.end()) {
-            reading.error = "absent";
-            return reading;
-        }
+        if (resource == resources.end())
+            return absent();
         ConversionResult list = parseJson(resource->second);
         if (!list.ok() || !list.value().isCollection()) {
-            reading.error = "not a list";
-            return reading;
+            ApiError error;
+            error.message = "not a list";
+            return error;
         }
-        for (const Value& element : list.value().elements())
-            reading.elements.push_back(element);
-        return reading;
+        return std::vector<Value>(list.value().elements().begin(), list.value().elements().end());
     }
     std::int64_t nowNs() override { return 0; }
     void scheduleJobAt(std::string_view name, std::int64_t, std::function<void()>) override {
@@ -66,6 +59,12 @@ class ScriptedContext final : public ShutdownLawContext {
     }
 
   private:
+    static ApiError absent() {
+        ApiError error;
+        error.message = "absent";
+        error.setErrorCode(404);
+        return error;
+    }
     static void deliver(const ChangeHandler& handler, const std::string& json) {
         ConversionResult value = parseJson(json);
         handler(ResourceChange{true, value.value()});

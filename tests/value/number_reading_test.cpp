@@ -1,3 +1,4 @@
+#include "platform/saturating.h"
 #include "value/number_reading.h"
 
 #include <gtest/gtest.h>
@@ -386,7 +387,7 @@ TEST(DoubleToInteger, EdgesOfTheIntegerRanges) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(truncateToInt64(c.value), c.asSigned);
         EXPECT_EQ(truncateToUInt64(c.value), c.asUnsigned);
-        EXPECT_EQ(saturatingToInt64(c.value), c.saturated);
+        EXPECT_EQ(platform::saturatingTruncate<std::int64_t>(c.value), c.saturated);
     }
 }
 

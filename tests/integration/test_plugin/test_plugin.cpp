@@ -38,8 +38,8 @@ void TestPlugin::RegisterApi() {
 }
 
 bool TestPlugin::Start() {
-    observe(kLoginPath, [this](const PluginResourceEvent& event) { onLoginData(event); });
-    observe(kSettingsPath, [this](const PluginResourceEvent& event) { onSettings(event); });
+    (void)observers().observe(kLoginPath, [this](const PluginResourceEvent& event) { onLoginData(event); });
+    (void)observers().observe(kSettingsPath, [this](const PluginResourceEvent& event) { onSettings(event); });
     return true;
 }
 
@@ -52,7 +52,7 @@ void TestPlugin::onLoginData(const PluginResourceEvent& event) {
     LogMessage(LogLevel::Always, 1, 0, "Test plugin saw login minutes: %lld",
                static_cast<long long>(status_.loginMinutes));
     publishStatus();
-    scheduleJob(kTickJob, static_cast<double>(status_.loginMinutes) * 60.0, [this] { tick(); });
+    jobs().schedule(kTickJob, static_cast<double>(status_.loginMinutes) * 60.0, [this] { tick(); });
 }
 
 void TestPlugin::onSettings(const PluginResourceEvent& event) {
@@ -69,13 +69,11 @@ void TestPlugin::tick() {
 }
 
 void TestPlugin::publishStatus() {
-    PluginResourceEvent event;
-    event.uri = kStatusPath;
-    event.eventType = PluginResourceEventType::Update;
     ConversionResult converted;
     convertNative(converted, status_, registry());
-    event.data = std::move(converted.value());
-    if (ApiResult<void> sent = publishResourceEvent(kJsonApiEventName, event); !sent.ok()) {
+    if (ApiResult<void> sent = observers().publish(
+            kJsonApiEventName, kStatusPath, PluginResourceEventType::Update, std::move(converted.value()));
+        !sent.ok()) {
         LogMessage(LogLevel::Error, 1, 0, "%s: %s", kShortName, sent.error().message.c_str());
     }
 }

@@ -1,0 +1,63 @@
+// One-shot jobs run through the host's timer. The host holds an opaque token for each job (never
+// the job's address): a timer that fires after the plugin is gone, or a second time, finds
+// nothing and does nothing. The job table has its own mutex, held only for the table operation
+// and never while the host or a job runs.
+#pragma once
+
+#include "host/host_port.h"
+#include "host/plugin_gate.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+
+namespace kiv {
+
+using JobCallback = std::function<void()>;
+
+class JobScheduler {
+  public:
+    // `onDue` is the plugin's entry for timers: it redeems the token and, inside the plugin's
+    // gate, calls runDue.
+    JobScheduler(const HostPort& host, std::shared_ptr<PluginGate> gate, PluginTimerCallbackFn onDue) noexcept
+        : host_(host), gate_(std::move(gate)), onDue_(onDue) {}
+    ~JobScheduler() { cancelAll(); }
+    JobScheduler(const JobScheduler&) = delete;
+    JobScheduler& operator=(const JobScheduler&) = delete;
+
+    // Runs `callback` once, `seconds` from now.
+    void schedule(std::string_view name, double seconds, JobCallback callback);
+    // Runs `callback` at the moment `dueNanoseconds` of the plugin's steady clock (the host's
+    // own when it provides one), at once when the moment has passed.
+    void scheduleAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback);
+
+    // Drops every pending job: their timers, when they fire, find nothing.
+    void cancelAll() noexcept;
+
+    // Runs the job and forgets it; nothing for a job that is not pending. The caller holds the
+    // plugin's entry lock.
+    void runDue(std::uint64_t jobId);
+
+    [[nodiscard]] std::size_t pendingCount() const;
+    [[nodiscard]] bool isPending(std::uint64_t jobId) const;
+
+  private:
+    struct JobEntry {
+        JobCallback callback;
+        std::uintptr_t token = 0; // what the host's timer holds
+    };
+
+    void scheduleAfterDelay(std::string_view name, double delaySeconds, JobCallback callback);
+
+    const HostPort& host_;
+    std::shared_ptr<PluginGate> gate_;
+    PluginTimerCallbackFn onDue_;
+    mutable std::mutex mutex_;
+    std::unordered_map<std::uint64_t, JobEntry> table_;
+    std::uint64_t nextJobId_ = 1;
+};
+
+} // namespace kiv

@@ -1,0 +1,70 @@
+// Requests to other plugins' resources through the host, answered synchronously, whole or as a
+// streamed body, and converted with the plugin's registry.
+#pragma once
+
+#include "binding/native_conversion.h"
+#include "host/api_result.h"
+#include "host/event_payload.h"
+#include "host/host_port.h"
+#include "router/http_method.h"
+#include "value/conversion_result.h"
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+namespace kiv {
+
+class JsonApiClient {
+  public:
+    JsonApiClient(const HostPort& host, const BindingRegistry& registry) noexcept
+        : host_(host), registry_(registry) {}
+
+    // Sends the request and leaves the host's answer in `response`, which the caller releases
+    // with releaseResponse. An answer with an error text, or marked failed, is an error with the
+    // answer's status.
+    ApiResult<void> requestRaw(HostResponse& response, HttpMethod method, std::string_view path) const;
+
+    // The answer (whole or streamed) as a value of type T.
+    template <class T> ApiResult<T> requestValue(HttpMethod method, std::string_view path) const;
+
+    // Reads a streamed body to its end and parses it as JSON; runs the body's release callback.
+    [[nodiscard]] ConversionResult readStreamedBody(HostResponse& response) const;
+
+  private:
+    [[nodiscard]] ApiResult<Value> requestGenericValue(HttpMethod method, std::string_view path) const;
+    [[nodiscard]] static ApiError conversionError(HttpMethod method, std::string_view path,
+                                                  std::string_view message);
+
+    const HostPort& host_;
+    const BindingRegistry& registry_;
+};
+
+// Runs the body's release callback (once: the record forgets it) and then the record's own
+// release routine. Safe on a record that holds nothing.
+void releaseResponse(HostResponse& response) noexcept;
+
+template <class T> ApiResult<T> JsonApiClient::requestValue(HttpMethod method, std::string_view path) const {
+    ApiResult<Value> answer = requestGenericValue(method, path);
+    if (!answer.ok())
+        return answer.error();
+    if constexpr (std::is_same_v<T, Value>) {
+        return std::move(answer.value());
+    } else {
+        std::string failure;
+        {
+            T native{};
+            ConversionResult conversion;
+            assignNative(conversion, native, answer.value(), kResultName, registry_);
+            if (conversion.ok())
+                return native;
+            failure = conversion.errorText();
+        }
+        // What the conversion built is gone by now, and the answer goes too, which makes room
+        // for the error when the conversion ran out of memory.
+        answer.value() = Value();
+        return conversionError(method, path, failure);
+    }
+}
+
+} // namespace kiv
