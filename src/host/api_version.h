@@ -13,11 +13,11 @@ struct ApiVersion {
     std::string prerelease;
     std::string build;
 
-    // "18.0.0", then "-" and the prerelease text and "+" and the build text when they are set.
+    // The semantic-version text ("18.0.0-beta+7"), as the refusal of an incompatible core and
+    // the load record's readers show it.
     std::string text() const;
 };
 
-// The version of the plugin API this framework implements: 18.0.0.
 const ApiVersion& pluginApiVersion() noexcept;
 
 // A core can run the plugin when both have the same major version and the core's (minor, patch)

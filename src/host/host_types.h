@@ -76,9 +76,9 @@ template <> struct BindingTypeIdentity<PluginServiceProxyResponse> {
     static constexpr std::uint32_t hash = 0x2C5E7588;
 };
 
-// Registers the seven types and the five host events ("OnJsonApiEvent", "OnLcdsEvent" and the
-// three service-proxy events), each tagged "pclient". Names the registry already holds are left
-// as they are, so registering twice changes nothing.
+// Registers the host's seven types and five events in the plugin's registry, so that the plugin's
+// API export describes them as every plugin does and the host can match them up. Registering
+// twice changes nothing.
 void registerHostTypes(BindingRegistry& registry);
 
 } // namespace kiv

@@ -24,10 +24,10 @@ class PluginLogTarget final : public LogTarget {
     HostApi* api_;
 };
 
-// Unless a target named "PluginLogTarget" is attached already (the process forwards its log to
-// the host), detaches the log service's three built-in targets, lowers its minimum level to 0
-// with the group XTR muted, and attaches a new PluginLogTarget for `api` in `target`, replacing
-// the one held there before.
+// Sends the process's log to the host from now on. Inside the host's process the built-in
+// console targets write where nobody reads, so they are detached, and the host decides what to
+// keep, so every level reaches it (but the noisy XTR group). A process whose log already goes to
+// a host keeps that one target: two plugins must not send every line twice.
 void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, HostApi* api);
 
 } // namespace kiv

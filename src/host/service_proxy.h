@@ -37,7 +37,7 @@ class ServiceProxyMailbox {
     // says, while the events are subscribed.
     void deliver(std::string_view eventName, const FlatValue& payload);
 
-    // "%1.%2" with the service name and the method name.
+    // "service.method": answers by method and async handlers are filed under it.
     [[nodiscard]] static std::string methodKey(const PluginServiceProxyResponse& response);
 
     // Keeps a copy of the answer under its uuid (or its method key), replacing an earlier one of

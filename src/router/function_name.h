@@ -7,10 +7,10 @@
 
 namespace kiv {
 
-// With a method word, "Get/" (first character as given, the rest lower-cased, then "/") goes
-// before the text; the whole is then CamelCased: "!", "+", "-", ".", "/" and "_" are dropped
-// and capitalise the next character, "{" becomes "By" and capitalises, "}" is dropped. With
-// an empty word the text alone is CamelCased (a plugin's short name becomes its type prefix).
+// The name under which the host lists and calls a route's function: every plugin must derive it
+// alike, so it is the method word and the path template CamelCased ("GET" and
+// "/kiv-login/v1/queue/{id}" give "GetKivLoginV1QueueById"). With an empty word the text alone is
+// CamelCased, which makes a plugin's short name its type prefix.
 [[nodiscard]] std::string MakeFunctionName(std::string_view methodWord, std::string_view text);
 
 } // namespace kiv

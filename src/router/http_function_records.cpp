@@ -1,7 +1,6 @@
 #include "router/http_function_records.h"
 
 #include "router/function_http_info.h"
-#include "router/router.h"
 
 #include <cstring>
 #include <string_view>
@@ -36,7 +35,7 @@ HttpFunctionRecords::~HttpFunctionRecords() {
     }
 }
 
-const ApiExport& HttpFunctionRecords::rebuild(Router& router, const ApiExport& registryExport,
+const ApiExport& HttpFunctionRecords::rebuild(const RouteContext& router, const ApiExport& registryExport,
                                               std::span<FunctionHttpInfo* const> infos) {
     const auto exported = exportedByName(registryExport);
     records_.clear();
@@ -52,7 +51,7 @@ const ApiExport& HttpFunctionRecords::rebuild(Router& router, const ApiExport& r
         }
         PublishedContext& published = contexts_[name];
         if (published.token == nullptr || published.info != info) {
-            void* const token = issueRouteContext({router.entryGate(), &router, info});
+            void* const token = issueRouteContext({router.gate, router.registry, info});
             withdrawRouteContext(published.token);
             published = {token, info};
         }

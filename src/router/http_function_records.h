@@ -19,7 +19,6 @@
 namespace kiv {
 
 class FunctionHttpInfo;
-class Router;
 
 class HttpFunctionRecords {
   public:
@@ -30,8 +29,9 @@ class HttpFunctionRecords {
 
     // Rebuilds the records of `infos` whose functions `registryExport` lists, in that order.
     // Each record's next word leads to the following record, and the last one's is null. The
-    // ApiExport's types and events are the registry's.
-    const ApiExport& rebuild(Router& router, const ApiExport& registryExport,
+    // ApiExport's types and events are the registry's. A function's context leads to `router`
+    // (its gate and registry) and the function's binding.
+    const ApiExport& rebuild(const RouteContext& router, const ApiExport& registryExport,
                              std::span<FunctionHttpInfo* const> infos);
     const ApiExport& current() const noexcept { return export_; }
 

@@ -8,7 +8,6 @@
 #include "router/response_writer.h"
 #include "router/route_contexts.h"
 #include "router/route_invoker.h"
-#include "router/router.h"
 #include "router/router_messages.h"
 #include "value/conversion_result.h"
 
@@ -86,10 +85,10 @@ void KIV_CDECL DispatchRequest(HostResponse* response, const HostRequest* reques
         const RouteContext& context = resolved.context;
         std::lock_guard entry(context.gate->entryLock());
         // The gate closes under this lock before the router goes, so an open gate keeps the
-        // router and the function's binding alive for the whole call.
+        // registry and the function's binding alive for the whole call.
         if (context.gate->isOpen()) {
             const Route route = makeRoute(*context.info);
-            Dispatch(context.router->registry(), *response, *request, std::span(&route, 1));
+            Dispatch(*context.registry, *response, *request, std::span(&route, 1));
             return;
         }
     }

@@ -18,8 +18,8 @@ namespace kiv {
 // without touching anything of the router's.
 void KIV_CDECL DispatchRequest(HostResponse* response, const HostRequest* request) noexcept;
 
-// Resets the response and stores its release routine, chooses among the routes (method
-// checked; none: "Invalid function", 404) and runs the call.
+// Serves a request with the first of `routes` that matches it. The response is reset first, so
+// that whatever happens the host finds a record it can release.
 void Dispatch(const BindingRegistry& registry, HostResponse& response, const HostRequest& request,
               std::span<const Route> routes) noexcept;
 

@@ -56,15 +56,6 @@ void storeCaptures(const Route& route, std::span<const std::string_view> capture
 
 } // namespace
 
-bool matchRoute(const Route& route, std::string_view path, PathValues& values) {
-    std::vector<std::string_view> captures;
-    if (!patternMatches(route, path, captures)) {
-        return false;
-    }
-    storeCaptures(route, captures, values);
-    return true;
-}
-
 bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethodCheck) {
     const Route* chosen = nullptr;
     PathValues chosenValues; // taken from the first match's values, made by makePathValues

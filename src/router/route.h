@@ -16,7 +16,8 @@ namespace kiv {
 // Decoded path parameters by name. The decoded texts keep their length, so a value that
 // decodes to a NUL byte stays whole in every later stage.
 using PathValues = std::unordered_map<std::string, std::string>;
-[[nodiscard]] PathValues makePathValues(); // 8 buckets, maximum load factor 1.0
+// Sized for the few parameters a path has, so that filling it does not rehash.
+[[nodiscard]] PathValues makePathValues();
 
 // One function's compiled path. The pattern is shared with the function's FunctionHttpInfo,
 // which compiled it once.
@@ -32,10 +33,6 @@ struct Route {
 // The route of a function from its binding: its template, or its name when the template
 // is empty, as compiled when the template was set.
 [[nodiscard]] Route makeRoute(const FunctionHttpInfo& info);
-
-// Whether the whole path matches the route; on a match the decoded captures are stored
-// under their parameters' names in `values`.
-[[nodiscard]] bool matchRoute(const Route& route, std::string_view path, PathValues& values);
 
 // One request being matched.
 struct RouteMatch {

@@ -14,14 +14,15 @@
 
 namespace kiv {
 
+class BindingRegistry;
 class FunctionHttpInfo;
-class Router;
 
-// What a live context leads to. The router and the function's binding may be used only under the
-// gate's entry lock and only while the gate is open.
+// What a live context leads to: the router's gate, the registry its calls convert with, and the
+// function's binding. The registry and the binding may be used only under the gate's entry lock
+// and only while the gate is open.
 struct RouteContext {
     std::shared_ptr<platform::EntryGate> gate;
-    Router* router = nullptr;
+    const BindingRegistry* registry = nullptr;
     const FunctionHttpInfo* info = nullptr;
 };
 

@@ -102,12 +102,6 @@ Router::InfoLookup Router::functionInfo(BindingFunction& function) {
     return {position->second.get(), created};
 }
 
-FunctionHttpInfo* Router::findFunctionInfo(const BindingFunction& function) const {
-    std::lock_guard lock(mutex_);
-    const auto found = infos_.find(&function);
-    return found != infos_.end() ? found->second.get() : nullptr;
-}
-
 std::vector<FunctionHttpInfo*> Router::functionInfos() const {
     std::lock_guard lock(mutex_);
     return order_;
@@ -116,7 +110,7 @@ std::vector<FunctionHttpInfo*> Router::functionInfos() const {
 const ApiExport& Router::exportApi() {
     const ApiExport& registryExport = registry_.exportApi();
     const std::vector<FunctionHttpInfo*> infos = functionInfos();
-    return records_->rebuild(*this, registryExport, infos);
+    return records_->rebuild({gate_, &registry_}, registryExport, infos);
 }
 
 } // namespace kiv

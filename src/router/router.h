@@ -143,7 +143,6 @@ class Router {
         bool created;
     };
     InfoLookup functionInfo(BindingFunction& function);
-    FunctionHttpInfo* findFunctionInfo(const BindingFunction& function) const;
     // Every HTTP binding, in creation order.
     std::vector<FunctionHttpInfo*> functionInfos() const;
 

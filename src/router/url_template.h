@@ -43,9 +43,9 @@ void readTemplate(std::string_view pathTemplate, TemplateReader& reader);
 [[nodiscard]] std::string TemplateToRegex(std::string_view pathTemplate,
                                           std::vector<PathParameter>& parameters);
 
-// Decodes a URL piece: "+" is a space, "%" and two hexadecimal digits one byte (a character
-// that is no digit counts as 16, and the byte keeps the low eight bits), a "%" with fewer
-// than two characters after it is dropped. The result may hold NUL bytes.
+// Decodes a URL piece ("+" is a space, "%41" the byte 0x41). It never fails: a malformed escape
+// decodes to some byte and a truncated one is dropped, so that a path the host passes on is
+// always routed, and the handler judges what it received. The result may hold NUL bytes.
 [[nodiscard]] std::string UrlDecode(std::string_view text);
 
 } // namespace kiv

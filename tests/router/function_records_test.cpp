@@ -85,7 +85,7 @@ TEST_F(FunctionRecordsTest, RecordsLinkOnlyWithinTheArrayAndCarryTheBinding) {
         const HttpFunctionRecord& record = records[i];
         const ResolvedRouteContext context = resolveRouteContext(record.function.context);
         ASSERT_EQ(context.state, RouteContextState::Live);
-        EXPECT_EQ(context.context.router, &router);
+        EXPECT_EQ(context.context.registry, &router.registry());
         EXPECT_EQ(context.context.gate, router.entryGate());
         EXPECT_EQ(context.context.info->function().name, +record.function.name);
         EXPECT_EQ(+record.dispatch, &DispatchRequest);
@@ -129,7 +129,7 @@ TEST_F(FunctionRecordsTest, RecordArrayBytesAtTheirOffsets) {
             resolveRouteContext(reinterpret_cast<const void*>(at<std::uint32_t>(record, 8)));
         ASSERT_EQ(resolved.state, RouteContextState::Live);
         const RouteContext* context = &resolved.context;
-        EXPECT_EQ(context->router, &router);
+        EXPECT_EQ(context->registry, &router.registry());
         EXPECT_STREQ(reinterpret_cast<const char*>(at<std::uint32_t>(record, 12)),
                      context->info->function().name.c_str());
         EXPECT_EQ(at<std::uint32_t>(record, 61), reinterpret_cast<std::uintptr_t>(&DispatchRequest));
