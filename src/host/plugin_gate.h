@@ -19,7 +19,7 @@ class PluginGate : public platform::EntryGate {
   public:
     explicit PluginGate(PluginBase& plugin) noexcept : plugin_(&plugin) {}
 
-    // The plugin, or null once it is gone. The caller holds the entry lock.
+    // The plugin, or null once it is gone (isOpen asserts that the caller holds the entry lock).
     PluginBase* plugin() const noexcept { return isOpen() ? plugin_ : nullptr; }
 
   private:

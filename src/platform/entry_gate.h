@@ -4,6 +4,7 @@
 // behind the gate is still there. The owner closes the gate, under the lock, before it goes.
 #pragma once
 
+#include "platform/invariant.h"
 #include "platform/recursive_lock.h"
 
 namespace kiv::platform {
@@ -15,10 +16,16 @@ class EntryGate {
     EntryGate& operator=(const EntryGate&) = delete;
 
     RecursiveLock& entryLock() noexcept { return entryLock_; }
-    // Whether what lies behind the gate is still there. The caller holds the entry lock.
-    bool isOpen() const noexcept { return open_; }
-    // Marks it gone for every later entry. The caller holds the entry lock.
-    void close() noexcept { open_ = false; }
+    // Whether what lies behind the gate is still there.
+    bool isOpen() const noexcept {
+        KIV_ASSERT(entryLock_.isHeldByCaller(), "the open flag is read under the entry lock");
+        return open_;
+    }
+    // Marks it gone for every later entry.
+    void close() noexcept {
+        KIV_ASSERT(entryLock_.isHeldByCaller(), "the gate closes under the entry lock");
+        open_ = false;
+    }
 
   private:
     RecursiveLock entryLock_;
