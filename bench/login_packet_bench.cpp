@@ -44,7 +44,7 @@ struct LoginWorld {
         initialized = host.initialize(id);
     }
 
-    void receivePacket() { host.changeResource(kivhost::ResourceChange::Update, kLoginPath, packet); }
+    void receivePacket() { host.changeResource(kivhost::ResourceChangeKind::Update, kLoginPath, packet); }
 
     kivhost::PluginHost host;
     kivhost::PluginId id = 0;

@@ -8,7 +8,7 @@ namespace kiv::test {
 namespace {
 
 using kivhost::HostOptions;
-using kivhost::ResourceChange;
+using kivhost::ResourceChangeKind;
 
 constexpr const char* kStatusEvent = "OnJsonApiEvent_kiv-test-plugin_v1_status";
 
@@ -37,9 +37,9 @@ TEST(Observation, ReadsAtOnceAndAnnouncesItsStatusTwice) {
 
 TEST(Observation, ChangesArriveAsEvents) {
     TestPluginHost plugin;
-    plugin.host.changeResource(ResourceChange::Update, kLoginPath, json(R"({"minutes": 5})"));
+    plugin.host.changeResource(ResourceChangeKind::Update, kLoginPath, json(R"({"minutes": 5})"));
     EXPECT_EQ(plugin.status()["loginMinutes"].asInteger(0), 5);
-    plugin.host.changeResource(ResourceChange::Delete, kLoginPath);
+    plugin.host.changeResource(ResourceChangeKind::Delete, kLoginPath);
     EXPECT_EQ(plugin.status()["loginMinutes"].asInteger(0), 5);
     EXPECT_EQ(happeningsOf<kivhost::EventSent>(plugin.host).size(), 4u);
 }

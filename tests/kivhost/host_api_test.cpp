@@ -213,11 +213,11 @@ TEST(EventBusTest, EventsReachEverySubscriberWithItsOwnUserData) {
 TEST(EventBusTest, ResourceChangesAndPublishedEventsReachTheirSubscribers) {
     FakeHost fake;
     fake.start();
-    fake.host.changeResource(kivhost::ResourceChange::Create, kInput, json(R"({"x":1})"));
-    fake.host.changeResource(kivhost::ResourceChange::Update, kInput, json("[2]"));
-    fake.host.changeResource(kivhost::ResourceChange::Delete, kInput);
+    fake.host.changeResource(kivhost::ResourceChangeKind::Create, kInput, json(R"({"x":1})"));
+    fake.host.changeResource(kivhost::ResourceChangeKind::Update, kInput, json("[2]"));
+    fake.host.changeResource(kivhost::ResourceChangeKind::Delete, kInput);
     fake.host.publish("OnJsonApiEvent_fake-input_v1_value", json(R"({"uri":"/x"})"));
-    fake.host.changeResource(kivhost::ResourceChange::Update, "/fake-input/v1/other", json("3"));
+    fake.host.changeResource(kivhost::ResourceChangeKind::Update, "/fake-input/v1/other", json("3"));
 
     const std::string prefix = "event OnJsonApiEvent_fake-input_v1_value fake:init kind 0 ";
     EXPECT_EQ(fake.journalLines("event "),
@@ -295,7 +295,7 @@ TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     const kivhost::PluginId id = fake.start();
     fake.act("timers:1,2");
     fake.host.runUntil(5000);
-    fake.host.changeResource(kivhost::ResourceChange::Update, kInput, json("1"));
+    fake.host.changeResource(kivhost::ResourceChangeKind::Update, kInput, json("1"));
     std::vector<std::uint32_t> threads;
     std::thread([&] {
         // A host driven from another thread still enters the plugin on its own.

@@ -7,7 +7,7 @@
 namespace kiv::test {
 namespace {
 
-using kivhost::ResourceChange;
+using kivhost::ResourceChangeKind;
 
 constexpr const char* kEnabledLog = "3 KR Law Shutdown Enabled with the cut-off minutes: ";
 constexpr const char* kDisabledLog = "3 KR Law Shutdown Disabled.";
@@ -239,7 +239,7 @@ TEST(LoginDataChangesTest, ADeletedPacketChangesNothing) {
     law.put(kLoginPath, R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 100})");
     law.start();
     const std::size_t happened = law.host.happenings().size();
-    law.change(ResourceChange::Delete, kLoginPath);
+    law.change(ResourceChangeKind::Delete, kLoginPath);
     std::vector<kivhost::Happening> after = law.host.happenings();
     after.erase(after.begin(), after.begin() + static_cast<std::ptrdiff_t>(happened));
     ASSERT_EQ(after.size(), 1u); // the deletion itself
@@ -255,16 +255,16 @@ TEST(LoginDataChangesTest, EachPacketIsDecidedAfreshAndEarlierJobsKeepRunning) {
     EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"CUT_OFF"})");
 
     // From CUT_OFF back to WARNING: a later packet overrides.
-    law.change(ResourceChange::Update, kLoginPath,
+    law.change(ResourceChangeKind::Update, kLoginPath,
                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 50})");
     EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"WARNING"})");
     // A repeated WARNING is published again.
-    law.change(ResourceChange::Create, kLoginPath,
+    law.change(ResourceChangeKind::Create, kLoginPath,
                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 200})");
-    law.change(ResourceChange::Update, kLoginPath,
+    law.change(ResourceChangeKind::Update, kLoginPath,
                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 20})");
     // A disabling packet leaves everything as it was.
-    law.change(ResourceChange::Update, kLoginPath, "{}");
+    law.change(ResourceChangeKind::Update, kLoginPath, "{}");
     EXPECT_EQ(law.logs(),
               (std::vector<std::string>{enabled(0), enabled(50), enabled(200), enabled(20), kDisabledLog}));
     EXPECT_EQ(lawJobs(law), (std::vector<ScheduledJob>{cutOffAfter(3000), cutOffAfter(12000),

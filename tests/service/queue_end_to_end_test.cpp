@@ -6,7 +6,7 @@
 namespace kiv::test {
 namespace {
 
-using kivhost::ResourceChange;
+using kivhost::ResourceChangeKind;
 
 constexpr const char* kLoginAt300 =
     R"({"minor": true, "minorShutdownEnforced": true, "minutesUntilMidnight": 300})";
@@ -216,7 +216,7 @@ TEST(QueueTimetableTest, AnAbsentTimetableIsLoggedAndTheQueuesStillClose) {
                                  "/kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: every "
                                  "queue closes 75 minutes before the cut-off.");
     // A timetable that appears later is read, though the jobs are built already.
-    law.change(ResourceChange::Create, kTimetablePath, R"({"3": 10})");
+    law.change(ResourceChangeKind::Create, kTimetablePath, R"({"3": 10})");
     EXPECT_EQ(queueJobs(law).size(), 3u);
 }
 
@@ -233,7 +233,7 @@ TEST(QueueListTest, AFailedReadPlansOnlyTheCustomQueueUntilTheNextEvent) {
                                         "resource at '/kiv-game-queues/v1/queues'."}));
 
     // A list that is not a Collection fails the same way.
-    law.change(ResourceChange::Create, kQueuesPath, R"({"id": 9})");
+    law.change(ResourceChangeKind::Create, kQueuesPath, R"({"id": 9})");
     EXPECT_EQ(queueJobs(law), customOnly);
     ASSERT_EQ(errorLogs(law).size(), 2u);
     EXPECT_EQ(errorLogs(law)[1],
@@ -242,9 +242,9 @@ TEST(QueueListTest, AFailedReadPlansOnlyTheCustomQueueUntilTheNextEvent) {
               "type vector because the input not a collection.");
 
     // The deleted timetable leaves its lead times; the next timetable-less event builds the jobs.
-    law.change(ResourceChange::Delete, kTimetablePath);
+    law.change(ResourceChangeKind::Delete, kTimetablePath);
     law.host.putResource(kQueuesPath, json(R"([{"id": 9}])"));
-    law.change(ResourceChange::Update, kQueuesPath, R"([{"id": 9}])");
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 9}])");
     EXPECT_EQ(queueJobs(law),
               (std::vector<ScheduledJob>{disableAfterMinutes(-2, 225), disableAfterMinutes(9, 200),
                                          disableAllAfterMinutes(200)}));
@@ -257,11 +257,11 @@ TEST(QueueListTest, LaterListsTimetablesAndFurtherCutOffsMoveNoQueue) {
     law.put(kQueuesPath, R"([{"id": 1}])");
     law.start();
     const std::vector<ScheduledJob> built = queueJobs(law);
-    law.change(ResourceChange::Update, kQueuesPath, R"([{"id": 1}, {"id": 2}])");
-    law.change(ResourceChange::Update, kTimetablePath, R"({"1": 10})");
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 1}, {"id": 2}])");
+    law.change(ResourceChangeKind::Update, kTimetablePath, R"({"1": 10})");
     // A second packet with a further cut-off re-reads the timetable and schedules its own
     // cut-off, but the queues keep the moments of the first.
-    law.change(ResourceChange::Update, kLoginPath,
+    law.change(ResourceChangeKind::Update, kLoginPath,
                R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 500})");
     EXPECT_EQ(queueJobs(law), built);
     std::size_t timetableReads = 0;

@@ -222,8 +222,8 @@ ScenarioStep ScenarioGenerator::step(std::int64_t atMs) {
     ScenarioStep step;
     step.atMs = atMs;
     step.path = kOtherPaths[below(std::size(kOtherPaths))];
-    step.change = static_cast<kivhost::ResourceChange>(below(3));
-    if (step.change != kivhost::ResourceChange::Delete)
+    step.change = static_cast<kivhost::ResourceChangeKind>(below(3));
+    if (step.change != kivhost::ResourceChangeKind::Delete)
         step.value = resourceValue(step.path);
     return step;
 }
@@ -410,13 +410,14 @@ void ScenarioGenerator::change(Story& story, std::int64_t atMs, const std::strin
     const bool present = story.present[path];
     const bool login = path == kLoginPath;
     if (present && chance(login ? 0.12 : 0.3)) {
-        step.change = kivhost::ResourceChange::Delete;
+        step.change = kivhost::ResourceChangeKind::Delete;
         story.present[path] = false;
         story.scenario.steps.push_back(std::move(step));
         return;
     }
     // Mostly the kind of change the world's state calls for, now and then the other one.
-    step.change = present != chance(0.15) ? kivhost::ResourceChange::Update : kivhost::ResourceChange::Create;
+    step.change =
+        present != chance(0.15) ? kivhost::ResourceChangeKind::Update : kivhost::ResourceChangeKind::Create;
     if (login)
         step.value = storyPacket(story, atMs);
     else if (chance(0.15))
@@ -434,9 +435,9 @@ void ScenarioGenerator::failAndComeAgain(Story& story, std::int64_t atMs, const 
     failure.atMs = atMs;
     failure.path = path;
     if (chance(0.6)) {
-        failure.change = kivhost::ResourceChange::Delete;
+        failure.change = kivhost::ResourceChangeKind::Delete;
     } else {
-        failure.change = kivhost::ResourceChange::Update;
+        failure.change = kivhost::ResourceChangeKind::Update;
         failure.value = wrongShape(path == kQueuesPath);
     }
     story.scenario.steps.push_back(std::move(failure));
@@ -447,7 +448,7 @@ void ScenarioGenerator::failAndComeAgain(Story& story, std::int64_t atMs, const 
     ScenarioStep back;
     back.atMs = backAtMs;
     back.path = path;
-    back.change = chance(0.8) ? kivhost::ResourceChange::Create : kivhost::ResourceChange::Update;
+    back.change = chance(0.8) ? kivhost::ResourceChangeKind::Create : kivhost::ResourceChangeKind::Update;
     back.value = path == kQueuesPath ? storyQueueList(story) : storyTimetable(story);
     story.present[path] = true;
     story.scenario.steps.push_back(std::move(back));
@@ -530,7 +531,7 @@ std::string scenarioYaml(const Scenario& scenario) {
         }
         static constexpr const char* kActions[] = {"create", "update", "delete"};
         text += std::string(kActions[static_cast<std::size_t>(step.change)]) + ": " + step.path;
-        if (step.change != kivhost::ResourceChange::Delete)
+        if (step.change != kivhost::ResourceChangeKind::Delete)
             text += ", value: " + kivhost::toJson(step.value);
         text += "}\n";
     }

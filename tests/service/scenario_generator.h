@@ -26,7 +26,7 @@ namespace kiv::test {
 struct ScenarioStep {
     std::int64_t atMs = 0;
     // A change of another plugin's resource, or (when `get` is set) a GET of the plugin's own.
-    kivhost::ResourceChange change = kivhost::ResourceChange::Update;
+    kivhost::ResourceChangeKind change = kivhost::ResourceChangeKind::Update;
     std::string path;
     Value value;
     bool get = false;

@@ -60,7 +60,8 @@ class ShutdownLawHost {
         ASSERT_TRUE(host.initialize(plugin));
     }
 
-    void change(kivhost::ResourceChange change, const std::string& path, std::string_view jsonText = "null") {
+    void change(kivhost::ResourceChangeKind change, const std::string& path,
+                std::string_view jsonText = "null") {
         host.changeResource(change, path, json(jsonText));
     }
 

@@ -93,7 +93,7 @@ class LawModel {
                 answer(step.path);
                 continue;
             }
-            if (step.change == kivhost::ResourceChange::Delete) {
+            if (step.change == kivhost::ResourceChangeKind::Delete) {
                 store_.erase(step.path);
                 continue; // every handler ignores deletions
             }

@@ -29,13 +29,13 @@ Scenario fromYaml(const char* yaml) {
             played.get = true;
             break;
         case kivhost::StepAction::Create:
-            played.change = kivhost::ResourceChange::Create;
+            played.change = kivhost::ResourceChangeKind::Create;
             break;
         case kivhost::StepAction::Update:
-            played.change = kivhost::ResourceChange::Update;
+            played.change = kivhost::ResourceChangeKind::Update;
             break;
         case kivhost::StepAction::Delete:
-            played.change = kivhost::ResourceChange::Delete;
+            played.change = kivhost::ResourceChangeKind::Delete;
             break;
         }
         scenario.steps.push_back(std::move(played));

@@ -1,9 +1,15 @@
 #include "kivhost/command/describe_command.h"
 
+#include "kivhost/command/command_options.h"
 #include "kivhost/command/default_plugin.h"
 #include "kivhost/core/json_text.h"
+#include "kivhost/core/plugin_host.h"
 
+#include <CLI/CLI.hpp>
 #include <rapidjson/prettywriter.h>
+
+#include <memory>
+#include <string>
 
 namespace kiv::kivhost {
 namespace {
@@ -122,8 +128,8 @@ void writeEvent(PrettyWriter& writer, const EventDescription& event) {
     writer.EndObject();
 }
 
-} // namespace
-
+// Each function with its name, method, path template, arguments (location and type) and result
+// type; each type with its fields or enum values; each event with its payload type.
 std::string describeApi(const PluginInfo& plugin) {
     rapidjson::StringBuffer buffer;
     PrettyWriter writer(buffer);
@@ -150,20 +156,25 @@ std::string describeApi(const PluginInfo& plugin) {
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ostream& out,
-                    std::ostream& errors) {
-    const std::filesystem::path library = plugin.value_or(defaultPluginLibrary());
-    try {
-        PluginHost host;
-        const PluginId id = host.load(library);
-        const PluginInfo info = host.plugin(id);
-        host.unload(id);
-        out << describeApi(info) << '\n';
-    } catch (const HostError& error) {
-        errors << "kivhost: " << error.what() << '\n';
-        return 1;
-    }
+int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ostream& out) {
+    PluginHost host;
+    const PluginId id = host.load(plugin.value_or(defaultPluginLibrary()));
+    const PluginInfo info = host.plugin(id);
+    host.unload(id);
+    out << describeApi(info) << '\n';
     return 0;
+}
+
+} // namespace
+
+void registerDescribeCommand(CLI::App& app) {
+    auto plugin = std::make_shared<std::string>();
+    CLI::App* command =
+        app.add_subcommand("describe", "Print the plugin's API as the host sees it in its export, as JSON.");
+    addPluginOption(*command, *plugin);
+    setCommandWork(*command, [plugin](std::ostream& out, std::ostream&) {
+        return describeCommand(givenPath(*plugin), out);
+    });
 }
 
 } // namespace kiv::kivhost

@@ -1,5 +1,6 @@
 #include "kivhost/command/play_inputs.h"
 
+#include "kivhost/command/command_failure.h"
 #include "kivhost/command/default_plugin.h"
 
 namespace kiv::kivhost {
@@ -11,7 +12,7 @@ std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>&
                     : readScenarioText(defaultScenarioText(), ScenarioFormat::Yaml,
                                        "the built-in default scenario");
     } catch (const ScenarioError& error) {
-        errors << "kivhost: " << error.what() << '\n';
+        reportError(errors, error.what());
         return std::nullopt;
     }
 }
@@ -22,8 +23,9 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
     std::error_code ignored;
     if (std::filesystem::exists(plugin, ignored))
         return plugin;
-    errors << "kivhost: the plugin library is missing: " << plugin.string() << '\n'
-           << (given ? "" : "kivhost: build the shutdown-law library, or pick another with --plugin PATH\n");
+    reportError(errors, "the plugin library is missing: " + plugin.string());
+    if (!given)
+        reportError(errors, "build the shutdown-law library, or pick another with --plugin PATH");
     return std::nullopt;
 }
 

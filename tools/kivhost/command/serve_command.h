@@ -8,6 +8,10 @@
 #include <optional>
 #include <ostream>
 
+namespace CLI {
+class App;
+} // namespace CLI
+
 namespace kiv::kivhost {
 
 struct ServeArguments {
@@ -18,8 +22,11 @@ struct ServeArguments {
     double speed = 1.0; // on the real clock: simulated seconds per real second
 };
 
+// Adds the command, its options and its action to the command line.
+void registerServeCommand(CLI::App& app);
+
 // Prints the address on the first line and serves until SIGINT or SIGTERM; returns the process's
 // exit code: 0 after serving, 1 when it could not start.
-int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostream& errors);
+int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::ostream& errors);
 
 } // namespace kiv::kivhost

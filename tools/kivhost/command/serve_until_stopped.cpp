@@ -1,10 +1,13 @@
+// `kivhost serve` in the builds that have it (KIV_BUILD_SERVE).
 #include "kivhost/command/serve_command.h"
 
+#include "kivhost/command/command_failure.h"
 #include "kivhost/command/play_inputs.h"
 #include "kivhost/serve/serve_server.h"
 
 #include <csignal>
 #include <pthread.h>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -24,7 +27,7 @@ sigset_t stopSignals() {
 
 } // namespace
 
-int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
+int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
     const std::optional<PlayInputs> inputs = loadPlayInputs(arguments.scenario, arguments.plugin, errors);
     if (!inputs)
         return 1;
@@ -33,36 +36,31 @@ int serveCommand(const ServeArguments& arguments, std::ostream& out, std::ostrea
     pthread_sigmask(SIG_BLOCK, &signals, nullptr); // before any thread starts, so all inherit it
     std::signal(SIGPIPE, SIG_IGN);
 
-    try {
-        ServeWorld world(inputs->scenario, ServeSetup{inputs->plugin, arguments.clock, arguments.speed});
-        if (!world.initialized()) {
-            errors << "kivhost: the plugin's initialize reported a failure; nothing is served\n";
-            return 1;
-        }
-        ServeServer server(world);
-        const int port = server.bind(arguments.port);
-        if (port < 0) {
-            errors << "kivhost: cannot listen on 127.0.0.1:" << arguments.port << '\n';
-            return 1;
-        }
-        out << "http://127.0.0.1:" << port << "/" << std::endl;
+    ServeWorld world(inputs->scenario, ServeSetup{inputs->plugin, arguments.clock, arguments.speed});
+    if (!world.initialized()) {
+        reportError(errors, "the plugin's initialize reported a failure; nothing is served");
+        return 1;
+    }
+    ServeServer server(world);
+    const int port = server.bind(arguments.port);
+    if (port < 0) {
+        reportError(errors, "cannot listen on 127.0.0.1:" + std::to_string(arguments.port));
+        return 1;
+    }
+    out << "http://127.0.0.1:" << port << "/" << std::endl;
 
-        std::thread stopper([&] {
-            int received = 0;
-            sigwait(&signals, &received);
-            server.stop();
-        });
-        const bool served = server.listen();
-        // Frees the stopper when listening ended by itself; after a stop the signal stays pending
-        // (blocked everywhere) until the process ends.
-        kill(getpid(), SIGTERM);
-        stopper.join();
-        if (!served) {
-            errors << "kivhost: the server stopped with an error\n";
-            return 1;
-        }
-    } catch (const HostError& error) {
-        errors << "kivhost: " << error.what() << '\n';
+    std::thread stopper([&] {
+        int received = 0;
+        sigwait(&signals, &received);
+        server.stop();
+    });
+    const bool served = server.listen();
+    // Frees the stopper when listening ended by itself; after a stop the signal stays pending
+    // (blocked everywhere) until the process ends.
+    kill(getpid(), SIGTERM);
+    stopper.join();
+    if (!served) {
+        reportError(errors, "the server stopped with an error");
         return 1;
     }
     return 0;

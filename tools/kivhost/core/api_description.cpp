@@ -61,7 +61,6 @@ FunctionDescription functionOf(const HttpFunctionRecord& record) {
     description.name = textOf(function.name);
     description.namespaceName = textOf(function.namespaceName);
     description.description = textOf(function.description);
-    description.help = textOf(function.help);
     description.arguments = argumentsOf(function);
     description.result = referenceOf(function.result);
     description.threadSafe = function.threadSafe != 0;

@@ -36,7 +36,6 @@ struct FunctionDescription {
     std::string name;
     std::string namespaceName;
     std::string description;
-    std::string help;
     std::vector<ArgumentDescription> arguments;
     TypeReference result;
     bool threadSafe = false;

@@ -29,6 +29,7 @@ std::string CoreVersion::text() const {
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
 
+// kivhost's own copy of the version rule, kept apart from the plugin's so that it checks it.
 bool CoreVersion::accepts(const CoreVersion& plugin) const noexcept {
     if (plugin.major != major)
         return false;

@@ -1,5 +1,7 @@
 #include "kivhost/core/delivery_thread.h"
 
+#include "platform/invariant.h"
+
 namespace kiv::kivhost {
 
 DeliveryThread::DeliveryThread() : thread_([this] { loop(); }) {}
@@ -20,6 +22,7 @@ void DeliveryThread::run(const std::function<void()>& task) {
     }
     std::lock_guard caller(callers_);
     std::unique_lock lock(mutex_);
+    KIV_ASSERT(task_ == nullptr, "callers_ lets one caller at a time hand over a task");
     task_ = &task;
     done_ = false;
     wake_.notify_one();

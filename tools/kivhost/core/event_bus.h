@@ -3,7 +3,10 @@
 // that sent them has returned, in the order they were sent.
 #pragma once
 
-#include "kivhost/core/plugin_host.h"
+#include "kivhost/core/kivhost_types.h"
+
+#include "kiv/plugin_abi.h"
+#include "value/value.h"
 
 #include <cstdint>
 #include <deque>

@@ -4,6 +4,7 @@
 
 namespace kiv::kivhost {
 
+// kivhost's own copy of the event naming rule, kept apart from the plugin's so that it checks it.
 std::string eventNameForPath(std::string_view path) {
     constexpr std::string_view kGenericName = "OnJsonApiEvent";
     // Platform-config namespaces sit deeper than other plugins' resources, so their events are

@@ -8,18 +8,6 @@ template <class... Names> TypeWords(Names...) -> TypeWords<Names...>;
 
 } // namespace
 
-const char* resourceChangeName(ResourceChange change) noexcept {
-    switch (change) {
-    case ResourceChange::Create:
-        return "Create";
-    case ResourceChange::Update:
-        return "Update";
-    case ResourceChange::Delete:
-        return "Delete";
-    }
-    return "";
-}
-
 const char* happeningType(const HappeningDetail& detail) noexcept {
     return std::visit(TypeWords{
                           [](const PluginLoaded&) { return "load"; },
@@ -34,11 +22,11 @@ const char* happeningType(const HappeningDetail& detail) noexcept {
                           [](const Unsubscribed&) { return "unsubscribe"; },
                           [](const ResourceChanged& changed) {
                               switch (changed.change) {
-                              case ResourceChange::Create:
+                              case ResourceChangeKind::Create:
                                   return "create";
-                              case ResourceChange::Delete:
+                              case ResourceChangeKind::Delete:
                                   return "delete";
-                              case ResourceChange::Update:
+                              case ResourceChangeKind::Update:
                                   break;
                               }
                               return "update";

@@ -2,6 +2,8 @@
 // step it was driven through. Timelines are written from these records.
 #pragma once
 
+#include "kivhost/core/kivhost_types.h"
+
 #include "kiv/plugin_abi.h"
 #include "value/value.h"
 
@@ -11,12 +13,6 @@
 #include <variant>
 
 namespace kiv::kivhost {
-
-// The kinds of change of a resource, numbered as the resource event's `eventType`.
-enum class ResourceChange : std::uint32_t { Create = 0, Update = 1, Delete = 2 };
-
-// "Create", "Update" or "Delete".
-const char* resourceChangeName(ResourceChange change) noexcept;
 
 struct PluginLoaded {
     std::string version; // the plugin's API version as it wrote it back
@@ -74,7 +70,7 @@ struct Unsubscribed {
 
 // A stored resource replaced or removed, and the event sent for it.
 struct ResourceChanged {
-    ResourceChange change = ResourceChange::Update;
+    ResourceChangeKind change = ResourceChangeKind::Update;
     std::string path;
     std::string eventName;
     Value value;

@@ -15,10 +15,8 @@ std::int64_t HostClock::nowMs() const noexcept {
 
 std::int64_t HostClock::nowNs() const noexcept {
     constexpr std::int64_t kNanosecondsPerMs = 1000000;
-    if (kind_ == ClockKind::Virtual) {
-        const std::int64_t ms = virtualNow_.load();
-        return ms > kEndOfTime / kNanosecondsPerMs ? kEndOfTime : ms * kNanosecondsPerMs;
-    }
+    if (kind_ == ClockKind::Virtual)
+        return platform::saturatingMultiply(virtualNow_.load(), kNanosecondsPerMs);
     const auto elapsed = std::chrono::steady_clock::now() - start_;
     return std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
 }

@@ -3,20 +3,16 @@
 #pragma once
 
 #include "kivhost/core/host_options.h"
+#include "platform/saturating.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <limits>
 
 namespace kiv::kivhost {
 
-inline constexpr std::int64_t kEndOfTime = std::numeric_limits<std::int64_t>::max();
-
-// a + b for b >= 0, held at kEndOfTime instead of overflowing.
-constexpr std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) noexcept {
-    return b > kEndOfTime - a ? kEndOfTime : a + b;
-}
+// The moment a timer is due that never comes: delays and clock sums are held here.
+inline constexpr std::int64_t kEndOfTime = platform::kInt64Highest;
 
 class HostClock {
   public:

@@ -1,6 +1,7 @@
 #include "kivhost/core/issued_records.h"
 
 #include "kivhost/core/json_text.h"
+#include "platform/invariant.h"
 #include "value/flat_value.h"
 
 #include <algorithm>
@@ -74,6 +75,7 @@ std::uint8_t KIV_CDECL readIssuedBody(void* stream, char* buffer, std::uint32_t*
     if (!buffer || !length || !moreData)
         return 0;
     BodyStream& body = *found->second;
+    KIV_ASSERT(body.position <= body.text.size(), "a stream never reads past its text");
     const std::size_t left = body.text.size() - body.position;
     const std::size_t count = std::min<std::size_t>({left, *length, body.chunkBytes});
     std::memcpy(buffer, body.text.data() + body.position, count);

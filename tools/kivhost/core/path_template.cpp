@@ -4,6 +4,7 @@
 
 namespace kiv::kivhost {
 
+// kivhost's own copy of the template rule, kept apart from the plugin's router so that it checks it.
 PathTemplate::PathTemplate(std::string_view templateText) {
     std::size_t at = 0;
     while (at < templateText.size()) {

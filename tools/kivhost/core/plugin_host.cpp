@@ -10,7 +10,7 @@ class PluginHost::Impl {
     explicit Impl(const HostOptions& options) : process(options) {}
 
     // Runs work on the delivery thread, where every entry into a plugin happens.
-    template <class Work> auto onDeliveryThread(Work&& work) { return process.delivery.call(work); }
+    template <class Work> auto onDeliveryThread(Work&& work) { return process.delivery().call(work); }
 
     CoreProcess process;
 };
@@ -19,7 +19,7 @@ PluginHost::PluginHost(HostOptions options) : impl_(std::make_unique<Impl>(optio
 
 PluginHost::~PluginHost() {
     // A plugin that throws or faults while unloading must not keep the others loaded.
-    for (PluginId id = 0; id < impl_->process.sessions.size(); ++id) {
+    for (PluginId id = 0; id < impl_->process.pluginCount(); ++id) {
         try {
             unload(id);
         } catch (...) {
@@ -28,27 +28,15 @@ PluginHost::~PluginHost() {
 }
 
 PluginId PluginHost::load(const std::filesystem::path& library, const std::string& entryName) {
-    return impl_->onDeliveryThread([&] {
-        CoreProcess& process = impl_->process;
-        const PluginId id = process.sessions.size();
-        process.sessions.push_back(std::make_unique<PluginSession>(process, id, library, entryName));
-        return id;
-    });
+    return impl_->onDeliveryThread([&] { return impl_->process.load(library, entryName); });
 }
 
 bool PluginHost::initialize(PluginId id) {
-    return impl_->onDeliveryThread([&] {
-        const bool initialized = impl_->process.session(id).initialize();
-        impl_->process.deliverPostedEvents();
-        return initialized;
-    });
+    return impl_->onDeliveryThread([&] { return impl_->process.initialize(id); });
 }
 
 void PluginHost::unload(PluginId id) {
-    impl_->onDeliveryThread([&] {
-        impl_->process.session(id).unload();
-        impl_->process.deliverPostedEvents();
-    });
+    impl_->onDeliveryThread([&] { impl_->process.unload(id); });
 }
 
 MemoryStatistics PluginHost::memoryStatistics(PluginId id) {
@@ -60,16 +48,16 @@ PluginInfo PluginHost::plugin(PluginId id) const {
 }
 
 std::size_t PluginHost::pluginCount() const {
-    return impl_->onDeliveryThread([&] { return impl_->process.sessions.size(); });
+    return impl_->onDeliveryThread([&] { return impl_->process.pluginCount(); });
 }
 
 void PluginHost::putResource(const std::string& path, const Value& value) {
-    impl_->onDeliveryThread([&] { impl_->process.store.put(path, value); });
+    impl_->onDeliveryThread([&] { impl_->process.store().put(path, value); });
 }
 
 std::optional<Value> PluginHost::resource(const std::string& path) const {
     return impl_->onDeliveryThread([&]() -> std::optional<Value> {
-        if (const Value* value = impl_->process.store.find(path))
+        if (const Value* value = impl_->process.store().find(path))
             return *value;
         return std::nullopt;
     });
@@ -77,12 +65,12 @@ std::optional<Value> PluginHost::resource(const std::string& path) const {
 
 std::vector<std::pair<std::string, Value>> PluginHost::resources() const {
     return impl_->onDeliveryThread([&] {
-        const auto& all = impl_->process.store.all();
+        const auto& all = impl_->process.store().all();
         return std::vector<std::pair<std::string, Value>>(all.begin(), all.end());
     });
 }
 
-void PluginHost::changeResource(ResourceChange change, const std::string& path, const Value& value) {
+void PluginHost::changeResource(ResourceChangeKind change, const std::string& path, const Value& value) {
     impl_->onDeliveryThread([&] { impl_->process.changeResource(change, path, value); });
 }
 
@@ -103,15 +91,15 @@ void PluginHost::publish(const std::string& name, const Value& payload) {
 }
 
 std::int64_t PluginHost::nowMs() const {
-    return impl_->process.clock.nowMs();
+    return impl_->process.clock().nowMs();
 }
 
 std::optional<std::int64_t> PluginHost::nextDueMs() const {
-    return impl_->onDeliveryThread([&] { return impl_->process.timers.nextDueMs(); });
+    return impl_->onDeliveryThread([&] { return impl_->process.timers().nextDueMs(); });
 }
 
 std::size_t PluginHost::pendingTimers() const {
-    return impl_->onDeliveryThread([&] { return impl_->process.timers.pending(); });
+    return impl_->onDeliveryThread([&] { return impl_->process.timers().pending(); });
 }
 
 void PluginHost::runUntil(std::int64_t ms) {
@@ -119,31 +107,23 @@ void PluginHost::runUntil(std::int64_t ms) {
 }
 
 std::vector<TimerRecord> PluginHost::timerHistory() const {
-    return impl_->onDeliveryThread([&] { return impl_->process.timers.history(); });
+    return impl_->onDeliveryThread([&] { return impl_->process.timers().history(); });
 }
 
 void PluginHost::replayTimer(std::size_t index) {
-    impl_->onDeliveryThread([&] { impl_->process.runTimer(impl_->process.timers.replay(index)); });
+    impl_->onDeliveryThread([&] { impl_->process.replayTimer(index); });
 }
 
 std::vector<Happening> PluginHost::happenings() const {
-    return impl_->process.journal.all();
+    return impl_->process.journal().all();
 }
 
 void PluginHost::setListener(std::function<void(const Happening&)> listener) {
-    impl_->process.journal.setListener(std::move(listener));
+    impl_->process.journal().setListener(std::move(listener));
 }
 
 HostCounters PluginHost::counters() const {
-    return impl_->onDeliveryThread([&] {
-        const CoreProcess& process = impl_->process;
-        HostCounters counters = process.calls;
-        counters.faults = process.journal.faults();
-        counters.openResponses = process.issued->openResponses.load();
-        counters.openBodyStreams = process.issued->openBodyStreams.load();
-        counters.strayReleases = strayReleaseCount();
-        return counters;
-    });
+    return impl_->onDeliveryThread([&] { return impl_->process.counters(); });
 }
 
 } // namespace kiv::kivhost

@@ -10,10 +10,10 @@
 // Everything that happens is recorded as a Happening.
 #pragma once
 
-#include "kivhost/core/api_description.h"
 #include "kivhost/core/happening.h"
 #include "kivhost/core/host_error.h"
 #include "kivhost/core/host_options.h"
+#include "kivhost/core/kivhost_types.h"
 
 #include "kiv/plugin_abi.h"
 #include "value/value.h"
@@ -25,57 +25,10 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kiv::kivhost {
-
-using PluginId = std::size_t;
-
-// One loaded plugin as the host sees it.
-struct PluginInfo {
-    std::filesystem::path library;
-    std::string entryName;
-    PluginLoadInfo loadRecord{}; // as the export left it
-    CoreVersion apiVersion;      // the plugin's, from the record's first three words
-    std::string shortName;
-    ApiDescription api;
-    std::uintptr_t hostContext = 0; // handed to the plugin in its HostInterface
-    bool initialized = false;
-    bool unloaded = false;
-};
-
-// The answer to a request, read from the response record (whole or streamed) and released.
-struct Response {
-    std::uint32_t status = 0;
-    Value value;
-    std::optional<std::string> error; // set when the response carried an error text
-};
-
-// Calls and records counted across the host's life.
-struct HostCounters {
-    std::uint64_t yields = 0;
-    std::uint64_t waitsBegun = 0;
-    std::uint64_t waitsEnded = 0;
-    std::string lastWaitLabel;
-    std::uint64_t hostOperation1Calls = 0;
-    std::uint64_t faults = 0;
-    // Responses and body streams that this host handed to plugins and that have not been
-    // released yet.
-    std::uint64_t openResponses = 0;
-    std::uint64_t openBodyStreams = 0;
-    // Releases, in this process, of records that no host had open: a second release of the
-    // same record, or a record the host never filled.
-    std::uint64_t strayReleases = 0;
-};
-
-// A timer as a plugin scheduled it; `replayTimer` can run its callback again.
-struct TimerRecord {
-    PluginId plugin = 0;
-    std::string name;
-    std::int64_t dueMs = 0;
-    bool fired = false;
-};
 
 class PluginHost {
   public:
@@ -112,7 +65,7 @@ class PluginHost {
     // Create and Update replace the stored value (no merging), Delete removes it; each then
     // sends the resource event {uri, eventType, data} under the path's event name, Delete with
     // empty data, as the platform does.
-    void changeResource(ResourceChange change, const std::string& path, const Value& value = {});
+    void changeResource(ResourceChangeKind change, const std::string& path, const Value& value = {});
 
     // ---- Requests and events -------------------------------------------------------------------
     // Sends a request through the platform's routing: to the loaded plugin whose HTTP function

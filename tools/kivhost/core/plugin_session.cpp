@@ -1,5 +1,8 @@
 #include "kivhost/core/plugin_session.h"
 
+#include "kivhost/core/happening.h"
+#include "kivhost/core/host_error.h"
+#include "platform/saturating.h"
 #include "value/flat_value.h"
 
 #include <cmath>
@@ -34,9 +37,9 @@ std::string joinedWithOr(const std::vector<std::string>& names) {
 
 } // namespace
 
-PluginSession::PluginSession(CoreProcess& process, PluginId id, const std::filesystem::path& library,
-                             const std::string& entryName)
-    : process_(process), id_(id) {
+PluginSession::PluginSession(const PluginServices& services, PluginId id,
+                             const std::filesystem::path& library, const std::string& entryName)
+    : services_(services), id_(id) {
     info_.library = library;
     std::error_code ignored;
     if (!std::filesystem::exists(library, ignored))
@@ -62,7 +65,7 @@ void PluginSession::callExport(const std::string& entryName) {
         throw HostError("the plugin library " + info_.library.string() + " has no export " +
                         joinedWithOr(candidates));
 
-    const CoreVersion& core = process_.options.core;
+    const CoreVersion& core = services_.core;
     PluginLoadInfo record{};
     record.apiMajor = core.major;
     record.apiMinor = core.minor;
@@ -97,7 +100,7 @@ void PluginSession::callExport(const std::string& entryName) {
     // Host contexts are small numbers of the host's own; 0 would look like no context at all.
     info_.hostContext = id_ + 1;
     hostInterface_ = {table_.api(), info_.hostContext};
-    process_.journal.record(info_.shortName, PluginLoaded{info_.apiVersion.text(), core.text()});
+    services_.journal.record(info_.shortName, PluginLoaded{info_.apiVersion.text(), core.text()});
 }
 
 bool PluginSession::initialize() {
@@ -116,9 +119,9 @@ void PluginSession::unload() {
     callbacks_.unload(info_.loadRecord.plugin);
     unloading_ = false;
     info_.unloaded = true;
-    const std::size_t pending = process_.timers.dropPlugin(id_);
-    process_.bus.dropPlugin(id_);
-    process_.journal.record(info_.shortName, PluginUnloaded{pending, memoryStatistics()});
+    const std::size_t pending = services_.timers.dropPlugin(id_);
+    services_.bus.dropPlugin(id_);
+    services_.journal.record(info_.shortName, PluginUnloaded{pending, memoryStatistics()});
 }
 
 MemoryStatistics PluginSession::memoryStatistics() {
@@ -129,7 +132,7 @@ MemoryStatistics PluginSession::memoryStatistics() {
 }
 
 bool PluginSession::admits(std::string_view entry) {
-    if (!process_.delivery.isCurrent()) {
+    if (!services_.delivery.isCurrent()) {
         fault(std::string(entry) +
               " was called from a thread other than the host's delivery thread; ignored");
         return false;
@@ -148,7 +151,7 @@ void PluginSession::checkHostContext(std::string_view entry, std::uintptr_t host
 }
 
 void PluginSession::fault(std::string text) {
-    process_.recordFault(info_.shortName, std::move(text));
+    services_.journal.record(info_.shortName, HostFault{std::move(text)});
 }
 
 void PluginSession::reportFault(std::string_view entry, std::string_view what) noexcept {
@@ -166,26 +169,26 @@ void PluginSession::sendRequest(HostResponse* response, const HostRequest* reque
     }
     std::memset(static_cast<void*>(response), 0, sizeof *response);
     if (!admits("sendRequest")) {
-        issueErrorResponse(*response, "The host serves no request now", 503, process_.issued);
+        issueErrorResponse(*response, "The host serves no request now", 503, services_.issued);
         return;
     }
     if (!request || !request->path) {
         fault("sendRequest came without a request path");
-        issueErrorResponse(*response, "The request names no path", 400, process_.issued);
+        issueErrorResponse(*response, "The request names no path", 400, services_.issued);
         return;
     }
-    process_.serveRequest(*response, *request);
+    services_.router.serveRequest(*response, *request);
     RequestSent sent{methodName(request->method), request->path, response->status, std::nullopt};
     if (request->method == KIV_HTTP_METHOD_CUSTOM)
         sent.method = textOrEmpty(request->customMethod);
     if (const char* error = response->result.error)
         sent.error = error;
-    process_.journal.record(info_.shortName, std::move(sent));
+    services_.journal.record(info_.shortName, std::move(sent));
 }
 
 void PluginSession::hostOperation1(std::uint32_t, std::uint32_t) {
     if (admits("hostOperation1"))
-        ++process_.calls.hostOperation1Calls;
+        ++services_.calls.hostOperation1Calls;
 }
 
 void PluginSession::sendEvent(const HostEventRecord* event) {
@@ -204,8 +207,8 @@ void PluginSession::sendEvent(const HostEventRecord* event) {
         fault("sendEvent: the payload of " + std::string(event->name) + " does not convert: " + failureText);
         return;
     }
-    process_.journal.record(info_.shortName, EventSent{event->name, payload});
-    process_.bus.post(event->name, std::move(payload));
+    services_.journal.record(info_.shortName, EventSent{event->name, payload});
+    services_.bus.post(event->name, std::move(payload));
 }
 
 void PluginSession::subscribeEvent(const char* eventName, std::uintptr_t hostContext,
@@ -217,8 +220,8 @@ void PluginSession::subscribeEvent(const char* eventName, std::uintptr_t hostCon
         return;
     }
     checkHostContext("subscribeEvent", hostContext);
-    process_.bus.subscribe(id_, eventName, callback, userData, eventKind);
-    process_.journal.record(info_.shortName, Subscribed{eventName});
+    services_.bus.subscribe(id_, eventName, callback, userData, eventKind);
+    services_.journal.record(info_.shortName, Subscribed{eventName});
 }
 
 void PluginSession::unsubscribeEvent(const char* eventName, std::uintptr_t hostContext) {
@@ -229,8 +232,8 @@ void PluginSession::unsubscribeEvent(const char* eventName, std::uintptr_t hostC
         return;
     }
     checkHostContext("unsubscribeEvent", hostContext);
-    process_.bus.unsubscribe(id_, eventName);
-    process_.journal.record(info_.shortName, Unsubscribed{eventName});
+    services_.bus.unsubscribe(id_, eventName);
+    services_.journal.record(info_.shortName, Unsubscribed{eventName});
 }
 
 void PluginSession::scheduleTimer(const char* jobName, PluginTimerCallbackFn callback, void* userData,
@@ -245,30 +248,31 @@ void PluginSession::scheduleTimer(const char* jobName, PluginTimerCallbackFn cal
     if (std::isnan(delaySeconds))
         fault("scheduleTimer: the delay of job '" + name + "' is not a number; the job is due at once");
     const std::int64_t delayMs = TimerQueue::roundDelayMs(delaySeconds);
-    process_.timers.schedule(id_, name, callback, userData, saturatingAdd(process_.clock.nowMs(), delayMs));
-    process_.journal.record(info_.shortName, TimerScheduled{name, delayMs});
+    services_.timers.schedule(id_, name, callback, userData,
+                              platform::saturatingAdd(services_.clock.nowMs(), delayMs));
+    services_.journal.record(info_.shortName, TimerScheduled{name, delayMs});
 }
 
 void PluginSession::yieldToHost() {
     if (admits("yieldToHost"))
-        ++process_.calls.yields;
+        ++services_.calls.yields;
 }
 
 void PluginSession::beginWait(const char* label) {
     if (!admits("beginWait"))
         return;
-    ++process_.calls.waitsBegun;
-    process_.calls.lastWaitLabel = textOrEmpty(label);
+    ++services_.calls.waitsBegun;
+    services_.calls.lastWaitLabel = textOrEmpty(label);
 }
 
 void PluginSession::endWait() {
     if (admits("endWait"))
-        ++process_.calls.waitsEnded;
+        ++services_.calls.waitsEnded;
 }
 
 void PluginSession::writeLog(std::uint32_t level, const char* text) {
     if (admits("writeLog"))
-        process_.journal.record(info_.shortName, LogWritten{level, textOrEmpty(text)});
+        services_.journal.record(info_.shortName, LogWritten{level, textOrEmpty(text)});
 }
 
 } // namespace kiv::kivhost

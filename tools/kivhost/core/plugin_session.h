@@ -1,14 +1,20 @@
 // One plugin loaded into the host: its library, what its export wrote back, the HostInterface
-// it was given, and the ten host entries it calls, answered from the core process.
+// it was given, and the ten host entries it calls, answered from the services the core process
+// lends it.
 #pragma once
 
-#include "kivhost/core/core_process.h"
 #include "kivhost/core/host_api_table.h"
+#include "kivhost/core/kivhost_types.h"
 #include "kivhost/core/path_template.h"
+#include "kivhost/core/plugin_services.h"
 #include "kivhost/platform/dynamic_library.h"
 
+#include "kiv/plugin_abi.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kiv::kivhost {
@@ -16,7 +22,7 @@ namespace kiv::kivhost {
 class PluginSession final : public HostApiHandler {
   public:
     // Loads the library and calls its export; see PluginHost::load.
-    PluginSession(CoreProcess& process, PluginId id, const std::filesystem::path& library,
+    PluginSession(const PluginServices& services, PluginId id, const std::filesystem::path& library,
                   const std::string& entryName);
     PluginSession(const PluginSession&) = delete;
     PluginSession& operator=(const PluginSession&) = delete;
@@ -51,7 +57,7 @@ class PluginSession final : public HostApiHandler {
     void checkHostContext(std::string_view entry, std::uintptr_t hostContext);
     void fault(std::string text);
 
-    CoreProcess& process_;
+    PluginServices services_;
     PluginId id_;
     PluginInfo info_;
     DynamicLibrary library_;

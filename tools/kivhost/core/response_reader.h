@@ -3,7 +3,7 @@
 // routines, each exactly once.
 #pragma once
 
-#include "kivhost/core/plugin_host.h"
+#include "kivhost/core/kivhost_types.h"
 
 #include <string>
 #include <vector>

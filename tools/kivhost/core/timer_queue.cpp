@@ -1,6 +1,8 @@
 #include "kivhost/core/timer_queue.h"
 
 #include "kivhost/core/host_clock.h"
+#include "kivhost/core/host_error.h"
+#include "platform/invariant.h"
 
 #include <cmath>
 
@@ -34,6 +36,7 @@ std::optional<DueTimer> TimerQueue::takeDue(std::int64_t untilMs) {
     if (pending_.empty() || pending_.begin()->first.first > untilMs)
         return std::nullopt;
     auto node = pending_.extract(pending_.begin());
+    KIV_ASSERT(node.mapped().historyIndex < history_.size(), "every pending timer has its history entry");
     history_[node.mapped().historyIndex].fired = true;
     return std::move(node.mapped());
 }
@@ -45,6 +48,7 @@ std::size_t TimerQueue::dropPlugin(PluginId plugin) {
 DueTimer TimerQueue::replay(std::size_t index) const {
     if (index >= history_.size())
         throw HostError("no timer number " + std::to_string(index) + " was scheduled");
+    KIV_ASSERT(callbacks_.size() == history_.size(), "each scheduled timer keeps its callback beside it");
     const TimerRecord& record = history_[index];
     return {index, record.plugin, record.name, callbacks_[index].first, callbacks_[index].second};
 }

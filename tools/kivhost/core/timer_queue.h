@@ -2,7 +2,9 @@
 // which they were scheduled.
 #pragma once
 
-#include "kivhost/core/plugin_host.h"
+#include "kivhost/core/kivhost_types.h"
+
+#include "kiv/plugin_abi.h"
 
 #include <cstdint>
 #include <map>
@@ -23,10 +25,12 @@ struct DueTimer {
 
 class TimerQueue {
   public:
-    // A plugin's delay in whole milliseconds: rounded to the nearest, because the plugin computes
-    // it from two reads of a real clock and comes a few nanoseconds short, so that jobs meant
-    // for the same moment share a due time on every run and platform. Not positive (or not a
-    // number) gives 0; beyond the clock's range, the end of time.
+    // A plugin's delay in whole milliseconds, rounded to the nearest. This is kivhost's own
+    // policy: its clock counts milliseconds, and a delay handed over as a double number of
+    // seconds often does not convert back to the milliseconds meant (1.001 s gives
+    // 1000.9999999999999 ms), so rounding keeps timelines deterministic and gives jobs meant for
+    // the same moment one due time. Not positive (or not a number) gives 0; beyond the clock's
+    // range, the end of time.
     static std::int64_t roundDelayMs(double seconds) noexcept;
 
     void schedule(PluginId plugin, std::string name, PluginTimerCallbackFn callback, void* userData,

@@ -23,13 +23,13 @@ void playStep(PluginHost& host, const ScenarioStep& step) {
         host.request(KIV_HTTP_METHOD_GET, step.path);
         return;
     case StepAction::Update:
-        host.changeResource(ResourceChange::Update, step.path, step.value);
+        host.changeResource(ResourceChangeKind::Update, step.path, step.value);
         return;
     case StepAction::Create:
-        host.changeResource(ResourceChange::Create, step.path, step.value);
+        host.changeResource(ResourceChangeKind::Create, step.path, step.value);
         return;
     case StepAction::Delete:
-        host.changeResource(ResourceChange::Delete, step.path);
+        host.changeResource(ResourceChangeKind::Delete, step.path);
         return;
     }
 }

@@ -1,5 +1,7 @@
 #include "kivhost/serve/connection_pool.h"
 
+#include "platform/invariant.h"
+
 namespace kiv::kivhost {
 
 void ConnectionPool::enqueue(std::function<void()> connection) {
@@ -8,6 +10,7 @@ void ConnectionPool::enqueue(std::function<void()> connection) {
     if (stopping_)
         return; // the server is going away; the descriptor closes with the process
     ++busy_;
+    KIV_ASSERT(busy_ <= limit_, "the accepting thread waits while `limit` connections are open");
     waiting_.push_back(std::move(connection));
     // An idle thread that has not woken yet is counted for the connection before this one: each
     // waiting connection needs an idle thread of its own, or it would wait behind a long stream.
@@ -30,6 +33,7 @@ void ConnectionPool::work() {
         connection();
         connection = nullptr;
         lock.lock();
+        KIV_ASSERT(busy_ > 0, "each connection served was counted when it came");
         --busy_;
         changed_.notify_all();
     }
@@ -45,11 +49,6 @@ void ConnectionPool::shutdown() {
     changed_.notify_all();
     for (std::thread& thread : threads)
         thread.join();
-}
-
-std::size_t ConnectionPool::open() const {
-    std::lock_guard lock(mutex_);
-    return busy_;
 }
 
 } // namespace kiv::kivhost

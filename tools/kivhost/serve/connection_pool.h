@@ -27,14 +27,11 @@ class ConnectionPool final : public httplib::TaskQueue {
     // Lets a held accepting thread go (its connection is dropped) and waits for the open ones.
     void shutdown() override;
 
-    // Connections being served now.
-    std::size_t open() const;
-
   private:
     void work();
 
     const std::size_t limit_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::function<void()>> waiting_;
     std::size_t busy_ = 0; // connections waiting or being served

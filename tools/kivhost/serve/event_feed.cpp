@@ -1,9 +1,8 @@
 #include "kivhost/serve/event_feed.h"
 
 #include "kivhost/core/json_text.h"
+#include "kivhost/serve/server_sent_events.h"
 #include "kivhost/timeline/timeline.h"
-
-#include <algorithm>
 
 namespace kiv::kivhost {
 
@@ -12,10 +11,7 @@ void EventFeed::add(const Happening& happening) {
     entry.line = timelineJson(happening);
     const EventSent* sent = std::get_if<EventSent>(&happening.detail);
     if (sent && !happening.plugin.empty()) {
-        // A line break in a plugin's event name would end the field early and start another.
-        entry.event = sent->name;
-        std::replace_if(
-            entry.event.begin(), entry.event.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        entry.event = sseEventName(sent->name);
         entry.data = toJson(sent->payload);
     } else {
         entry.event = happeningType(happening.detail);
@@ -61,11 +57,6 @@ void EventFeed::close() {
 bool EventFeed::closed() const {
     std::lock_guard lock(mutex_);
     return closed_;
-}
-
-std::string sseMessage(std::size_t id, const FeedEntry& entry) {
-    // Names have their line breaks replaced and JSON text escapes them, so each field is one line.
-    return "id: " + std::to_string(id) + "\nevent: " + entry.event + "\ndata: " + entry.data + "\n\n";
 }
 
 } // namespace kiv::kivhost

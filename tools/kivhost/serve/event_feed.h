@@ -19,7 +19,7 @@
 namespace kiv::kivhost {
 
 struct FeedEntry {
-    std::string event; // the SSE event name
+    std::string event; // the SSE event name, without line breaks
     std::string data;  // the SSE data: one line of JSON
     std::string line;  // the happening as a line of `kivhost run --json`
 };
@@ -47,8 +47,5 @@ class EventFeed {
     std::vector<FeedEntry> entries_;
     bool closed_ = false;
 };
-
-// One entry as an SSE message, `id`, `event` and `data` lines and the blank line that ends it.
-std::string sseMessage(std::size_t id, const FeedEntry& entry);
 
 } // namespace kiv::kivhost

@@ -6,15 +6,14 @@
 #include "kivhost/serve/dashboard_page.h"
 #include "value/json_reader.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kiv::kivhost {
 namespace {
-
-constexpr std::string_view kControlPrefix = "/kivhost/";
-constexpr std::string_view kResourcesPath = "/kivhost/resources";
-constexpr std::string_view kClockAdvancePath = "/kivhost/clock/advance";
-constexpr std::string_view kStatePath = "/kivhost/state";
 
 ServeAnswer jsonAnswer(int status, std::string body) {
     ServeAnswer answer;
@@ -29,7 +28,7 @@ ServeAnswer methodNotAllowed(std::string allow) {
     return answer;
 }
 
-std::string changeAnswer(const std::string& path, ResourceChange change) {
+std::string changeAnswer(const std::string& path, ResourceChangeKind change) {
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
@@ -53,57 +52,111 @@ std::string resourcesJson(ServeWorld& world) {
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
+ServeAnswer answerDashboard(ServeWorld&, const ServeRequest&, std::string_view) {
+    ServeAnswer page;
+    page.contentType = "text/html; charset=utf-8";
+    page.body = std::string(dashboardPage());
+    return page;
+}
+
+ServeAnswer answerState(ServeWorld& world, const ServeRequest&, std::string_view) {
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerResources(ServeWorld& world, const ServeRequest&, std::string_view) {
+    return jsonAnswer(200, resourcesJson(world));
+}
+
 // /kivhost/resources/<path> names the resource at /<path>.
 ServeAnswer answerResource(ServeWorld& world, const ServeRequest& request, std::string_view rest) {
     const std::string path = "/" + std::string(rest);
-    if (rest.empty() || rest.front() == '/')
-        return errorAnswer(400, "Name a resource path after /kivhost/resources/, such as "
-                                "/kivhost/resources/kiv-login/v1/login-data-packet.");
     if (request.method == "DELETE") {
         if (!world.deleteResource(path))
             return errorAnswer(404, "No resource at '" + path + "'.");
-        return jsonAnswer(200, changeAnswer(path, ResourceChange::Delete));
+        return jsonAnswer(200, changeAnswer(path, ResourceChangeKind::Delete));
     }
-    if (request.method != "PUT")
-        return methodNotAllowed("PUT, DELETE");
     // The JSON reader stops at a NUL byte; a body with one is not the JSON it seems to be.
     if (request.body.find('\0') != std::string::npos)
         return errorAnswer(400, "The body is not valid JSON: it holds a NUL byte.");
     ConversionResult parsed = parseJson(request.body);
     if (!parsed.ok())
         return errorAnswer(400, "The body is not valid JSON: " + std::string(parsed.errorText()));
-    const ResourceChange change = world.putResource(path, parsed.value());
-    return jsonAnswer(change == ResourceChange::Create ? 201 : 200, changeAnswer(path, change));
+    const ResourceChangeKind change = world.putResource(path, parsed.value());
+    return jsonAnswer(change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, change));
 }
 
-ServeAnswer answerControl(ServeWorld& world, const ServeRequest& request) {
-    const std::string_view path = request.path;
-    if (path == kStatePath) {
-        if (request.method != "GET")
-            return methodNotAllowed("GET");
-        return jsonAnswer(200, world.stateJson());
-    }
-    if (path == kResourcesPath) {
-        if (request.method != "GET")
-            return methodNotAllowed("GET");
-        return jsonAnswer(200, resourcesJson(world));
-    }
-    if (path.starts_with(kResourcesPath) && path[kResourcesPath.size()] == '/')
-        return answerResource(world, request, path.substr(kResourcesPath.size() + 1));
-    if (path == kClockAdvancePath) {
-        if (request.method != "POST")
-            return methodNotAllowed("POST");
-        const std::optional<std::int64_t> ms =
-            request.hasMinutes ? parseMinutesMs(request.minutes) : std::nullopt;
-        if (!ms)
-            return errorAnswer(400,
-                               "minutes " + minutesRule() + ", as in /kivhost/clock/advance?minutes=10.");
-        world.advanceBy(*ms);
-        return jsonAnswer(200, world.stateJson());
-    }
+ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_view) {
+    return errorAnswer(400, "Name a resource path after /kivhost/resources/, such as "
+                            "/kivhost/resources/kiv-login/v1/login-data-packet.");
+}
+
+ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    const std::optional<std::int64_t> ms =
+        request.hasMinutes ? parseMinutesMs(request.minutes) : std::nullopt;
+    if (!ms)
+        return errorAnswer(400, "minutes " + minutesRule() + ", as in /kivhost/clock/advance?minutes=10.");
+    world.advanceBy(*ms);
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerNoControl(ServeWorld&, const ServeRequest& request, std::string_view) {
     return errorAnswer(404,
-                       "No control at '" + std::string(path) +
+                       "No control at '" + request.path +
                            "'; there are /kivhost/state, /kivhost/resources and /kivhost/clock/advance.");
+}
+
+// Which request paths a route answers.
+enum class PathMatch {
+    Whole,         // its own path
+    ResourceBelow, // its path, "/" and a resource path without its leading "/"
+    Below,         // its path, "/" and anything
+};
+
+struct Route {
+    std::string_view path;
+    PathMatch match;
+    std::string_view methods; // as a 405's Allow header lists them; empty: every method
+    // `rest` is what follows the route's path and its "/" (empty for a whole match).
+    ServeAnswer (*answer)(ServeWorld& world, const ServeRequest& request, std::string_view rest);
+};
+
+// The first row that matches the path answers. Every path under /kivhost is a control: one that
+// no control takes is refused rather than handed to the plugin.
+constexpr Route kRoutes[] = {
+    {"/", PathMatch::Whole, "GET", answerDashboard},
+    {"/kivhost/state", PathMatch::Whole, "GET", answerState},
+    {"/kivhost/resources", PathMatch::Whole, "GET", answerResources},
+    {"/kivhost/resources", PathMatch::ResourceBelow, "PUT, DELETE", answerResource},
+    {"/kivhost/resources", PathMatch::Below, "", answerUnnamedResource},
+    {"/kivhost/clock/advance", PathMatch::Whole, "POST", answerClockAdvance},
+    {"/kivhost", PathMatch::Whole, "", answerNoControl},
+    {"/kivhost", PathMatch::Below, "", answerNoControl},
+};
+
+// What follows the route's path and its "/" (empty for a whole match), or nullopt when the route
+// does not answer the path.
+std::optional<std::string_view> matchRoute(const Route& route, std::string_view path) {
+    if (route.match == PathMatch::Whole)
+        return path == route.path ? std::optional<std::string_view>("") : std::nullopt;
+    const std::size_t length = route.path.size();
+    if (!path.starts_with(route.path) || path.size() == length || path[length] != '/')
+        return std::nullopt;
+    const std::string_view rest = path.substr(length + 1);
+    if (route.match == PathMatch::ResourceBelow && (rest.empty() || rest.front() == '/'))
+        return std::nullopt;
+    return rest;
+}
+
+bool takesMethod(const Route& route, std::string_view method) {
+    if (route.methods.empty())
+        return true;
+    for (std::string_view methods = route.methods; !methods.empty();) {
+        const std::size_t comma = methods.find(", ");
+        if (methods.substr(0, comma) == method)
+            return true;
+        methods = comma == std::string_view::npos ? std::string_view() : methods.substr(comma + 2);
+    }
+    return false;
 }
 
 bool isHttpStatus(std::uint32_t status) {
@@ -143,16 +196,14 @@ ServeAnswer errorAnswer(int status, std::string_view text) {
 }
 
 ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request) {
-    if (request.path == "/") {
-        if (request.method != "GET")
-            return methodNotAllowed("GET");
-        ServeAnswer page;
-        page.contentType = "text/html; charset=utf-8";
-        page.body = std::string(dashboardPage());
-        return page;
+    for (const Route& route : kRoutes) {
+        const std::optional<std::string_view> rest = matchRoute(route, request.path);
+        if (!rest)
+            continue;
+        if (!takesMethod(route, request.method))
+            return methodNotAllowed(std::string(route.methods));
+        return route.answer(world, request, *rest);
     }
-    if (request.path.starts_with(kControlPrefix) || request.path == kControlPrefix.substr(0, 8))
-        return answerControl(world, request);
     return answerPlugin(world, request);
 }
 

@@ -1,6 +1,7 @@
 #include "kivhost/serve/serve_server.h"
 
 #include "kivhost/serve/serve_routes.h"
+#include "kivhost/serve/server_sent_events.h"
 
 #include <charconv>
 #include <chrono>
@@ -123,7 +124,8 @@ void ServeServer::stream(const httplib::Request& request, httplib::Response& res
     response.set_header("X-Accel-Buffering", "no");
     EventFeed& feed = world_.feed();
     response.set_chunked_content_provider(
-        "text/event-stream", [&feed, position, idleWaits = 0](std::size_t, httplib::DataSink& sink) mutable {
+        kEventStreamContentType,
+        [&feed, position, idleWaits = 0](std::size_t, httplib::DataSink& sink) mutable {
             const std::vector<FeedEntry> entries = feed.after(position, kStreamWait);
             if (feed.closed()) {
                 sink.done();
@@ -131,9 +133,9 @@ void ServeServer::stream(const httplib::Request& request, httplib::Response& res
             }
             std::string text;
             for (const FeedEntry& entry : entries)
-                text += sseMessage(position++, entry);
+                text += sseMessage(position++, entry.event, entry.data);
             if (text.empty() && ++idleWaits >= kWaitsPerKeepAlive)
-                text = ": keep-alive\n\n";
+                text = sseKeepAlive();
             if (text.empty())
                 return true;
             idleWaits = 0;

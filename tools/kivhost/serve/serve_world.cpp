@@ -4,6 +4,7 @@
 #include "kivhost/core/json_text.h"
 #include "kivhost/scenario/scenario_player.h"
 #include "kivhost/timeline/timeline.h"
+#include "platform/saturating.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,7 +62,7 @@ std::int64_t ServeWorld::targetMs() const {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
     const double paced = elapsedMs * speed_;
     const auto pacedMs = paced >= static_cast<double>(kEndOfTime) ? kEndOfTime : std::llround(paced);
-    return saturatingAdd(advancedMs_, pacedMs);
+    return platform::saturatingAdd(advancedMs_, pacedMs);
 }
 
 void ServeWorld::catchUp() {
@@ -77,7 +78,7 @@ void ServeWorld::catchUp() {
 
 void ServeWorld::advanceBy(std::int64_t ms) {
     std::lock_guard lock(clockMutex_);
-    advancedMs_ = saturatingAdd(advancedMs_, ms);
+    advancedMs_ = platform::saturatingAdd(advancedMs_, ms);
     catchUp();
 }
 
@@ -89,9 +90,10 @@ void ServeWorld::pace() {
     }
 }
 
-ResourceChange ServeWorld::putResource(const std::string& path, const Value& value) {
+ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value& value) {
     std::lock_guard lock(clockMutex_);
-    const ResourceChange change = host_.resource(path) ? ResourceChange::Update : ResourceChange::Create;
+    const ResourceChangeKind change =
+        host_.resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
     host_.changeResource(change, path, value);
     return change;
 }
@@ -100,7 +102,7 @@ bool ServeWorld::deleteResource(const std::string& path) {
     std::lock_guard lock(clockMutex_);
     if (!host_.resource(path))
         return false;
-    host_.changeResource(ResourceChange::Delete, path);
+    host_.changeResource(ResourceChangeKind::Delete, path);
     return true;
 }
 

@@ -46,7 +46,7 @@ class ServeWorld {
     // Moves the clock forward by `ms`, running what falls due on the way.
     void advanceBy(std::int64_t ms);
     // PUT: creates the resource, or updates it when it is stored; returns the change made.
-    ResourceChange putResource(const std::string& path, const Value& value);
+    ResourceChangeKind putResource(const std::string& path, const Value& value);
     // DELETE: false when nothing is stored at the path (and nothing is sent).
     bool deleteResource(const std::string& path);
 

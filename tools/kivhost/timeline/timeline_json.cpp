@@ -99,7 +99,7 @@ std::string timelineJson(const Happening& happening) {
                    [&](const ResourceChanged& changed) {
                        writeText(writer, "path", changed.path);
                        writeText(writer, "name", changed.eventName);
-                       if (changed.change != ResourceChange::Delete) {
+                       if (changed.change != ResourceChangeKind::Delete) {
                            writer.Key("value");
                            writeJsonValue(writer, changed.value);
                        }

@@ -45,7 +45,7 @@ std::string detailText(const Happening& happening) {
             [](const Unsubscribed& unsubscribed) { return unsubscribed.name; },
             [](const ResourceChanged& changed) {
                 return changed.path +
-                       (changed.change == ResourceChange::Delete ? "" : " " + toJson(changed.value));
+                       (changed.change == ResourceChangeKind::Delete ? "" : " " + toJson(changed.value));
             },
             [&](const HostFault& fault) { return plugin + ": " + fault.text; },
         },

@@ -1,0 +1,19 @@
+// How a kivhost command reports that it could not do its work: a line on the error stream,
+// prefixed with the program's name, and exit code 1.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string_view>
+
+namespace kiv::kivhost {
+
+// Writes "kivhost: <message>" as a line.
+void reportError(std::ostream& errors, std::string_view message);
+
+// Runs a command's work and returns its exit code. A plugin that cannot be loaded or driven
+// (HostError) fails the command with the error's message, after what the work wrote to `out` so
+// far is flushed, so that the message follows the output it interrupts.
+int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::function<int()>& work);
+
+} // namespace kiv::kivhost

@@ -1,0 +1,53 @@
+#include "kivhost/command/serve_command.h"
+
+#include "kivhost/command/command_failure.h"
+#include "kivhost/command/command_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+
+namespace kiv::kivhost {
+namespace {
+
+// The command line of `kivhost serve` as CLI11 fills it; empty texts are options not given.
+struct ServeCommandLine {
+    std::string scenario;
+    std::string plugin;
+    int port = 0;
+    std::string clock = "virtual";
+    double speed = 1.0;
+};
+
+} // namespace
+
+void registerServeCommand(CLI::App& app) {
+    auto line = std::make_shared<ServeCommandLine>();
+    CLI::App* command = app.add_subcommand(
+        "serve", "Serve the plugin on 127.0.0.1 with its events, clock controls and a dashboard, until "
+                 "interrupted.");
+    addScenarioArgument(*command, line->scenario);
+    addPluginOption(*command, line->plugin);
+    command->add_option("--port", line->port, "The port; 0 picks a free one")->check(CLI::Range(0, 65535));
+    command
+        ->add_option("--clock", line->clock,
+                     "virtual: time moves when a client advances it; real: it "
+                     "also runs with the real clock")
+        ->check(CLI::IsMember({"virtual", "real"}));
+    CLI::Option* speed =
+        command->add_option("--speed", line->speed, "On the real clock: simulated seconds per real second")
+            ->check(CLI::Range(0.001, 1000000.0));
+    setCommandWork(*command, [line, speed](std::ostream& out, std::ostream& errors) {
+        const ServeArguments arguments{givenPath(line->scenario), givenPath(line->plugin), line->port,
+                                       line->clock == "real" ? ClockKind::Real : ClockKind::Virtual,
+                                       line->speed};
+        if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
+            reportError(errors, "--speed paces the real clock; add --clock real");
+            return 1;
+        }
+        return serveUntilStopped(arguments, out, errors);
+    });
+}
+
+} // namespace kiv::kivhost
