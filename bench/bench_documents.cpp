@@ -76,7 +76,7 @@ class DocumentGenerator {
                                                                 "대구광역시 중구"};
     static constexpr std::array<std::string_view, 16> kWords = {
         "game",   "queue",       "ranked", "오늘", "친구들과", "late-night", "tab\there", "\"quoted\"",
-        "line\n", "back\\slash", "naïve",  "🎮",    "win",      "patch",      "notes",     "☕"};
+        "line\n", "back\\slash", "naïve",  "🎮",   "win",      "patch",      "notes",     "☕"};
 
     std::uint64_t below(std::uint64_t n) {
         return std::uniform_int_distribution<std::uint64_t>(0, n - 1)(random_);
@@ -93,8 +93,9 @@ class DocumentGenerator {
     std::string sentence(std::size_t words) {
         std::string text;
         for (std::size_t i = 0; i < words; ++i) {
-            if (i)
+            if (i) {
                 text += ' ';
+            }
             text += kWords[below(kWords.size())];
         }
         return text;

@@ -18,10 +18,11 @@ std::string takeOption(int& argc, char** argv, std::string_view name) {
     int kept = 0;
     for (int i = 0; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (i > 0 && arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=')
+        if (i > 0 && arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=') {
             value = arg.substr(name.size() + 1);
-        else
+        } else {
             argv[kept++] = argv[i];
+        }
     }
     argc = kept;
     return value;
@@ -33,17 +34,20 @@ int main(int argc, char** argv) {
     using namespace kiv::bench;
     const std::string resultsPath = takeOption(argc, argv, "--results");
     std::string arch = takeOption(argc, argv, "--arch");
-    if (arch.empty())
+    if (arch.empty()) {
         arch = sizeof(void*) == 4 ? "x86" : "x64";
+    }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 2;
+    }
 
     BenchTable table;
     for (bool (*add)(BenchTable&) : {addFormatReaders, addRequestDispatch, addRouteLookup, addFlatRecords,
                                      addLogLines, addLoginPacket}) {
-        if (!add(table))
+        if (!add(table)) {
             return 1;
+        }
     }
 
     RatioReporter reporter;

@@ -33,8 +33,9 @@ bool addFlatRecords(BenchTable& table) {
     const std::vector<BenchDocument>& documents = benchDocuments();
     const auto timeline = std::find_if(documents.begin(), documents.end(),
                                        [](const BenchDocument& doc) { return doc.name == "timeline"; });
-    if (timeline == documents.end())
+    if (timeline == documents.end()) {
         return false;
+    }
     static const Value tree = std::move(parseJson(timeline->json).value());
     static rapidjson::Document document;
     document.Parse(timeline->json.c_str());

@@ -72,8 +72,9 @@ bool readableByOurs(const BenchDocument& doc) {
 bool addFormatReaders(BenchTable& table) {
     const std::vector<BenchDocument>& documents = benchDocuments();
     for (const BenchDocument& doc : documents) {
-        if (!readableByOurs(doc))
+        if (!readableByOurs(doc)) {
             return false;
+        }
         registerAll(doc);
     }
     struct Peer {

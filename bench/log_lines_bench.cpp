@@ -25,8 +25,9 @@ class NullDeviceLogTarget final : public BaseConsoleLogTarget {
     NullDeviceLogTarget() : file_(std::fopen(kNullDevice, "w")) {}
     ~NullDeviceLogTarget() override {
         detach();
-        if (file_ != nullptr)
+        if (file_ != nullptr) {
             std::fclose(file_);
+        }
     }
     bool isOpen() const noexcept { return file_ != nullptr; }
     const char* name() const noexcept override { return "NullDeviceLogTarget"; }
@@ -54,8 +55,9 @@ bool addLogLines(BenchTable& table) {
         // the target measured stays attached.
         std::lock_guard lock(LogService::lock());
         LogService* service = LogService::current();
-        if (service == nullptr)
+        if (service == nullptr) {
             return false;
+        }
         service->stdErrTarget().detach();
         service->debuggerTarget().detach();
     }

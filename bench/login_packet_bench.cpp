@@ -81,10 +81,11 @@ bool addLoginPacket(BenchTable& table) {
         table.comparisons.push_back({"login packet", std::to_string(queues) + " queues", name, "", "", 0});
     }
     const std::string fewest = sizedName("login-packet", kQueueCounts[0]);
-    for (std::size_t i = 1; i < std::size(kQueueCounts); ++i)
+    for (std::size_t i = 1; i < std::size(kQueueCounts); ++i) {
         table.growths.push_back({"login packet", fewest, sizedName("login-packet", kQueueCounts[i]),
                                  static_cast<double>(kQueueCounts[0]), static_cast<double>(kQueueCounts[i]),
                                  GrowthBound::NLogN});
+    }
     return true;
 }
 

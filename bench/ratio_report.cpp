@@ -12,22 +12,24 @@ namespace {
 // MB/s when the input size is known, else the time of one iteration.
 std::string describe(double secondsPerIteration, double bytesPerSecond) {
     char text[32];
-    if (bytesPerSecond > 0)
+    if (bytesPerSecond > 0) {
         std::snprintf(text, sizeof text, "%.1f MB/s", bytesPerSecond / 1e6);
-    else if (secondsPerIteration >= 1e-3)
+    } else if (secondsPerIteration >= 1e-3) {
         std::snprintf(text, sizeof text, "%.2f ms", secondsPerIteration * 1e3);
-    else if (secondsPerIteration >= 1e-6)
+    } else if (secondsPerIteration >= 1e-6) {
         std::snprintf(text, sizeof text, "%.2f us", secondsPerIteration * 1e6);
-    else
+    } else {
         std::snprintf(text, sizeof text, "%.1f ns", secondsPerIteration * 1e9);
+    }
     return text;
 }
 
 // The growth of time allowed from n1 to n2.
 double allowedGrowth(const Growth& growth) {
     const double linear = growth.nLarger / growth.nSmaller;
-    if (growth.bound == GrowthBound::Linear)
+    if (growth.bound == GrowthBound::Linear) {
         return linear;
+    }
     return linear * std::log(growth.nLarger) / std::log(growth.nSmaller);
 }
 
@@ -38,8 +40,9 @@ constexpr const char* kRowFormat = "%-14s %-22s %-14s %12s %12s %9s %9s %s\n";
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         if (run.error_occurred || run.iterations == 0 || run.run_type != Run::RT_Aggregate ||
-            run.aggregate_name != kFastestStatistic)
+            run.aggregate_name != kFastestStatistic) {
             continue;
+        }
         const bool wallClock = run.counters.find(kWallClockCounter) != run.counters.end();
         const double seconds = (wallClock ? run.real_accumulated_time : run.cpu_accumulated_time) /
                                static_cast<double>(run.iterations);
@@ -62,12 +65,14 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
     std::printf(kRowFormat, "path", "input", "peer", "ours", "peer", "ours/peer", "target", "");
     for (const Comparison& row : table.comparisons) {
         const Measure* ours = find(row.ours);
-        if (ours == nullptr)
+        if (ours == nullptr) {
             continue;
+        }
         nlohmann::json entry = {
             {"path", row.path}, {"input", row.input}, {"ours_seconds", ours->secondsPerIteration}};
-        if (ours->bytesPerSecond > 0)
+        if (ours->bytesPerSecond > 0) {
             entry["ours_mb_per_s"] = ours->bytesPerSecond / 1e6;
+        }
         const Measure* peer = row.peer.empty() ? nullptr : find(row.peer);
         if (peer == nullptr) {
             std::printf(kRowFormat, row.path.c_str(), row.input.c_str(), "-",
@@ -81,8 +86,9 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
         const bool met = ratio >= row.target;
         char ratioText[16], targetText[16] = "-";
         std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
-        if (hasTarget)
+        if (hasTarget) {
             std::snprintf(targetText, sizeof targetText, "%.2fx", row.target);
+        }
         std::printf(kRowFormat, row.path.c_str(), row.input.c_str(), row.peerLabel.c_str(),
                     describe(ours->secondsPerIteration, ours->bytesPerSecond).c_str(),
                     describe(peer->secondsPerIteration, peer->bytesPerSecond).c_str(), ratioText, targetText,
@@ -91,10 +97,12 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
                                : "MISSED");
         entry.update(
             {{"peer", row.peerLabel}, {"peer_seconds", peer->secondsPerIteration}, {"ratio", ratio}});
-        if (hasTarget)
+        if (hasTarget) {
             entry.update({{"target", row.target}, {"met", met}});
-        if (peer->bytesPerSecond > 0)
+        }
+        if (peer->bytesPerSecond > 0) {
             entry["peer_mb_per_s"] = peer->bytesPerSecond / 1e6;
+        }
         rows.push_back(entry);
     }
 
@@ -104,8 +112,9 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
     for (const Growth& growth : table.growths) {
         const Measure* smaller = find(growth.smaller);
         const Measure* larger = find(growth.larger);
-        if (smaller == nullptr || larger == nullptr)
+        if (smaller == nullptr || larger == nullptr) {
             continue;
+        }
         const double factor = larger->secondsPerIteration / smaller->secondsPerIteration;
         const double allowed = allowedGrowth(growth);
         const bool met = factor <= allowed;
@@ -126,8 +135,9 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
                            {"allowed", allowed},
                            {"met", met}});
     }
-    if (path.empty())
+    if (path.empty()) {
         return true;
+    }
     std::ofstream out(path);
     out << nlohmann::json{{"arch", arch}, {"ratios", rows}, {"growth", growths}}.dump(2) << '\n';
     return static_cast<bool>(out);

@@ -32,9 +32,11 @@ struct DispatchWorld {
 
     const HttpFunctionRecord* record(std::string_view templ) const {
         const auto* records = reinterpret_cast<const HttpFunctionRecord*>(published->functions);
-        for (std::uint32_t i = 0; i < published->functionCount; ++i)
-            if (templ == records[i].pathTemplate)
+        for (std::uint32_t i = 0; i < published->functionCount; ++i) {
+            if (templ == records[i].pathTemplate) {
                 return &records[i];
+            }
+        }
         return nullptr;
     }
 
@@ -55,8 +57,9 @@ bool dispatchGet(const HttpFunctionRecord& record, const std::string& path) {
     const HttpDispatchFn dispatch = record.dispatch;
     dispatch(&response, &request);
     const bool ok = response.result.failed == 0;
-    if (const ResponseReleaseFn release = response.release; release != nullptr)
+    if (const ResponseReleaseFn release = response.release; release != nullptr) {
         release(&response);
+    }
     return ok;
 }
 

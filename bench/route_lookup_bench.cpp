@@ -32,8 +32,9 @@ struct ManyRoutes {
             addQueueStatusRoute(router, routePrefix(i) + "{queue_id}");
             byPrefix.emplace(routePrefix(i), i);
         }
-        for (const FunctionHttpInfo* info : router.functionInfos())
+        for (const FunctionHttpInfo* info : router.functionInfos()) {
             routes.push_back(makeRoute(*info));
+        }
     }
 
     // Chooses the route of the last path as the dispatch does; whether it was the last route.

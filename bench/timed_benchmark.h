@@ -44,8 +44,9 @@ void registerTimed(const std::string& name, Step step, std::size_t bytes = 0,
                    benchmark::TimeUnit unit = benchmark::kMicrosecond) {
     configureTimed(*benchmark::RegisterBenchmark(name.c_str(),
                                                  [bytes, step](benchmark::State& state) mutable {
-                                                     for (auto _ : state)
+                                                     for (auto _ : state) {
                                                          step();
+                                                     }
                                                      if (bytes != 0) {
                                                          state.SetBytesProcessed(static_cast<std::int64_t>(
                                                              state.iterations() * bytes));

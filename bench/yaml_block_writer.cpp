@@ -14,8 +14,9 @@ bool isNonEmptyContainer(const nlohmann::json& value) {
 // Scalars and empty containers in their flow form. A JSON string literal is also a valid
 // YAML double-quoted scalar.
 std::string inlineForm(const nlohmann::json& value) {
-    if (value.is_null())
+    if (value.is_null()) {
         return "~";
+    }
     return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
 }
 
@@ -31,8 +32,9 @@ std::string keyForm(const std::string& key) {
 } // namespace
 
 std::string writeBlockYaml(const nlohmann::json& value) {
-    if (!isNonEmptyContainer(value))
+    if (!isNonEmptyContainer(value)) {
         return inlineForm(value) + "\n";
+    }
 
     // One pending entry: the container it belongs to and its position there. Entries are
     // written in order with an explicit stack, children before the parent's next entry.

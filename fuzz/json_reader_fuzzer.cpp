@@ -22,10 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rapidjson::BaseReaderHandler<> ignore;
     const rapidjson::ParseResult expected = reader.Parse(stream, ignore);
     std::string expectedText;
-    if (expected.IsError())
+    if (expected.IsError()) {
         expectedText = std::string("Error: ") + rapidjson::GetParseError_En(expected.Code()) + " at offset " +
                        std::to_string(expected.Offset()) + ".";
-    if (result.ok() == expected.IsError() || result.errorText() != expectedText)
+    }
+    if (result.ok() == expected.IsError() || result.errorText() != expectedText) {
         std::abort();
+    }
     return 0;
 }

@@ -10,22 +10,26 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> input(data, size);
     kiv::MsgpackDecoding decoding = kiv::decodeMsgpack(input);
-    if (decoding.consumed > size)
+    if (decoding.consumed > size) {
         std::abort();
+    }
     if (!decoding.result.ok()) {
-        if (decoding.result.errorText().empty())
+        if (decoding.result.errorText().empty()) {
             std::abort();
+        }
         return 0;
     }
     // A successful decoding never needed the bytes after the value.
     const std::vector<std::uint8_t> value(data, data + decoding.consumed);
     kiv::MsgpackDecoding again = kiv::decodeMsgpack(value);
     if (!again.result.ok() || again.consumed != decoding.consumed ||
-        again.result.value().size() != decoding.result.value().size())
+        again.result.value().size() != decoding.result.value().size()) {
         std::abort();
+    }
     // A value ends only with its last byte: without it the input is truncated.
     if (decoding.consumed > 1 &&
-        kiv::decodeMsgpack(std::span<const std::uint8_t>(value).first(decoding.consumed - 1)).result.ok())
+        kiv::decodeMsgpack(std::span<const std::uint8_t>(value).first(decoding.consumed - 1)).result.ok()) {
         std::abort();
+    }
     return 0;
 }

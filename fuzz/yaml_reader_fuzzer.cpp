@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const kiv::ConversionResult result =
         kiv::parseYaml(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!result.ok() && result.errorText().empty())
+    if (!result.ok() && result.errorText().empty()) {
         std::abort();
+    }
     return 0;
 }

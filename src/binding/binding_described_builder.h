@@ -16,13 +16,15 @@ template <class Builder, class Target> class BindingDescribedBuilder {
     [[nodiscard]] bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
 
     Builder& setDescription(std::string_view description) {
-        if (!alreadyRegistered_)
+        if (!alreadyRegistered_) {
             target_->description = description;
+        }
         return self();
     }
     Builder& setNamespace(std::string_view nameSpace) {
-        if (!alreadyRegistered_)
+        if (!alreadyRegistered_) {
             target_->nameSpace = nameSpace;
+        }
         return self();
     }
     // Appends each non-empty text, in order.
@@ -35,8 +37,9 @@ template <class Builder, class Target> class BindingDescribedBuilder {
         return self();
     }
     Builder& addTagList(std::span<const std::string> tags) {
-        if (!alreadyRegistered_)
+        if (!alreadyRegistered_) {
             appendTags(target_->tags, tags);
+        }
         return self();
     }
 

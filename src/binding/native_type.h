@@ -19,13 +19,17 @@ namespace kiv {
 
 class Value;
 
-template <class T> struct NativeVectorOf { static constexpr bool value = false; };
+template <class T> struct NativeVectorOf {
+    static constexpr bool value = false;
+};
 template <class E> struct NativeVectorOf<std::vector<E>> {
     static constexpr bool value = true;
     using Element = E;
 };
 
-template <class T> struct NativeStringMapOf { static constexpr bool value = false; };
+template <class T> struct NativeStringMapOf {
+    static constexpr bool value = false;
+};
 template <class E> struct NativeStringMapOf<std::map<std::string, E>> {
     static constexpr bool value = true;
     using Element = E;
@@ -79,13 +83,17 @@ template <class T> constexpr BindingTypeKind nativeKindOf() noexcept {
 }
 
 // The element type of a vector or map, else T itself.
-template <class T> struct NativeElement { using Type = T; };
+template <class T> struct NativeElement {
+    using Type = T;
+};
 template <class T>
-requires(NativeVectorOf<T>::value && !std::is_same_v<T, std::vector<std::uint8_t>>) struct NativeElement<T> {
+    requires(NativeVectorOf<T>::value && !std::is_same_v<T, std::vector<std::uint8_t>>)
+struct NativeElement<T> {
     using Type = typename NativeVectorOf<T>::Element;
 };
 template <class T>
-requires NativeStringMapOf<T>::value struct NativeElement<T> {
+    requires NativeStringMapOf<T>::value
+struct NativeElement<T> {
     using Type = typename NativeStringMapOf<T>::Element;
 };
 

@@ -87,8 +87,9 @@ std::uint32_t readDigits(std::string_view text, std::size_t& pos) noexcept {
 // An argument number: digits starting with 1-9, saturated. Returns the count of digits
 // read, 0 when `text` does not start with one.
 std::size_t readArgumentNumber(std::string_view text, std::uint32_t& number) noexcept {
-    if (text.empty() || text[0] < '1' || text[0] > '9')
+    if (text.empty() || text[0] < '1' || text[0] > '9') {
         return 0;
+    }
     std::size_t pos = 0;
     number = readDigits(text, pos);
     return pos;
@@ -101,14 +102,16 @@ bool readField(std::string_view text, std::size_t& pos, PrintfField& field) noex
         std::uint32_t number = 0;
         const std::size_t digits = readArgumentNumber(text.substr(pos), number);
         if (digits == 0) {
-            if (pos < text.size() && isDigit(text[pos]))
+            if (pos < text.size() && isDigit(text[pos])) {
                 return false; // "*0..." names no argument
+            }
             field.source = PrintfField::Source::NextArgument;
             return true;
         }
         pos += digits;
-        if (pos >= text.size() || text[pos] != '$')
+        if (pos >= text.size() || text[pos] != '$') {
             return false;
+        }
         ++pos;
         field.source = PrintfField::Source::Argument;
         field.value = number;
@@ -122,16 +125,19 @@ bool readField(std::string_view text, std::size_t& pos, PrintfField& field) noex
 }
 
 Narrowing readLengthModifier(std::string_view text, std::size_t& pos) noexcept {
-    if (pos >= text.size())
+    if (pos >= text.size()) {
         return Narrowing::None;
+    }
     const char c = text[pos];
     if (c == 'h' || c == 'l') {
         ++pos;
         const bool doubled = pos < text.size() && text[pos] == c;
-        if (doubled)
+        if (doubled) {
             ++pos;
-        if (c == 'h')
+        }
+        if (c == 'h') {
             return doubled ? Narrowing::Char : Narrowing::Short;
+        }
     } else if (c == 'L' || c == 'j' || c == 't' || c == 'z') {
         ++pos;
     }
@@ -148,24 +154,30 @@ std::optional<PrintfDirective> readPrintfDirective(std::string_view text) noexce
     std::size_t pos = 0;
     for (; pos < spec.size(); ++pos) {
         const std::uint8_t flag = flagOf(spec[pos]);
-        if (flag == 0)
+        if (flag == 0) {
             break;
+        }
         directive.flags |= flag;
     }
-    if (!readField(spec, pos, directive.width))
+    if (!readField(spec, pos, directive.width)) {
         return std::nullopt;
+    }
     if (pos < spec.size() && spec[pos] == '.') {
         ++pos;
-        if (!readField(spec, pos, directive.precision))
+        if (!readField(spec, pos, directive.precision)) {
             return std::nullopt;
-        if (directive.precision.source == PrintfField::Source::None)
+        }
+        if (directive.precision.source == PrintfField::Source::None) {
             directive.precision.source = PrintfField::Source::Literal; // "." alone is precision 0
+        }
     }
     directive.narrowing = readLengthModifier(spec, pos);
-    if (pos < spec.size() && kConversions.find(spec[pos]) != std::string_view::npos)
+    if (pos < spec.size() && kConversions.find(spec[pos]) != std::string_view::npos) {
         directive.conversion = spec[pos++];
-    if (pos > kMaxSpecificationLength)
+    }
+    if (pos > kMaxSpecificationLength) {
         return std::nullopt;
+    }
     directive.length = pos;
     return directive;
 }
@@ -215,8 +227,9 @@ std::uint64_t integerBits(const FormatArg& arg) noexcept {
 
 // An integer argument used as a width or precision, clamped to +-kMaxFieldWidth.
 std::int64_t clampedFieldValue(const FormatArg& arg) noexcept {
-    if (arg.type() == FormatArg::Type::UInt32 || arg.type() == FormatArg::Type::UInt64)
+    if (arg.type() == FormatArg::Type::UInt32 || arg.type() == FormatArg::Type::UInt64) {
         return static_cast<std::int64_t>(std::min<std::uint64_t>(arg.unsignedValue(), kMaxFieldWidth));
+    }
     return std::clamp<std::int64_t>(arg.signedValue(), -kMaxFieldWidth, kMaxFieldWidth);
 }
 
@@ -274,8 +287,9 @@ class SpecText {
         text_[length_++] = c;
     }
     void push(std::string_view text) noexcept {
-        for (const char c : text)
+        for (const char c : text) {
             push(c);
+        }
     }
     void pushNumber(std::int64_t value) noexcept {
         char digits[24];
@@ -297,12 +311,15 @@ class SpecText {
 // Keeps only the flags whose meaning C defines for the conversion.
 std::uint8_t flagsFor(char conversion, std::uint8_t flags) noexcept {
     std::uint8_t kept = flags & kFlagLeft;
-    if (isOneOf(conversion, "oxXaAeEfFgG"))
+    if (isOneOf(conversion, "oxXaAeEfFgG")) {
         kept |= flags & kFlagAlternate;
-    if (isOneOf(conversion, "diouxXaAeEfFgG"))
+    }
+    if (isOneOf(conversion, "diouxXaAeEfFgG")) {
         kept |= flags & kFlagZero;
-    if (isOneOf(conversion, "diaAeEfFgG"))
+    }
+    if (isOneOf(conversion, "diaAeEfFgG")) {
         kept |= flags & (kFlagSign | kFlagSpace);
+    }
     return kept;
 }
 
@@ -325,11 +342,14 @@ bool printArgument(BoundedOutput& out, const FormatArg& arg, const ResolvedDirec
                                   {kFlagSign, '+'},
                                   {kFlagSpace, ' '},
                                   {kFlagAlternate, '#'},
-                                  {kFlagZero, '0'}})
-        if (flags & flag)
+                                  {kFlagZero, '0'}}) {
+        if (flags & flag) {
             spec.push(c);
-    if (width > 0)
+        }
+    }
+    if (width > 0) {
         spec.pushNumber(width);
+    }
 
     if (conversion == 's') {
         // The text is not terminated: its length bounds the precision. Beyond the cap plus
@@ -338,8 +358,9 @@ bool printArgument(BoundedOutput& out, const FormatArg& arg, const ResolvedDirec
         const auto limit = static_cast<std::size_t>(
             std::min<std::int64_t>(kMaxFieldWidth + std::int64_t(out.room()), INT_MAX));
         std::size_t precision = std::min(text.size(), limit);
-        if (directive.precision && *directive.precision >= 0)
+        if (directive.precision && *directive.precision >= 0) {
             precision = std::min(precision, static_cast<std::size_t>(*directive.precision));
+        }
         spec.push(".*s");
         return out.print(spec.c_str(), static_cast<int>(precision), text.data() ? text.data() : "");
     }
@@ -351,25 +372,30 @@ bool printArgument(BoundedOutput& out, const FormatArg& arg, const ResolvedDirec
     const Narrowing narrowing = isNumberConversion ? directive.narrowing : Narrowing::None;
     // A narrowed value is handed over as an int, and snprintf narrows it as the modifier says.
     const bool wide = isWide(arg.type()) && narrowing == Narrowing::None;
-    if (narrowing != Narrowing::None)
+    if (narrowing != Narrowing::None) {
         spec.push(narrowing == Narrowing::Char ? "hh" : "h");
-    else if (isNumberConversion && wide)
+    } else if (isNumberConversion && wide) {
         spec.push("ll");
+    }
     spec.push(conversion);
 
-    if (!isInteger(arg.type()))
+    if (!isInteger(arg.type())) {
         return out.print(spec.c_str(), arg.doubleValue());
+    }
     const std::uint64_t bits = integerBits(arg);
-    if (conversion == 'c')
+    if (conversion == 'c') {
         return out.print(spec.c_str(), static_cast<int>(static_cast<unsigned char>(bits)));
+    }
     const bool isSignedConversion = conversion == 'd' || conversion == 'i';
     if (wide) {
-        if (isSignedConversion)
+        if (isSignedConversion) {
             return out.print(spec.c_str(), static_cast<long long>(bits));
+        }
         return out.print(spec.c_str(), static_cast<unsigned long long>(bits));
     }
-    if (isSignedConversion)
+    if (isSignedConversion) {
         return out.print(spec.c_str(), static_cast<int>(static_cast<std::int32_t>(bits)));
+    }
     return out.print(spec.c_str(), static_cast<unsigned>(bits));
 }
 
@@ -385,8 +411,9 @@ class PositionalFormatter {
         while (pos < templ.size() && !out_.full()) {
             const std::size_t percent = std::min(templ.find('%', pos), templ.size());
             out_.append(templ.substr(pos, percent - pos));
-            if (percent == templ.size())
+            if (percent == templ.size()) {
                 return;
+            }
             pos = percent + 1;
             if (pos < templ.size() && templ[pos] == '%') {
                 out_.append("%");
@@ -419,8 +446,9 @@ class PositionalFormatter {
             arg = argument(field.value);
             break;
         }
-        if (arg == nullptr || !isInteger(arg->type()))
+        if (arg == nullptr || !isInteger(arg->type())) {
             return false;
+        }
         value = clampedFieldValue(*arg);
         return true;
     }
@@ -434,18 +462,21 @@ class PositionalFormatter {
             pos += digits; // "%N": the argument's default form
             return printArgument(out_, args_[number - 1], ResolvedDirective{});
         }
-        if (namesArgument)
+        if (namesArgument) {
             pos += digits + 1; // past "N$"
+        }
         const std::optional<PrintfDirective> spec = readPrintfDirective(templ.substr(pos));
-        if (!spec || (!namesArgument && spec->conversion == 0))
+        if (!spec || (!namesArgument && spec->conversion == 0)) {
             return false;
+        }
         pos += spec->length;
         ResolvedDirective resolved;
         resolved.flags = spec->flags;
         resolved.narrowing = spec->narrowing;
         resolved.conversion = spec->conversion;
-        if (!resolve(spec->width, resolved.width) || !resolve(spec->precision, resolved.precision))
+        if (!resolve(spec->width, resolved.width) || !resolve(spec->precision, resolved.precision)) {
             return false;
+        }
         const FormatArg* arg = argument(namesArgument ? number : next_++);
         return arg != nullptr && printArgument(out_, *arg, resolved);
     }
@@ -458,8 +489,9 @@ class PositionalFormatter {
 } // namespace
 
 std::size_t printfDirectiveLength(std::string_view text) noexcept {
-    if (text.empty() || text[0] != '%')
+    if (text.empty() || text[0] != '%') {
         return 0;
+    }
     const std::optional<PrintfDirective> directive = readPrintfDirective(text.substr(1));
     return directive && directive->conversion != 0 ? 1 + directive->length : 0;
 }
@@ -468,19 +500,22 @@ std::size_t positionalDirectiveLength(std::string_view text) noexcept {
     std::uint32_t number = 0;
     const std::size_t digits =
         text.empty() || text[0] != '%' ? 0 : readArgumentNumber(text.substr(1), number);
-    if (digits == 0)
+    if (digits == 0) {
         return 0;
+    }
     const std::size_t afterNumber = 1 + digits;
-    if (afterNumber >= text.size() || text[afterNumber] != '$')
+    if (afterNumber >= text.size() || text[afterNumber] != '$') {
         return afterNumber;
+    }
     const std::optional<PrintfDirective> spec = readPrintfDirective(text.substr(afterNumber + 1));
     return spec ? afterNumber + 1 + spec->length : 0;
 }
 
 std::size_t formatPositional(char* out, std::size_t size, std::string_view templ,
                              std::span<const FormatArg> args) noexcept {
-    if (out == nullptr || size == 0)
+    if (out == nullptr || size == 0) {
         return 0;
+    }
     BoundedOutput output(out, size);
     PositionalFormatter(output, args).run(templ);
     return output.length();

@@ -30,8 +30,8 @@ class FormatArg {
 
     // Integers of every width map onto the four integer argument types by size and sign.
     template <class T>
-    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) FormatArg(T value)
-    noexcept {
+        requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>)
+    FormatArg(T value) noexcept {
         if constexpr (std::is_signed_v<T>) {
             type_ = sizeof(T) <= 4 ? Type::Int32 : Type::Int64;
             number_.i = value;

@@ -30,12 +30,15 @@ std::string_view suffixOf(NamedValue::Kind kind) noexcept {
 
 bool hasTypedSuffix(std::string_view name) noexcept {
     const std::size_t underscore = name.rfind('_');
-    if (underscore == std::string_view::npos)
+    if (underscore == std::string_view::npos) {
         return false;
+    }
     const std::string_view suffix = name.substr(underscore);
-    for (const std::string_view known : kTypedSuffixes)
-        if (suffix == known)
+    for (const std::string_view known : kTypedSuffixes) {
+        if (suffix == known) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -107,16 +110,18 @@ class PositionalTemplate {
         openDirective_ = out_.size() - directive.size();
         openEnd_ = out_.size();
         closing_.clear();
-        if (!spec)
+        if (!spec) {
             closing_ += '$';
+        }
         closing_ += conversion;
     }
 
     // Removes trailing white space, never reaching into the caller's text before this template.
     void trimTrailingSpace() {
         std::size_t end = out_.size();
-        while (end > start_ && isSpace(out_[end - 1]))
+        while (end > start_ && isSpace(out_[end - 1])) {
             --end;
+        }
         out_.resize(end);
     }
 
@@ -136,14 +141,16 @@ std::optional<std::string_view> specOf(const Placeholder& placeholder) noexcept 
 // Writes placeholder number `index` with its value.
 void emit(Placeholder& placeholder, std::size_t index, const NamedValue& value, PositionalTemplate& out,
           NamedDetails& details) {
-    if (placeholder.typed && !hasTypedSuffix(placeholder.name))
+    if (placeholder.typed && !hasTypedSuffix(placeholder.name)) {
         placeholder.name += suffixOf(value.kind());
+    }
     if (placeholder.hasAlternative && value.isEmptyValue()) {
         out.append(placeholder.alternative);
         return;
     }
-    if (!placeholder.name.empty())
+    if (!placeholder.name.empty()) {
         details.insert_or_assign(placeholder.name, value);
+    }
     if (placeholder.silent) {
         out.trimTrailingSpace();
         return;
@@ -177,12 +184,13 @@ bool readPlaceholder(std::string_view templ, std::size_t& pos, Placeholder& plac
         } else if (c == '{') {
             continue;
         }
-        if (placeholder.hasFormatSpec)
+        if (placeholder.hasFormatSpec) {
             placeholder.formatSpec += c;
-        else if (placeholder.hasAlternative)
+        } else if (placeholder.hasAlternative) {
             placeholder.alternative += c;
-        else
+        } else {
             placeholder.name += c;
+        }
     }
     return false;
 }
@@ -257,8 +265,9 @@ FormatArg NamedValue::asFormatArg() const noexcept {
 }
 
 bool operator==(const NamedValue& a, const NamedValue& b) {
-    if (a.kind_ != b.kind_)
+    if (a.kind_ != b.kind_) {
         return false;
+    }
     switch (a.kind_) {
     case NamedValue::Kind::Bool:
         return a.number_.b == b.number_.b;
@@ -279,10 +288,11 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
     PositionalTemplate positional(out);
     std::size_t index = 1; // the placeholder counter
     const auto emitNext = [&](Placeholder& placeholder) {
-        if (index <= values.size())
+        if (index <= values.size()) {
             emit(placeholder, index, values[index - 1], positional, details);
-        else if (placeholder.isPrintfDirective) // names a missing value: formatting ends there
+        } else if (placeholder.isPrintfDirective) { // names a missing value: formatting ends there
             positional.appendDirective(index, specOf(placeholder), 's');
+        }
         ++index;
     };
     std::size_t pos = 0;
@@ -296,8 +306,9 @@ void expandNamedPlaceholders(std::string_view templ, std::span<const NamedValue>
             Placeholder placeholder;
             placeholder.typed = following == '#';
             pos += placeholder.typed ? 2 : 1;
-            if (readPlaceholder(templ, pos, placeholder))
+            if (readPlaceholder(templ, pos, placeholder)) {
                 emitNext(placeholder);
+            }
         } else if (c == '}') {
             positional.append('}');
             pos += following == '}' ? 2 : 1;

@@ -3,41 +3,50 @@
 namespace kiv {
 
 void HostPort::sendRequest(HostResponse& response, const HostRequest& request) const {
-    if (HostApi* table = api(); table && table->sendRequest)
+    if (HostApi* table = api(); table && table->sendRequest) {
         table->sendRequest(table, &response, &request);
+    }
 }
 
 void HostPort::sendEvent(const HostEventRecord& event) const {
-    if (HostApi* table = api(); table && table->sendEvent)
+    if (HostApi* table = api(); table && table->sendEvent) {
         table->sendEvent(table, &event);
+    }
 }
 
 void HostPort::subscribeEvent(const char* eventName, EventDelivery delivery, std::uint32_t eventKind) const {
-    if (HostApi* table = api(); table && table->subscribeEvent)
+    if (HostApi* table = api(); table && table->subscribeEvent) {
         table->subscribeEvent(table, eventName, context(), delivery.callback, delivery.userData, eventKind);
+    }
 }
 
 void HostPort::unsubscribeEvent(const char* eventName) const {
-    if (HostApi* table = api(); table && table->unsubscribeEvent)
+    if (HostApi* table = api(); table && table->unsubscribeEvent) {
         table->unsubscribeEvent(table, eventName, context());
+    }
 }
 
 void HostPort::scheduleTimer(const char* jobName, PluginTimerCallbackFn callback, void* userData,
                              double delaySeconds) const {
-    if (HostApi* table = api(); table && table->scheduleTimer)
+    if (HostApi* table = api(); table && table->scheduleTimer) {
         table->scheduleTimer(table, jobName, callback, userData, delaySeconds, 0);
+    }
 }
 
 void HostPort::yieldWhileWaiting(const char* label) const {
     HostApi* table = api();
-    if (!table)
+    if (!table) {
         return;
-    if (table->beginWait)
+    }
+    if (table->beginWait) {
         table->beginWait(table, label, 0);
-    if (table->yieldToHost)
+    }
+    if (table->yieldToHost) {
         table->yieldToHost(table);
-    if (table->endWait)
+    }
+    if (table->endWait) {
         table->endWait(table);
+    }
 }
 
 } // namespace kiv

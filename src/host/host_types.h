@@ -68,7 +68,9 @@ template <> struct BindingTypeIdentity<PluginResourceEventType> {
 template <> struct BindingTypeIdentity<PluginResourceEvent> {
     static constexpr std::uint32_t hash = 0xA54F35FD;
 };
-template <> struct BindingTypeIdentity<PluginLcdsEvent> { static constexpr std::uint32_t hash = 0x739F2EF4; };
+template <> struct BindingTypeIdentity<PluginLcdsEvent> {
+    static constexpr std::uint32_t hash = 0x739F2EF4;
+};
 template <> struct BindingTypeIdentity<PluginLcdsResponse> {
     static constexpr std::uint32_t hash = 0xF4476A4F;
 };

@@ -47,20 +47,23 @@ void JobScheduler::runDue(std::uint64_t jobId) {
     {
         std::lock_guard lock(mutex_);
         auto it = table_.find(jobId);
-        if (it == table_.end())
+        if (it == table_.end()) {
             return;
+        }
         callback = std::move(it->second.callback);
         table_.erase(it);
     }
     // Run without the mutex: a job may schedule further jobs.
-    if (callback)
+    if (callback) {
         callback();
+    }
 }
 
 void JobScheduler::cancelAll() noexcept {
     std::lock_guard lock(mutex_);
-    for (const auto& [jobId, job] : table_)
+    for (const auto& [jobId, job] : table_) {
         cancelJobToken(job.token);
+    }
     table_.clear();
 }
 

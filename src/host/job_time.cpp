@@ -11,8 +11,9 @@ constexpr double kLongestDelay = static_cast<double>(platform::kInt64Highest) * 
 } // namespace
 
 double delayAfter(double seconds) noexcept {
-    if (!(seconds > 0.0))
+    if (!(seconds > 0.0)) {
         return 0.0;
+    }
     return seconds < kLongestDelay ? seconds : kLongestDelay;
 }
 

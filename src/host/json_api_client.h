@@ -46,8 +46,9 @@ void releaseResponse(HostResponse& response) noexcept;
 
 template <class T> ApiResult<T> JsonApiClient::requestValue(HttpMethod method, std::string_view path) const {
     ApiResult<Value> answer = requestGenericValue(method, path);
-    if (!answer.ok())
+    if (!answer.ok()) {
         return answer.error();
+    }
     if constexpr (std::is_same_v<T, Value>) {
         return std::move(answer.value());
     } else {
@@ -56,8 +57,9 @@ template <class T> ApiResult<T> JsonApiClient::requestValue(HttpMethod method, s
             T native{};
             ConversionResult conversion;
             assignNative(conversion, native, answer.value(), kResultName, registry_);
-            if (conversion.ok())
+            if (conversion.ok()) {
                 return native;
+            }
             failure = conversion.errorText();
         }
         // What the conversion built is gone by now, and the answer goes too, which makes room

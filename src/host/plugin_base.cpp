@@ -18,8 +18,9 @@ std::string_view eventNameOf(const HostEventRecord& event) noexcept {
 template <class Receive> void enter(std::shared_ptr<PluginGate> gate, Receive&& receive) noexcept {
     try {
         PluginEntry entry(std::move(gate));
-        if (PluginBase* plugin = entry.plugin())
+        if (PluginBase* plugin = entry.plugin()) {
             receive(*plugin);
+        }
     } catch (...) {
     }
 }
@@ -60,15 +61,17 @@ void PluginBase::disconnect() {
 }
 
 void KIV_CDECL PluginBase::onResourceEvent(const HostEventRecord* event) {
-    if (!event || !event->userData)
+    if (!event || !event->userData) {
         return;
+    }
     enter(findPluginGate(event->userData),
           [event](PluginBase& plugin) { plugin.observers_.deliver(eventNameOf(*event), event->payload); });
 }
 
 void KIV_CDECL PluginBase::onServiceProxyEvent(const HostEventRecord* event) {
-    if (!event || !event->userData)
+    if (!event || !event->userData) {
         return;
+    }
     enter(findPluginGate(event->userData),
           [event](PluginBase& plugin) { plugin.serviceProxy_.deliver(eventNameOf(*event), event->payload); });
 }
@@ -79,9 +82,10 @@ void KIV_CDECL PluginBase::onJobDue(void* token) {
         ticket = redeemJobToken(reinterpret_cast<std::uintptr_t>(token));
     } catch (...) {
     }
-    if (ticket)
+    if (ticket) {
         enter(std::move(ticket->gate),
               [jobId = ticket->jobId](PluginBase& plugin) { plugin.jobs_.runDue(jobId); });
+    }
 }
 
 } // namespace kiv

@@ -33,22 +33,25 @@ ApiResult<void> ResourceObservers::observe(std::string_view path, ResourceEventH
     exactObservers_.insert_or_assign(std::string(path), shared);
     subscribe(path);
     ApiResult<Value> current = client_.requestValue<Value>(HttpMethod::Get, path);
-    if (!current.ok())
+    if (!current.ok()) {
         return current.error();
+    }
     PluginResourceEvent created;
     created.uri = path;
     created.eventType = PluginResourceEventType::Create;
     created.data = std::move(current.value());
-    if (*shared)
+    if (*shared) {
         (*shared)(created);
+    }
     return {};
 }
 
 void ResourceObservers::subscribe(std::string_view path) {
     const std::string name = eventNameForPath(path);
     std::int32_t& count = subscriptionCounts_[name];
-    if (count++ != 0)
+    if (count++ != 0) {
         return;
+    }
     traceMessage("%s: Subscribing to event: %s", shortName_.c_str(), name.c_str());
     host_.subscribeEvent(name.c_str(), delivery_, KIV_EVENT_KIND_RESOURCE);
 }
@@ -56,38 +59,48 @@ void ResourceObservers::subscribe(std::string_view path) {
 void ResourceObservers::unsubscribe(std::string_view path) {
     const std::string name = eventNameForPath(path);
     auto count = subscriptionCounts_.find(name);
-    if (count == subscriptionCounts_.end() || count->second <= 0)
+    if (count == subscriptionCounts_.end() || count->second <= 0) {
         return;
-    if (--count->second != 0)
+    }
+    if (--count->second != 0) {
         return;
+    }
     host_.unsubscribeEvent(name.c_str());
     traceMessage("%s: Unsubscribing to event: %s", shortName_.c_str(), name.c_str());
 }
 
 void ResourceObservers::deliver(std::string_view eventName, const FlatValue& payload) {
-    if (subscriptionCount(eventName) <= 0)
+    if (subscriptionCount(eventName) <= 0) {
         return;
+    }
     const std::optional<PluginResourceEvent> event = acceptEventPayload<PluginResourceEvent>(
         payload, eventName, "PluginResourceEvent", registry_, shortName_);
-    if (event)
+    if (event) {
         dispatch(*event);
+    }
 }
 
 void ResourceObservers::dispatch(const PluginResourceEvent& event) const {
     std::string path = event.uri;
-    if (path.empty() || path.front() != '/')
+    if (path.empty() || path.front() != '/') {
         path.insert(path.begin(), '/');
+    }
     // Handlers may observe further paths while they run, so they are chosen before any runs; the
     // copies keep them alive if they replace themselves.
     std::vector<SharedHandler> chosen;
-    if (auto exact = exactObservers_.find(path); exact != exactObservers_.end())
+    if (auto exact = exactObservers_.find(path); exact != exactObservers_.end()) {
         chosen.push_back(exact->second);
-    for (const auto& [pattern, handler] : patternObservers_)
-        if (pathMatchesPattern(pattern, path))
+    }
+    for (const auto& [pattern, handler] : patternObservers_) {
+        if (pathMatchesPattern(pattern, path)) {
             chosen.push_back(handler);
-    for (const SharedHandler& handler : chosen)
-        if (*handler)
+        }
+    }
+    for (const SharedHandler& handler : chosen) {
+        if (*handler) {
             (*handler)(event);
+        }
+    }
 }
 
 ApiResult<void> ResourceObservers::publish(std::string_view genericName, std::string_view uri,
@@ -107,8 +120,9 @@ ApiResult<void> ResourceObservers::publish(std::string_view genericName, std::st
         event.value().member("data") = std::move(data);
         // valueToFlat fails only when memory runs out; its message comes from the one mapping
         // of value failures to texts.
-        if (!valueToFlat(event.value(), payload.flat, &registry_))
+        if (!valueToFlat(event.value(), payload.flat, &registry_)) {
             throw std::bad_alloc();
+        }
     } catch (...) {
         ApiError error;
         error.message = failureTextOfCurrentException();
@@ -127,12 +141,15 @@ ApiResult<void> ResourceObservers::publish(std::string_view genericName, std::st
 void ResourceObservers::unsubscribeAll() {
     // The host may call back while it unsubscribes, so the names are walked from a copy.
     std::vector<std::string> names;
-    for (const auto& [name, count] : subscriptionCounts_)
-        if (count > 0)
+    for (const auto& [name, count] : subscriptionCounts_) {
+        if (count > 0) {
             names.push_back(name);
+        }
+    }
     subscriptionCounts_.clear();
-    for (const std::string& name : names)
+    for (const std::string& name : names) {
         host_.unsubscribeEvent(name.c_str());
+    }
     // Handlers are destroyed only once the tables no longer list them.
     auto exact = std::move(exactObservers_);
     exactObservers_.clear();

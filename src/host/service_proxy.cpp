@@ -21,32 +21,38 @@ constexpr const char* kAsyncEvent = "OnServiceProxyAsyncEvent";
 
 void ServiceProxyMailbox::subscribe() {
     subscribed_ = true;
-    for (const char* name : {kByUuidEvent, kByMethodEvent, kAsyncEvent})
+    for (const char* name : {kByUuidEvent, kByMethodEvent, kAsyncEvent}) {
         host_.subscribeEvent(name, delivery_, KIV_EVENT_KIND_SERVICE_PROXY);
+    }
 }
 
 void ServiceProxyMailbox::unsubscribe() {
-    if (!std::exchange(subscribed_, false))
+    if (!std::exchange(subscribed_, false)) {
         return;
-    for (const char* name : {kAsyncEvent, kByMethodEvent, kByUuidEvent})
+    }
+    for (const char* name : {kAsyncEvent, kByMethodEvent, kByUuidEvent}) {
         host_.unsubscribeEvent(name);
+    }
 }
 
 void ServiceProxyMailbox::deliver(std::string_view eventName, const FlatValue& payload) {
     using Receive = void (ServiceProxyMailbox::*)(const PluginServiceProxyResponse&);
     Receive receive = nullptr;
-    if (eventName == kByUuidEvent)
+    if (eventName == kByUuidEvent) {
         receive = &ServiceProxyMailbox::receiveByUuid;
-    else if (eventName == kByMethodEvent)
+    } else if (eventName == kByMethodEvent) {
         receive = &ServiceProxyMailbox::receiveByMethod;
-    else if (eventName == kAsyncEvent)
+    } else if (eventName == kAsyncEvent) {
         receive = &ServiceProxyMailbox::receiveAsync;
-    if (!subscribed_ || !receive)
+    }
+    if (!subscribed_ || !receive) {
         return;
+    }
     const std::optional<PluginServiceProxyResponse> response = acceptEventPayload<PluginServiceProxyResponse>(
         payload, eventName, "PluginServiceProxyResponse", registry_, shortName_);
-    if (response)
+    if (response) {
         (this->*receive)(*response);
+    }
 }
 
 std::string ServiceProxyMailbox::methodKey(const PluginServiceProxyResponse& response) {

@@ -16,8 +16,9 @@ bool present(const char* text) noexcept {
 } // namespace
 
 std::size_t formatAssertionReport(char* out, std::size_t size, const AssertionSite& site) noexcept {
-    if (!out || size == 0)
+    if (!out || size == 0) {
         return 0;
+    }
     BoundedText report(out, size - 1);
     report.append("Assertion failed!\n\n");
     if (present(site.file)) {
@@ -25,8 +26,9 @@ std::size_t formatAssertionReport(char* out, std::size_t size, const AssertionSi
         report.append(site.file);
         report.append('\n');
     }
-    if (site.line != 0)
+    if (site.line != 0) {
         report.appendFormat("Line: %ld\n\n", static_cast<long>(site.line));
+    }
     if (present(site.function)) {
         report.append("Function: ");
         report.append(site.function);

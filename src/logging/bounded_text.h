@@ -23,15 +23,17 @@ class BoundedText {
 
     void append(std::string_view text) noexcept {
         const std::size_t count = text.size() < room() ? text.size() : room();
-        if (count != 0)
+        if (count != 0) {
             std::memcpy(out_ + length_, text.data(), count);
+        }
         length_ += count;
         out_[length_] = '\0';
     }
 
     void append(char c) noexcept {
-        if (room() == 0)
+        if (room() == 0) {
             return;
+        }
         out_[length_++] = c;
         out_[length_] = '\0';
     }
@@ -42,11 +44,12 @@ class BoundedText {
         va_start(arguments, format);
         const int written = std::vsnprintf(out_ + length_, room() + 1, format, arguments);
         va_end(arguments);
-        if (written < 0)
+        if (written < 0) {
             out_[length_] = '\0';
-        else
+        } else {
             length_ +=
                 static_cast<std::size_t>(written) < room() ? static_cast<std::size_t>(written) : room();
+        }
     }
 
     bool full() const noexcept { return length_ == limit_; }

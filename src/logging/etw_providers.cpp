@@ -54,22 +54,26 @@ constexpr platform::EventDescriptor kThreadNameEvent = {
 
 void registerEtwProviders() noexcept {
     secondsSinceFirstClockReading(); // the process's first reading of the high-resolution clock
-    if (!platform::openEventTracing())
+    if (!platform::openEventTracing()) {
         return;
+    }
     for (EtwProvider& provider : providers) {
-        if (provider.handle != 0)
+        if (provider.handle != 0) {
             continue;
+        }
         provider.registration.context = &provider.context;
         provider.handle = platform::registerEventProvider(provider.registration);
     }
-    if (threadNameProvider().context.isGroupEnabled(0))
+    if (threadNameProvider().context.isGroupEnabled(0)) {
         writeThreadNameEvent(platform::currentThreadId(), "Main thread");
+    }
 }
 
 void unregisterEtwProviders() noexcept {
     for (EtwProvider& provider : providers) {
-        if (provider.handle == 0)
+        if (provider.handle == 0) {
             continue;
+        }
         platform::unregisterEventProvider(provider.handle);
         provider.handle = 0;
     }

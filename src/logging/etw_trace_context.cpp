@@ -6,8 +6,9 @@ namespace {
 
 bool groupWanted(const EtwEventGroup& group, std::uint8_t level, std::uint64_t matchAny,
                  std::uint64_t matchAll) noexcept {
-    if (group.level > level && level != 0)
+    if (group.level > level && level != 0) {
         return false;
+    }
     return group.keyword == 0 || ((group.keyword & matchAny) != 0 && (group.keyword & matchAll) == matchAll);
 }
 
@@ -17,9 +18,11 @@ void EtwTraceContext::control(std::uint32_t code, std::uint8_t level, std::uint6
                               std::uint64_t matchAllKeyword) noexcept {
     if (code == kEtwControlEnable) {
         std::uint32_t bits = 0;
-        for (std::size_t i = 0; i < groups_.size() && i < kMaxGroups; ++i)
-            if (groupWanted(groups_[i], level, matchAnyKeyword, matchAllKeyword))
+        for (std::size_t i = 0; i < groups_.size() && i < kMaxGroups; ++i) {
+            if (groupWanted(groups_[i], level, matchAnyKeyword, matchAllKeyword)) {
                 bits |= std::uint32_t{1} << i;
+            }
+        }
         level_.store(level, std::memory_order_release);
         matchAny_.store(matchAnyKeyword, std::memory_order_release);
         matchAll_.store(matchAllKeyword, std::memory_order_release);

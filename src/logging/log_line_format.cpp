@@ -15,8 +15,9 @@ namespace {
 
 // Writes `value` as `width` decimal digits ending just before `end`.
 void putDigits(char* end, int value, int width) noexcept {
-    for (int i = 0; i < width; ++i, value /= 10)
+    for (int i = 0; i < width; ++i, value /= 10) {
         *--end = static_cast<char>('0' + value % 10);
+    }
 }
 
 void appendDisplayTime(BoundedText& text, const platform::LocalTime& time) noexcept {
@@ -87,8 +88,9 @@ void appendCode(BoundedText& line, char code, const LogRecord& record) noexcept 
 std::size_t FormatLogLine(char* out, std::size_t size, const char* lineTemplate,
                           const LogRecord& record) noexcept {
     constexpr std::size_t kReserve = 2; // the closing line break and the terminator
-    if (!out || size == 0)
+    if (!out || size == 0) {
         return 0;
+    }
     if (size < kReserve) {
         out[0] = '\0';
         return 0;
@@ -118,15 +120,17 @@ std::size_t FormatLogLine(char* out, std::size_t size, const char* lineTemplate,
 }
 
 void formatDisplayTime(char* out, std::size_t size, const platform::LocalTime& time) noexcept {
-    if (!out || size == 0)
+    if (!out || size == 0) {
         return;
+    }
     BoundedText text(out, size - 1);
     appendDisplayTime(text, time);
 }
 
 void formatFileNameTime(char* out, std::size_t size, const platform::LocalTime& time) noexcept {
-    if (!out || size == 0)
+    if (!out || size == 0) {
         return;
+    }
     BoundedText text(out, size - 1);
     text.appendFormat("%04d-%02d-%02dT%02d-%02d-%02d", time.year, time.month, time.day, time.hour,
                       time.minute, time.second);

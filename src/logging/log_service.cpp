@@ -23,20 +23,24 @@ LogService* instance = nullptr;
 constexpr std::string_view kConsoleTemplate = "#E(#T): #L| #M";
 
 bool passesTargetFilters(LogTargetInterface* target, LogLevel level, std::uint64_t groups) noexcept {
-    if (static_cast<std::int32_t>(level) < static_cast<std::int32_t>(target->minimumLevel(target)))
+    if (static_cast<std::int32_t>(level) < static_cast<std::int32_t>(target->minimumLevel(target))) {
         return false;
+    }
     // A record in no group says nothing a group filter could judge, so it passes them all.
-    if (groups == 0)
+    if (groups == 0) {
         return true;
-    if (groups & target->mutedGroups(target))
+    }
+    if (groups & target->mutedGroups(target)) {
         return false;
+    }
     const std::uint64_t required = target->requiredGroups(target);
     return required == 0 || (required & groups) != 0;
 }
 
 void formatText(char (&text)[kLogBufferSize], const char* format, va_list arguments) noexcept {
-    if (!format || std::vsnprintf(text, sizeof text, format, arguments) < 0)
+    if (!format || std::vsnprintf(text, sizeof text, format, arguments) < 0) {
         text[0] = '\0';
+    }
 }
 
 } // namespace
@@ -54,8 +58,9 @@ LogService* LogService::current() noexcept {
 }
 
 LogService* LogService::currentOrCreate() noexcept {
-    if (instance)
+    if (instance) {
         return instance;
+    }
     try {
         instance = new LogService;
     } catch (...) {
@@ -80,15 +85,17 @@ LogService::~LogService() = default;
 
 void LogService::acquire() noexcept {
     Lock lock(LogService::lock());
-    if (LogService* service = currentOrCreate())
+    if (LogService* service = currentOrCreate()) {
         ++service->users_;
+    }
 }
 
 void LogService::release() noexcept {
     Lock lock(LogService::lock());
     LogService* service = instance;
-    if (!service || service->users_ == 0 || --service->users_ > 0)
+    if (!service || service->users_ == 0 || --service->users_ > 0) {
         return;
+    }
     service->detachAllTargets();
     instance = nullptr;
     delete service;
@@ -98,8 +105,9 @@ void LogService::log(LogLevel level, std::uint64_t groups, const char* format, v
     {
         Lock lock(LogService::lock());
         const LogService* service = currentOrCreate();
-        if (!service || !service->accepts(level, groups))
+        if (!service || !service->accepts(level, groups)) {
             return;
+        }
     }
     // Formatting and the time stamp happen outside the lock.
     char text[kLogBufferSize];
@@ -112,8 +120,9 @@ void LogService::log(LogLevel level, std::uint64_t groups, const char* format, v
     record.text = text;
 
     Lock lock(LogService::lock());
-    if (LogService* service = current())
+    if (LogService* service = current()) {
         service->dispatch(record);
+    }
 }
 
 bool LogService::accepts(LogLevel level, std::uint64_t groups) const noexcept {
@@ -127,16 +136,19 @@ void LogService::dispatch(const LogRecord& record) noexcept {
     // written to is gone, the next one has moved into its place.
     for (std::size_t i = 0; i < targets_.size();) {
         LogTargetInterface* target = targets_[i];
-        if (passesTargetFilters(target, record.level, groups))
+        if (passesTargetFilters(target, record.level, groups)) {
             target->write(target, &record);
-        if (i < targets_.size() && targets_[i] == target)
+        }
+        if (i < targets_.size() && targets_[i] == target) {
             ++i;
+        }
     }
 }
 
 bool LogService::appendTarget(LogTargetInterface* target) noexcept {
-    if (!target)
+    if (!target) {
         return false;
+    }
     try {
         targets_.push_back(target);
     } catch (...) {
@@ -150,12 +162,14 @@ void LogService::removeTarget(LogTargetInterface* target) noexcept {
 }
 
 LogTargetInterface* LogService::findTarget(const char* name) const noexcept {
-    if (!name)
+    if (!name) {
         return nullptr;
+    }
     for (LogTargetInterface* target : targets_) {
         const char* targetName = target->name(target);
-        if (targetName && std::strcmp(targetName, name) == 0)
+        if (targetName && std::strcmp(targetName, name) == 0) {
             return target;
+        }
     }
     return nullptr;
 }

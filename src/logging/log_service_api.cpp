@@ -21,8 +21,9 @@ template <class Result, class Operation> Result withService(Result fallback, Ope
 
 template <class Operation> void withService(Operation operation) noexcept {
     std::lock_guard lock(LogService::lock());
-    if (LogService* service = LogService::currentOrCreate())
+    if (LogService* service = LogService::currentOrCreate()) {
         operation(*service);
+    }
 }
 
 std::int32_t KIV_CDECL apiVersion() {
@@ -77,8 +78,9 @@ void KIV_CDECL apiAttachTarget(LogTargetInterface* target) {
 // Detaching needs no service: without one, no list holds the target.
 void KIV_CDECL apiDetachTarget(LogTargetInterface* target) {
     std::lock_guard lock(LogService::lock());
-    if (LogService* service = LogService::current())
+    if (LogService* service = LogService::current()) {
         service->removeTarget(target);
+    }
 }
 
 LogTargetInterface* KIV_CDECL apiFindTarget(const char* name) {
@@ -125,8 +127,9 @@ const char* KIV_CDECL apiModuleName() {
 }
 
 void KIV_CDECL apiLocalTime(platform::LocalTime* time) {
-    if (time)
+    if (time) {
         *time = platform::currentLocalTime();
+    }
 }
 
 void KIV_CDECL apiFormatDisplayTime(char* out, std::size_t size, const platform::LocalTime* time) {

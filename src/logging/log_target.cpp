@@ -21,8 +21,9 @@ Result onTarget(LogTargetInterface* table, Result fallback, Operation operation)
 }
 
 template <class Operation> void onTarget(LogTargetInterface* table, Operation operation) noexcept {
-    if (LogTarget* target = LogTarget::fromInterface(table))
+    if (LogTarget* target = LogTarget::fromInterface(table)) {
         operation(*target);
+    }
 }
 
 std::int32_t KIV_CDECL tableVersion(LogTargetInterface*) {
@@ -93,8 +94,9 @@ LogTarget::~LogTarget() = default;
 LogTarget* LogTarget::fromInterface(LogTargetInterface* table) noexcept {
     static_assert(std::is_standard_layout_v<InterfaceSlot> && offsetof(InterfaceSlot, table) == 0,
                   "the table and its slot share an address");
-    if (!table)
+    if (!table) {
         return nullptr;
+    }
     LogTarget* owner = reinterpret_cast<InterfaceSlot*>(table)->owner;
     KIV_ASSERT(owner->logInterface() == table, "a target's entries are called with that target's table");
     return owner;
@@ -115,8 +117,9 @@ bool LogTarget::write(const LogRecord&) noexcept {
 void LogTarget::attach() noexcept {
     Lock serviceLock(LogService::lock());
     Lock lock(lock_);
-    if (attached_)
+    if (attached_) {
         return;
+    }
     LogService* service = LogService::currentOrCreate();
     attached_ = service && service->appendTarget(logInterface());
 }
@@ -127,8 +130,9 @@ void LogTarget::detach() noexcept {
     Lock serviceLock(LogService::lock());
     Lock lock(lock_);
     attached_ = false;
-    if (LogService* service = LogService::current())
+    if (LogService* service = LogService::current()) {
         service->removeTarget(logInterface());
+    }
 }
 
 bool LogTarget::isAttached() const noexcept {

@@ -22,9 +22,11 @@ std::atomic<bool> ready{false};
 
 const char* fileNamePart(const char* path) noexcept {
     const char* name = path;
-    for (const char* p = path; *p != '\0'; ++p)
-        if (*p == '\\' || *p == '/')
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') {
             name = p + 1;
+        }
+    }
     return name;
 }
 

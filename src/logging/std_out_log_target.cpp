@@ -20,8 +20,9 @@ void StdOutLogTarget::setFlushEachLine(bool flushEachLine) noexcept {
 
 void StdOutLogTarget::writeLine(const char* line, std::size_t length) noexcept {
     std::fwrite(line, 1, length, stdout);
-    if (flushEachLine_)
+    if (flushEachLine_) {
         flush();
+    }
 }
 
 } // namespace kiv

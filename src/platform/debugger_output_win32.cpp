@@ -5,8 +5,9 @@
 namespace kiv::platform {
 
 void writeDebuggerOutput(const char* text) noexcept {
-    if (text)
+    if (text) {
         OutputDebugStringA(text);
+    }
 }
 
 // Debug-output listeners may read the channel without a debugger attached, so it always counts.

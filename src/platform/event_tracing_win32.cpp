@@ -28,8 +28,9 @@ template <class Function> Function resolve(HMODULE library, const char* name) no
 void NTAPI enableCallback(LPCGUID, ULONG controlCode, UCHAR level, ULONGLONG matchAnyKeyword,
                           ULONGLONG matchAllKeyword, PEVENT_FILTER_DESCRIPTOR, PVOID context) {
     const auto* registration = static_cast<const EventProviderRegistration*>(context);
-    if (registration && registration->onControl)
+    if (registration && registration->onControl) {
         registration->onControl(registration->context, controlCode, level, matchAnyKeyword, matchAllKeyword);
+    }
 }
 
 } // namespace
@@ -43,8 +44,9 @@ bool openEventTracingFrom(const wchar_t* name) noexcept {
     // A library already in the process is taken as it is, without another reference; the library
     // stays loaded for the process's lifetime.
     HMODULE library = name ? GetModuleHandleW(name) : nullptr;
-    if (!library && name)
+    if (!library && name) {
         library = LoadLibraryW(name);
+    }
     eventRegister = library ? resolve<EventRegisterFunction>(library, "EventRegister") : nullptr;
     eventWrite = library ? resolve<EventWriteFunction>(library, "EventWrite") : nullptr;
     eventUnregister = library ? resolve<EventUnregisterFunction>(library, "EventUnregister") : nullptr;
@@ -52,26 +54,30 @@ bool openEventTracingFrom(const wchar_t* name) noexcept {
 }
 
 std::uint64_t registerEventProvider(const EventProviderRegistration& registration) noexcept {
-    if (!eventRegister)
+    if (!eventRegister) {
         return 0;
+    }
     GUID id{};
     id.Data1 = registration.id.data1;
     id.Data2 = registration.id.data2;
     id.Data3 = registration.id.data3;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         id.Data4[i] = registration.id.data4[i];
+    }
     REGHANDLE handle = 0;
     if (eventRegister(&id, enableCallback, const_cast<EventProviderRegistration*>(&registration), &handle) !=
-        ERROR_SUCCESS)
+        ERROR_SUCCESS) {
         return 0;
+    }
     return handle;
 }
 
 bool writeEvent(std::uint64_t handle, const EventDescriptor& descriptor, const EventField* fields,
                 std::uint32_t fieldCount) noexcept {
     constexpr std::uint32_t kMaxFields = 8;
-    if (!eventWrite || handle == 0 || fieldCount > kMaxFields || (fieldCount > 0 && !fields))
+    if (!eventWrite || handle == 0 || fieldCount > kMaxFields || (fieldCount > 0 && !fields)) {
         return false;
+    }
     EVENT_DESCRIPTOR native{};
     native.Id = descriptor.id;
     native.Version = descriptor.version;
@@ -89,8 +95,9 @@ bool writeEvent(std::uint64_t handle, const EventDescriptor& descriptor, const E
 }
 
 void unregisterEventProvider(std::uint64_t handle) noexcept {
-    if (eventUnregister && handle != 0)
+    if (eventUnregister && handle != 0) {
         eventUnregister(handle);
+    }
 }
 
 } // namespace kiv::platform

@@ -20,8 +20,9 @@ LocalTime currentLocalTime() noexcept {
         last.ok = localtime_r(&now.tv_sec, &last.parts) != nullptr;
         last.second = now.tv_sec;
     }
-    if (!last.ok)
+    if (!last.ok) {
         return {};
+    }
     const std::tm& parts = last.parts;
     return {parts.tm_year + 1900,
             parts.tm_mon + 1,

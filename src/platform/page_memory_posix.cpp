@@ -10,8 +10,9 @@ void* reservePages(std::size_t bytes) noexcept {
 }
 
 void releasePages(void* pages, std::size_t bytes) noexcept {
-    if (pages)
+    if (pages) {
         munmap(pages, bytes);
+    }
 }
 
 } // namespace kiv::platform

@@ -9,8 +9,9 @@ void* reservePages(std::size_t bytes) noexcept {
 }
 
 void releasePages(void* pages, std::size_t) noexcept {
-    if (pages)
+    if (pages) {
         VirtualFree(pages, 0, MEM_RELEASE);
+    }
 }
 
 } // namespace kiv::platform

@@ -17,12 +17,14 @@ class RecursiveLock {
 
     void lock() noexcept {
         lockSystem();
-        if (depth_++ == 0)
+        if (depth_++ == 0) {
             holder_.store(callerMark(), std::memory_order_relaxed);
+        }
     }
     void unlock() noexcept {
-        if (--depth_ == 0)
+        if (--depth_ == 0) {
             holder_.store(nullptr, std::memory_order_relaxed);
+        }
         unlockSystem();
     }
     bool isHeldByCaller() const noexcept { return holder_.load(std::memory_order_relaxed) == callerMark(); }

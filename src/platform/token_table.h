@@ -42,8 +42,9 @@ template <class Entry> class TokenTable {
     // A copy of the entry, left in place; nothing for a token that is not there.
     [[nodiscard]] std::optional<Entry> find(std::uintptr_t token) const {
         std::lock_guard lock(mutex_);
-        if (auto it = entries_.find(token); it != entries_.end())
+        if (auto it = entries_.find(token); it != entries_.end()) {
             return it->second;
+        }
         return std::nullopt;
     }
 

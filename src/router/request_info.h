@@ -28,7 +28,9 @@ struct RequestInfo {
     std::map<std::string, std::string> headers; // request headers, name to value
 };
 
-template <> struct BindingTypeIdentity<RequestInfo> { static constexpr std::uint32_t hash = 0x466F9860; };
+template <> struct BindingTypeIdentity<RequestInfo> {
+    static constexpr std::uint32_t hash = 0x466F9860;
+};
 template <> struct BindingTypeIdentity<const RequestInfo*> {
     static constexpr std::uint32_t hash = 0x89462EBF;
 };

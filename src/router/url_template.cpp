@@ -24,12 +24,15 @@ bool isExpressionOperator(char c) noexcept {
 }
 
 unsigned hexDigitValue(char c) noexcept {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return static_cast<unsigned>(c - '0');
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return static_cast<unsigned>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return static_cast<unsigned>(c - 'A' + 10);
+    }
     return 16;
 }
 

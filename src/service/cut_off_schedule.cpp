@@ -18,10 +18,12 @@ LoginData readLoginData(const Value& packet) noexcept {
 }
 
 std::optional<std::int64_t> chooseCutOffMinutes(const LoginData& login) noexcept {
-    if (login.minutesUntilShutdownEnabled && login.minutesUntilShutdown != kNoExplicitCutOff)
+    if (login.minutesUntilShutdownEnabled && login.minutesUntilShutdown != kNoExplicitCutOff) {
         return login.minutesUntilShutdown;
-    if (login.minorShutdownEnforced && login.minor)
+    }
+    if (login.minorShutdownEnforced && login.minor) {
         return login.minutesUntilMidnight;
+    }
     return std::nullopt;
 }
 
@@ -32,10 +34,11 @@ CutOffSchedule scheduleCutOff(std::int64_t cutOffMinutes) noexcept {
         return schedule;
     }
     schedule.cutOffJobMinutes = cutOffMinutes;
-    if (cutOffMinutes > kWarningLeadMinutes)
+    if (cutOffMinutes > kWarningLeadMinutes) {
         schedule.warningJobMinutes = platform::saturatingSubtract(cutOffMinutes, kWarningLeadMinutes);
-    else
+    } else {
         schedule.statusNow = ShutdownLawStatus::WARNING;
+    }
     return schedule;
 }
 

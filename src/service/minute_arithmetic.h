@@ -17,8 +17,9 @@ constexpr std::int64_t momentAfterMinutes(std::int64_t from, std::int64_t minute
     const std::int64_t span = platform::saturatingMultiply(minutes, kNanosecondsPerMinute);
     // No whole number of minutes is exactly 2^63 nanoseconds, so an end of the range is a
     // saturated span.
-    if (span == platform::kInt64Highest || span == platform::kInt64Lowest)
+    if (span == platform::kInt64Highest || span == platform::kInt64Lowest) {
         return span;
+    }
     return platform::saturatingAdd(from, span);
 }
 

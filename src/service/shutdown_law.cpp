@@ -38,8 +38,9 @@ std::int64_t ShutdownLaw::CutOff::momentNs(std::int64_t minutesBefore) const noe
 }
 
 void ShutdownLaw::onLoginData(const ResourceChange& change) {
-    if (!change.createdOrUpdated)
+    if (!change.createdOrUpdated) {
         return;
+    }
     const LoginData login = readLoginData(change.data);
     traceMessage("kiv-kr-shutdown-law: minutesUntilShutdownEnabled: %s, minutesUntilShutdown: %lld, "
                  "minorShutdownEnforced: %s, minor: %s, minutesUntilMidnight: %lld",
@@ -58,24 +59,29 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
                "KR Law Shutdown Enabled with the cut-off minutes: %lld",
                static_cast<long long>(*cutOffMinutes));
     const CutOffSchedule schedule = scheduleCutOff(*cutOffMinutes);
-    if (schedule.cutOffJobMinutes)
+    if (schedule.cutOffJobMinutes) {
         context_.scheduleJobAt(kCutOffJobName, cutOff.momentNs(),
                                [this, packet] { assignStatus(ShutdownLawStatus::CUT_OFF, packet); });
-    if (schedule.warningJobMinutes)
+    }
+    if (schedule.warningJobMinutes) {
         context_.scheduleJobAt(kWarningJobName, cutOff.momentNs(kWarningLeadMinutes),
                                [this, packet] { assignStatus(ShutdownLawStatus::WARNING, packet); });
-    if (schedule.statusNow)
+    }
+    if (schedule.statusNow) {
         assignStatus(*schedule.statusNow, packet);
+    }
     // Queues may close early, never late: only a closer cut-off moves them.
-    if (!queueCutOff_ || cutOff.momentNs() < queueCutOff_->momentNs())
+    if (!queueCutOff_ || cutOff.momentNs() < queueCutOff_->momentNs()) {
         queueCutOff_ = cutOff;
+    }
     observeTimetable();
 }
 
 void ShutdownLaw::observeTimetable() {
     if (context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); })
-            .ok())
+            .ok()) {
         return;
+    }
     const ApiResult<Value> timetable = context_.readValue(kQueueTimetablePath);
     if (timetable.ok()) {
         onTimetable(ResourceChange{true, timetable.value()});
@@ -84,39 +90,45 @@ void ShutdownLaw::observeTimetable() {
     // Without a timetable every queue closes at the default lead: the queue locks must not
     // depend on the configuration being there. A namespace the configuration does not hold is
     // an ordinary state of the platform, any other failure is not.
-    if (timetable.error().errorCode == 404)
+    if (timetable.error().errorCode == 404) {
         LogMessage(LogLevel::Always, kServiceLogGroups, 0,
                    "No queue-disable timetable at %s: every queue closes %lld minutes before the cut-off.",
                    kQueueTimetablePath.data(), static_cast<long long>(kDefaultLeadMinutes));
-    else
+    } else {
         LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
                    kQueueTimetablePath.data(), timetable.error().message.c_str());
+    }
     onTimetable(ResourceChange{true, Value::emptyValue()});
 }
 
 void ShutdownLaw::onTimetable(const ResourceChange& change) {
-    if (!change.createdOrUpdated)
+    if (!change.createdOrUpdated) {
         return;
+    }
     state_.queueDisableMinutes = readQueueLeadTimes(change.data);
     observeQueueList();
     // The custom queue is not in the list: it closes whether or not the list can be read.
-    if (needsPlan(customPlannedFrom_))
+    if (needsPlan(customPlannedFrom_)) {
         planCustomQueue();
+    }
 }
 
 void ShutdownLaw::observeQueueList() {
     // The handler reads the list afresh anyway, so a list that could not be read at once is
     // handled as if it had been: the handler's own read then reports the failure.
     if (!context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); })
-             .ok())
+             .ok()) {
         onQueueList(ResourceChange{true, Value::emptyValue()});
+    }
 }
 
 void ShutdownLaw::onQueueList(const ResourceChange& change) {
-    if (queueListInProgress_ || !needsPlan(listPlannedFrom_))
+    if (queueListInProgress_ || !needsPlan(listPlannedFrom_)) {
         return;
-    if (!change.createdOrUpdated)
+    }
+    if (!change.createdOrUpdated) {
         return;
+    }
     queueListInProgress_ = true;
     struct InProgress {
         bool& flag;
@@ -159,8 +171,9 @@ void ShutdownLaw::planListedQueues() {
                                [this, queueId] { disableQueue(queueId); });
     }
     // The custom queue follows the listed ones, as it does in the list's own order of jobs.
-    if (needsPlan(customPlannedFrom_))
+    if (needsPlan(customPlannedFrom_)) {
         planCustomQueue();
+    }
     // With an empty list the moment lies long past, and the job is due at once.
     context_.scheduleJobAt(kDisableAllQueuesJobName,
                            momentAfterMinutes(cutOff.receivedNs, plan.allQueuesMinutes),
@@ -171,15 +184,17 @@ void ShutdownLaw::planListedQueues() {
 
 void ShutdownLaw::assignStatus(ShutdownLawStatus status, std::uint64_t packet) {
     // The latest packet's jobs keep their word; an earlier packet's may only move the law on.
-    if (packet != latestPacket_ && status < state_.status)
+    if (packet != latestPacket_ && status < state_.status) {
         return;
+    }
     state_.status = status;
     context_.publish(kNotificationPath, ShutdownLawNotification{status});
 }
 
 void ShutdownLaw::disableQueue(std::int32_t queueId) {
-    if (state_.isQueueDisabled(queueId))
+    if (state_.isQueueDisabled(queueId)) {
         return;
+    }
     state_.disabledQueues.push_back(queueId);
     context_.publish(queueStatusPath(queueId), QueueShutdownStatus{true});
     context_.publish(kDisabledQueuesPath, state_.disabledQueues);
@@ -187,8 +202,9 @@ void ShutdownLaw::disableQueue(std::int32_t queueId) {
 
 void ShutdownLaw::disableAllQueues() {
     // Every plan schedules its own disable-all job; the earliest one closes them.
-    if (state_.isAllQueuesDisabled)
+    if (state_.isAllQueuesDisabled) {
         return;
+    }
     state_.isAllQueuesDisabled = true;
     context_.publish(kAllQueuesStatusPath, AllQueueShutdownStatus{true});
 }

@@ -30,8 +30,9 @@ void ShutdownLawService::registerRoutes() {
             kQueueStatusPathTemplate,
             [this](CallContext& call, std::int32_t queueId) {
                 // Negative ids name no queue of the list; the custom queue has a route of its own.
-                if (queueId < 0)
+                if (queueId < 0) {
                     call.fail(404, formatMessage("Unknown queueId: %1", {queueId}));
+                }
                 return QueueShutdownStatus{queueId >= 0 && state().isQueueDisabled(queueId)};
             },
             tags())
@@ -78,8 +79,9 @@ void ShutdownLawService::publish(std::string_view uri, const PublishedData& data
     std::visit(
         [&](const auto& native) {
             using Native = std::decay_t<decltype(native)>;
-            if (const BindingTypeDescriptor* descriptor = descriptorFor<Native>(registry()))
+            if (const BindingTypeDescriptor* descriptor = descriptorFor<Native>(registry())) {
                 typeName = descriptor->name;
+            }
             convertNative(converted, native, registry());
         },
         data);

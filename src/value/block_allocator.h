@@ -16,8 +16,9 @@ template <class T> class BlockAllocator {
     template <class U> BlockAllocator(const BlockAllocator<U>& other) noexcept : context_(other.context()) {}
 
     T* allocate(std::size_t n) {
-        if (n > static_cast<std::size_t>(-1) / sizeof(T))
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) {
             throw std::bad_alloc();
+        }
         return static_cast<T*>(context_->allocate(n * sizeof(T)));
     }
     void deallocate(T* p, std::size_t n) noexcept { context_->deallocate(p, n * sizeof(T)); }

@@ -52,9 +52,10 @@ struct PageLayout {
 };
 template <std::size_t PageSize> constexpr std::array<PageLayout, kBlockClassCount> pageLayouts() noexcept {
     std::array<PageLayout, kBlockClassCount> layouts{};
-    for (std::size_t cls = 0; cls < kBlockClassCount; ++cls)
+    for (std::size_t cls = 0; cls < kBlockClassCount; ++cls) {
         layouts[cls] = {firstIndexFor(blockSizeOf(cls)),
                         static_cast<std::uint16_t>(PageSize / blockSizeOf(cls))};
+    }
     return layouts;
 }
 // Computed here rather than per page: every tree's context sets up all its inline pages, and
@@ -78,8 +79,9 @@ bool isFull(const BlockPools::PageHeader* page) noexcept {
 }
 
 std::size_t roundRequest(std::size_t bytes) noexcept {
-    if (bytes == 0)
+    if (bytes == 0) {
         bytes = 1;
+    }
     return (bytes + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
 }
 
@@ -112,13 +114,15 @@ BlockPools::~BlockPools() {
 void* BlockPools::allocate(std::size_t bytes) {
     bytes = roundRequest(bytes);
     if (bytes > kMaxBlockSize) {
-        if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock))
+        if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock)) {
             throw std::bad_alloc();
+        }
         auto* block = static_cast<HeapBlock*>(::operator new(sizeof(HeapBlock) + bytes));
         block->previous = nullptr;
         block->next = heapBlocks_;
-        if (heapBlocks_)
+        if (heapBlocks_) {
             heapBlocks_->previous = block;
+        }
         heapBlocks_ = block;
         return block + 1;
     }
@@ -126,8 +130,9 @@ void* BlockPools::allocate(std::size_t bytes) {
     KIV_ASSERT(cls < kBlockClassCount, "a pooled request falls into one of the size classes");
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = sizeClass.withRoom;
-    if (!page)
+    if (!page) {
         page = static_cast<PageHeader*>(allocateSlow(cls));
+    }
     KIV_ASSERT(!isFull(page), "a page on the list with room has a free block");
     const std::size_t blockSize = blockSizeOf(cls);
     auto* base = reinterpret_cast<unsigned char*>(page);
@@ -140,8 +145,9 @@ void* BlockPools::allocate(std::size_t bytes) {
     }
     KIV_ASSERT(index >= firstIndexFor(blockSize) && index < page->endIndex,
                "a handed-out block lies between the page header and the page end");
-    if (isFull(page))
+    if (isFull(page)) {
         sizeClass.withRoom = page->nextWithRoom;
+    }
     return base + index * blockSize;
 }
 
@@ -156,8 +162,9 @@ void* BlockPools::allocateSlow(std::size_t cls) {
         return page;
     }
     void* memory = PageSource::instance().takePage();
-    if (!memory)
+    if (!memory) {
         throw std::bad_alloc();
+    }
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = initPage(memory, kPoolPageSize, kPoolPageLayouts[cls]);
     page->nextPage = sizeClass.allPages;
@@ -170,23 +177,27 @@ void* BlockPools::allocateSlow(std::size_t cls) {
 BlockPools::PageHeader* BlockPools::pageOf(void* block, std::size_t cls) noexcept {
     auto* address = static_cast<unsigned char*>(block);
     unsigned char* inlinePage = inlinePages_[cls];
-    if (address >= inlinePage && address < inlinePage + kInlinePageSize)
+    if (address >= inlinePage && address < inlinePage + kInlinePageSize) {
         return reinterpret_cast<PageHeader*>(inlinePage);
+    }
     return reinterpret_cast<PageHeader*>(reinterpret_cast<std::uintptr_t>(block) & ~(kPoolPageSize - 1));
 }
 
 void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
-    if (!block)
+    if (!block) {
         return;
+    }
     bytes = roundRequest(bytes);
     if (bytes > kMaxBlockSize) {
         HeapBlock* heapBlock = static_cast<HeapBlock*>(block) - 1;
-        if (heapBlock->previous)
+        if (heapBlock->previous) {
             heapBlock->previous->next = heapBlock->next;
-        else
+        } else {
             heapBlocks_ = heapBlock->next;
-        if (heapBlock->next)
+        }
+        if (heapBlock->next) {
             heapBlock->next->previous = heapBlock->previous;
+        }
         ::operator delete(heapBlock);
         return;
     }
@@ -208,9 +219,11 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
 
 std::size_t BlockPools::sharedPageCount() const noexcept {
     std::size_t count = 0;
-    for (const SizeClass& sizeClass : classes_)
-        for (const PageHeader* page = sizeClass.allPages; page; page = page->nextPage)
+    for (const SizeClass& sizeClass : classes_) {
+        for (const PageHeader* page = sizeClass.allPages; page; page = page->nextPage) {
             ++count;
+        }
+    }
     return count;
 }
 

@@ -15,8 +15,9 @@ void ConversionResult::setError(std::string_view message) {
 }
 
 std::string_view ConversionResult::errorText() const noexcept {
-    if (ok_)
+    if (ok_) {
         return {};
+    }
     return value_["error"].getString({});
 }
 

@@ -96,8 +96,9 @@ void releaseFlat(FlatValue& flat) noexcept {
         if (record->b == 0) {
             releaseStorage({record->kind, reinterpret_cast<std::uintptr_t>(array), 0});
             auto* parent = reinterpret_cast<FlatValue*>(record->a);
-            if (!parent)
+            if (!parent) {
                 return;
+            }
             // The record is the parent's record at the index its count word has come down to.
             auto* recordBytes = reinterpret_cast<unsigned char*>(record);
             array = parent->kind == KIV_FLAT_COLLECTION ? recordBytes - parent->b * sizeof(FlatValue)
@@ -112,8 +113,9 @@ void releaseFlat(FlatValue& flat) noexcept {
             child = reinterpret_cast<FlatValue*>(array) + index;
         } else {
             FlatStructureMember& member = reinterpret_cast<FlatStructureMember*>(array)[index];
-            if (member.keyOwned)
+            if (member.keyOwned) {
                 delete[] member.key;
+            }
             child = &member.value;
         }
         if (holdsRecords(*child)) {
@@ -177,8 +179,9 @@ void setFlatString(FlatValue& flat, std::string_view text) {
 
 void setFlatBlob(FlatValue& flat, std::span<const std::uint8_t> bytes) {
     auto* copy = new char[bytes.size() ? bytes.size() : 1];
-    if (!bytes.empty())
+    if (!bytes.empty()) {
         std::memcpy(copy, bytes.data(), bytes.size());
+    }
     releaseFlat(flat);
     flat.kind = KIV_FLAT_BLOB_OWNED;
     flat.a = reinterpret_cast<std::uintptr_t>(copy);
@@ -260,12 +263,14 @@ bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enum
             case ValueKind::Enum: {
                 const EnumValue enumValue = from.getEnum({});
                 std::optional<std::string_view> name;
-                if (enums)
+                if (enums) {
                     name = enums->enumeratorName(enumValue.type, enumValue.value);
-                if (name)
+                }
+                if (name) {
                     setFlatString(to, *name);
-                else
+                } else {
                     setFlatSigned(to, enumValue.value);
+                }
                 break;
             }
             case ValueKind::Collection: {
@@ -274,8 +279,9 @@ bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enum
                 FlatValue* array = allocateFlatArray(count);
                 setFlatCollection(to, array, count);
                 std::memcpy(step.to, &to, sizeof to);
-                for (std::uint32_t i = 0; i < count; ++i)
+                for (std::uint32_t i = 0; i < count; ++i) {
                     pending.push_back({&elements[i], &array[i]});
+                }
                 break;
             }
             case ValueKind::Structure: {
@@ -295,8 +301,9 @@ bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enum
             }
             }
             std::memcpy(step.to, &to, sizeof to);
-            if (pending.empty())
+            if (pending.empty()) {
                 return true;
+            }
             step = pending.back();
             pending.pop_back();
         }

@@ -31,8 +31,9 @@ FlatValue loadFlat(const void* record) noexcept {
 // terminator at the length, which gives the same text.
 std::string_view flatText(const FlatValue& flat) noexcept {
     const char* text = reinterpret_cast<const char*>(flat.a);
-    if (!text)
+    if (!text) {
         return {};
+    }
     const void* terminator = std::memchr(text, '\0', flat.b);
     return {text,
             terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : flat.b};
@@ -83,14 +84,17 @@ bool FlatReading::run(const FlatValue& flat, Value& target) {
         Step step{&flat, &target, 0};
         for (;;) {
             while (path_.size() > step.depth) {
-                if (path_.size() > kShallowPath)
+                if (path_.size() > kShallowPath) {
                     deepOnPath_.erase(path_.back());
+                }
                 path_.pop_back();
             }
-            if (!convert(step))
+            if (!convert(step)) {
                 return false;
-            if (pending_.empty())
+            }
+            if (pending_.empty()) {
                 return true;
+            }
             step = pending_.back();
             pending_.pop_back();
         }
@@ -121,8 +125,9 @@ bool FlatReading::convert(const Step& step) {
     case KIV_FLAT_STRING_BORROWED:
     case KIV_FLAT_STRING_OWNED: {
         const std::string_view text = flatText(from);
-        if (!countBytes(text.size()))
+        if (!countBytes(text.size())) {
             return false;
+        }
         to.setString(text);
         return true;
     }
@@ -130,44 +135,51 @@ bool FlatReading::convert(const Step& step) {
     case KIV_FLAT_BLOB_OWNED: {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(from.a);
         const std::uint32_t size = bytes ? from.b : 0;
-        if (!countBytes(size))
+        if (!countBytes(size)) {
             return false;
+        }
         to.setBlob(std::span<const std::uint8_t>(bytes, size));
         return true;
     }
     case KIV_FLAT_COLLECTION: {
         const auto* elements = reinterpret_cast<const FlatValue*>(from.a);
         const std::uint32_t count = elements ? from.b : 0;
-        if (!enterArray(elements, count))
+        if (!enterArray(elements, count)) {
             return false;
+        }
         // Room for the count is taken only once every element it claims has been read and
         // found to be a flat value.
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE)
+            if (const std::uint32_t kind = loadFlat(&elements[i]).kind; kind > KIV_FLAT_STRUCTURE) {
                 return failIncompatible(kind);
+            }
         }
         to.setEmpty();
         to.makeCollection();
         to.reserve(count);
-        for (std::uint32_t i = 0; i < count; ++i)
+        for (std::uint32_t i = 0; i < count; ++i) {
             ValueTreeOps::appendReserved(to);
+        }
         // The work list is taken from the back, so children are queued last first to be
         // converted in array order.
         std::span<Value> children = to.elements();
-        for (std::uint32_t i = count; i-- > 0;)
+        for (std::uint32_t i = count; i-- > 0;) {
             pending_.push_back({&elements[i], &children[i], path_.size()});
+        }
         return true;
     }
     case KIV_FLAT_STRUCTURE: {
         const auto* members = reinterpret_cast<const FlatStructureMember*>(from.a);
         const std::uint32_t count = members ? from.b : 0;
-        if (!enterArray(members, count))
+        if (!enterArray(members, count)) {
             return false;
+        }
         to.makeStructure();
-        for (std::uint32_t i = count; i-- > 0;)
+        for (std::uint32_t i = count; i-- > 0;) {
             pending_.push_back(
                 {reinterpret_cast<const unsigned char*>(&members[i]) + offsetof(FlatStructureMember, value),
                  &to.member(keyText(members[i])), path_.size()});
+        }
         return true;
     }
     default:
@@ -184,19 +196,23 @@ bool FlatReading::failIncompatible(std::uint32_t kind) {
 // Checks an array before anything is made for its records: it must not be on the path above,
 // and its records must stay within the values one conversion may create.
 bool FlatReading::enterArray(const void* array, std::uint32_t count) {
-    if (count == 0)
+    if (count == 0) {
         return true;
-    if (isOnPath(array))
+    }
+    if (isOnPath(array)) {
         return fail(
             formatMessage("Couldn't assign value to '%1' of type object because the input contains itself.",
                           {targetName_}));
+    }
     values_ += count;
-    if (values_ > kMaxFlatValues)
+    if (values_ > kMaxFlatValues) {
         return fail(formatMessage(
             "Couldn't assign value to '%1' of type object because the input holds more than %2 values.",
             {targetName_, kMaxFlatValues}));
-    if (path_.size() >= kShallowPath)
+    }
+    if (path_.size() >= kShallowPath) {
         deepOnPath_.insert(array);
+    }
     path_.push_back(array);
     return true;
 }
@@ -210,8 +226,9 @@ bool FlatReading::isOnPath(const void* array) const {
 
 bool FlatReading::countBytes(std::size_t bytes) {
     bytes_ += bytes;
-    if (bytes_ <= kMaxFlatBytes)
+    if (bytes_ <= kMaxFlatBytes) {
         return true;
+    }
     return fail(
         formatMessage("Couldn't assign value to '%1' of type object because the input holds more than %2 "
                       "bytes of text and blobs.",

@@ -92,8 +92,9 @@ class JsonEvents : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, JsonEv
 // an empty document; the recursive mode, whose codes the messages follow, calls it an
 // invalid value. Any other error is reported alike by both.
 rapidjson::ParseErrorCode recursiveModeCode(const rapidjson::ParseResult& error, std::string_view text) {
-    if (error.Code() == rapidjson::kParseErrorDocumentEmpty && error.Offset() < text.size())
+    if (error.Code() == rapidjson::kParseErrorDocumentEmpty && error.Offset() < text.size()) {
         return rapidjson::kParseErrorValueInvalid;
+    }
     return error.Code();
 }
 
@@ -123,8 +124,9 @@ ConversionResult parseJson(std::string_view text) {
         JsonEvents events(result.value(), text.find("\\u0000") != std::string_view::npos);
         constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
         const rapidjson::ParseResult parsed = reader.Parse<kFlags>(stream, events);
-        if (parsed.IsError())
+        if (parsed.IsError()) {
             result.setError(errorText(parsed, text));
+        }
     });
     return result;
 }

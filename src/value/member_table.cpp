@@ -49,11 +49,13 @@ Value* MemberTable::find(std::string_view key) noexcept {
 Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
     if (!tree_) {
         const std::uint32_t position = lowerBound(key);
-        if (position < size_ && flat_[position].key->view() == key)
+        if (position < size_ && flat_[position].key->view() == key) {
             return *flat_[position].value;
+        }
         if (size_ < kFlatLimit) {
-            if (size_ == capacity_)
+            if (size_ == capacity_) {
                 growFlat(context);
+            }
             Value* member = newMember(context);
             PooledString* pooledKey;
             try {
@@ -71,8 +73,9 @@ Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
         convertToTree(context);
     }
     auto position = tree_->lower_bound(key);
-    if (position != tree_->end() && position->first->view() == key)
+    if (position != tree_->end() && position->first->view() == key) {
         return *position->second;
+    }
     return insertIntoTree(context, position, key, fnv1a(key));
 }
 
@@ -80,12 +83,15 @@ Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std:
     KIV_ASSERT(size() == 0 ||
                    compareKeys((tree_ ? tree_->rbegin()->first : flat_[size_ - 1].key)->view(), key) < 0,
                "members appended at the end arrive in key order");
-    if (!tree_ && size_ == kFlatLimit)
+    if (!tree_ && size_ == kFlatLimit) {
         convertToTree(context);
-    if (tree_)
+    }
+    if (tree_) {
         return insertIntoTree(context, tree_->end(), key, hash);
-    if (size_ == capacity_)
+    }
+    if (size_ == capacity_) {
         growFlat(context);
+    }
     Value* member = newMember(context);
     try {
         flat_[size_].key = context.strings().intern(key, hash);
@@ -98,23 +104,27 @@ Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std:
 }
 
 void MemberTable::reserve(ValueContext& context, std::size_t n) {
-    if (tree_ || n <= capacity_)
+    if (tree_ || n <= capacity_) {
         return;
+    }
     if (n > kFlatLimit) {
         convertToTree(context);
         return;
     }
-    while (capacity_ < n)
+    while (capacity_ < n) {
         growFlat(context);
+    }
 }
 
 void MemberTable::growFlat(ValueContext& context) {
     std::uint32_t capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;
-    if (capacity > kFlatLimit)
+    if (capacity > kFlatLimit) {
         capacity = kFlatLimit;
+    }
     auto* entries = static_cast<MemberEntry*>(context.allocate(capacity * sizeof(MemberEntry)));
-    if (size_ != 0)
+    if (size_ != 0) {
         std::memcpy(entries, flat_, size_ * sizeof(MemberEntry));
+    }
     context.deallocate(flat_, capacity_ * sizeof(MemberEntry));
     flat_ = entries;
     capacity_ = capacity;
@@ -124,8 +134,9 @@ void MemberTable::convertToTree(ValueContext& context) {
     void* block = context.allocate(sizeof(MemberTree));
     auto* tree = new (block) MemberTree(BlockAllocator<MemberTree::value_type>(&context));
     try {
-        for (std::uint32_t i = 0; i < size_; ++i)
+        for (std::uint32_t i = 0; i < size_; ++i) {
             tree->emplace_hint(tree->end(), flat_[i].key, flat_[i].value);
+        }
     } catch (...) {
         tree->~MemberTree();
         context.deallocate(block, sizeof(MemberTree));
@@ -150,8 +161,9 @@ Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iter
         pooledKey = context.strings().intern(key, hash);
         tree_->emplace_hint(hint, pooledKey, member);
     } catch (...) {
-        if (pooledKey)
+        if (pooledKey) {
             context.strings().release(pooledKey);
+        }
         context.deallocate(member, sizeof(Value));
         throw;
     }

@@ -19,8 +19,9 @@ namespace kiv {
 
 // Byte-wise comparison; most distinct keys differ in their first byte, which is checked inline.
 inline int compareKeys(std::string_view a, std::string_view b) noexcept {
-    if (!a.empty() && !b.empty() && a[0] != b[0])
+    if (!a.empty() && !b.empty() && a[0] != b[0]) {
         return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    }
     return a.compare(b);
 }
 
@@ -61,11 +62,13 @@ class MemberTable {
     // Calls f(PooledString* key, Value& value) for every member in key order.
     template <class F> void forEach(F&& f) const {
         if (tree_) {
-            for (auto& [key, value] : *tree_)
+            for (auto& [key, value] : *tree_) {
                 f(key, *value);
+            }
         } else {
-            for (std::uint32_t i = 0; i < size_; ++i)
+            for (std::uint32_t i = 0; i < size_; ++i) {
                 f(flat_[i].key, *flat_[i].value);
+            }
         }
     }
 

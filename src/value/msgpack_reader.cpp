@@ -42,12 +42,13 @@ template <class T> T loadBigEndian(const std::uint8_t* bytes) noexcept {
     T value;
     std::memcpy(&value, bytes, sizeof(T));
     if constexpr (sizeof(T) > 1 && std::endian::native == std::endian::little) {
-        if constexpr (sizeof(T) == 2)
+        if constexpr (sizeof(T) == 2) {
             value = __builtin_bswap16(value);
-        else if constexpr (sizeof(T) == 4)
+        } else if constexpr (sizeof(T) == 4) {
             value = __builtin_bswap32(value);
-        else
+        } else {
             value = __builtin_bswap64(value);
+        }
     }
     return value;
 }
@@ -67,16 +68,18 @@ class MsgpackDecoder {
 
     void run() {
         open_.reserve(16);
-        if (!atEnd())
+        if (!atEnd()) {
             readItem();
+        }
         while (result_.ok() && !open_.empty()) {
             Open& top = open_.back();
-            if (top.left == 0)
+            if (top.left == 0) {
                 close();
-            else if (atEnd())
+            } else if (atEnd()) {
                 fail(kEndsInsideContainer, {position_});
-            else
+            } else {
                 readItems(top);
+            }
         }
     }
 
@@ -110,17 +113,20 @@ class MsgpackDecoder {
 
     // A length or count stored in `width` bytes after the type byte.
     [[nodiscard]] bool readLength(std::size_t width, std::uint32_t& out) {
-        if (width == 1)
+        if (width == 1) {
             return readNarrowLength<std::uint8_t>(out);
-        if (width == 2)
+        }
+        if (width == 2) {
             return readNarrowLength<std::uint16_t>(out);
+        }
         return readInteger(out);
     }
 
     template <class T> [[nodiscard]] bool readNarrowLength(std::uint32_t& out) {
         T n;
-        if (!readInteger(n))
+        if (!readInteger(n)) {
             return false;
+        }
         out = n;
         return true;
     }
@@ -139,26 +145,30 @@ class MsgpackDecoder {
     // The text of a string item whose type byte has been read.
     [[nodiscard]] bool readString(std::uint8_t type, std::string_view& text) {
         std::uint32_t length = type & 0x1F;
-        if (type >= 0xD9 && !readLength(std::size_t{1} << (type - 0xD9), length))
+        if (type >= 0xD9 && !readLength(std::size_t{1} << (type - 0xD9), length)) {
             return false;
+        }
         const std::uint8_t* data;
-        if (!readBytes(length, kStringTruncated, data))
+        if (!readBytes(length, kStringTruncated, data)) {
             return false;
+        }
         text = {reinterpret_cast<const char*>(data), length};
         return true;
     }
 
     void readKey() {
         std::uint8_t type;
-        if (!readInteger(type))
+        if (!readInteger(type)) {
             return;
+        }
         if (!isStringType(type)) {
             fail(kKeyNotString, {position_});
             return;
         }
         std::string_view text;
-        if (readString(type, text))
+        if (readString(type, text)) {
             builder_.key(text);
+        }
     }
 
     void open(bool isMap, std::uint32_t count) {
@@ -173,36 +183,41 @@ class MsgpackDecoder {
     }
 
     void close() {
-        if (open_.back().isMap)
+        if (open_.back().isMap) {
             builder_.endStructure();
-        else
+        } else {
             builder_.endCollection();
+        }
         open_.pop_back();
     }
 
     template <class T> void readUnsigned() {
         T n;
-        if (readInteger(n))
+        if (readInteger(n)) {
             builder_.unsignedNumber(n);
+        }
     }
 
     template <class T> void readSigned() {
         std::make_unsigned_t<T> n;
-        if (readInteger(n))
+        if (readInteger(n)) {
             builder_.signedNumber(static_cast<T>(n));
+        }
     }
 
     void readBlob(std::size_t lengthWidth) {
         std::uint32_t length;
         const std::uint8_t* data;
-        if (readLength(lengthWidth, length) && readBytes(length, kRawTruncated, data))
+        if (readLength(lengthWidth, length) && readBytes(length, kRawTruncated, data)) {
             builder_.blob(std::span<const std::uint8_t>(data, length));
+        }
     }
 
     void readSized(bool isMap, std::size_t countWidth) {
         std::uint32_t count;
-        if (readLength(countWidth, count))
+        if (readLength(countWidth, count)) {
             open(isMap, count);
+        }
     }
 
     // Reads items of the container on top until it is complete, the input ends, or an item
@@ -212,13 +227,15 @@ class MsgpackDecoder {
         for (;;) {
             const bool isKey = container.isMap && container.left % 2 == 0;
             --container.left;
-            if (isKey)
+            if (isKey) {
                 readKey();
-            else if (!readPlainNumber())
+            } else if (!readPlainNumber()) {
                 readItem();
+            }
             // A pushed container may have moved `container`: look at nothing else then.
-            if (open_.size() != depth || !result_.ok() || container.left == 0 || atEnd())
+            if (open_.size() != depth || !result_.ok() || container.left == 0 || atEnd()) {
                 return;
+            }
         }
     }
 
@@ -246,8 +263,9 @@ class MsgpackDecoder {
     // by the loop.
     void readItem() {
         std::uint8_t type;
-        if (!readInteger(type))
+        if (!readInteger(type)) {
             return;
+        }
         if (type <= 0x7F || type >= 0xE0) {
             builder_.signedNumber(static_cast<std::int8_t>(type));
             return;
@@ -258,8 +276,9 @@ class MsgpackDecoder {
         }
         if (isStringType(type)) {
             std::string_view text;
-            if (readString(type, text))
+            if (readString(type, text)) {
                 builder_.string(text);
+            }
             return;
         }
         switch (type) {
@@ -274,14 +293,16 @@ class MsgpackDecoder {
             return readBlob(std::size_t{1} << (type - 0xC4));
         case 0xCA: {
             std::uint32_t bits;
-            if (readInteger(bits))
+            if (readInteger(bits)) {
                 builder_.floatNumber(std::bit_cast<float>(bits));
+            }
             return;
         }
         case 0xCB: {
             std::uint64_t bits;
-            if (readInteger(bits))
+            if (readInteger(bits)) {
                 builder_.floatNumber(std::bit_cast<double>(bits));
+            }
             return;
         }
         case 0xCC:
@@ -329,8 +350,9 @@ MsgpackDecoding decodeMsgpack(std::span<const std::uint8_t> bytes) {
 }
 
 bool looksLikeMsgpack(std::span<const std::uint8_t> bytes) noexcept {
-    if (bytes.empty())
+    if (bytes.empty()) {
         return false;
+    }
     const std::uint8_t first = bytes.front();
     return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
 }

@@ -26,8 +26,9 @@ bool isHexDigit(char c) noexcept {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 unsigned hexDigitValue(char c) noexcept {
-    if (isDigit(c))
+    if (isDigit(c)) {
         return static_cast<unsigned>(c - '0');
+    }
     return static_cast<unsigned>((c | 0x20) - 'a' + 10);
 }
 char toLower(char c) noexcept {
@@ -40,8 +41,9 @@ struct SignedStart {
     bool negative;
 };
 SignedStart skipSpaceAndSign(const char* p, const char* end) noexcept {
-    while (p != end && isSpace(*p))
+    while (p != end && isSpace(*p)) {
         ++p;
+    }
     bool negative = false;
     if (p != end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
@@ -75,8 +77,9 @@ Magnitude readMagnitude(std::string_view text) noexcept {
     }
     Magnitude magnitude;
     const auto [stop, error] = std::from_chars(p, end, magnitude.value, base);
-    if (stop == p)
+    if (stop == p) {
         return {}; // no digits: nothing is consumed, not even the white space or the sign
+    }
     magnitude.consumed = static_cast<std::size_t>(stop - begin);
     magnitude.overflow = error == std::errc::result_out_of_range;
     magnitude.negative = start.negative;
@@ -87,28 +90,35 @@ Magnitude readMagnitude(std::string_view text) noexcept {
 // Returns the length of the spelling at `p`, 0 when there is none.
 std::size_t specialSpellingLength(const char* p, const char* end, double& value) noexcept {
     const auto startsWith = [&](std::string_view word) {
-        if (static_cast<std::size_t>(end - p) < word.size())
+        if (static_cast<std::size_t>(end - p) < word.size()) {
             return false;
-        for (std::size_t i = 0; i < word.size(); ++i)
-            if (toLower(p[i]) != word[i])
+        }
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (toLower(p[i]) != word[i]) {
                 return false;
+            }
+        }
         return true;
     };
     if (startsWith("inf")) {
         value = std::numeric_limits<double>::infinity();
         return startsWith("infinity") ? 8 : 3;
     }
-    if (!startsWith("nan"))
+    if (!startsWith("nan")) {
         return 0;
+    }
     value = std::numeric_limits<double>::quiet_NaN();
     const char* q = p + 3;
-    if (q == end || *q != '(')
+    if (q == end || *q != '(') {
         return 3;
+    }
     for (++q; q != end; ++q) {
-        if (*q == ')')
+        if (*q == ')') {
             return static_cast<std::size_t>(q + 1 - p);
-        if (!(isDigit(*q) || (toLower(*q) >= 'a' && toLower(*q) <= 'z') || *q == '_'))
+        }
+        if (!(isDigit(*q) || (toLower(*q) >= 'a' && toLower(*q) <= 'z') || *q == '_')) {
             break;
+        }
     }
     return 3; // no closing parenthesis: only "nan" is part of the number
 }
@@ -137,14 +147,17 @@ SignificandShape shapeOf(const char* p, const char* end, bool hex) noexcept {
             seenPoint = true;
             continue;
         }
-        if (!(hex ? isHexDigit(*p) : isDigit(*p)))
+        if (!(hex ? isHexDigit(*p) : isDigit(*p))) {
             break;
+        }
         const unsigned digit = hexDigitValue(*p);
-        if (!seenPoint)
+        if (!seenPoint) {
             ++integerDigits;
+        }
         if (digit != 0) {
-            if (leadIndex < 0)
+            if (leadIndex < 0) {
                 leadIndex = index;
+            }
             shape.lastPower = index;
             shape.lastDigit = digit;
         }
@@ -153,15 +166,19 @@ SignificandShape shapeOf(const char* p, const char* end, bool hex) noexcept {
     // Digit i has the power integerDigits - 1 - i.
     shape.leadPower = integerDigits - 1 - leadIndex;
     shape.lastPower = integerDigits - 1 - shape.lastPower;
-    if (p == end)
+    if (p == end) {
         return shape;
+    }
     bool negative = false;
-    if (++p != end && (*p == '+' || *p == '-'))
+    if (++p != end && (*p == '+' || *p == '-')) {
         negative = *p++ == '-';
-    for (; p != end; ++p)
+    }
+    for (; p != end; ++p) {
         shape.exponent = std::min(kExponentLimit, shape.exponent * 10 + (*p - '0'));
-    if (negative)
+    }
+    if (negative) {
         shape.exponent = -shape.exponent;
+    }
     return shape;
 }
 
@@ -173,8 +190,9 @@ DoublePrefix readUnsignedFloating(const char* p, const char* end) noexcept {
     const char* digits = hex ? p + 2 : p;
     const auto [stop, error] =
         std::from_chars(digits, end, result.value, hex ? std::chars_format::hex : std::chars_format::general);
-    if (stop == digits)
+    if (stop == digits) {
         return {};
+    }
     result.consumed = static_cast<std::size_t>(stop - p);
     // Range questions are rare; only they need the significand's shape.
     const std::int64_t digitScale = hex ? 4 : 1; // a hex digit is four binary places
@@ -225,10 +243,11 @@ UnsignedPrefix readUnsignedPrefix(std::string_view text) noexcept {
     result.overflow = magnitude.overflow;
     result.negative = magnitude.negative;
     // As strtoull does, a minus sign negates the magnitude in unsigned arithmetic.
-    if (magnitude.overflow)
+    if (magnitude.overflow) {
         result.value = std::numeric_limits<std::uint64_t>::max();
-    else
+    } else {
         result.value = magnitude.negative ? 0 - magnitude.value : magnitude.value;
+    }
     return result;
 }
 
@@ -243,41 +262,49 @@ DoublePrefix readDoublePrefix(std::string_view text) noexcept {
     } else if (const std::size_t length = specialSpellingLength(p, end, result.value); length != 0) {
         result.consumed = length;
     }
-    if (result.consumed == 0)
+    if (result.consumed == 0) {
         return {};
+    }
     result.consumed += static_cast<std::size_t>(p - begin);
-    if (start.negative)
+    if (start.negative) {
         result.value = -result.value;
+    }
     return result;
 }
 
 NumberReading readSigned(std::string_view text, std::int64_t min, std::int64_t max,
                          std::int64_t& out) noexcept {
     const IntegerPrefix prefix = readSignedPrefix(text);
-    if (prefix.consumed != text.size())
+    if (prefix.consumed != text.size()) {
         return NumberReading::IncorrectFormat;
-    if (prefix.overflow || prefix.value < min || prefix.value > max)
+    }
+    if (prefix.overflow || prefix.value < min || prefix.value > max) {
         return NumberReading::OutOfRange;
+    }
     out = prefix.value;
     return NumberReading::Ok;
 }
 
 NumberReading readUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& out) noexcept {
     const UnsignedPrefix prefix = readUnsignedPrefix(text);
-    if (prefix.consumed != text.size())
+    if (prefix.consumed != text.size()) {
         return NumberReading::IncorrectFormat;
-    if (prefix.negative || prefix.overflow || prefix.value > max)
+    }
+    if (prefix.negative || prefix.overflow || prefix.value > max) {
         return NumberReading::OutOfRange;
+    }
     out = prefix.value;
     return NumberReading::Ok;
 }
 
 NumberReading readDouble(std::string_view text, double min, double max, double& out) noexcept {
     const DoublePrefix prefix = readDoublePrefix(text);
-    if (prefix.consumed != text.size())
+    if (prefix.consumed != text.size()) {
         return NumberReading::IncorrectFormat;
-    if (prefix.rangeError || prefix.value < min || prefix.value > max)
+    }
+    if (prefix.rangeError || prefix.value < min || prefix.value > max) {
         return NumberReading::OutOfRange;
+    }
     out = prefix.value;
     return NumberReading::Ok;
 }

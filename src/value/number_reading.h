@@ -21,13 +21,15 @@ inline constexpr double kTwoTo64 = 18446744073709551616.0;
 // The integer that a double truncates to, when there is one: none for NaN and for values
 // outside [-2^63, 2^63) or, unsigned, outside [0, 2^64) (-0.0 gives 0).
 [[nodiscard]] constexpr std::optional<std::int64_t> truncateToInt64(double value) noexcept {
-    if (value >= -kTwoTo63 && value < kTwoTo63) // false for NaN
+    if (value >= -kTwoTo63 && value < kTwoTo63) { // false for NaN
         return static_cast<std::int64_t>(value);
+    }
     return std::nullopt;
 }
 [[nodiscard]] constexpr std::optional<std::uint64_t> truncateToUInt64(double value) noexcept {
-    if (value >= 0.0 && value < kTwoTo64)
+    if (value >= 0.0 && value < kTwoTo64) {
         return static_cast<std::uint64_t>(value);
+    }
     return std::nullopt;
 }
 

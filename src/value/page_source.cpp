@@ -47,8 +47,9 @@ void* PageSource::takePage() noexcept {
     constexpr std::size_t pagesPerReservation = kPageReservationSize / kPoolPageSize;
     if (s.pagesHandedOut == pagesPerReservation) {
         auto* reservation = static_cast<unsigned char*>(platform::reservePages(kPageReservationSize));
-        if (!reservation)
+        if (!reservation) {
             return nullptr;
+        }
         s.reservation = reservation;
         s.pagesHandedOut = 0;
     }
@@ -56,8 +57,9 @@ void* PageSource::takePage() noexcept {
 }
 
 void PageSource::returnPage(void* page) noexcept {
-    if (!page)
+    if (!page) {
         return;
+    }
     KIV_ASSERT(reinterpret_cast<std::uintptr_t>(page) % kPoolPageSize == 0,
                "a returned page is a whole page");
     PageSourceState& s = state();

@@ -30,23 +30,27 @@ PooledString* PooledString::empty() noexcept {
 
 // The records live in the tree's block pools, which free them wholesale right after.
 StringPool::~StringPool() {
-    if (buckets_ != inlineBuckets_)
+    if (buckets_ != inlineBuckets_) {
         ::operator delete(buckets_);
+    }
 }
 
 // The length is checked first: a text past the limit fails before it is hashed, compared or
 // copied.
 PooledString* StringPool::intern(std::string_view text) {
-    if (text.size() > kMaxTextSize)
+    if (text.size() > kMaxTextSize) {
         throwTextTooLarge();
+    }
     return text.empty() ? PooledString::empty() : intern(text, fnv1a(text));
 }
 
 PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
-    if (text.empty())
+    if (text.empty()) {
         return PooledString::empty();
-    if (text.size() > kMaxTextSize)
+    }
+    if (text.size() > kMaxTextSize) {
         throwTextTooLarge();
+    }
     for (PooledString* record = *bucketOf(hash); record; record = record->next) {
         if (record->hash == hash && record->length == text.size() &&
             std::memcmp(record->text(), text.data(), text.size()) == 0) {
@@ -54,8 +58,9 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
             return record;
         }
     }
-    if (count_ >= bucketCount_)
+    if (count_ >= bucketCount_) {
         grow();
+    }
     auto* record = static_cast<PooledString*>(blocks_.allocate(recordBytes(text.size())));
     record->hash = hash;
     record->refs = 1;
@@ -70,14 +75,16 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
 }
 
 void StringPool::retain(PooledString* record) noexcept {
-    if (record != PooledString::empty())
+    if (record != PooledString::empty()) {
         ++record->refs;
+    }
 }
 
 void StringPool::release(PooledString* record) noexcept {
     KIV_ASSERT(record == PooledString::empty() || record->refs != 0, "a released record is still referenced");
-    if (record == PooledString::empty() || --record->refs != 0)
+    if (record == PooledString::empty() || --record->refs != 0) {
         return;
+    }
     for (PooledString** link = bucketOf(record->hash); *link; link = &(*link)->next) {
         if (*link == record) {
             *link = record->next;
@@ -101,8 +108,9 @@ void StringPool::grow() {
             record = next;
         }
     }
-    if (buckets_ != inlineBuckets_)
+    if (buckets_ != inlineBuckets_) {
         ::operator delete(buckets_);
+    }
     buckets_ = newBuckets;
     bucketCount_ = newCount;
 }

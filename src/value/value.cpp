@@ -62,8 +62,9 @@ Value::Value(const Value& other) {
 }
 
 Value& Value::operator=(const Value& other) {
-    if (this != &other)
+    if (this != &other) {
         copyFrom(other, nullptr);
+    }
     return *this;
 }
 
@@ -78,8 +79,9 @@ Value::Value(Value&& other) noexcept {
 }
 
 Value& Value::operator=(Value&& other) {
-    if (this == &other)
+    if (this == &other) {
         return *this;
+    }
     if (ownsContext_ && other.ownsContext_) {
         exchangeRoots(other);
         other.setEmpty();
@@ -105,16 +107,18 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
     if (!needsStorage(other.kind_)) {
         const Payload payload = other.payload_;
         const ValueKind kind = other.kind_;
-        if (movedSource)
+        if (movedSource) {
             movedSource->setEmpty();
+        }
         releasePayload();
         payload_ = payload;
         kind_ = kind;
         return;
     }
     std::vector<Value*> pathInSource;
-    if (movedSource)
+    if (movedSource) {
         pathInSource = ValueTreeOps::pathTo(*movedSource, *this);
+    }
     Value copy(ChildOf{&ensureContext()});
     try {
         ValueTreeOps::copyTree(other, copy);
@@ -122,16 +126,18 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         copy.releasePayload();
         throw;
     }
-    if (!pathInSource.empty())
+    if (!pathInSource.empty()) {
         ValueTreeOps::clearBesidePath(pathInSource);
-    else if (movedSource)
+    } else if (movedSource) {
         movedSource->setEmpty();
+    }
     adoptPayload(copy);
 }
 
 ValueContext& Value::ensureContext() {
-    if (!context_)
+    if (!context_) {
         context_ = new ValueContext();
+    }
     return *context_;
 }
 
@@ -210,8 +216,9 @@ template <class Part, class... Args> void Value::installPart(ValueKind kind, Arg
         context.deallocate(block, sizeof(Part));
         throw;
     }
-    if (kind == ValueKind::Blob)
+    if (kind == ValueKind::Blob) {
         context.blobAdded();
+    }
     releasePayload();
     payload_.block = block;
     kind_ = kind;
@@ -231,18 +238,21 @@ void Value::setEnum(EnumValue value) {
 }
 
 void Value::makeCollection() {
-    if (kind_ != ValueKind::Collection)
+    if (kind_ != ValueKind::Collection) {
         installPart<CollectionStorage>(ValueKind::Collection);
+    }
 }
 
 void Value::makeStructure() {
-    if (kind_ != ValueKind::Structure)
+    if (kind_ != ValueKind::Structure) {
         installPart<MemberTable>(ValueKind::Structure);
+    }
 }
 
 void Value::reserve(std::size_t n) {
-    if (kind_ == ValueKind::Collection)
+    if (kind_ == ValueKind::Collection) {
         ValueTreeOps::growCollection(*this, n);
+    }
 }
 
 bool Value::getBool(bool fallback) const noexcept {
@@ -266,8 +276,9 @@ std::string_view Value::getString(std::string_view fallback) const noexcept {
 }
 
 std::span<const std::uint8_t> Value::getBlob(std::span<const std::uint8_t> fallback) const noexcept {
-    if (kind_ != ValueKind::Blob)
+    if (kind_ != ValueKind::Blob) {
         return fallback;
+    }
     const auto& bytes = ValueTreeOps::blob(*this);
     return {bytes.data(), bytes.size()};
 }
@@ -281,8 +292,9 @@ const char* Value::c_str() const noexcept {
 }
 
 const Value& Value::operator[](std::size_t index) const noexcept {
-    if (kind_ != ValueKind::Collection)
+    if (kind_ != ValueKind::Collection) {
         return emptyValue();
+    }
     const CollectionStorage& storage = ValueTreeOps::collection(*this);
     return index < storage.size ? storage.data[index] : emptyValue();
 }
@@ -293,8 +305,9 @@ const Value& Value::operator[](std::string_view key) const noexcept {
 }
 
 const Value* Value::find(std::string_view key) const noexcept {
-    if (kind_ != ValueKind::Structure)
+    if (kind_ != ValueKind::Structure) {
         return nullptr;
+    }
     return ValueTreeOps::structure(*this).find(key);
 }
 
@@ -307,20 +320,25 @@ Value* Value::find(std::string_view key) noexcept {
 Value& Value::growToElement(std::size_t index) {
     makeCollection();
     CollectionStorage& storage = ValueTreeOps::collection(*this);
-    if (index < storage.size)
+    if (index < storage.size) {
         return storage.data[index];
-    if (index >= kMaxCollectionSize)
+    }
+    if (index >= kMaxCollectionSize) {
         throwCollectionTooLarge();
+    }
     if (index >= storage.capacity) {
         std::size_t capacity = storage.capacity < 4 ? 4 : std::size_t(storage.capacity) * 2;
-        if (capacity <= index)
+        if (capacity <= index) {
             capacity = index + 1;
-        if (capacity > kMaxCollectionSize)
+        }
+        if (capacity > kMaxCollectionSize) {
             capacity = kMaxCollectionSize;
+        }
         ValueTreeOps::growCollection(*this, capacity);
     }
-    while (storage.size <= index)
+    while (storage.size <= index) {
         ValueTreeOps::appendReserved(*this);
+    }
     return storage.data[index];
 }
 
@@ -330,15 +348,17 @@ Value& Value::member(std::string_view key) {
 }
 
 std::span<const Value> Value::elements() const noexcept {
-    if (kind_ != ValueKind::Collection)
+    if (kind_ != ValueKind::Collection) {
         return {};
+    }
     const CollectionStorage& storage = ValueTreeOps::collection(*this);
     return {storage.data, storage.size};
 }
 
 std::span<Value> Value::elements() noexcept {
-    if (kind_ != ValueKind::Collection)
+    if (kind_ != ValueKind::Collection) {
         return {};
+    }
     CollectionStorage& storage = ValueTreeOps::collection(*this);
     return {storage.data, storage.size};
 }

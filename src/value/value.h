@@ -132,16 +132,18 @@ class Value {
     Value& element(std::size_t index) {
         if (kind_ == ValueKind::Collection) {
             CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
-            if (index < storage.size)
+            if (index < storage.size) {
                 return storage.data[index];
+            }
         }
         return growToElement(index);
     }
     Value& append() { // element(size()) on a Collection
         if (kind_ == ValueKind::Collection) {
             CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
-            if (storage.size < storage.capacity)
+            if (storage.size < storage.capacity) {
                 return *new (storage.data + storage.size++) Value(ChildOf{context_});
+            }
             return growToElement(storage.size);
         }
         return growToElement(0);
@@ -192,8 +194,9 @@ class Value {
 
     // Scalars hold no storage, so only a String and the kinds after it need releasing.
     void setScalar(ValueKind kind, Payload payload) noexcept {
-        if (kind_ >= ValueKind::String)
+        if (kind_ >= ValueKind::String) {
             releasePayload();
+        }
         payload_ = payload;
         kind_ = kind;
     }

@@ -27,10 +27,11 @@ class Value::MemberIterator {
                      : ValueMember{tree_->first->view(), *tree_->second};
     }
     MemberIterator& operator++() noexcept {
-        if (flat_)
+        if (flat_) {
             ++flat_;
-        else
+        } else {
             ++tree_;
+        }
         return *this;
     }
     MemberIterator operator++(int) noexcept {
@@ -53,14 +54,16 @@ class Value::MemberRange {
     explicit MemberRange(const MemberTable* table) noexcept : table_(table) {}
 
     MemberIterator begin() const noexcept {
-        if (!table_)
+        if (!table_) {
             return {};
+        }
         return table_->tree() ? MemberIterator(nullptr, table_->tree()->begin())
                               : MemberIterator(table_->flatBegin(), {});
     }
     MemberIterator end() const noexcept {
-        if (!table_)
+        if (!table_) {
             return {};
+        }
         return table_->tree() ? MemberIterator(nullptr, table_->tree()->end())
                               : MemberIterator(table_->flatEnd(), {});
     }

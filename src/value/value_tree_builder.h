@@ -67,8 +67,9 @@ class ValueTreeBuilder {
         Value& node = place();
         const bool repeated = node.isCollection();
         node.makeCollection();
-        if (expected != 0)
+        if (expected != 0) {
             node.reserve(expected);
+        }
         const std::size_t reusable = repeated && rule_ == RepeatedCollections::Overwrite ? node.size() : 0;
         open_.push_back({&node, reusable});
     }
@@ -81,12 +82,14 @@ class ValueTreeBuilder {
     // The node that the next event fills, for readers that set nodes themselves (typed
     // scalars, copies of anchored nodes). Calling it consumes the slot, as an event does.
     Value& place() {
-        if (open_.empty())
+        if (open_.empty()) {
             return root_;
+        }
         Frame& top = open_.back();
         if (top.node->isCollection()) {
-            if (top.reusable == 0)
+            if (top.reusable == 0) {
                 return top.node->append();
+            }
             return top.node->element(top.node->size() - top.reusable--);
         }
         KIV_ASSERT(keyTarget_, "a member is placed only after its key");
@@ -105,8 +108,9 @@ class ValueTreeBuilder {
         return !open_.empty() && open_.back().node->isStructure() && !keyTarget_;
     }
     TreeSlot nextSlot() const noexcept {
-        if (open_.empty())
+        if (open_.empty()) {
             return TreeSlot::Root;
+        }
         return open_.back().node->isCollection() ? TreeSlot::Element : TreeSlot::Member;
     }
 

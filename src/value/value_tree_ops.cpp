@@ -19,8 +19,9 @@ bool isContainer(ValueKind kind) noexcept {
 template <class F> void forEachChild(ValueKind kind, void* block, F&& f) {
     if (kind == ValueKind::Collection) {
         const CollectionStorage& storage = *static_cast<CollectionStorage*>(block);
-        for (std::uint32_t i = 0; i < storage.size; ++i)
+        for (std::uint32_t i = 0; i < storage.size; ++i) {
             f(storage.data[i]);
+        }
     } else {
         static_cast<MemberTable*>(block)->forEach([&](PooledString*, Value& child) { f(child); });
     }
@@ -30,16 +31,19 @@ template <class F> void forEachChild(ValueKind kind, void* block, F&& f) {
 
 void ValueTreeOps::growCollection(Value& value, std::size_t capacity) {
     CollectionStorage& storage = collection(value);
-    if (capacity <= storage.capacity)
+    if (capacity <= storage.capacity) {
         return;
-    if (capacity > kMaxCollectionSize)
+    }
+    if (capacity > kMaxCollectionSize) {
         throwCollectionTooLarge();
+    }
     ValueContext& context = *value.context_;
     auto* data = static_cast<Value*>(context.allocate(capacity * sizeof(Value)));
     // Children hold nothing that points into themselves, so they move bit for bit.
-    if (storage.size != 0)
+    if (storage.size != 0) {
         std::memcpy(static_cast<void*>(data), static_cast<const void*>(storage.data),
                     storage.size * sizeof(Value));
+    }
     context.deallocate(storage.data, storage.capacity * sizeof(Value));
     storage.data = data;
     storage.capacity = static_cast<std::uint32_t>(capacity);
@@ -70,8 +74,9 @@ class ValueTreeOps::WaitingContainers {
     }
 
     bool pop(Container& container) noexcept {
-        if (top_.kind == ValueKind::Empty)
+        if (top_.kind == ValueKind::Empty) {
             return false;
+        }
         container = top_;
         Value& slot = firstChild(container);
         top_.kind = static_cast<ValueKind>(slot.ownsContext_);
@@ -85,8 +90,9 @@ class ValueTreeOps::WaitingContainers {
     static_assert(sizeof(ValueContext*) == sizeof(void*), "the context word holds a block pointer");
 
     static Value& firstChild(Container container) noexcept {
-        if (container.kind == ValueKind::Collection)
+        if (container.kind == ValueKind::Collection) {
             return static_cast<CollectionStorage*>(container.block)->data[0];
+        }
         return static_cast<MemberTable*>(container.block)->firstMember();
     }
 
@@ -95,8 +101,9 @@ class ValueTreeOps::WaitingContainers {
 };
 
 bool ValueTreeOps::hasChildren(Container container) noexcept {
-    if (container.kind == ValueKind::Collection)
+    if (container.kind == ValueKind::Collection) {
         return static_cast<const CollectionStorage*>(container.block)->size != 0;
+    }
     return static_cast<const MemberTable*>(container.block)->size() != 0;
 }
 
@@ -131,17 +138,19 @@ void ValueTreeOps::destroyContainer(Value& value) noexcept {
         const Container nested{child.kind_, child.payload_.block};
         child.kind_ = ValueKind::Empty;
         child.payload_.unsignedValue = 0;
-        if (hasChildren(nested))
+        if (hasChildren(nested)) {
             waiting.push(nested);
-        else
+        } else {
             freeStorage(nested, context);
+        }
     };
 
     do {
         if (current.kind == ValueKind::Collection) {
             const CollectionStorage& storage = *static_cast<CollectionStorage*>(current.block);
-            for (std::uint32_t i = 0; i < storage.size; ++i)
+            for (std::uint32_t i = 0; i < storage.size; ++i) {
                 releaseChild(storage.data[i]);
+            }
         } else {
             static_cast<MemberTable*>(current.block)->forEach([&](PooledString* key, Value& child) {
                 context.strings().release(key);
@@ -161,14 +170,16 @@ void ValueTreeOps::teardown(Value& root) noexcept {
                 blob(node).~vector();
             } else if (isContainer(node.kind_)) {
                 const Container container{node.kind_, node.payload_.block};
-                if (hasChildren(container))
+                if (hasChildren(container)) {
                     waiting.push(container);
+                }
             }
         };
         visit(root);
         Container current;
-        while (waiting.pop(current))
+        while (waiting.pop(current)) {
             forEachChild(current.kind, current.block, visit);
+        }
     }
     root.kind_ = ValueKind::Empty;
     root.payload_.unsignedValue = 0;
@@ -177,8 +188,9 @@ void ValueTreeOps::teardown(Value& root) noexcept {
 std::vector<Value*> ValueTreeOps::pathTo(Value& root, const Value& node) {
     std::vector<Value*> path;
     // Only a child node of the same tree can lie inside `root`.
-    if (node.ownsContext_ || node.context_ != root.context_ || !isContainer(root.kind_))
+    if (node.ownsContext_ || node.context_ != root.context_ || !isContainer(root.kind_)) {
         return path;
+    }
     constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
     struct Visit {
         Value* container;
@@ -201,8 +213,9 @@ std::vector<Value*> ValueTreeOps::pathTo(Value& root, const Value& node) {
         });
         if (found) {
             path.push_back(const_cast<Value*>(&node));
-            for (std::size_t i = at; i != kNoParent; i = visits[i].parent)
+            for (std::size_t i = at; i != kNoParent; i = visits[i].parent) {
                 path.push_back(visits[i].container);
+            }
             std::reverse(path.begin(), path.end());
             return path;
         }
@@ -220,9 +233,11 @@ void ValueTreeOps::clearBesidePath(std::span<Value* const> path) noexcept {
             CollectionStorage& storage = collection(container);
             const auto index = static_cast<std::uint32_t>(kept - storage.data);
             KIV_ASSERT(index < storage.size, "a path runs through the elements of its collections");
-            for (std::uint32_t j = 0; j < storage.size; ++j)
-                if (j != index)
+            for (std::uint32_t j = 0; j < storage.size; ++j) {
+                if (j != index) {
                     storage.data[j].releasePayload();
+                }
+            }
             storage.size = index + 1;
         } else {
             KIV_ASSERT(container.kind_ == ValueKind::Structure, "a path runs through containers only");
@@ -264,8 +279,9 @@ void ValueTreeOps::copyTree(const Value& source, Value& target) {
             for (std::uint32_t i = 0; i < children.size; ++i) {
                 const Value& child = children.data[i];
                 Value& copy = appendReserved(*to);
-                if (child.kind_ != ValueKind::Empty)
+                if (child.kind_ != ValueKind::Empty) {
                     pending.emplace_back(&child, &copy);
+                }
             }
             break;
         }
@@ -277,14 +293,16 @@ void ValueTreeOps::copyTree(const Value& source, Value& target) {
             members.reserve(*to->context_, source.size());
             source.forEach([&](PooledString* key, const Value& child) {
                 Value& copy = members.appendLast(*to->context_, key->view(), key->hash);
-                if (child.kind_ != ValueKind::Empty)
+                if (child.kind_ != ValueKind::Empty) {
                     pending.emplace_back(&child, &copy);
+                }
             });
             break;
         }
         }
-        if (pending.empty())
+        if (pending.empty()) {
             return;
+        }
         std::tie(from, to) = pending.back();
         pending.pop_back();
     }

@@ -18,8 +18,9 @@ YamlNodePaths::PathId YamlNodePaths::addKey(PathId parent, std::string_view key)
 
 const Value& YamlNodePaths::resolve(const Value& root, PathId path, std::size_t& steps) {
     scratch_.clear();
-    for (PathId at = path; at != kRoot; at = steps_[at].parent)
+    for (PathId at = path; at != kRoot; at = steps_[at].parent) {
         scratch_.push_back(at);
+    }
     steps = scratch_.size();
     const Value* node = &root;
     for (auto it = scratch_.rbegin(); it != scratch_.rend(); ++it) {

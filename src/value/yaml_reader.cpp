@@ -14,8 +14,9 @@ constexpr std::string_view kParserError = "YAML parser error: %1. At line: %2 co
 class YamlParser {
   public:
     explicit YamlParser(std::string_view text) {
-        if (!yaml_parser_initialize(&parser_))
+        if (!yaml_parser_initialize(&parser_)) {
             throw std::bad_alloc();
+        }
         // libyaml requires an input pointer even for an empty text.
         const char* input = text.empty() ? "" : text.data();
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(input), text.size());
@@ -66,8 +67,9 @@ ConversionResult parseYaml(std::string_view text) {
                 return;
             }
             const yaml_event_type_t type = event.get().type;
-            if (type == YAML_STREAM_END_EVENT || type == YAML_NO_EVENT)
+            if (type == YAML_STREAM_END_EVENT || type == YAML_NO_EVENT) {
                 return;
+            }
             builder.handle(event.get());
         }
     });

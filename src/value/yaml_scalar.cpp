@@ -82,12 +82,13 @@ void assignPlain(Value& target, std::string_view text) {
         assignPlainNumber(target, number.value);
         return;
     }
-    if (isYamlTrue(text))
+    if (isYamlTrue(text)) {
         target.setBool(true);
-    else if (isYamlFalse(text))
+    } else if (isYamlFalse(text)) {
         target.setBool(false);
-    else
+    } else {
         target.setString(text);
+    }
 }
 
 } // namespace
@@ -104,27 +105,31 @@ bool isYamlFalse(std::string_view text) noexcept {
 
 std::optional<std::string> assignYamlScalar(Value& target, const YamlScalar& scalar) {
     if (scalar.tag.empty()) {
-        if (scalar.quoted)
+        if (scalar.quoted) {
             target.setString(scalar.text);
-        else
+        } else {
             assignPlain(target, scalar.text);
+        }
         return std::nullopt;
     }
     if (scalar.tag == kYamlStringTag) {
         target.setString(scalar.text);
         return std::nullopt;
     }
-    if (scalar.tag == kIntTag)
+    if (scalar.tag == kIntTag) {
         return assignTaggedInteger(target, scalar.text);
-    if (scalar.tag == kFloatTag)
+    }
+    if (scalar.tag == kFloatTag) {
         return assignTaggedFloat(target, scalar.text);
+    }
     if (scalar.tag == kBoolTag) {
-        if (isYamlTrue(scalar.text))
+        if (isYamlTrue(scalar.text)) {
             target.setBool(true);
-        else if (isYamlFalse(scalar.text))
+        } else if (isYamlFalse(scalar.text)) {
             target.setBool(false);
-        else
+        } else {
             target.setEmpty(); // neither spelling: no value, and no error
+        }
         return std::nullopt;
     }
     return formatMessage(kUnsupportedTag, {scalar.tag});

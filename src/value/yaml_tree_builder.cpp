@@ -42,11 +42,13 @@ std::size_t countNodesUpTo(const Value& root, std::size_t limit) {
         pending.pop_back();
         ++count;
         if (node.isCollection()) {
-            for (const Value& element : node.elements())
+            for (const Value& element : node.elements()) {
                 pending.push_back(&element);
+            }
         } else if (node.isStructure()) {
-            for (const ValueMember member : node.members())
+            for (const ValueMember member : node.members()) {
                 pending.push_back(&member.value);
+            }
         }
     }
     return count;
@@ -76,8 +78,9 @@ void YamlTreeBuilder::handle(const yaml_event_t& event) {
 }
 
 void YamlTreeBuilder::startDocument() {
-    if (!result_.value().isEmpty())
+    if (!result_.value().isEmpty()) {
         fail(kMultiDocument, {});
+    }
 }
 
 void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping) {
@@ -93,23 +96,26 @@ void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping)
     }
     notePlacement();
     Frame frame{nullptr, kNoPath, placedSlot_, placedIndex_, {}, isFlow};
-    if (placedSlot_ == TreeSlot::Root)
+    if (placedSlot_ == TreeSlot::Root) {
         frame.path = YamlNodePaths::kRoot;
-    else if (placedSlot_ == TreeSlot::Member)
+    } else if (placedSlot_ == TreeSlot::Member) {
         frame.key = pendingKey_;
+    }
     if (const yaml_char_t* name =
             isMapping ? event.data.mapping_start.anchor : event.data.sequence_start.anchor) {
         YamlAnchor* anchor = defineAnchor(name, event.start_mark);
-        if (!anchor)
+        if (!anchor) {
             return;
+        }
         anchor->path = frame.path = pathOfPlacedNode();
         anchor->open = true;
         frame.anchor = anchor;
     }
-    if (isMapping)
+    if (isMapping) {
         tree_.startStructure();
-    else
+    } else {
         tree_.startCollection();
+    }
     frames_.push_back(std::move(frame));
     flowDepth_ += isFlow;
 }
@@ -117,14 +123,16 @@ void YamlTreeBuilder::startCollection(const yaml_event_t& event, bool isMapping)
 void YamlTreeBuilder::endCollection(bool isMapping) {
     KIV_ASSERT(frames_.size() == tree_.depth(), "the parser ends only collections it started");
     const Frame& top = frames_.back();
-    if (top.anchor)
+    if (top.anchor) {
         top.anchor->open = false;
+    }
     flowDepth_ -= top.isFlow;
     frames_.pop_back();
-    if (isMapping)
+    if (isMapping) {
         tree_.endStructure();
-    else
+    } else {
         tree_.endCollection();
+    }
 }
 
 void YamlTreeBuilder::scalar(const yaml_event_t& event) {
@@ -140,8 +148,9 @@ void YamlTreeBuilder::scalar(const yaml_event_t& event) {
         tree_.key(pendingKey_);
         if (data.anchor) {
             YamlAnchor* anchor = defineAnchor(data.anchor, event.start_mark);
-            if (!anchor)
+            if (!anchor) {
                 return;
+            }
             anchor->isKey = true;
             anchor->keyText = pendingKey_;
         }
@@ -150,14 +159,16 @@ void YamlTreeBuilder::scalar(const yaml_event_t& event) {
     Value& target = placeNode();
     if (data.anchor) {
         YamlAnchor* anchor = defineAnchor(data.anchor, event.start_mark);
-        if (!anchor)
+        if (!anchor) {
             return;
+        }
         anchor->path = pathOfPlacedNode();
     }
     const bool quoted =
         data.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || data.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
-    if (auto error = assignYamlScalar(target, {text, tag, quoted}))
+    if (auto error = assignYamlScalar(target, {text, tag, quoted})) {
         result_.setError(*error);
+    }
 }
 
 void YamlTreeBuilder::alias(const yaml_event_t& event) {
@@ -182,8 +193,9 @@ void YamlTreeBuilder::alias(const yaml_event_t& event) {
     }
     bool ok = false;
     const Value& source = resolveCharged(*anchor, event, ok);
-    if (ok)
+    if (ok) {
         target = source;
+    }
 }
 
 // An alias in key position supplies the key: the text of a key anchor, or of an anchored
@@ -194,8 +206,9 @@ void YamlTreeBuilder::aliasAsKey(const YamlAnchor& anchor, const yaml_event_t& e
     } else {
         bool ok = false;
         const Value& source = resolveCharged(anchor, event, ok);
-        if (!ok)
+        if (!ok) {
             return;
+        }
         if (source.kind() != ValueKind::String) {
             fail(kInvalidKey, {lineOf(event), columnOf(event)});
             return;
@@ -216,9 +229,10 @@ const Value& YamlTreeBuilder::resolveCharged(const YamlAnchor& anchor, const yam
         ok = nodes <= left;
         aliasBudget_ = left - nodes;
     }
-    if (!ok)
+    if (!ok) {
         fail(kAliasesTooLarge,
              {kAliasNodeLimit, textOf(event.data.alias.anchor), lineOf(event), columnOf(event)});
+    }
     return source;
 }
 
@@ -226,8 +240,9 @@ const Value& YamlTreeBuilder::resolveCharged(const YamlAnchor& anchor, const yam
 // continued under a repeated key, so a new element's index is the sequence's size.
 void YamlTreeBuilder::notePlacement() {
     placedSlot_ = tree_.nextSlot();
-    if (placedSlot_ == TreeSlot::Element)
+    if (placedSlot_ == TreeSlot::Element) {
         placedIndex_ = tree_.innermost().size();
+    }
 }
 
 Value& YamlTreeBuilder::placeNode() {
@@ -241,8 +256,9 @@ YamlNodePaths::PathId YamlTreeBuilder::pathOfTop() {
     KIV_ASSERT(!frames_.empty() && frames_.front().path == YamlNodePaths::kRoot,
                "the outermost open collection is the root");
     std::size_t known = frames_.size() - 1;
-    while (frames_[known].path == kNoPath)
+    while (frames_[known].path == kNoPath) {
         --known;
+    }
     for (std::size_t i = known + 1; i < frames_.size(); ++i) {
         Frame& frame = frames_[i];
         const YamlNodePaths::PathId parent = frames_[i - 1].path;
@@ -266,8 +282,9 @@ YamlNodePaths::PathId YamlTreeBuilder::pathOfPlacedNode() {
 
 YamlAnchor* YamlTreeBuilder::defineAnchor(const yaml_char_t* name, const yaml_mark_t& mark) {
     YamlAnchor* anchor = anchors_.define(textOf(name));
-    if (!anchor)
+    if (!anchor) {
         fail(kDuplicateAnchor, {textOf(name), mark.line + 1, mark.column + 1});
+    }
     return anchor;
 }
 

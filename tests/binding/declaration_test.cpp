@@ -42,8 +42,12 @@ struct Everything {
 
 } // namespace
 
-template <> struct BindingTypeIdentity<ChangeType> { static constexpr std::uint32_t hash = 0xDC24D2AD; };
-template <> struct BindingTypeIdentity<ChangeEvent> { static constexpr std::uint32_t hash = 0xA54F35FD; };
+template <> struct BindingTypeIdentity<ChangeType> {
+    static constexpr std::uint32_t hash = 0xDC24D2AD;
+};
+template <> struct BindingTypeIdentity<ChangeEvent> {
+    static constexpr std::uint32_t hash = 0xA54F35FD;
+};
 
 namespace {
 

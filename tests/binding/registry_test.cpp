@@ -19,7 +19,9 @@ enum class Colour : std::int32_t { Red };
 
 } // namespace
 
-template <> struct BindingTypeIdentity<Fixed> { static constexpr std::uint32_t hash = 0xABCD; };
+template <> struct BindingTypeIdentity<Fixed> {
+    static constexpr std::uint32_t hash = 0xABCD;
+};
 template <> struct BindingTypeIdentity<Colour> {
     static constexpr std::uint32_t hash = 0xC0105;
     static constexpr const char* name = "Colour";

@@ -158,8 +158,8 @@ TEST(PositionalFormatNarrowing, MatchesSnprintf) {
     const Flags flagSets[] = {{"", "diouxX"}, {"08", "diouxX"}, {"-6", "diouxX"}, {".3", "diouxX"},
                               {"#", "oxX"},   {"+", "di"},      {" ", "di"}};
     std::vector<std::string> mismatches;
-    for (const char* modifier : {"h", "hh"})
-        for (const Flags& flags : flagSets)
+    for (const char* modifier : {"h", "hh"}) {
+        for (const Flags& flags : flagSets) {
             for (const char* conversion = flags.conversions; *conversion; ++conversion) {
                 const std::string spec = flags.text + std::string(modifier) + *conversion;
                 for (const std::int64_t value : values) {
@@ -168,15 +168,19 @@ TEST(PositionalFormatNarrowing, MatchesSnprintf) {
                     std::snprintf(expected, sizeof expected, ("%" + spec).c_str(), static_cast<int>(low));
                     const FormatArg args[] = {value, static_cast<std::uint64_t>(value), low,
                                               static_cast<std::int32_t>(low)};
-                    for (const FormatArg& arg : args)
+                    for (const FormatArg& arg : args) {
                         for (const std::string& templ : {"%1$" + spec, "%" + spec}) {
                             const std::string actual = formatMessage(templ, {arg});
-                            if (actual != expected)
+                            if (actual != expected) {
                                 mismatches.push_back(templ + " with " + std::to_string(value) + ": " +
                                                      actual + " instead of " + expected);
+                            }
                         }
+                    }
                 }
             }
+        }
+    }
     EXPECT_TRUE(mismatches.empty()) << mismatches.size() << " mismatches, the first: " << mismatches[0];
 }
 

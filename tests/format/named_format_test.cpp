@@ -127,8 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 std::vector<FormatArg> formatArgs(const std::vector<NamedValue>& values) {
     std::vector<FormatArg> args;
-    for (const NamedValue& value : values)
+    for (const NamedValue& value : values) {
         args.push_back(value.asFormatArg());
+    }
     return args;
 }
 
@@ -170,8 +171,9 @@ TEST(NamedExpansionOutput, DirectiveAfterPlaceholderPrintsItsOwnValue) {
 
 TEST(NamedExpansionOutput, DigitAfterPlaceholderStaysText) {
     std::vector<NamedValue> values;
-    for (int i = 1; i <= 10; ++i)
+    for (int i = 1; i <= 10; ++i) {
         values.push_back(NamedValue::signedInteger(100 + i));
+    }
     EXPECT_EQ(expandAndFormat("Took {ms}0 ms; {b}{c}{d}{e}{f}{g}{h}{i}{j}", values),
               "Took 1010 ms; 102103104105106107108109110");
 }
@@ -230,8 +232,9 @@ TEST(NamedValues, EmptinessAndEquality) {
         {kEmptyText, true},
         {kGet, false},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(c.value.isEmptyValue(), c.empty) << static_cast<int>(c.value.kind());
+    }
     EXPECT_NE(NamedValue::signedInteger(1), NamedValue::unsignedInteger(1));
     EXPECT_NE(NamedValue::text("a"), NamedValue::text("b"));
     EXPECT_EQ(NamedValue::text("a"), NamedValue::text(std::string("a")));

@@ -25,16 +25,19 @@ inline Value json(std::string_view text) {
 inline std::vector<kivhost::Happening> happeningsOfType(const kivhost::PluginHost& host,
                                                         std::string_view type) {
     std::vector<kivhost::Happening> found;
-    for (kivhost::Happening& happening : host.happenings())
-        if (kivhost::happeningType(happening.detail) == type)
+    for (kivhost::Happening& happening : host.happenings()) {
+        if (kivhost::happeningType(happening.detail) == type) {
             found.push_back(std::move(happening));
+        }
+    }
     return found;
 }
 
 inline std::vector<std::string> faultTexts(const kivhost::PluginHost& host) {
     std::vector<std::string> texts;
-    for (const kivhost::Happening& happening : happeningsOfType(host, "fault"))
+    for (const kivhost::Happening& happening : happeningsOfType(host, "fault")) {
         texts.push_back(std::get<kivhost::HostFault>(happening.detail).text);
+    }
     return texts;
 }
 
@@ -56,17 +59,20 @@ class FakeHost {
     std::vector<std::string> journal(const std::string& prefix = "/fake/v1") {
         const kivhost::Response response = host.request(KIV_HTTP_METHOD_GET, prefix + "/journal");
         std::vector<std::string> lines;
-        for (const Value& line : response.value.elements())
+        for (const Value& line : response.value.elements()) {
             lines.emplace_back(line.getString(""));
+        }
         return lines;
     }
 
     // The journal lines that start with `start`.
     std::vector<std::string> journalLines(const std::string& start, const std::string& prefix = "/fake/v1") {
         std::vector<std::string> lines;
-        for (std::string& line : journal(prefix))
-            if (line.starts_with(start))
+        for (std::string& line : journal(prefix)) {
+            if (line.starts_with(start)) {
                 lines.push_back(std::move(line));
+            }
+        }
         return lines;
     }
 

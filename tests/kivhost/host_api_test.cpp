@@ -29,8 +29,9 @@ class StoreAnswerTest : public testing::TestWithParam<StoreCase> {};
 
 TEST_P(StoreAnswerTest, TheStoreAnswersWholeOrStreamedInChunks) {
     FakeHost fake(HostOptions{{}, kivhost::ClockKind::Virtual, GetParam().chunkBytes});
-    if (GetParam().stored)
+    if (GetParam().stored) {
         fake.host.putResource(kInput, json(R"({"a":1,"b":[true,"x"]})"));
+    }
     fake.start();
     EXPECT_EQ(fake.journalLines("got ").size() + fake.journalLines("error ").size(), 1u);
     const std::vector<std::string> lines = fake.journalLines(GetParam().stored ? "got " : "error ");
@@ -300,8 +301,9 @@ TEST(DeliveryThreadTest, EveryEntryIntoAPluginRunsOnOneHostThread) {
     std::thread([&] {
         // A host driven from another thread still enters the plugin on its own.
         const kivhost::Response response = fake.act("threads");
-        for (const Value& thread : response.value.elements())
+        for (const Value& thread : response.value.elements()) {
             threads.push_back(static_cast<std::uint32_t>(thread.getSigned(0)));
+        }
     }).join();
     fake.host.unload(id);
     ASSERT_EQ(threads.size(), 1u);

@@ -36,21 +36,25 @@ TEST_P(VirtualClockTest, TimersRunInDueOrderAndEqualDueTimesInSchedulingOrder) {
     fake.host.runUntil(1000 + 6000 * 1000);
 
     std::vector<std::int64_t> delaysMs;
-    for (const kivhost::Happening& happening : happeningsOfType(fake.host, "timer"))
+    for (const kivhost::Happening& happening : happeningsOfType(fake.host, "timer")) {
         delaysMs.push_back(std::get<kivhost::TimerScheduled>(happening.detail).delayMs);
+    }
     EXPECT_EQ(delaysMs, GetParam().delaysMs);
     std::vector<std::string> fired;
-    for (const kivhost::Happening& happening : happeningsOfType(fake.host, "fire"))
+    for (const kivhost::Happening& happening : happeningsOfType(fake.host, "fire")) {
         fired.push_back(std::get<kivhost::TimerFired>(happening.detail).name + "@" +
                         std::to_string(happening.timeMs - 1000));
+    }
     EXPECT_EQ(fired, GetParam().fired);
     // The plugin saw them in the same order.
     std::vector<std::string> seen;
-    for (const std::string& name : fake.journalLines("fire "))
+    for (const std::string& name : fake.journalLines("fire ")) {
         seen.push_back(name.substr(5));
+    }
     ASSERT_EQ(seen.size(), fired.size());
-    for (std::size_t i = 0; i < seen.size(); ++i)
+    for (std::size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i] + "@", fired[i].substr(0, seen[i].size() + 1));
+    }
     EXPECT_EQ(fake.host.nowMs(), 1000 + 6000 * 1000);
 }
 
@@ -94,8 +98,9 @@ TEST(TimerRoundingTest, DelaysRoundToTheNearestMillisecondAndSaturate) {
         {std::numeric_limits<double>::infinity(), std::numeric_limits<std::int64_t>::max()},
         {std::nan(""), 0},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kivhost::TimerQueue::roundDelayMs(c.seconds), c.ms) << c.seconds;
+    }
 }
 
 TEST(TimerReplayTest, AReplayedTimerRunsAgainButNotAfterUnload) {

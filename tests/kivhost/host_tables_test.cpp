@@ -38,8 +38,9 @@ TEST(PathTemplateTest, MatchesAsThePlatformRoutes) {
         {"", "", true},
         {"", "/", false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kivhost::PathTemplate(c.pattern).matches(c.path), c.matches) << c.pattern << " " << c.path;
+    }
     EXPECT_TRUE(kivhost::PathTemplate("/a/b").isLiteral());
     EXPECT_FALSE(kivhost::PathTemplate("/a/{b}").isLiteral());
 }
@@ -66,8 +67,9 @@ TEST(EventNameTest, PathsGiveTheirEventNames) {
         {"a/b", "OnJsonApiEvent_a_b"},
         {"/x/kiv-platform-config/a/b/c", "OnJsonApiEvent_x_kiv-platform-config_a"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kivhost::eventNameForPath(c.path), c.name) << c.path;
+    }
 }
 
 TEST(CoreVersionTest, OnlyThreeDecimalNumbersWithinThirtyTwoBitsParse) {
@@ -120,8 +122,9 @@ TEST(JsonTextTest, ValuesAsJson) {
         {"[]", "[]"},
         {"{}", "{}"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kivhost::toJson(json(c.json)), c.written) << c.json;
+    }
 
     Value special;
     special.member("nan").setFloat(std::nan(""));
@@ -136,8 +139,9 @@ TEST(JsonTextTest, DeepTreesAreWrittenWithoutDeepRecursion) {
     Value root;
     Value* node = &root;
     constexpr int kDepth = 200000;
-    for (int i = 0; i < kDepth; ++i)
+    for (int i = 0; i < kDepth; ++i) {
         node = &node->element(0);
+    }
     node->setSigned(1);
     const std::string text = kivhost::toJson(root);
     EXPECT_EQ(text.size(), 2u * kDepth + 1);
@@ -149,10 +153,11 @@ TEST(JsonTextTest, Base64AndUtf8Repair) {
         std::string bytes;
         const char* encoded;
     } encodings[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}};
-    for (const auto& c : encodings)
+    for (const auto& c : encodings) {
         EXPECT_EQ(
             kivhost::base64(std::span(reinterpret_cast<const std::uint8_t*>(c.bytes.data()), c.bytes.size())),
             c.encoded);
+    }
 
     const std::string replacement = "\xEF\xBF\xBD";
     const struct {
@@ -167,8 +172,9 @@ TEST(JsonTextTest, Base64AndUtf8Repair) {
         {"\xE2\x82", replacement + replacement},                                     // cut short
         {std::string("a\0b", 3), std::string("a\0b", 3)},
     };
-    for (const auto& c : repairs)
+    for (const auto& c : repairs) {
         EXPECT_EQ(kivhost::repairUtf8(c.text), c.repaired);
+    }
 }
 
 } // namespace

@@ -175,11 +175,12 @@ TEST_F(CommandTest, WhatCannotBePlayedIsRefusedWithAMessage) {
     for (const auto& c : cases) {
         const CommandResult result = kivhost(c.arguments);
         EXPECT_NE(result.exitCode, 0) << c.arguments;
-        if (c.message.ends_with("..."))
+        if (c.message.ends_with("...")) {
             EXPECT_EQ(result.errors.substr(0, c.message.size() - 3),
                       c.message.substr(0, c.message.size() - 3));
-        else
+        } else {
             EXPECT_EQ(result.errors, c.message);
+        }
     }
 }
 

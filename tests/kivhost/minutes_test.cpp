@@ -27,8 +27,9 @@ TEST(MinutesTest, WholeDecimalNumbersWithinTheRangeOnly) {
         {"10min", std::nullopt},
         {"abc", std::nullopt},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(kivhost::parseMinutesMs(c.text), c.ms) << "'" << c.text << "'";
+    }
     EXPECT_EQ(kivhost::parseMinutesMs(std::string_view("12", 1)), 60000)
         << "a view is read within its length";
 }

@@ -80,8 +80,9 @@ TEST_P(RefusalTest, TheHostRefusesWhatDoesNotFitAndKeepsNothingOfIt) {
     // On a core of its major version, a first plugin keeps the library mapped, so that its
     // counters show what the refused one left behind.
     const bool kept = GetParam().core.major == 18;
-    if (kept)
+    if (kept) {
         host.load(fakePluginLibrary(), "load_kivhost_fake_peer");
+    }
     if (GetParam().message.empty()) {
         EXPECT_NO_THROW(host.load(fakePluginLibrary(), GetParam().entry));
         return;

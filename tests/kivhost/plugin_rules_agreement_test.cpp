@@ -26,9 +26,11 @@ std::vector<std::string> concatenations(const std::vector<std::string_view>& pie
     std::vector<std::string> all{""};
     for (std::size_t begin = 0, length = 1; length <= maxPieces; ++length) {
         const std::size_t end = all.size();
-        for (std::size_t i = begin; i < end; ++i)
-            for (const std::string_view piece : pieces)
+        for (std::size_t i = begin; i < end; ++i) {
+            for (const std::string_view piece : pieces) {
                 all.push_back(all[i] + std::string(piece));
+            }
+        }
         begin = end;
     }
     return all;
@@ -37,8 +39,9 @@ std::vector<std::string> concatenations(const std::vector<std::string_view>& pie
 // Printable in a failure message: line breaks and NUL bytes spelled out.
 std::string shown(std::string_view text) {
     std::string result;
-    for (const char c : text)
+    for (const char c : text) {
         result += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\0' ? "\\0" : std::string(1, c);
+    }
     return result;
 }
 
@@ -46,12 +49,14 @@ TEST(PluginRulesAgreementTest, EventNamesOfPaths) {
     std::vector<std::string> paths =
         concatenations({"/", "a", "b/", "kiv-platform-config", "kiv-platform-config/", "?x=1"}, 7);
     for (const std::string_view path : {"KIV-PLATFORM-CONFIG/a/b/c/d/e", "/x%2Fy/z/w/v",
-                                        "/\xC3\xA9/\xF0\x9F\x98\x80/q", "/a b/c\td/e", " /a"})
+                                        "/\xC3\xA9/\xF0\x9F\x98\x80/q", "/a b/c\td/e", " /a"}) {
         paths.emplace_back(path);
+    }
     paths.push_back(std::string("/a\0b/c/d/e", 10));
     paths.push_back("/" + std::string(100000, 'x') + "/y/z/w");
-    for (const std::string& path : paths)
+    for (const std::string& path : paths) {
         ASSERT_EQ(kivhost::eventNameForPath(path), eventNameForPath(path)) << shown(path);
+    }
 }
 
 // Where the two readings part, known and kept out of the comparison: the plugin's router reads a
@@ -62,10 +67,12 @@ bool knownDifference(std::string_view pathTemplate, std::string_view path) {
     const bool hasParameter = pathTemplate.find('{') != std::string_view::npos;
     bool inside = false;
     for (const char c : pathTemplate) {
-        if ((c == '{' && inside) || (c == '}' && !inside && hasParameter))
+        if ((c == '{' && inside) || (c == '}' && !inside && hasParameter)) {
             return true;
-        if (c == '{' || c == '}')
+        }
+        if (c == '{' || c == '}') {
             inside = c == '{';
+        }
     }
     const bool takesRest = pathTemplate.find("{+") != std::string_view::npos ||
                            pathTemplate.find("{#") != std::string_view::npos;
@@ -82,8 +89,9 @@ TEST(PluginRulesAgreementTest, RouteTemplatesMatchTheSamePaths) {
         const kivhost::PathTemplate ours(pathTemplate);
         const PathPattern plugins = PathPattern::compile(pathTemplate);
         for (const std::string& path : paths) {
-            if (knownDifference(pathTemplate, path))
+            if (knownDifference(pathTemplate, path)) {
                 continue;
+            }
             ++compared;
             ASSERT_EQ(ours.matches(path), plugins.match(path, captures))
                 << "template " << shown(pathTemplate) << ", path " << shown(path);
@@ -94,11 +102,11 @@ TEST(PluginRulesAgreementTest, RouteTemplatesMatchTheSamePaths) {
 
 TEST(PluginRulesAgreementTest, CoresRunTheSamePluginVersions) {
     const std::uint32_t numbers[] = {0, 1, 17, 18, 19, 4294967295u};
-    for (const std::uint32_t coreMajor : numbers)
-        for (const std::uint32_t coreMinor : numbers)
-            for (const std::uint32_t corePatch : numbers)
-                for (const std::uint32_t pluginMajor : numbers)
-                    for (const std::uint32_t pluginMinor : numbers)
+    for (const std::uint32_t coreMajor : numbers) {
+        for (const std::uint32_t coreMinor : numbers) {
+            for (const std::uint32_t corePatch : numbers) {
+                for (const std::uint32_t pluginMajor : numbers) {
+                    for (const std::uint32_t pluginMinor : numbers) {
                         for (const std::uint32_t pluginPatch : numbers) {
                             const kivhost::CoreVersion core{coreMajor, coreMinor, corePatch};
                             const kivhost::CoreVersion plugin{pluginMajor, pluginMinor, pluginPatch};
@@ -107,6 +115,11 @@ TEST(PluginRulesAgreementTest, CoresRunTheSamePluginVersions) {
                                                    {coreMajor, coreMinor, corePatch, {}, {}}))
                                 << "core " << core.text() << ", plugin " << plugin.text();
                         }
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace

@@ -39,12 +39,13 @@ TEST_P(ScenarioPlayTest, StepsAndTimersInterleaveInTimeOrder) {
     std::vector<std::string> order;
     for (const Happening& happening : host.happenings()) {
         const std::string at = "@" + std::to_string(happening.timeMs);
-        if (const auto* fired = std::get_if<TimerFired>(&happening.detail))
+        if (const auto* fired = std::get_if<TimerFired>(&happening.detail)) {
             order.push_back("fire " + fired->name + at);
-        else if (const auto* response = std::get_if<ResponseReceived>(&happening.detail))
+        } else if (const auto* response = std::get_if<ResponseReceived>(&happening.detail)) {
             order.push_back("get " + response->path + at);
-        else if (const auto* changed = std::get_if<ResourceChanged>(&happening.detail))
+        } else if (const auto* changed = std::get_if<ResourceChanged>(&happening.detail)) {
             order.push_back(std::string(happeningType(happening.detail)) + " " + changed->path + at);
+        }
     }
     EXPECT_EQ(order, GetParam().order);
     const auto unloaded = happeningsOfType(host, "unload");

@@ -37,11 +37,12 @@ TEST_P(MalformedScenarioTest, IsRefusedWithAMessageNamingFileStepAndFault) {
         ADD_FAILURE() << "not refused";
     } catch (const ScenarioError& error) {
         const std::string& expected = GetParam().message;
-        if (expected.ends_with("..."))
+        if (expected.ends_with("...")) {
             EXPECT_EQ(std::string(error.what()).substr(0, expected.size() - 3),
                       expected.substr(0, expected.size() - 3));
-        else
+        } else {
             EXPECT_EQ(error.what(), expected);
+        }
     }
 }
 

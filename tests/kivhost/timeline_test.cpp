@@ -118,8 +118,9 @@ TEST(TimelineTest, ClockTexts) {
         {90000000, "25:00:00"},
         {std::numeric_limits<std::int64_t>::max(), "2562047788015:12:55.807"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(clockText(c.ms), c.text);
+    }
 }
 
 } // namespace

@@ -54,48 +54,60 @@ const Layer* layerOf(std::string_view folder) {
 // include, a header without a folder, or a system header in angle brackets.
 std::optional<std::string> includedFolder(std::string_view line) {
     const auto skipSpace = [&] {
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
+        }
     };
     skipSpace();
-    if (!line.starts_with('#'))
+    if (!line.starts_with('#')) {
         return std::nullopt;
+    }
     line.remove_prefix(1);
     skipSpace();
-    if (!line.starts_with("include"))
+    if (!line.starts_with("include")) {
         return std::nullopt;
+    }
     line.remove_prefix(std::string_view("include").size());
     skipSpace();
-    if (line.empty() || (line.front() != '"' && line.front() != '<'))
+    if (line.empty() || (line.front() != '"' && line.front() != '<')) {
         return std::nullopt;
+    }
     const bool quoted = line.front() == '"';
     line.remove_prefix(1);
     const std::string_view path = line.substr(0, line.find(quoted ? '"' : '>'));
     std::size_t slash = path.find('/');
-    if (slash == std::string_view::npos)
+    if (slash == std::string_view::npos) {
         return std::nullopt;
-    if (path.substr(0, slash) == "kivhost")
+    }
+    if (path.substr(0, slash) == "kivhost") {
         slash = path.find('/', slash + 1);
-    if (slash == std::string_view::npos)
+    }
+    if (slash == std::string_view::npos) {
         return std::nullopt;
+    }
     const std::string_view folder = path.substr(0, slash);
-    if (!quoted && !layerOf(folder))
+    if (!quoted && !layerOf(folder)) {
         return std::nullopt;
+    }
     return std::string(folder);
 }
 
 // Why `folder` may not include `line`, or "" when it may.
 std::string violation(std::string_view folder, std::string_view line) {
     const std::optional<std::string> included = includedFolder(line);
-    if (!included || *included == folder)
+    if (!included || *included == folder) {
         return "";
+    }
     const Layer* layer = layerOf(folder);
-    if (!layer)
+    if (!layer) {
         return "folder '" + std::string(folder) + "' has no row in the layer table";
-    if (!layerOf(*included))
+    }
+    if (!layerOf(*included)) {
         return "'" + *included + "' is no folder of the layer table";
-    if (std::find(layer->uses.begin(), layer->uses.end(), *included) == layer->uses.end())
+    }
+    if (std::find(layer->uses.begin(), layer->uses.end(), *included) == layer->uses.end()) {
         return "'" + std::string(folder) + "' may not include from '" + *included + "'";
+    }
     return "";
 }
 
@@ -108,24 +120,28 @@ bool isSource(const std::filesystem::path& path) {
 // A source's folder below its top folder: the first segment, or the first two for a tool's.
 std::string folderOf(const std::filesystem::path& relative) {
     std::vector<std::string> segments;
-    for (const std::filesystem::path& segment : relative)
+    for (const std::filesystem::path& segment : relative) {
         segments.push_back(segment.string());
+    }
     const std::size_t depth = !segments.empty() && segments.front() == "kivhost" ? 2 : 1;
-    if (segments.size() <= depth)
+    if (segments.size() <= depth) {
         return "(top)";
+    }
     std::string folder = segments.front();
-    if (depth == 2)
+    if (depth == 2) {
         folder += "/" + segments[1];
+    }
     return folder;
 }
 
 TEST(IncludeLayering, TableRowsUseOnlyRowsBelowThem) {
-    for (auto layer = kLayers.begin(); layer != kLayers.end(); ++layer)
+    for (auto layer = kLayers.begin(); layer != kLayers.end(); ++layer) {
         for (const std::string_view used : layer->uses) {
             const auto row = std::find_if(kLayers.begin(), layer,
                                           [&](const Layer& below) { return below.folder == used; });
             EXPECT_NE(row, layer) << layer->folder << " uses " << used << ", which is not below it";
         }
+    }
 }
 
 struct LineCase {
@@ -155,8 +171,9 @@ TEST(IncludeLayering, JudgesIncludeLines) {
         {"value", R"(#include "../binding/x.h")", "'..' is no folder of the layer table"},
         {"widgets", R"(#include "value/value.h")", "folder 'widgets' has no row in the layer table"},
     };
-    for (const LineCase& c : cases)
+    for (const LineCase& c : cases) {
         EXPECT_EQ(violation(c.folder, c.line), c.expected) << c.folder << ": " << c.line;
+    }
 }
 
 TEST(IncludeLayering, SourceTreeKeepsTheLayers) {
@@ -167,36 +184,43 @@ TEST(IncludeLayering, SourceTreeKeepsTheLayers) {
     for (const char* top : {"src", "include", "tools"}) {
         ASSERT_TRUE(std::filesystem::is_directory(root / top)) << root / top;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root / top)) {
-            if (!entry.is_regular_file() || !isSource(entry.path()))
+            if (!entry.is_regular_file() || !isSource(entry.path())) {
                 continue;
+            }
             const std::filesystem::path relative = entry.path().lexically_relative(root / top);
             const std::string folder = folderOf(relative);
             const std::string where = std::string(top) + "/" + relative.generic_string();
-            if (!layerOf(folder))
+            if (!layerOf(folder)) {
                 violations.push_back(where + ": folder '" + folder + "' has no row in the layer table");
+            }
             std::ifstream file(entry.path());
             std::string line;
             for (int number = 1; std::getline(file, line); ++number) {
                 const std::optional<std::string> included = includedFolder(line);
                 includes += included.has_value();
-                if (included && *included != folder)
+                if (included && *included != folder) {
                     used.insert(folder + " -> " + *included);
+                }
                 const std::string why = layerOf(folder) ? violation(folder, line) : "";
-                if (!why.empty())
+                if (!why.empty()) {
                     violations.push_back(where + ":" + std::to_string(number) + ": " + why + ": " + line);
+                }
             }
         }
     }
     EXPECT_GT(includes, 100u) << "the tree was not read";
     std::string list;
-    for (const std::string& v : violations)
+    for (const std::string& v : violations) {
         list += "\n  " + v;
+    }
     EXPECT_TRUE(violations.empty()) << violations.size() << " includes cross the layers:" << list;
     // The table allows the edges that exist and no more: an allowance nothing uses goes.
-    for (const Layer& layer : kLayers)
-        for (const std::string_view allowed : layer.uses)
+    for (const Layer& layer : kLayers) {
+        for (const std::string_view allowed : layer.uses) {
             EXPECT_TRUE(used.contains(std::string(layer.folder) + " -> " + std::string(allowed)))
                 << layer.folder << " may include from " << allowed << ", but no file does";
+        }
+    }
 }
 
 } // namespace

@@ -26,8 +26,9 @@ class FakeTracing : public ::testing::Test {
     }
     // The session stops before the providers go, so the process-wide contexts end disabled.
     void TearDown() override {
-        for (std::uint64_t handle = 1; handle <= kEtwProviderCount; ++handle)
+        for (std::uint64_t handle = 1; handle <= kEtwProviderCount; ++handle) {
             control(handle, 0, 0, 0, 0);
+        }
         unregisterEtwProviders();
         platform::openEventTracingFrom(L"Advapi32.dll");
     }
@@ -92,8 +93,9 @@ TEST_F(FakeTracing, ASessionListeningAtLoadEnablesTheGroupsAndGetsTheMainThreads
     EXPECT_EQ(registeredCount(), kEtwProviderCount);
     unregisterEtwProviders();
     EXPECT_EQ(registeredCount(), 0u);
-    for (std::size_t i = 0; i < kEtwProviderCount; ++i)
+    for (std::size_t i = 0; i < kEtwProviderCount; ++i) {
         EXPECT_FALSE(isEtwProviderRegistered(i));
+    }
 }
 
 TEST_F(FakeTracing, ControlCodesReachTheProvidersContext) {

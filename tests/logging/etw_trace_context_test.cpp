@@ -29,8 +29,9 @@ TEST_P(EtwEnableTest, GroupBitsFollowLevelAndKeywords) {
     EXPECT_EQ(context.level(), c.level);
     EXPECT_EQ(context.matchAnyKeyword(), c.matchAny);
     EXPECT_EQ(context.matchAllKeyword(), c.matchAll);
-    for (std::size_t i = 0; i < std::size(kGroups); ++i)
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
         EXPECT_EQ(context.isGroupEnabled(i), c.bits[i]) << "group " << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -53,8 +54,9 @@ TEST(EtwTraceContext, DisableClearsEverything) {
     EXPECT_EQ(context.level(), 0);
     EXPECT_EQ(context.matchAnyKeyword(), 0u);
     EXPECT_EQ(context.matchAllKeyword(), 0u);
-    for (std::size_t i = 0; i < std::size(kGroups); ++i)
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
         EXPECT_FALSE(context.isGroupEnabled(i));
+    }
 }
 
 TEST(EtwTraceContext, OtherControlCodesChangeNothing) {
@@ -80,8 +82,9 @@ TEST(EtwProviders, RegisterEveryProviderWhereTracingExistsAndUnregisterThemAll) 
     EXPECT_EQ(writeThreadNameEvent(1, "Main thread"), tracing);
     EXPECT_EQ(writeThreadNameEvent(1, nullptr), tracing);
     unregisterEtwProviders();
-    for (std::size_t i = 0; i < kEtwProviderCount; ++i)
+    for (std::size_t i = 0; i < kEtwProviderCount; ++i) {
         EXPECT_FALSE(isEtwProviderRegistered(i)) << "provider " << i;
+    }
     EXPECT_FALSE(writeThreadNameEvent(1, "Main thread"));
 }
 

@@ -51,8 +51,9 @@ __declspec(dllexport) unsigned long __stdcall EventRegister(const Guid*, EnableC
                                                             void* context, std::uint64_t* handle) {
     providers.push_back({callback, context, true});
     *handle = providers.size();
-    if (callback)
+    if (callback) {
         callback(nullptr, 1, 5, 0x1, 0, nullptr, context);
+    }
     return 0;
 }
 
@@ -60,16 +61,18 @@ __declspec(dllexport) unsigned long __stdcall EventWrite(std::uint64_t handle,
                                                          const kiv::platform::EventDescriptor* descriptor,
                                                          unsigned long count, const Field* fields) {
     Written event{handle, *descriptor, {}};
-    for (unsigned long i = 0; i < count; ++i)
+    for (unsigned long i = 0; i < count; ++i) {
         event.fields.emplace_back(
             reinterpret_cast<const char*>(static_cast<std::uintptr_t>(fields[i].pointer)), fields[i].size);
+    }
     written.push_back(std::move(event));
     return 0;
 }
 
 __declspec(dllexport) unsigned long __stdcall EventUnregister(std::uint64_t handle) {
-    if (handle == 0 || handle > providers.size() || !providers[handle - 1].registered)
+    if (handle == 0 || handle > providers.size() || !providers[handle - 1].registered) {
         return 87; // ERROR_INVALID_PARAMETER
+    }
     providers[handle - 1].registered = false;
     return 0;
 }
@@ -82,8 +85,9 @@ __declspec(dllexport) void fakeReset() {
 
 __declspec(dllexport) std::size_t fakeRegisteredCount() {
     std::size_t count = 0;
-    for (const Provider& provider : providers)
+    for (const Provider& provider : providers) {
         count += provider.registered ? 1 : 0;
+    }
     return count;
 }
 
@@ -99,8 +103,9 @@ __declspec(dllexport) std::size_t
     *handle = event.handle;
     *descriptor = event.descriptor;
     std::string all;
-    for (const std::string& field : event.fields)
+    for (const std::string& field : event.fields) {
         all += field;
+    }
     std::memcpy(payload, all.data(), all.size() < room ? all.size() : room);
     return all.size();
 }

@@ -32,11 +32,13 @@ TEST_F(LogConcurrencyTest, LoggingWhileTargetsAreReconfigured) {
     steady.applySettings(everything);
 
     std::vector<std::thread> threads;
-    for (int logger = 0; logger < kLoggers; ++logger)
+    for (int logger = 0; logger < kLoggers; ++logger) {
         threads.emplace_back([logger] {
-            for (int i = 0; i < kMessagesPerLogger; ++i)
+            for (int i = 0; i < kMessagesPerLogger; ++i) {
                 LogMessage(LogLevel::Warn, 1, 0, "logger %d message %d", logger, i);
+            }
         });
+    }
     threads.emplace_back([&] {
         const LogServiceApi& api = logServiceApi();
         LogTargetInterface* stdOut = api.stdOutTarget();
@@ -52,8 +54,9 @@ TEST_F(LogConcurrencyTest, LoggingWhileTargetsAreReconfigured) {
             stdOut->detach(stdOut);
         }
     });
-    for (std::thread& thread : threads)
+    for (std::thread& thread : threads) {
         thread.join();
+    }
 
     const auto lines = steady.lines();
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kLoggers * kMessagesPerLogger));

@@ -20,8 +20,9 @@ std::string groupText(std::uint64_t mask, std::size_t size = kLogGroupTextSize) 
 TEST(RegisterLogGroup, BuiltInCodesKeepTheirBits) {
     const std::pair<const char*, std::uint64_t> builtIn[] = {
         {"DBG", 1}, {"GEN", 2}, {"XTR", 4}, {"PRF", 8}, {"MEM", 16}, {"DSK", 32}, {"NET", 64}, {"TST", 128}};
-    for (const auto& [code, mask] : builtIn)
+    for (const auto& [code, mask] : builtIn) {
         EXPECT_EQ(RegisterLogGroup(code), mask) << code;
+    }
 }
 
 TEST(RegisterLogGroup, NewCodeGetsOneNewBitAndKeepsIt) {
@@ -62,8 +63,9 @@ TEST(RegisterLogGroupDeathTest, FullTableHandsOutNoGroupAndKeepsItsEntries) {
             for (int i = 0; i < 80; ++i) {
                 code[1] = static_cast<char>('A' + i / 26);
                 code[2] = static_cast<char>('a' + i % 26);
-                if (RegisterLogGroup(code) != 0)
+                if (RegisterLogGroup(code) != 0) {
                     ++registered;
+                }
             }
             const bool ok = registered <= 56 && RegisterLogGroup("ZZZ") == 0 &&
                             RegisterLogGroup("GEN") == 2 && RegisterLogGroup("#Aa") != 0 &&
@@ -81,30 +83,36 @@ TEST(LogGroupTable, ConcurrentRegistrationsAgreeOnEachCodesBit) {
     constexpr std::size_t kRounds = 200;
     constexpr std::size_t kCodes = kLogGroupCount - kBuiltInLogGroupCount;
     std::vector<std::string> codes;
-    for (std::size_t i = 0; i < kCodes; ++i)
+    for (std::size_t i = 0; i < kCodes; ++i) {
         codes.push_back({'N', static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)});
+    }
 
     for (std::size_t round = 0; round < kRounds; ++round) {
         LogGroupTable table;
         std::vector<std::vector<std::uint64_t>> bits(kThreads, std::vector<std::uint64_t>(kCodes));
         std::atomic<std::size_t> waiting{kThreads};
         std::vector<std::thread> threads;
-        for (std::size_t t = 0; t < kThreads; ++t)
+        for (std::size_t t = 0; t < kThreads; ++t) {
             threads.emplace_back([&, t] {
                 waiting.fetch_sub(1);
-                while (waiting.load() != 0)
+                while (waiting.load() != 0) {
                     std::this_thread::yield();
-                for (std::size_t i = 0; i < kCodes; ++i)
+                }
+                for (std::size_t i = 0; i < kCodes; ++i) {
                     bits[t][i] = table.registerCode(codes[i].c_str());
+                }
             });
-        for (std::thread& thread : threads)
+        }
+        for (std::thread& thread : threads) {
             thread.join();
+        }
 
         std::uint64_t seen = 0;
         for (std::size_t i = 0; i < kCodes; ++i) {
             const std::uint64_t bit = bits[0][i];
-            for (std::size_t t = 1; t < kThreads; ++t)
+            for (std::size_t t = 1; t < kThreads; ++t) {
                 ASSERT_EQ(bits[t][i], bit) << "round " << round << ", code " << codes[i] << ", thread " << t;
+            }
             ASSERT_TRUE(bit != 0 && (bit & (bit - 1)) == 0 && (bit & seen) == 0) << codes[i];
             seen |= bit;
             char text[kLogGroupTextSize];

@@ -43,9 +43,11 @@ struct TemplateCase {
 
 std::string expectedLine(std::string expected) {
     const std::pair<std::string, std::string> names[] = {{"<E>", moduleName()}, {"<T>", threadIdText()}};
-    for (const auto& [token, name] : names)
-        if (const auto at = expected.find(token); at != std::string::npos)
+    for (const auto& [token, name] : names) {
+        if (const auto at = expected.find(token); at != std::string::npos) {
             expected.replace(at, token.size(), name);
+        }
+    }
     return expected;
 }
 
@@ -112,8 +114,9 @@ TEST(FormatLogLine, ExpansionsAreCutAtTheEndOfSmallBuffers) {
         std::size_t size;
         std::string expected;
     } cases[] = {{1, ""}, {2, "\n"}, {3, "2\n"}, {6, "2024\n"}, {12, "2024-03-05\n"}};
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(formatLine("#D| #M", sampleRecord(), c.size), c.expected) << "size " << c.size;
+    }
 }
 
 TEST(FormatLogLine, NothingIsWrittenWithoutRoom) {

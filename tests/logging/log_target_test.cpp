@@ -144,8 +144,9 @@ TEST_F(LogTargetTest, EveryClassNamesItself) {
                                                           {&stdErr, "StdErrLogTarget"},
                                                           {&stdOut, "StdOutLogTarget"},
                                                           {&debugger, "DebuggerConsoleLogTarget"}};
-    for (const auto& [target, name] : targets)
+    for (const auto& [target, name] : targets) {
         EXPECT_STREQ(target->logInterface()->name(target->logInterface()), name);
+    }
 }
 
 TEST_F(LogTargetTest, DebuggerTargetWritesAndFlushesQuietly) {

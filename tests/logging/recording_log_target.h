@@ -40,8 +40,9 @@ class RecordingLogTarget final : public LogTarget {
 
     std::vector<std::string> texts() const {
         std::vector<std::string> texts;
-        for (const RecordedLine& line : lines())
+        for (const RecordedLine& line : lines()) {
             texts.push_back(line.text);
+        }
         return texts;
     }
 

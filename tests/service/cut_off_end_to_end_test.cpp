@@ -24,8 +24,9 @@ std::vector<ScheduledJob> lawJobs(const ShutdownLawHost& law) {
 std::vector<std::string> notifications(const ShutdownLawHost& law) {
     std::vector<std::string> found;
     for (const SentEvent& event : law.events()) {
-        if (event.name == "OnJsonApiEvent_kiv-kr-shutdown-law_v1_notification")
+        if (event.name == "OnJsonApiEvent_kiv-kr-shutdown-law_v1_notification") {
             found.push_back(json(event.payload)["data"]["type"].getString("?").data());
+        }
     }
     return found;
 }
@@ -229,8 +230,9 @@ TEST(CutOffJobsTest, FarCutOffsAreScheduledWithoutOverflow) {
     const std::vector<ScheduledJob> jobs = lawJobs(law);
     ASSERT_EQ(jobs.size(), 2u);
     // Both moments lie beyond what the clock can hold and are held at its end.
-    for (const ScheduledJob& job : jobs)
+    for (const ScheduledJob& job : jobs) {
         EXPECT_GT(job.seconds, 1'000'000'000) << job.name;
+    }
     EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"NONE"})");
 }
 

@@ -42,8 +42,9 @@ TEST_P(CutOffDecision, FollowsTheFirstRuleThatHolds) {
     const DecisionCase& c = GetParam();
     const std::optional<std::int64_t> cutOff = chooseCutOffMinutes(readLoginData(parsed(c.packet)));
     ASSERT_EQ(cutOff, c.cutOff);
-    if (!cutOff)
+    if (!cutOff) {
         return;
+    }
     const CutOffSchedule schedule = scheduleCutOff(*cutOff);
     EXPECT_EQ(schedule.statusNow, c.statusNow);
     EXPECT_EQ(schedule.cutOffJobMinutes, c.cutOffJob);

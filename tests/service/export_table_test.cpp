@@ -30,10 +30,11 @@ std::vector<char> fileBytes(const char* path) {
 
 template <class T> T readAt(const std::vector<char>& bytes, std::size_t offset) {
     T value{};
-    if (offset <= bytes.size() && sizeof(T) <= bytes.size() - offset)
+    if (offset <= bytes.size() && sizeof(T) <= bytes.size() - offset) {
         std::memcpy(&value, bytes.data() + offset, sizeof(T));
-    else
+    } else {
         ADD_FAILURE() << "read past the end of the file at " << offset;
+    }
     return value;
 }
 
@@ -45,19 +46,22 @@ std::vector<DefinedSymbol> definedDynamicSymbols(const std::vector<char>& bytes)
     std::vector<DefinedSymbol> symbols;
     for (unsigned i = 0; i < header.e_shnum; ++i) {
         const auto table = readAt<Section>(bytes, header.e_shoff + std::size_t{i} * header.e_shentsize);
-        if (table.sh_type != SHT_DYNSYM || table.sh_entsize == 0)
+        if (table.sh_type != SHT_DYNSYM || table.sh_entsize == 0) {
             continue;
+        }
         const auto names =
             readAt<Section>(bytes, header.e_shoff + std::size_t{table.sh_link} * header.e_shentsize);
         for (std::size_t at = 0; at + table.sh_entsize <= table.sh_size; at += table.sh_entsize) {
             const auto symbol = readAt<Symbol>(bytes, table.sh_offset + at);
             const unsigned binding = bindingOf(symbol.st_info);
-            if (symbol.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK))
+            if (symbol.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) {
                 continue;
+            }
             const std::size_t nameAt = names.sh_offset + symbol.st_name;
             EXPECT_LT(nameAt, bytes.size());
-            if (nameAt >= bytes.size())
+            if (nameAt >= bytes.size()) {
                 break;
+            }
             symbols.push_back(
                 {std::string(bytes.data() + nameAt, strnlen(bytes.data() + nameAt, bytes.size() - nameAt)),
                  typeOf(symbol.st_info)});

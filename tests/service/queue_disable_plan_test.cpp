@@ -35,8 +35,9 @@ TEST_P(QueueDisablePlanTest, ClosesEachQueueItsLeadBeforeTheCutOff) {
     ASSERT_TRUE(list.ok());
     const QueueDisablePlan plan = planQueueDisables(c.cutOff, c.leads, list.value().elements());
     std::vector<std::pair<std::int32_t, std::int64_t>> listed;
-    for (const QueueDisableJob& job : plan.listedQueues)
+    for (const QueueDisableJob& job : plan.listedQueues) {
         listed.emplace_back(job.queueId, job.remainingMinutes);
+    }
     EXPECT_EQ(listed, c.listed);
     EXPECT_EQ(plan.allQueuesMinutes, c.allQueues);
 }

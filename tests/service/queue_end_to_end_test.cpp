@@ -32,8 +32,9 @@ std::vector<std::string> queueTimeline(const ShutdownLawHost& law) {
     const std::vector<kivhost::Happening> happenings = law.host.happenings();
     for (std::size_t i = 0; i < happenings.size(); ++i) {
         const auto* event = std::get_if<kivhost::EventSent>(&happenings[i].detail);
-        if (!event || event->name == "OnJsonApiEvent")
+        if (!event || event->name == "OnJsonApiEvent") {
             continue;
+        }
         const auto* generic =
             i + 1 < happenings.size() ? std::get_if<kivhost::EventSent>(&happenings[i + 1].detail) : nullptr;
         EXPECT_TRUE(generic && generic->name == "OnJsonApiEvent" &&
@@ -44,8 +45,9 @@ std::vector<std::string> queueTimeline(const ShutdownLawHost& law) {
         const std::string name =
             event->name.substr(std::string_view("OnJsonApiEvent_kiv-kr-shutdown-law_v1_").size());
         std::string line = std::to_string(happenings[i].timeMs / 60000) + " " + name;
-        if (name == "queue-status")
+        if (name == "queue-status") {
             line += " " + std::string(payload["uri"].getString(""));
+        }
         lines.push_back(line + " " + kivhost::toJson(payload["data"]));
     }
     return lines;
@@ -114,8 +116,9 @@ TEST_P(QueueJobsTest, ScheduleOneJobPerListedQueueTheCustomQueueAndAllQueues) {
     const QueueCase& c = GetParam();
     ShutdownLawHost law;
     law.put(kLoginPath, c.login);
-    if (c.timetable)
+    if (c.timetable) {
         law.put(kTimetablePath, c.timetable);
+    }
     law.put(kQueuesPath, c.queues);
     law.start();
     EXPECT_EQ(queueJobs(law), c.jobs);
@@ -265,8 +268,9 @@ TEST(QueueListTest, LaterListsTimetablesAndFurtherCutOffsMoveNoQueue) {
                R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 500})");
     EXPECT_EQ(queueJobs(law), built);
     std::size_t timetableReads = 0;
-    for (const std::string& request : law.requests())
+    for (const std::string& request : law.requests()) {
         timetableReads += request.find(kTimetablePath) != std::string::npos;
+    }
     EXPECT_EQ(timetableReads, 2u);
 }
 
@@ -286,8 +290,9 @@ TEST(UnloadTest, PendingJobsAreDroppedAndSendNothing) {
     EXPECT_EQ(unloaded[0].memory.allocationCount, unloaded[0].memory.freeCount);
     // A platform that fires a dropped timer anyway reaches nothing.
     const std::vector<kivhost::TimerRecord> timers = law.host.timerHistory();
-    for (std::size_t i = 0; i < timers.size(); ++i)
+    for (std::size_t i = 0; i < timers.size(); ++i) {
         law.host.replayTimer(i);
+    }
     EXPECT_EQ(law.events().size(), eventsBefore);
 }
 

@@ -21,8 +21,9 @@ std::optional<std::int32_t> referenceQueueId(const std::string& name) {
     errno = 0;
     const long long value = std::strtoll(begin, &end, 10);
     if (end == begin || errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
+        value > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
+    }
     // strtoll stops at a NUL inside the name, and so must the reading: a NUL is not a digit.
     return static_cast<std::int32_t>(value);
 }
@@ -34,8 +35,9 @@ TEST(TimetableQueueIdTest, AgreesWithDecimalStrtollOnGeneratedNames) {
     std::uniform_int_distribution<std::size_t> length(0, 14);
     for (int i = 0; i < 200000; ++i) {
         std::string name(length(random), ' ');
-        for (char& c : name)
+        for (char& c : name) {
             c = kAlphabet[pick(random)];
+        }
         ASSERT_EQ(readTimetableQueueId(name), referenceQueueId(name)) << '"' << name << '"';
     }
 }
@@ -59,8 +61,9 @@ TEST(TimetableQueueIdTest, ReadsTheEdgesOfTheRange) {
         {"+-1", std::nullopt},
         {"x12", std::nullopt},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(readTimetableQueueId(c.name), c.id) << c.name;
+    }
 }
 
 QueueLeadTimes leadTimesOf(const char* json) {
@@ -85,8 +88,9 @@ TEST(QueueLeadTimesTest, LaterNamesOfTheSameQueueReplaceEarlierOnesUnlessNotPosi
 }
 
 TEST(QueueLeadTimesTest, AnythingButAnObjectGivesNoLeads) {
-    for (const char* json : {"[]", "[{\"450\": 1}]", "5", "\"450\"", "null", "{}"})
+    for (const char* json : {"[]", "[{\"450\": 1}]", "5", "\"450\"", "null", "{}"}) {
         EXPECT_TRUE(leadTimesOf(json).empty()) << json;
+    }
 }
 
 TEST(QueueLeadTimesTest, UnnamedQueuesTakeTheDefault) {

@@ -15,8 +15,9 @@ inline std::vector<std::filesystem::path> scenarioFiles() {
     for (const std::filesystem::directory_entry& entry :
          std::filesystem::directory_iterator(KIV_SCENARIO_DIR)) {
         const std::filesystem::path& file = entry.path();
-        if (file.extension() == ".yaml" || file.extension() == ".json")
+        if (file.extension() == ".yaml" || file.extension() == ".json") {
             files.push_back(file);
+        }
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -24,9 +25,11 @@ inline std::vector<std::filesystem::path> scenarioFiles() {
 
 inline std::string scenarioTestName(const std::filesystem::path& file) {
     std::string name = file.stem().string();
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
             c = '_';
+        }
+    }
     return name;
 }
 

@@ -97,13 +97,15 @@ Value ScenarioGenerator::anyScalar() {
         break; // Empty, as null
     case 1:
         value.makeCollection();
-        for (std::size_t i = below(3); i > 0; --i)
+        for (std::size_t i = below(3); i > 0; --i) {
             value.append().setSigned(static_cast<std::int64_t>(below(100)));
+        }
         break;
     case 2:
         value.makeStructure();
-        if (chance(0.5))
+        if (chance(0.5)) {
             value.member("x").setBool(true);
+        }
         break;
     case 3:
         value.setBlob(std::vector<std::uint8_t>(below(4), 7));
@@ -118,22 +120,29 @@ Value ScenarioGenerator::anyScalar() {
 }
 
 Value ScenarioGenerator::loginPacket() {
-    if (chance(0.05))
+    if (chance(0.05)) {
         return anyScalar();
+    }
     Value packet;
     packet.makeStructure();
-    if (chance(0.7))
+    if (chance(0.7)) {
         packet.member("minor") = truth();
-    if (chance(0.7))
+    }
+    if (chance(0.7)) {
         packet.member("minorShutdownEnforced") = truth();
-    if (chance(0.7))
+    }
+    if (chance(0.7)) {
         packet.member("minutesUntilMidnight") = minutes();
-    if (chance(0.6))
+    }
+    if (chance(0.6)) {
         packet.member("minutesUntilShutdownEnabled") = truth();
-    if (chance(0.6))
+    }
+    if (chance(0.6)) {
         packet.member("minutesUntilShutdown") = minutes();
-    if (chance(0.1))
+    }
+    if (chance(0.1)) {
         packet.member("unrelated") = anyScalar();
+    }
     return packet;
 }
 
@@ -141,35 +150,40 @@ std::string ScenarioGenerator::memberName() {
     static constexpr const char* kOdd[] = {
         "-2",         " 12",         "+7",         "12x", "abc", "",    "-",   "+", "99999999999",
         "2147483647", "-2147483648", "2147483648", "0",   "007", "\t5", "1e3", "-0"};
-    if (chance(0.5))
+    if (chance(0.5)) {
         return kOdd[below(std::size(kOdd))];
+    }
     return std::to_string(queueIdNumber(40));
 }
 
 std::int64_t ScenarioGenerator::queueIdNumber(std::int64_t poolSize) {
-    if (chance(0.03))
+    if (chance(0.03)) {
         return below(2) ? std::int64_t{1} << 32 | 5 : kHighest;
+    }
     return static_cast<std::int64_t>(below(static_cast<std::size_t>(poolSize))) - 2;
 }
 
 Value ScenarioGenerator::timetable() {
-    if (chance(0.1))
+    if (chance(0.1)) {
         return anyScalar();
+    }
     Value table;
     table.makeStructure();
-    for (std::size_t i = below(12); i > 0; --i)
+    for (std::size_t i = below(12); i > 0; --i) {
         table.member(memberName()) = chance(0.6) ? [&] {
             Value lead;
             lead.setSigned(static_cast<std::int64_t>(below(400)) - 50);
             return lead;
         }()
                                                  : minutes();
+    }
     return table;
 }
 
 Value ScenarioGenerator::queueList() {
-    if (chance(0.08))
+    if (chance(0.08)) {
         return chance(0.5) ? anyScalar() : timetable();
+    }
     Value list;
     list.makeCollection();
     // Now and then thousands of entries; their ids come from a pool of a few hundred, so that
@@ -197,10 +211,12 @@ Value ScenarioGenerator::queueList() {
 }
 
 Value ScenarioGenerator::resourceValue(const std::string& path) {
-    if (path == kLoginPath)
+    if (path == kLoginPath) {
         return loginPacket();
-    if (path == kTimetablePath)
+    }
+    if (path == kTimetablePath) {
         return timetable();
+    }
     return queueList();
 }
 
@@ -217,22 +233,26 @@ ScenarioStep ScenarioGenerator::get(std::int64_t atMs) {
 }
 
 ScenarioStep ScenarioGenerator::step(std::int64_t atMs) {
-    if (chance(0.25))
+    if (chance(0.25)) {
         return get(atMs);
+    }
     ScenarioStep step;
     step.atMs = atMs;
     step.path = kOtherPaths[below(std::size(kOtherPaths))];
     step.change = static_cast<kivhost::ResourceChangeKind>(below(3));
-    if (step.change != kivhost::ResourceChangeKind::Delete)
+    if (step.change != kivhost::ResourceChangeKind::Delete) {
         step.value = resourceValue(step.path);
+    }
     return step;
 }
 
 Scenario ScenarioGenerator::scattered() {
     Scenario scenario;
-    for (const char* path : kOtherPaths)
-        if (chance(0.8))
+    for (const char* path : kOtherPaths) {
+        if (chance(0.8)) {
             scenario.resources[path] = resourceValue(path);
+        }
+    }
     // Enabled packets are the interesting ones: make a good share of the scenarios start with one.
     if (chance(0.5)) {
         Value packet;
@@ -241,11 +261,13 @@ Scenario ScenarioGenerator::scattered() {
         scenario.resources[kLoginPath] = std::move(packet);
     }
     std::vector<std::int64_t> moments(below(14));
-    for (std::int64_t& atMs : moments)
+    for (std::int64_t& atMs : moments) {
         atMs = static_cast<std::int64_t>(below(400 * 60000));
+    }
     std::sort(moments.begin(), moments.end());
-    for (const std::int64_t atMs : moments)
+    for (const std::int64_t atMs : moments) {
         scenario.steps.push_back(step(atMs));
+    }
     return scenario;
 }
 
@@ -259,8 +281,9 @@ struct ScenarioGenerator::Story {
 };
 
 Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
-    if (chance(0.08))
+    if (chance(0.08)) {
         return loginPacket();
+    }
     Value packet;
     packet.makeStructure();
     const std::optional<std::int64_t> remaining =
@@ -287,13 +310,13 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
         }
         return packet;
     }
-    if (remaining && choice < 4) // closer
+    if (remaining && choice < 4) { // closer
         minutes = *remaining - 1 < -10 ? *remaining - 1 : between(-10, *remaining - 1);
-    else if (remaining && choice < 6) // further
+    } else if (remaining && choice < 6) { // further
         minutes = *remaining + between(1, 240);
-    else if (remaining && choice == 6) // the same moment again
+    } else if (remaining && choice == 6) { // the same moment again
         minutes = *remaining;
-    else if (chance(0.3)) {
+    } else if (chance(0.3)) {
         static constexpr std::int64_t kEdges[] = {-1, 0, 1, 74, 75, 76, 89, 90, 91, 165, 166};
         minutes = kEdges[below(std::size(kEdges))];
     } else {
@@ -316,10 +339,11 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
     if (minorRule) {
         packet.member("minor").setBool(true);
         Value& enforced = packet.member("minorShutdownEnforced");
-        if (chance(0.8))
+        if (chance(0.8)) {
             enforced.setBool(true);
-        else
+        } else {
             enforced.setString("1");
+        }
         packet.member("minutesUntilMidnight") = reading;
         if (chance(0.3)) { // an explicit cut-off that does not apply
             packet.member("minutesUntilShutdownEnabled").setBool(chance(0.5));
@@ -338,43 +362,49 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
 }
 
 Value ScenarioGenerator::storyTimetable(const Story& story) {
-    if (chance(0.1))
+    if (chance(0.1)) {
         return timetable();
+    }
     Value table;
     table.makeStructure();
     std::vector<std::int64_t> named = story.queuePool;
     named.push_back(-2);
     for (const std::int64_t queue : named) {
-        if (!chance(0.6))
+        if (!chance(0.6)) {
             continue;
+        }
         std::string name = std::to_string(queue);
         if (chance(0.1)) { // a name read up to its first other character, never with its plain twin
             static constexpr const char* kDress[] = {" ", "+", "\t"};
             name = queue < 0 ? " " + name : kDress[below(std::size(kDress))] + name;
-            if (chance(0.5))
+            if (chance(0.5)) {
                 name += "min";
+            }
         }
         Value& lead = table.member(name);
         static constexpr std::int64_t kEdges[] = {0, -5, 1, 74, 75, 76, 90, 91, 300, 1000};
         const std::int64_t minutes = chance(0.6) ? between(1, 200) : kEdges[below(std::size(kEdges))];
-        if (chance(0.1))
+        if (chance(0.1)) {
             lead.setString(std::to_string(minutes));
-        else
+        } else {
             lead.setSigned(minutes);
+        }
     }
     return table;
 }
 
 Value ScenarioGenerator::storyQueueList(const Story& story) {
-    if (chance(0.1))
+    if (chance(0.1)) {
         return queueList();
+    }
     Value list;
     list.makeCollection();
     for (std::size_t i = below(7); i > 0; --i) {
         Value& queue = list.append();
         queue.makeStructure();
-        if (!chance(0.08))
+        if (!chance(0.08)) {
             queue.member("id").setSigned(story.queuePool[below(story.queuePool.size())]);
+        }
     }
     return list;
 }
@@ -418,12 +448,13 @@ void ScenarioGenerator::change(Story& story, std::int64_t atMs, const std::strin
     // Mostly the kind of change the world's state calls for, now and then the other one.
     step.change =
         present != chance(0.15) ? kivhost::ResourceChangeKind::Update : kivhost::ResourceChangeKind::Create;
-    if (login)
+    if (login) {
         step.value = storyPacket(story, atMs);
-    else if (chance(0.15))
+    } else if (chance(0.15)) {
         step.value = wrongShape(path == kQueuesPath);
-    else
+    } else {
         step.value = path == kQueuesPath ? storyQueueList(story) : storyTimetable(story);
+    }
     story.present[path] = true;
     story.scenario.steps.push_back(std::move(step));
 }
@@ -443,8 +474,9 @@ void ScenarioGenerator::failAndComeAgain(Story& story, std::int64_t atMs, const 
     story.scenario.steps.push_back(std::move(failure));
     const std::int64_t backAtMs = atMs + (chance(0.3) ? 0 : between(1, 120) * kMinuteMs);
     // The session goes on meanwhile: a packet while the resource is missing is planned without it.
-    if (chance(0.5))
+    if (chance(0.5)) {
         change(story, between(atMs, backAtMs), kLoginPath);
+    }
     ScenarioStep back;
     back.atMs = backAtMs;
     back.path = path;
@@ -456,8 +488,9 @@ void ScenarioGenerator::failAndComeAgain(Story& story, std::int64_t atMs, const 
 
 Scenario ScenarioGenerator::story() {
     Story story;
-    for (std::size_t i = 1 + below(6); i > 0; --i)
+    for (std::size_t i = 1 + below(6); i > 0; --i) {
         story.queuePool.push_back(between(-3, 30));
+    }
 
     if (chance(0.7)) {
         story.scenario.resources[kLoginPath] = storyPacket(story, 0);
@@ -478,30 +511,36 @@ Scenario ScenarioGenerator::story() {
         return between(0, 360) * kMinuteMs + (chance(0.2) ? between(1, kMinuteMs - 1) : 0);
     };
     std::vector<std::pair<std::int64_t, const char*>> episodes; // a null path: any change
-    for (std::size_t i = 2 + below(9); i > 0; --i)
+    for (std::size_t i = 2 + below(9); i > 0; --i) {
         episodes.emplace_back(moment(), nullptr);
-    for (const char* path : {kTimetablePath, kQueuesPath})
-        if (!story.present[path] && chance(0.7))
+    }
+    for (const char* path : {kTimetablePath, kQueuesPath}) {
+        if (!story.present[path] && chance(0.7)) {
             episodes.emplace_back(moment(), path);
+        }
+    }
     std::sort(episodes.begin(), episodes.end());
     for (const auto& [atMs, path] : episodes) {
         const std::size_t kind = below(20);
-        if (path)
+        if (path) {
             change(story, atMs, path);
-        else if (kind < 7)
+        } else if (kind < 7) {
             change(story, atMs, kLoginPath);
-        else if (kind < 11)
+        } else if (kind < 11) {
             change(story, atMs, kTimetablePath);
-        else if (kind < 15)
+        } else if (kind < 15) {
             change(story, atMs, kQueuesPath);
-        else if (kind < 18)
+        } else if (kind < 18) {
             failAndComeAgain(story, atMs, chance(0.5) ? kTimetablePath : kQueuesPath);
-        else
-            for (std::size_t i = 1 + below(3); i > 0; --i)
+        } else {
+            for (std::size_t i = 1 + below(3); i > 0; --i) {
                 story.scenario.steps.push_back(get(atMs));
+            }
+        }
     }
-    for (std::size_t i = 2 + below(8); i > 0; --i)
+    for (std::size_t i = 2 + below(8); i > 0; --i) {
         story.scenario.steps.push_back(get(between(0, 420) * kMinuteMs));
+    }
     std::stable_sort(story.scenario.steps.begin(), story.scenario.steps.end(),
                      [](const ScenarioStep& a, const ScenarioStep& b) { return a.atMs < b.atMs; });
     return std::move(story.scenario);
@@ -513,15 +552,17 @@ Scenario ScenarioGenerator::next() {
 
 std::string scenarioYaml(const Scenario& scenario) {
     const auto minutes = [](std::int64_t ms) {
-        if (ms % kMinuteMs == 0)
+        if (ms % kMinuteMs == 0) {
             return std::to_string(ms / kMinuteMs);
+        }
         char text[40];
         std::snprintf(text, sizeof text, "%.17g", static_cast<double>(ms) / kMinuteMs);
         return std::string(text);
     };
     std::string text = "resources:\n";
-    for (const auto& [path, value] : scenario.resources)
+    for (const auto& [path, value] : scenario.resources) {
         text += "  " + path + ": " + kivhost::toJson(value) + "\n";
+    }
     text += "steps:\n";
     for (const ScenarioStep& step : scenario.steps) {
         text += "  - {at: " + minutes(step.atMs) + ", ";
@@ -531,8 +572,9 @@ std::string scenarioYaml(const Scenario& scenario) {
         }
         static constexpr const char* kActions[] = {"create", "update", "delete"};
         text += std::string(kActions[static_cast<std::size_t>(step.change)]) + ": " + step.path;
-        if (step.change != kivhost::ResourceChangeKind::Delete)
+        if (step.change != kivhost::ResourceChangeKind::Delete) {
             text += ", value: " + kivhost::toJson(step.value);
+        }
         text += "}\n";
     }
     return text;

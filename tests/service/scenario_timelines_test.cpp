@@ -29,8 +29,9 @@ namespace fs = std::filesystem;
 std::string lineOf(const kivhost::Happening& happening) {
     const std::string line = kivhost::timelineText(happening);
     const auto* unloaded = std::get_if<kivhost::PluginUnloaded>(&happening.detail);
-    if (!unloaded)
+    if (!unloaded) {
         return line;
+    }
     EXPECT_EQ(unloaded->memory.bytesAllocated, unloaded->memory.bytesFreed) << line;
     static const std::regex kFigures("[0-9]+ bytes allocated and [0-9]+ freed");
     return std::regex_replace(line, kFigures, "N bytes allocated and N freed");

@@ -68,47 +68,55 @@ class ShutdownLawHost {
     // The plugin's answer to a GET, as JSON text ("error <status> <text>" for a failure).
     std::string get(const std::string& path) {
         const kivhost::Response response = host.request(KIV_HTTP_METHOD_GET, path);
-        if (response.error)
+        if (response.error) {
             return "error " + std::to_string(response.status) + " " + *response.error;
+        }
         return kivhost::toJson(response.value);
     }
 
     template <class Detail> std::vector<Detail> seen() const {
         std::vector<Detail> found;
-        for (const kivhost::Happening& happening : host.happenings())
-            if (const Detail* detail = std::get_if<Detail>(&happening.detail))
+        for (const kivhost::Happening& happening : host.happenings()) {
+            if (const Detail* detail = std::get_if<Detail>(&happening.detail)) {
                 found.push_back(*detail);
+            }
+        }
         return found;
     }
 
     std::vector<ScheduledJob> jobs() const {
         std::vector<ScheduledJob> found;
-        for (const kivhost::TimerScheduled& timer : seen<kivhost::TimerScheduled>())
+        for (const kivhost::TimerScheduled& timer : seen<kivhost::TimerScheduled>()) {
             found.push_back({timer.name, static_cast<std::int64_t>(std::llround(timer.delayMs / 1000.0))});
+        }
         return found;
     }
 
     // Events sent under their paths' names (each is also sent under "OnJsonApiEvent").
     std::vector<SentEvent> events() const {
         std::vector<SentEvent> found;
-        for (const kivhost::EventSent& event : seen<kivhost::EventSent>())
-            if (event.name != "OnJsonApiEvent")
+        for (const kivhost::EventSent& event : seen<kivhost::EventSent>()) {
+            if (event.name != "OnJsonApiEvent") {
                 found.push_back({event.name, kivhost::toJson(event.payload)});
+            }
+        }
         return found;
     }
 
     std::vector<std::string> logs() const {
         std::vector<std::string> found;
-        for (const kivhost::LogWritten& log : seen<kivhost::LogWritten>())
+        for (const kivhost::LogWritten& log : seen<kivhost::LogWritten>()) {
             found.push_back(std::to_string(log.level) + " " + log.text);
+        }
         return found;
     }
 
     // Requests the plugin sent, as "GET <path> <status>".
     std::vector<std::string> requests() const {
         std::vector<std::string> found;
-        for (const kivhost::RequestSent& request : seen<kivhost::RequestSent>())
+        for (const kivhost::RequestSent& request : seen<kivhost::RequestSent>()) {
             found.push_back(request.method + " " + request.path + " " + std::to_string(request.status));
+        }
         return found;
     }
 
@@ -116,8 +124,9 @@ class ShutdownLawHost {
 
     // Runs every pending timer, also those scheduled meanwhile.
     void runAll() {
-        while (const std::optional<std::int64_t> due = host.nextDueMs())
+        while (const std::optional<std::int64_t> due = host.nextDueMs()) {
             host.runUntil(*due);
+        }
     }
 
     kivhost::PluginHost host;

@@ -24,22 +24,25 @@ constexpr std::string_view kQueueStatusPrefix = "/kiv-kr-shutdown-law/v1/queue-s
 
 std::int64_t addSaturating(std::int64_t a, std::int64_t b) {
     std::int64_t sum = 0;
-    if (__builtin_add_overflow(a, b, &sum))
+    if (__builtin_add_overflow(a, b, &sum)) {
         return b > 0 ? kHighest : kLowest;
+    }
     return sum;
 }
 
 std::int64_t subtractSaturating(std::int64_t a, std::int64_t b) {
     std::int64_t difference = 0;
-    if (__builtin_sub_overflow(a, b, &difference))
+    if (__builtin_sub_overflow(a, b, &difference)) {
         return b < 0 ? kHighest : kLowest;
+    }
     return difference;
 }
 
 std::int64_t minutesInMs(std::int64_t minutes) {
     std::int64_t ms = 0;
-    if (__builtin_mul_overflow(minutes, kMinuteMs, &ms))
+    if (__builtin_mul_overflow(minutes, kMinuteMs, &ms)) {
         return minutes > 0 ? kHighest : kLowest;
+    }
     return ms;
 }
 
@@ -55,16 +58,19 @@ std::optional<std::int64_t> decimalInt64(std::string_view text) {
         negative = true;
         ++at;
     }
-    if (at == text.size())
+    if (at == text.size()) {
         return std::nullopt;
+    }
     std::int64_t value = 0;
     for (; at < text.size(); ++at) {
-        if (text[at] < '0' || text[at] > '9')
+        if (text[at] < '0' || text[at] > '9') {
             return std::nullopt;
+        }
         const int digit = text[at] - '0';
         if (__builtin_mul_overflow(value, 10, &value) ||
-            __builtin_add_overflow(value, negative ? -digit : digit, &value))
+            __builtin_add_overflow(value, negative ? -digit : digit, &value)) {
             return std::nullopt;
+        }
     }
     return value;
 }
@@ -78,14 +84,16 @@ Value boolMember(std::string_view key, bool truth) {
 class LawModel {
   public:
     explicit LawModel(const Scenario& scenario) : scenario_(scenario) {
-        for (const auto& [path, value] : scenario.resources)
+        for (const auto& [path, value] : scenario.resources) {
             store_[path] = value;
+        }
     }
 
     LawOutcome run() {
         // initialize: the login packet is observed at once.
-        if (const Value* packet = stored(kLoginPath))
+        if (const Value* packet = stored(kLoginPath)) {
             onLoginPacket(*packet);
+        }
         for (const ScenarioStep& step : scenario_.steps) {
             runJobsUntil(step.atMs);
             now_ = std::max(now_, step.atMs);
@@ -137,8 +145,9 @@ class LawModel {
         switch (job.kind) {
         case Job::Kind::Status:
             // A superseded packet's job never moves the status back.
-            if (job.packet == latestPacket_ || job.status >= status_)
+            if (job.packet == latestPacket_ || job.status >= status_) {
                 assignStatus(job.status);
+            }
             break;
         case Job::Kind::DisableQueue:
             closeQueue(job.queue);
@@ -180,8 +189,9 @@ class LawModel {
     }
 
     void closeQueue(std::int32_t queue) {
-        if (std::find(disabled_.begin(), disabled_.end(), queue) != disabled_.end())
+        if (std::find(disabled_.begin(), disabled_.end(), queue) != disabled_.end()) {
             return;
+        }
         disabled_.push_back(queue);
         outcome_.queueClosings[queue] = now_;
         publish("queue-status", boolMember("isDisabled", true), "/" + std::to_string(queue));
@@ -191,8 +201,9 @@ class LawModel {
     Value disabledList() const {
         Value list;
         list.makeCollection();
-        for (const std::int32_t queue : disabled_)
+        for (const std::int32_t queue : disabled_) {
             list.append().setSigned(queue);
+        }
         return list;
     }
 
@@ -202,23 +213,25 @@ class LawModel {
 
     // ---- Handlers --------------------------------------------------------------------------
     void deliver(const std::string& path, const Value& value) {
-        if (path == kLoginPath)
+        if (path == kLoginPath) {
             onLoginPacket(value);
-        else if (path == kTimetablePath && timetableObserved_)
+        } else if (path == kTimetablePath && timetableObserved_) {
             onTimetable(&value);
-        else if (path == kQueuesPath && queueListObserved_)
+        } else if (path == kQueuesPath && queueListObserved_) {
             onQueueList();
+        }
     }
 
     void onLoginPacket(const Value& packet) {
         std::int64_t minutes = 0;
         if (packet["minutesUntilShutdownEnabled"].asTruth() &&
-            packet["minutesUntilShutdown"].asInteger(0) != -1)
+            packet["minutesUntilShutdown"].asInteger(0) != -1) {
             minutes = packet["minutesUntilShutdown"].asInteger(0);
-        else if (packet["minorShutdownEnforced"].asTruth() && packet["minor"].asTruth())
+        } else if (packet["minorShutdownEnforced"].asTruth() && packet["minor"].asTruth()) {
             minutes = packet["minutesUntilMidnight"].asInteger(0);
-        else
+        } else {
             return; // the law is off for this packet: it changes nothing
+        }
 
         latestPacket_ = ++packetCount_;
         const std::int64_t cutOffMs = addSaturating(now_, minutesInMs(minutes));
@@ -254,8 +267,9 @@ class LawModel {
     // The custom queue is planned after the listed queues when the list can be read (on a shared
     // moment it closes after them and before all queues), and on its own when it cannot.
     void planCustomQueue() {
-        if (!needsPlan(customPlannedFrom_))
+        if (!needsPlan(customPlannedFrom_)) {
             return;
+        }
         customPlannedFrom_ = queueCutOffMs_;
         schedule(closingMoment(kCustomQueue), {Job::Kind::DisableQueue, 0, LawStatus::None, kCustomQueue});
     }
@@ -264,13 +278,15 @@ class LawModel {
     // the last positive lead winning.
     void onTimetable(const Value* timetable) {
         leadMinutes_.clear();
-        if (timetable && timetable->isStructure())
+        if (timetable && timetable->isStructure()) {
             for (const ValueMember member : timetable->members()) {
                 const std::optional<std::int32_t> queue = queueIdOfMemberName(member.key);
                 const std::int64_t lead = member.value.asInteger(0);
-                if (queue && lead > 0)
+                if (queue && lead > 0) {
                     leadMinutes_[*queue] = lead;
+                }
             }
+        }
         queueListObserved_ = true;
         onQueueList();
         planCustomQueue();
@@ -279,11 +295,13 @@ class LawModel {
     // The list is read afresh whenever a plan is due; a failed read plans nothing and the next
     // trigger tries again.
     void onQueueList() {
-        if (!needsPlan(listPlannedFrom_))
+        if (!needsPlan(listPlannedFrom_)) {
             return;
+        }
         const Value* list = stored(kQueuesPath);
-        if (!list || !list->isCollection())
+        if (!list || !list->isCollection()) {
             return;
+        }
         listPlannedFrom_ = queueCutOffMs_;
         std::int64_t lastMoment = kLowest;
         for (const Value& queue : list->elements()) {
@@ -367,23 +385,28 @@ const char* lawStatusName(LawStatus status) noexcept {
 
 std::optional<std::int32_t> queueIdOfMemberName(std::string_view name) {
     std::size_t at = 0;
-    while (at < name.size() && isWhiteSpace(name[at]))
+    while (at < name.size() && isWhiteSpace(name[at])) {
         ++at;
+    }
     bool negative = false;
-    if (at < name.size() && (name[at] == '+' || name[at] == '-'))
+    if (at < name.size() && (name[at] == '+' || name[at] == '-')) {
         negative = name[at++] == '-';
+    }
     const std::size_t digitsFrom = at;
     std::int64_t magnitude = 0;
     for (; at < name.size() && name[at] >= '0' && name[at] <= '9'; ++at) {
         magnitude = magnitude * 10 + (name[at] - '0');
-        if (magnitude > std::int64_t{1} << 31)
+        if (magnitude > std::int64_t{1} << 31) {
             return std::nullopt; // beyond 32 bits whatever follows
+        }
     }
-    if (at == digitsFrom)
+    if (at == digitsFrom) {
         return std::nullopt;
+    }
     const std::int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<std::int32_t>::max())
+    if (value > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
+    }
     return static_cast<std::int32_t>(value);
 }
 

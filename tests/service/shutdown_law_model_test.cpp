@@ -17,8 +17,9 @@ namespace {
 Scenario fromYaml(const char* yaml) {
     const kivhost::Scenario read = kivhost::readScenarioText(yaml, kivhost::ScenarioFormat::Yaml, "session");
     Scenario scenario;
-    for (const auto& [path, value] : read.resources)
+    for (const auto& [path, value] : read.resources) {
         scenario.resources[path] = value;
+    }
     for (const kivhost::ScenarioStep& step : read.steps) {
         ScenarioStep played;
         played.atMs = step.atMs;
@@ -51,12 +52,15 @@ std::string minutes(std::int64_t ms) {
 // each notification in order.
 std::vector<std::string> moments(const LawOutcome& outcome) {
     std::vector<std::string> found;
-    for (const auto& [queue, atMs] : outcome.queueClosings)
+    for (const auto& [queue, atMs] : outcome.queueClosings) {
         found.push_back(std::to_string(queue) + "@" + minutes(atMs));
-    if (outcome.allQueuesClosing)
+    }
+    if (outcome.allQueuesClosing) {
         found.push_back("all@" + minutes(*outcome.allQueuesClosing));
-    for (const auto& [atMs, status] : outcome.notifications)
+    }
+    for (const auto& [atMs, status] : outcome.notifications) {
         found.push_back(std::string(lawStatusName(status)) + "@" + minutes(atMs));
+    }
     return found;
 }
 
@@ -181,8 +185,9 @@ TEST_P(ModelSessionTest, ThePluginRunsTheSessionAsTheModelDoes) {
     const Scenario scenario = fromYaml(GetParam().yaml);
     const LawOutcome expected = expectedOutcome(scenario);
     const PlayedRun run = playOnPlugin(scenario);
-    if (const std::optional<std::string> difference = differenceFromModel(expected, run.happenings))
+    if (const std::optional<std::string> difference = differenceFromModel(expected, run.happenings)) {
         ADD_FAILURE() << *difference << mismatchReport(scenario, expected, run.happenings);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, ModelSessionTest, testing::ValuesIn(kSessions),

@@ -34,8 +34,9 @@ constexpr std::string_view kQueueStatusPrefix = "/kiv-kr-shutdown-law/v1/queue-s
 
 std::vector<std::int64_t> integersOf(const Value& list) {
     std::vector<std::int64_t> integers;
-    for (const Value& element : list.elements())
+    for (const Value& element : list.elements()) {
         integers.push_back(element.asInteger(0));
+    }
     return integers;
 }
 
@@ -49,8 +50,9 @@ class InvariantChecker {
 
     void finish(const std::vector<kivhost::TimerRecord>& timers) {
         EXPECT_EQ(fired_, scheduled_) << "every job fires exactly once";
-        for (const kivhost::TimerRecord& timer : timers)
+        for (const kivhost::TimerRecord& timer : timers) {
             EXPECT_TRUE(timer.fired) << timer.name;
+        }
         EXPECT_EQ(unloads_, 1u);
     }
 
@@ -70,8 +72,9 @@ class InvariantChecker {
     }
 
     void see(const kivhost::EventSent& event) {
-        if (!event.name.starts_with(kEventPrefix))
+        if (!event.name.starts_with(kEventPrefix)) {
             return;
+        }
         const std::string_view resource = std::string_view(event.name).substr(kEventPrefix.size());
         const Value& data = event.payload["data"];
         EXPECT_EQ(event.payload["eventType"].getString(""), "Update");
@@ -126,34 +129,39 @@ TEST(ShutdownLawPropertyTest, EveryGeneratedScenarioRunsAsTheModelSays) {
     std::uint64_t differing = 0;
     for (std::uint64_t i = 0; i < scenarioCount; ++i) {
         const Scenario scenario = generator.next();
-        if (i < firstPlayed)
+        if (i < firstPlayed) {
             continue;
+        }
         ++played;
         const std::string name = "scenario " + std::to_string(i) + " of seed " + std::to_string(scenarioSeed);
         SCOPED_TRACE(name);
         const bool failedBefore = HasFailure();
         const PlayedRun run = playOnPlugin(scenario);
         InvariantChecker checker;
-        for (const kivhost::Happening& happening : run.happenings)
+        for (const kivhost::Happening& happening : run.happenings) {
             checker.check(happening);
+        }
         checker.finish(run.timers);
 
         const LawOutcome expected = expectedOutcome(scenario);
         const std::optional<std::string> difference = differenceFromModel(expected, run.happenings);
         if (difference) {
             ++differing;
-            if (differing == 1)
+            if (differing == 1) {
                 ADD_FAILURE() << *difference << mismatchReport(scenario, expected, run.happenings);
-            else if (differing <= 30)
+            } else if (differing <= 30) {
                 std::printf("%s: %s", name.c_str(), difference->c_str());
+            }
         } else if (HasFailure() && !failedBefore) {
             ADD_FAILURE() << mismatchReport(scenario, expected, run.happenings);
         }
-        if (HasFailure() && !keepGoing)
+        if (HasFailure() && !keepGoing) {
             return;
+        }
     }
-    if (differing > 0)
+    if (differing > 0) {
         ADD_FAILURE() << differing << " of " << played << " scenarios differ from the model";
+    }
     RecordProperty("scenarios", std::to_string(played));
 }
 
@@ -164,14 +172,15 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument.starts_with("--scenarios="))
+        if (argument.starts_with("--scenarios=")) {
             kiv::test::scenarioCount = std::strtoull(argv[i] + std::strlen("--scenarios="), nullptr, 10);
-        else if (argument.starts_with("--seed="))
+        } else if (argument.starts_with("--seed=")) {
             kiv::test::scenarioSeed = std::strtoull(argv[i] + std::strlen("--seed="), nullptr, 10);
-        else if (argument.starts_with("--first="))
+        } else if (argument.starts_with("--first=")) {
             kiv::test::firstPlayed = std::strtoull(argv[i] + std::strlen("--first="), nullptr, 10);
-        else if (argument == "--keep-going")
+        } else if (argument == "--keep-going") {
             kiv::test::keepGoing = true;
+        }
     }
     return RUN_ALL_TESTS();
 }

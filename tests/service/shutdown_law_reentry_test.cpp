@@ -23,23 +23,27 @@ class ScriptedContext final : public ShutdownLawContext {
     ApiResult<void> observe(std::string_view path, ChangeHandler handler) override {
         handlers[std::string(path)] = handler;
         const auto resource = resources.find(path);
-        if (resource == resources.end())
+        if (resource == resources.end()) {
             return absent();
+        }
         deliver(handler, resource->second);
         return {};
     }
     ApiResult<Value> readValue(std::string_view path) override {
         const auto resource = resources.find(path);
-        if (resource == resources.end())
+        if (resource == resources.end()) {
             return absent();
+        }
         return parseJson(resource->second).value();
     }
     ApiResult<std::vector<Value>> readList(std::string_view path) override {
-        if (duringListRead)
+        if (duringListRead) {
             duringListRead();
+        }
         const auto resource = resources.find(path);
-        if (resource == resources.end())
+        if (resource == resources.end()) {
             return absent();
+        }
         ConversionResult list = parseJson(resource->second);
         if (!list.ok() || !list.value().isCollection()) {
             ApiError error;
@@ -76,8 +80,9 @@ constexpr const char* kEnabledPacket =
 
 std::size_t disableJobCount(const ScriptedContext& context) {
     std::size_t count = 0;
-    for (const std::string& name : context.jobNames)
+    for (const std::string& name : context.jobNames) {
         count += name.starts_with("kiv-kr-shutdown-law.disable-");
+    }
     return count;
 }
 

@@ -23,30 +23,36 @@ TEST(BlockPoolsTest, BlocksOfEveryClassAreDistinctAndWritable) {
     }
     for (auto& [block, size] : blocks) {
         auto* bytes = static_cast<unsigned char*>(block);
-        for (std::size_t i = 0; i < size; ++i)
+        for (std::size_t i = 0; i < size; ++i) {
             ASSERT_EQ(bytes[i], static_cast<unsigned char>(size))
                 << "block of " << size << " was overwritten";
+        }
     }
     std::set<void*> distinct;
-    for (auto& entry : blocks)
+    for (auto& entry : blocks) {
         distinct.insert(entry.first);
+    }
     EXPECT_EQ(distinct.size(), blocks.size());
-    for (auto& [block, size] : blocks)
+    for (auto& [block, size] : blocks) {
         pools.deallocate(block, size);
+    }
 }
 
 TEST(BlockPoolsTest, FreedBlocksAreReusedBeforeNewPages) {
     BlockPools pools;
     std::vector<void*> first;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         first.push_back(pools.allocate(12));
+    }
     const std::size_t pages = pools.sharedPageCount();
     EXPECT_GT(pages, 0u);
-    for (void* block : first)
+    for (void* block : first) {
         pools.deallocate(block, 12);
+    }
     std::set<void*> reused;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         reused.insert(pools.allocate(12));
+    }
     EXPECT_EQ(reused.size(), 1000u);
     EXPECT_EQ(pools.sharedPageCount(), pages) << "no new page while freed blocks remain";
 }
@@ -83,8 +89,9 @@ TEST(PageSourceTest, PagesAreAlignedAndRecycled) {
     void* last = pages.back();
     source.returnPage(last);
     EXPECT_EQ(source.takePage(), last);
-    for (void* page : pages)
+    for (void* page : pages) {
         source.returnPage(page);
+    }
 }
 
 } // namespace

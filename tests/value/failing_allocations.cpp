@@ -10,10 +10,12 @@ namespace {
 thread_local bool failing = false;
 
 void* allocate(std::size_t size) {
-    if (failing)
+    if (failing) {
         throw std::bad_alloc();
-    if (void* block = std::malloc(size ? size : 1))
+    }
+    if (void* block = std::malloc(size ? size : 1)) {
         return block;
+    }
     throw std::bad_alloc();
 }
 

@@ -15,12 +15,15 @@ namespace {
 struct FakeEnums final : EnumNameLookup {
     std::optional<std::string_view> enumeratorName(const BindingTypeId* type,
                                                    std::int32_t value) const override {
-        if (type != knownType)
+        if (type != knownType) {
             return std::nullopt;
-        if (value == 1)
+        }
+        if (value == 1) {
             return "One";
-        if (value == 2)
+        }
+        if (value == 2) {
             return "Two";
+        }
         return std::nullopt;
     }
     const BindingTypeId* knownType = reinterpret_cast<const BindingTypeId*>(this);
@@ -40,8 +43,9 @@ const char* memberKey(const FlatValue& structure, std::uint32_t index) {
 TEST(FlatKindTest, Names) {
     const char* names[] = {"",       "bool", "signed", "unsigned",   "float",     "string",
                            "string", "blob", "blob",   "collection", "structure", ""};
-    for (std::uint32_t kind = 0; kind < 12; ++kind)
+    for (std::uint32_t kind = 0; kind < 12; ++kind) {
         EXPECT_EQ(flatKindName(kind), names[kind]) << kind;
+    }
 }
 
 TEST(FlatValueTest, ScalarsSplitIntoLowAndHighWords) {
@@ -231,8 +235,9 @@ TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
     constexpr int depth = 1'000'000;
     Value source;
     Value* node = &source;
-    for (int i = 0; i < depth; ++i)
+    for (int i = 0; i < depth; ++i) {
         node = &node->member("n");
+    }
     node->setSigned(42);
 
     FlatValue flat{};
@@ -241,8 +246,9 @@ TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
     FlatResult result{};
     ASSERT_TRUE(flatToValue(flat, back, "deep", result));
     const Value* cursor = &back;
-    for (int i = 0; i < depth; ++i)
+    for (int i = 0; i < depth; ++i) {
         cursor = &(*cursor)["n"];
+    }
     EXPECT_EQ(cursor->getSigned(0), 42);
     releaseFlat(flat);
     EXPECT_EQ(flat.kind, 0u);
@@ -261,8 +267,9 @@ FlatValue collectionOf(const FlatValue* elements, std::uint32_t count) {
 // `levels` collections of one element, each holding the next; the last holds the one at `back`.
 FlatValue chainBackTo(std::vector<FlatValue>& storage, std::size_t levels, std::size_t back) {
     storage.resize(levels);
-    for (std::size_t level = 0; level + 1 < levels; ++level)
+    for (std::size_t level = 0; level + 1 < levels; ++level) {
         storage[level] = collectionOf(&storage[level + 1], 1);
+    }
     storage[levels - 1] = collectionOf(&storage[back], 1);
     return collectionOf(storage.data(), 1);
 }
@@ -317,8 +324,9 @@ const HostileCase kHostileCases[] = {
          storage.resize(60);
          setFlatSigned(storage[58], 0);
          setFlatSigned(storage[59], 0);
-         for (std::size_t level = 29; level-- > 0;)
+         for (std::size_t level = 29; level-- > 0;) {
              storage[2 * level] = storage[2 * level + 1] = collectionOf(&storage[2 * level + 2], 2);
+         }
          return collectionOf(storage.data(), 2);
      },
      "Couldn't assign value to 'x' of type object because the input holds more than 4194304 values."},
@@ -363,8 +371,9 @@ TEST_P(SharedArraysTest, WithinTheBoundsConvert) {
     std::vector<FlatValue> storage(2 * kLevels);
     setFlatString(storage[2 * kLevels - 2], "leaf");
     setFlatSigned(storage[2 * kLevels - 1], 7);
-    for (std::size_t level = kLevels - 1; level-- > 0;)
+    for (std::size_t level = kLevels - 1; level-- > 0;) {
         storage[2 * level] = storage[2 * level + 1] = collectionOf(&storage[2 * level + 2], 2);
+    }
     Value target;
     FlatResult result{};
     ASSERT_TRUE(flatToValue(collectionOf(storage.data(), 2), target, "x", result));

@@ -75,10 +75,11 @@ class JsonGenerator {
                                              "-9223372036854775808",
                                              "-9223372036854775809",
                                              "123456789012345678901234567890"};
-        if (below(3) == 0)
+        if (below(3) == 0) {
             out += kEdges[below(std::size(kEdges))];
-        else
+        } else {
             out += std::to_string(std::uniform_int_distribution<std::uint64_t>()(random_) >> below(64));
+        }
     }
 
     void real(std::string& out) {
@@ -100,8 +101,9 @@ class JsonGenerator {
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, below(2) ? "%.17g" : "%.3e", d);
         out += buffer;
-        if (!std::strpbrk(buffer, ".eE"))
+        if (!std::strpbrk(buffer, ".eE")) {
             out += ".0";
+        }
     }
 
     void string(std::string& out) {
@@ -110,16 +112,18 @@ class JsonGenerator {
             "\\n",      "\\t",     "\\u00e9",   "\\ud83d\\ude00", "\xED\x95\x9C\xEA\xB5\xAD",
             "\xC3\xBC", "\\u0041", "\\b\\f\\r", "\\u0000"};
         out += '"';
-        for (std::size_t n = below(6); n > 0; --n)
+        for (std::size_t n = below(6); n > 0; --n) {
             out += kPieces[below(std::size(kPieces))];
+        }
         out += '"';
     }
 
     void array(std::string& out, int depth) {
         out += '[';
         for (std::size_t n = below(6), i = 0; i < n; ++i) {
-            if (i)
+            if (i) {
                 out += below(2) ? "," : " , ";
+            }
             value(out, depth + 1);
         }
         out += ']';
@@ -128,8 +132,9 @@ class JsonGenerator {
     void object(std::string& out, int depth) {
         out += '{';
         for (std::size_t n = below(6), i = 0; i < n; ++i) {
-            if (i)
+            if (i) {
                 out += ',';
+            }
             out += "\"k" + std::to_string(i) + (below(2) ? "\\u00e9" : "") + "\":";
             value(out, depth + 1);
         }
@@ -175,8 +180,9 @@ void expectSameTree(const Value& ours, const rapidjson::Value& theirs, const std
         } else if (b->IsArray()) {
             ASSERT_TRUE(a->isCollection()) << json;
             ASSERT_EQ(a->size(), b->Size()) << json;
-            for (rapidjson::SizeType i = 0; i < b->Size(); ++i)
+            for (rapidjson::SizeType i = 0; i < b->Size(); ++i) {
                 pending.emplace_back(&(*a)[i], &(*b)[i]);
+            }
         } else {
             ASSERT_TRUE(a->isStructure()) << json;
             ASSERT_EQ(a->size(), b->MemberCount()) << json;
@@ -200,8 +206,9 @@ TEST(JsonReaderDifferential, GeneratedDocumentsMatchRapidJsonDocument) {
         ConversionResult result = parseJson(json);
         ASSERT_TRUE(result.ok()) << result.errorText() << " in " << json;
         expectSameTree(result.value(), document, json);
-        if (HasFatalFailure())
+        if (HasFatalFailure()) {
             return;
+        }
     }
 }
 
@@ -209,8 +216,9 @@ TEST(JsonReaderDifferential, GeneratedDocumentsMatchRapidJsonDocument) {
 std::string recursiveReaderMessage(const std::string& json) {
     rapidjson::Document document;
     document.Parse(json.c_str());
-    if (!document.HasParseError())
+    if (!document.HasParseError()) {
         return "";
+    }
     return std::string("Error: ") + rapidjson::GetParseError_En(document.GetParseError()) + " at offset " +
            std::to_string(document.GetErrorOffset()) + ".";
 }

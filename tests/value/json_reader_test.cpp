@@ -169,13 +169,15 @@ TEST(JsonReader, MillionLevelsDeep) {
     ASSERT_TRUE(result.ok()) << result.errorText();
     const Value* node = &result.value();
     std::size_t depth = 0;
-    for (; node->isCollection(); node = &(*node)[0])
+    for (; node->isCollection(); node = &(*node)[0]) {
         ++depth;
+    }
     EXPECT_EQ(depth, kDepth);
 
     std::string objects;
-    for (std::size_t i = 0; i < kDepth; ++i)
+    for (std::size_t i = 0; i < kDepth; ++i) {
         objects += R"({"a":)";
+    }
     ConversionResult unclosed = parseJson(objects);
     EXPECT_EQ(unclosed.errorText(),
               "Error: Invalid value. at offset " + std::to_string(objects.size()) + ".");
@@ -191,8 +193,9 @@ TEST(JsonReader, LooksLikeJson) {
     };
     const Case cases[] = {{"  {", true}, {"[1]", true},  {"\t{", false}, {"true", false},
                           {"", false},   {"   ", false}, {"\n[", false}, {" x{", false}};
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(looksLikeJson(c.text), c.expected) << '"' << c.text << '"';
+    }
 }
 
 } // namespace

@@ -71,15 +71,17 @@ class MsgpackGenerator {
 
     void text(std::size_t length) {
         std::string s;
-        for (std::size_t i = 0; i < length; ++i)
+        for (std::size_t i = 0; i < length; ++i) {
             s += static_cast<char>(below(4) == 0 ? below(256) : 'a' + below(26));
+        }
         packer_.pack(s);
     }
 
     void binary(std::size_t length) {
         std::vector<char> bytes(length);
-        for (char& b : bytes)
+        for (char& b : bytes) {
             b = static_cast<char>(below(256));
+        }
         packer_.pack_bin(static_cast<std::uint32_t>(length));
         packer_.pack_bin_body(bytes.data(), static_cast<std::uint32_t>(length));
     }
@@ -87,8 +89,9 @@ class MsgpackGenerator {
     void array(int depth) {
         const std::size_t n = below(4) == 0 ? 16 + below(20) : below(6);
         packer_.pack_array(static_cast<std::uint32_t>(n));
-        for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t i = 0; i < n; ++i) {
             value(depth + 1);
+        }
     }
 
     void map(int depth) {
@@ -152,8 +155,9 @@ void expectSameTree(const Value& ours, const msgpack::object& theirs) {
         case msgpack::type::ARRAY:
             ASSERT_TRUE(a->isCollection());
             ASSERT_EQ(a->size(), b->via.array.size);
-            for (std::uint32_t i = 0; i < b->via.array.size; ++i)
+            for (std::uint32_t i = 0; i < b->via.array.size; ++i) {
                 pending.emplace_back(&(*a)[i], &b->via.array.ptr[i]);
+            }
             break;
         case msgpack::type::MAP:
             ASSERT_TRUE(a->isStructure());
@@ -182,8 +186,9 @@ TEST(MsgpackReaderDifferential, PackedValuesDecodeToTheSameTrees) {
         EXPECT_EQ(decoding.consumed, packed.size());
         msgpack::object_handle handle = msgpack::unpack(packed.data(), packed.size());
         expectSameTree(decoding.result.value(), handle.get());
-        if (HasFatalFailure())
+        if (HasFatalFailure()) {
             return;
+        }
     }
 }
 

@@ -22,8 +22,9 @@ Bytes text(std::string_view s) {
 
 Bytes concat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& part : parts)
+    for (const Bytes& part : parts) {
         out.insert(out.end(), part.begin(), part.end());
+    }
     return out;
 }
 
@@ -284,10 +285,11 @@ TEST(MsgpackReader, MillionLevelsDeep) {
     for (bool maps : {false, true}) {
         Bytes bytes;
         for (std::size_t i = 0; i < kDepth; ++i) {
-            if (maps)
+            if (maps) {
                 bytes.insert(bytes.end(), {0x81, 0xA1, 'k'});
-            else
+            } else {
                 bytes.push_back(0x91);
+            }
         }
         bytes.push_back(0x07);
         MsgpackDecoding decoding = decode(bytes);
@@ -312,8 +314,9 @@ TEST(MsgpackReader, LooksLikeMessagePack) {
     const Case cases[] = {{{}, false},     {{0x80}, true},  {{0x8F}, true},  {{0x90}, true},
                           {{0x9F}, true},  {{0xDC}, true},  {{0xDF}, true},  {{0x7F}, false},
                           {{0xA0}, false}, {{0xDB}, false}, {{0xE0}, false}, {{'{'}, false}};
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(looksLikeMsgpack(c.bytes), c.expected) << (c.bytes.empty() ? -1 : c.bytes[0]);
+    }
 }
 
 } // namespace

@@ -167,18 +167,20 @@ void expectSameAsCLibrary(const char* text) {
     const double doubleExpected = std::strtod(text, &end);
     const bool rangeError = errno == ERANGE;
     const DoublePrefix doubleGot = readDoublePrefix(text);
-    if (std::isnan(doubleExpected))
+    if (std::isnan(doubleExpected)) {
         EXPECT_TRUE(std::isnan(doubleGot.value)) << caseName(text);
-    else // bit-exact: the last place of the rounding counts
+    } else { // bit-exact: the last place of the rounding counts
         EXPECT_EQ(doubleGot.value, doubleExpected) << caseName(text);
+    }
     EXPECT_EQ(std::signbit(doubleGot.value), std::signbit(doubleExpected)) << caseName(text);
     EXPECT_EQ(doubleGot.consumed, static_cast<std::size_t>(end - text)) << caseName(text);
     EXPECT_EQ(doubleGot.rangeError, rangeError) << caseName(text);
 }
 
 TEST(NumberPrefix, AgreesWithTheCLibraryOnSyntaxCorners) {
-    for (const char* text : kPrefixTexts)
+    for (const char* text : kPrefixTexts) {
         expectSameAsCLibrary(text);
+    }
 }
 
 // Random texts over the characters of every number syntax, with a fixed seed.
@@ -189,8 +191,9 @@ TEST(NumberPrefix, AgreesWithTheCLibraryOnRandomTexts) {
     std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
     for (int i = 0; i < 50000 && !HasFailure(); ++i) {
         std::string text(length(random), ' ');
-        for (char& c : text)
+        for (char& c : text) {
             c = kAlphabet[pick(random)];
+        }
         expectSameAsCLibrary(text.c_str());
     }
 }

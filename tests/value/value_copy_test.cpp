@@ -119,8 +119,9 @@ TEST(ValueMoveTest, WrappingATreeUnderANodeOfItself) {
     expectSample(v["outer"]["inner"]["a"]);
 
     Value list;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         list.append().setSigned(i);
+    }
     list.element(1) = std::move(list);
     ASSERT_EQ(list.size(), 2u) << "elements before the path stay as Empty, those after it go";
     EXPECT_TRUE(list[0].isEmpty());
@@ -156,10 +157,12 @@ TEST(ValueMoveTest, MoveConstructionFromAChildCopies) {
 
 TEST(ValueMoveTest, VectorsOfValuesRelocateRoots) {
     std::vector<Value> values;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         values.emplace_back().member("i").setSigned(i);
-    for (int i = 0; i < 100; ++i)
+    }
+    for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(values[i]["i"].getSigned(-1), i);
+    }
 }
 
 // A million levels of nesting: building, copying, moving and destroying must not recurse.
@@ -168,16 +171,18 @@ constexpr int kDeep = 1'000'000;
 Value deepTree(bool structures) {
     Value root;
     Value* node = &root;
-    for (int i = 0; i < kDeep; ++i)
+    for (int i = 0; i < kDeep; ++i) {
         node = structures ? &node->member("n") : &node->append();
+    }
     node->setString("bottom");
     return root;
 }
 
 std::string bottomOf(const Value& root, bool structures) {
     const Value* node = &root;
-    for (int i = 0; i < kDeep; ++i)
+    for (int i = 0; i < kDeep; ++i) {
         node = structures ? &(*node)["n"] : &(*node)[0];
+    }
     return std::string(node->getString(""));
 }
 
@@ -212,8 +217,9 @@ TEST(ValueDestroyTest, WideTreesOfContainersAndBlobs) {
     auto tree = std::make_unique<Value>();
     for (int i = 0; i < 64; ++i) {
         Value& row = tree->append();
-        for (int j = 0; j < 16; ++j)
+        for (int j = 0; j < 16; ++j) {
             row.append().member("blob").setBlob(std::vector<std::uint8_t>(100, static_cast<std::uint8_t>(j)));
+        }
         row.append().setString(std::string(200, 'x')); // a record too long for the pools
     }
     Value copy(*tree);

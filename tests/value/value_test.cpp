@@ -14,16 +14,18 @@ namespace {
 
 std::vector<std::string> keysOf(const Value& value) {
     std::vector<std::string> keys;
-    for (const ValueMember member : value.members())
+    for (const ValueMember member : value.members()) {
         keys.emplace_back(member.key);
+    }
     return keys;
 }
 
 TEST(ValueKindTest, NamesFollowTheCodes) {
     const char* names[] = {"empty",  "bool", "signed", "unsigned",   "float",
                            "string", "blob", "enum",   "collection", "structure"};
-    for (int code = 0; code < 10; ++code)
+    for (int code = 0; code < 10; ++code) {
         EXPECT_EQ(valueKindName(static_cast<ValueKind>(code)), names[code]) << code;
+    }
     EXPECT_EQ(valueKindName(static_cast<ValueKind>(10)), "");
     EXPECT_EQ(valueKindName(static_cast<ValueKind>(255)), "");
 }
@@ -117,13 +119,15 @@ TEST(ValueTest, StringPoolSharesEqualTextsAndDropsUnusedOnes) {
 
 TEST(ValueTest, StringPoolGrowsPastItsInitialBuckets) {
     Value value;
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         value.element(i).setString("text-" + std::to_string(i));
+    }
     StringPool& pool = value.context()->strings();
     EXPECT_EQ(pool.size(), 1000u);
     EXPECT_GE(pool.bucketCount(), 1000u);
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(value[i].getString(""), "text-" + std::to_string(i));
+    }
 }
 
 TEST(ValueTest, SetStringFromItsOwnText) {
@@ -165,8 +169,9 @@ TEST(ValueTest, ElementWriteFillsTheGapWithEmptyChildren) {
     value.element(5).setSigned(5);
     ASSERT_EQ(value.kind(), ValueKind::Collection);
     EXPECT_EQ(value.size(), 6u);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         EXPECT_TRUE(value[i].isEmpty());
+    }
     EXPECT_EQ(value[5].getSigned(0), 5);
     EXPECT_TRUE(value[6].isEmpty());
 }
@@ -193,8 +198,9 @@ TEST(ValueTest, CollectionsRefuseToGrowPastTheirLimit) {
 
 TEST(ValueTest, ManyMembersAndElementsKeepTheirValues) {
     Value value;
-    for (int i = 0; i < 5000; ++i)
+    for (int i = 0; i < 5000; ++i) {
         value.member("key" + std::to_string(4999 - i)).element(i % 3).setSigned(i);
+    }
     EXPECT_EQ(value.size(), 5000u);
     std::string previous;
     for (const ValueMember member : value.members()) {
@@ -217,8 +223,9 @@ TEST(ValueTest, MemberReferencesSurviveLaterInsertions) {
         member.setSigned(i);
         members.push_back(&member);
     }
-    for (int i = 199; i >= 0; --i)
+    for (int i = 199; i >= 0; --i) {
         EXPECT_EQ(members[199 - i]->getSigned(-1), i);
+    }
     EXPECT_EQ(value.find("k000"), members.back());
     EXPECT_EQ(keysOf(value).front(), "k000");
 }

@@ -18,8 +18,9 @@ namespace {
 
 std::vector<std::uint8_t> hexBytes(const std::string& hex) {
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
     return bytes;
 }
 
@@ -103,8 +104,9 @@ void render(const Value& node, std::string& out) {
         break;
     case ValueKind::Collection:
         out += " [";
-        for (const Value& element : node.elements())
+        for (const Value& element : node.elements()) {
             render(element, out);
+        }
         out += " ]";
         break;
     case ValueKind::Structure:
@@ -149,10 +151,12 @@ constexpr const char* kSame = nullptr; // the tree is the events themselves
 
 std::vector<BuildCase> withSameFilledIn(std::vector<BuildCase> cases) {
     for (BuildCase& c : cases) {
-        if (c.concatenated == kSame)
+        if (c.concatenated == kSame) {
             c.concatenated = c.events;
-        if (c.overwritten == kSame)
+        }
+        if (c.overwritten == kSame) {
             c.overwritten = c.concatenated;
+        }
     }
     return cases;
 }
@@ -246,8 +250,9 @@ TEST(ValueTreeBuilder, MillionLevelsDeep) {
         EXPECT_EQ(builder.depth(), 0u);
         const Value* node = &root;
         std::size_t depth = 0;
-        for (; node->isStructure() || node->isCollection(); ++depth)
+        for (; node->isStructure() || node->isCollection(); ++depth) {
             node = node->isStructure() ? &(*node)["k"] : &(*node)[0];
+        }
         EXPECT_EQ(depth, kDepth);
         EXPECT_EQ(node->getUnsigned(0), 7u);
     }

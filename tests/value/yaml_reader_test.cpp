@@ -34,10 +34,11 @@ TEST_P(YamlScalarTest, TypesTheValueOfA) {
     ASSERT_EQ(a.kind(), c.kind) << c.document;
     EXPECT_EQ(a.getSigned(0), c.signedValue);
     EXPECT_EQ(a.getUnsigned(0), c.unsignedValue);
-    if (std::isnan(c.floatValue))
+    if (std::isnan(c.floatValue)) {
         EXPECT_TRUE(std::isnan(a.getFloat(0)));
-    else
+    } else {
         EXPECT_EQ(a.getFloat(0), c.floatValue);
+    }
     EXPECT_EQ(a.getString(""), c.text);
     EXPECT_EQ(a.getBool(false), c.boolValue);
 }
@@ -244,8 +245,9 @@ TEST(YamlReader, ExponentialAliasesAreBounded) {
     for (int i = 1; i < 10; ++i) {
         const std::string prev = "*a" + std::to_string(i - 1);
         document += "a" + std::to_string(i) + ": &a" + std::to_string(i) + " [" + prev;
-        for (int j = 1; j < 10; ++j)
+        for (int j = 1; j < 10; ++j) {
             document += ", " + prev;
+        }
         document += "]\n";
     }
     // a5 is the first anchor whose ten copies no longer fit: its eighth alias fails.
@@ -255,8 +257,9 @@ TEST(YamlReader, ExponentialAliasesAreBounded) {
 
 TEST(YamlReader, ModerateAliasUseStaysWithinTheBound) {
     std::string document = "base: &b {name: n, values: [1, 2, 3, 4, 5, 6, 7, 8]}\nitems:\n";
-    for (int i = 0; i < 5000; ++i)
+    for (int i = 0; i < 5000; ++i) {
         document += "  - *b\n";
+    }
     ConversionResult result = parseYaml(document);
     ASSERT_TRUE(result.ok()) << result.errorText();
     EXPECT_EQ(result.value()["items"].size(), 5000u);
@@ -267,11 +270,13 @@ TEST(YamlReader, AliasesToDeepAnchorsAreChargedForTheirPath) {
     // Many aliases of an anchor at the bottom of a deep tree would walk its path each time.
     constexpr std::size_t kDepth = 20'000;
     std::string document;
-    for (std::size_t i = 0; i < kDepth; ++i)
+    for (std::size_t i = 0; i < kDepth; ++i) {
         document += "- ";
+    }
     document += "&a x\n";
-    for (std::size_t i = 0; i < 100; ++i)
+    for (std::size_t i = 0; i < 100; ++i) {
         document += "- *a\n";
+    }
     ConversionResult result = parseYaml(document);
     EXPECT_TRUE(
         result.errorText().starts_with("Aliases expand the document beyond 1000000 nodes. Alias \"a\"."))
@@ -289,8 +294,9 @@ TEST(YamlReader, FlowNestingIsBounded) {
 
     // Flow collections inside deep block collections count only their own levels.
     std::string mixed;
-    for (std::size_t i = 0; i < 200; ++i)
+    for (std::size_t i = 0; i < 200; ++i) {
         mixed += std::string(i * 2, ' ') + "k:\n";
+    }
     mixed += std::string(400, ' ') + std::string(limit, '[') + std::string(limit, ']') + "\n";
     EXPECT_TRUE(parseYaml(mixed).ok()) << parseYaml(mixed).errorText();
 }
@@ -298,15 +304,17 @@ TEST(YamlReader, FlowNestingIsBounded) {
 TEST(YamlReader, DeepBlockNesting) {
     constexpr std::size_t kDepth = 300'000;
     std::string document;
-    for (std::size_t i = 0; i < kDepth; ++i)
+    for (std::size_t i = 0; i < kDepth; ++i) {
         document += "- ";
+    }
     document += "leaf\n";
     ConversionResult result = parseYaml(document);
     ASSERT_TRUE(result.ok()) << result.errorText();
     const Value* node = &result.value();
     std::size_t depth = 0;
-    for (; node->isCollection(); node = &(*node)[0])
+    for (; node->isCollection(); node = &(*node)[0]) {
         ++depth;
+    }
     EXPECT_EQ(depth, kDepth);
     EXPECT_EQ(node->getString(""), "leaf");
 }
@@ -318,8 +326,9 @@ TEST(YamlReader, LooksLikeYaml) {
     };
     const Case cases[] = {{"  ---", true},  {"---\na: 1", true}, {"a: 1", false},
                           {"\t---", false}, {"--", false},       {"", false}};
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(looksLikeYaml(c.text), c.expected) << '"' << c.text << '"';
+    }
 }
 
 } // namespace

@@ -98,8 +98,9 @@ void answerStream(HostResponse& response, std::string text, std::uint32_t overst
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::stringstream in(text);
-    for (std::string part; std::getline(in, part, separator);)
+    for (std::string part; std::getline(in, part, separator);) {
         parts.push_back(part);
+    }
     return parts;
 }
 
@@ -123,8 +124,9 @@ bool sendFaultyRecord(Plugin& plugin, const std::string& verb) {
         HostRequest request{};
         HostResponse response{};
         api->sendRequest(api, &response, &request);
-        if (response.release)
+        if (response.release) {
             response.release(&response);
+        }
     } else if (verb == "no-response") {
         HostRequest request{};
         request.path = "/fake-input/v1/value";
@@ -150,9 +152,10 @@ bool act(Plugin& plugin, const std::string& action, HostResponse& response) {
     const std::string second = words.size() > 2 ? words[2] : "";
     if (verb == "timers") {
         const std::vector<std::string> delays = split(first, ',');
-        for (std::size_t i = 0; i < delays.size(); ++i)
+        for (std::size_t i = 0; i < delays.size(); ++i) {
             scheduleTimer(plugin, plugin.shortName + ".t" + std::to_string(i),
                           std::strtod(delays[i].c_str(), nullptr));
+        }
     } else if (verb == "event") {
         FlatValue payload = flatObject({{"from", flatText(plugin.shortName)}, {"n", flatNumber(7)}});
         const HostEventRecord event{first.c_str(), payload, 0, nullptr};
@@ -179,8 +182,9 @@ bool act(Plugin& plugin, const std::string& action, HostResponse& response) {
         return true;
     } else if (verb == "threads") {
         std::vector<FlatValue> threads;
-        for (std::uint32_t thread : plugin.entryThreads)
+        for (std::uint32_t thread : plugin.entryThreads) {
             threads.push_back(flatNumber(static_cast<std::int64_t>(thread)));
+        }
         answer(response, flatList(threads), nullptr, 200);
         return true;
     } else if (verb == "releases") {
@@ -215,24 +219,27 @@ void KIV_CDECL dispatch(HostResponse* response, const HostRequest* request) {
     switch (route->kind) {
     case Route::Journal: {
         std::vector<FlatValue> lines;
-        for (const std::string& line : plugin.journal)
+        for (const std::string& line : plugin.journal) {
             lines.push_back(flatText(line));
+        }
         answer(*response, flatList(lines), nullptr, 200);
         return;
     }
     case Route::Stream: {
         const int count = std::atoi(path.substr(path.rfind('/') + 1).c_str());
         std::string text = "[";
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             text += (i ? "," : "") + std::to_string(i);
+        }
         answerStream(*response, text + "]", 0);
         return;
     }
     case Route::Act: {
         const std::string action = path.substr(plugin.prefix.size() + std::string("/act/").size());
         plugin.journal.push_back("act " + action);
-        if (!act(plugin, action, *response))
+        if (!act(plugin, action, *response)) {
             answer(*response, FlatValue{}, ("Unknown action: " + action).c_str(), 404);
+        }
         return;
     }
     }

@@ -34,8 +34,9 @@ std::uint64_t nextTimerToken = 1;
 void KIV_CDECL onTimer(void* userData) {
     std::unique_lock lock(timerMutex);
     const auto found = timerTokens.find(reinterpret_cast<std::uintptr_t>(userData));
-    if (found == timerTokens.end())
+    if (found == timerTokens.end()) {
         return;
+    }
     Plugin& plugin = *found->second.plugin;
     const std::string name = found->second.name;
     lock.unlock();
@@ -64,9 +65,11 @@ std::uint8_t KIV_CDECL initialize(void* handle, HostInterface* host) {
 void KIV_CDECL unload(void* handle) {
     auto* plugin = static_cast<Plugin*>(handle);
     noteEntry(*plugin);
-    if (plugin->host)
-        for (const std::string& name : plugin->subscribed)
+    if (plugin->host) {
+        for (const std::string& name : plugin->subscribed) {
             plugin->host->api->unsubscribeEvent(plugin->host->api, name.c_str(), plugin->host->hostContext);
+        }
+    }
     {
         std::lock_guard lock(timerMutex);
         std::erase_if(timerTokens, [&](const auto& entry) { return entry.second.plugin == plugin; });
@@ -213,11 +216,13 @@ void get(Plugin& plugin, const std::string& path, int release) {
     } else {
         plugin.journal.push_back("got " + status + " " + printFlat(response.result.value));
     }
-    if (response.releaseBody)
+    if (response.releaseBody) {
         response.releaseBody(response.bodyStream);
+    }
     HostResponse copy = response;
-    for (int i = 0; i < release && copy.release; ++i)
+    for (int i = 0; i < release && copy.release; ++i) {
         copy.release(i == 0 ? &response : &copy);
+    }
 }
 
 } // namespace kiv::test::fake

@@ -58,8 +58,9 @@ void printInto(const FlatValue& value, std::string& out, int depth) {
         out += '[';
         const auto* elements = reinterpret_cast<const FlatValue*>(value.a);
         for (std::uint32_t i = 0; i < value.b; ++i) {
-            if (i)
+            if (i) {
                 out += ',';
+            }
             printInto(loadFlat(&elements[i]), out, depth + 1);
         }
         out += ']';
@@ -69,8 +70,9 @@ void printInto(const FlatValue& value, std::string& out, int depth) {
         out += '{';
         const auto* members = reinterpret_cast<const FlatStructureMember*>(value.a);
         for (std::uint32_t i = 0; i < value.b; ++i) {
-            if (i)
+            if (i) {
                 out += ',';
+            }
             out += members[i].key;
             out += ':';
             printInto(
@@ -103,8 +105,9 @@ FlatValue flatBool(bool value) {
 
 FlatValue flatList(const std::vector<FlatValue>& elements) {
     auto* array = new FlatValue[elements.size() + 1];
-    for (std::size_t i = 0; i < elements.size(); ++i)
+    for (std::size_t i = 0; i < elements.size(); ++i) {
         array[i] = elements[i];
+    }
     return {KIV_FLAT_COLLECTION, reinterpret_cast<std::uintptr_t>(array),
             static_cast<std::uint32_t>(elements.size())};
 }
@@ -135,16 +138,18 @@ void freeFlat(FlatValue& value) {
         break;
     case KIV_FLAT_COLLECTION: {
         auto* elements = reinterpret_cast<FlatValue*>(value.a);
-        for (std::uint32_t i = 0; i < value.b; ++i)
+        for (std::uint32_t i = 0; i < value.b; ++i) {
             freeFlat(elements[i]);
+        }
         delete[] elements;
         break;
     }
     case KIV_FLAT_STRUCTURE: {
         auto* members = reinterpret_cast<FlatStructureMember*>(value.a);
         for (std::uint32_t i = 0; i < value.b; ++i) {
-            if (members[i].keyOwned)
+            if (members[i].keyOwned) {
                 delete[] members[i].key;
+            }
             FlatValue member =
                 loadFlat(reinterpret_cast<char*>(&members[i]) + offsetof(FlatStructureMember, value));
             freeFlat(member);

@@ -53,21 +53,24 @@ resources:
     EXPECT_TRUE(browser.waitFor(queueState("450"), quotedJson("open")));
 
     // Three hours on: queue 450 locks at 03:00.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(browser.evaluate(click("advance-60")), quotedJson("clicked"));
+    }
     EXPECT_TRUE(browser.waitFor(text("#clock"), quotedJson("03:00:00")));
     EXPECT_TRUE(browser.waitFor(queueState("450"), quotedJson("locked")));
     EXPECT_TRUE(browser.waitFor(queueState("830"), quotedJson("open")));
 
     // Half an hour more: the warning at 03:30.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(browser.evaluate(click("advance-10")), quotedJson("clicked"));
+    }
     EXPECT_TRUE(browser.waitFor(text("#law-status"), quotedJson("WARNING")));
     EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("Cut-off in 01:30:00")));
 
     // Past 05:00: the cut-off, every queue locked, and the timeline has it all.
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(browser.evaluate(click("advance-60")), quotedJson("clicked"));
+    }
     EXPECT_EQ(browser.evaluate(click("advance-1")), quotedJson("clicked"));
     EXPECT_TRUE(browser.waitFor(text("#clock"), quotedJson("05:31:00")));
     EXPECT_TRUE(browser.waitFor(text("#law-status"), quotedJson("CUT_OFF")));

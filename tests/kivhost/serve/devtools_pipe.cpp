@@ -28,18 +28,19 @@ std::vector<std::uint8_t> fromBase64(std::string_view text) {
     int count = 0;
     for (const char c : text) {
         int digit;
-        if (c >= 'A' && c <= 'Z')
+        if (c >= 'A' && c <= 'Z') {
             digit = c - 'A';
-        else if (c >= 'a' && c <= 'z')
+        } else if (c >= 'a' && c <= 'z') {
             digit = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
+        } else if (c >= '0' && c <= '9') {
             digit = c - '0' + 52;
-        else if (c == '+')
+        } else if (c == '+') {
             digit = 62;
-        else if (c == '/')
+        } else if (c == '/') {
             digit = 63;
-        else
+        } else {
             continue; // padding
+        }
         bits = (bits << 6) | static_cast<std::uint32_t>(digit);
         count += 6;
         if (count >= 8) {
@@ -56,8 +57,9 @@ DevToolsPipe::DevToolsPipe()
     : profile_(std::filesystem::temp_directory_path() / ("kivhost-chromium-" + std::to_string(getpid()))) {
     int toBrowser[2];
     int fromBrowser[2];
-    if (pipe(toBrowser) != 0 || pipe(fromBrowser) != 0)
+    if (pipe(toBrowser) != 0 || pipe(fromBrowser) != 0) {
         return;
+    }
     std::vector<std::string> words = {"/usr/bin/chromium",
                                       "--headless",
                                       "--no-sandbox", // tests run as root, where the sandbox refuses to start
@@ -68,8 +70,9 @@ DevToolsPipe::DevToolsPipe()
                                       "--user-data-dir=" + profile_.string(),
                                       "about:blank"};
     std::vector<char*> argv;
-    for (std::string& word : words)
+    for (std::string& word : words) {
         argv.push_back(word.data());
+    }
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,8 +80,9 @@ DevToolsPipe::DevToolsPipe()
     posix_spawn_file_actions_adddup2(&actions, fromBrowser[1], 4);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         pid_ = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(toBrowser[0]);
     close(fromBrowser[1]);
@@ -102,27 +106,31 @@ Value DevToolsPipe::call(const std::string& method, const std::string& params, b
     const int id = nextId_++;
     std::string message =
         "{\"id\":" + std::to_string(id) + ",\"method\":" + jsonString(method) + ",\"params\":" + params;
-    if (toPage && !sessionId_.empty())
+    if (toPage && !sessionId_.empty()) {
         message += ",\"sessionId\":" + jsonString(sessionId_);
+    }
     message += "}";
     message.push_back('\0');
-    if (write(commands_, message.data(), message.size()) != static_cast<ssize_t>(message.size()))
+    if (write(commands_, message.data(), message.size()) != static_cast<ssize_t>(message.size())) {
         return {};
+    }
     // Answers and events come in one stream; events are skipped.
     for (;;) {
         std::size_t end;
         while ((end = pending_.find('\0')) == std::string::npos) {
             char buffer[65536];
             const ssize_t got = read(answers_, buffer, sizeof buffer);
-            if (got <= 0)
+            if (got <= 0) {
                 return {};
+            }
             pending_.append(buffer, static_cast<std::size_t>(got));
         }
         const std::string text = pending_.substr(0, end);
         pending_.erase(0, end + 1);
         Value answer = parsed(text);
-        if (answer["id"].getUnsigned(0) == static_cast<std::uint64_t>(id))
+        if (answer["id"].getUnsigned(0) == static_cast<std::uint64_t>(id)) {
             return Value(answer["result"]);
+        }
     }
 }
 
@@ -146,8 +154,9 @@ bool DevToolsPipe::waitFor(const std::string& expression, const std::string& exp
     // The bound only stops a hang: a loaded machine may take long to lay a page out.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (evaluate(expression) != expected) {
-        if (std::chrono::steady_clock::now() > giveUp)
+        if (std::chrono::steady_clock::now() > giveUp) {
             return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;

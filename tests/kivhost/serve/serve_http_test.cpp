@@ -52,17 +52,20 @@ class EventReader {
               const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
               client.Get(("/events?since=" + std::to_string(since)).c_str(),
                          [&](const char* data, std::size_t size) {
-                             if (std::chrono::steady_clock::now() > giveUp)
+                             if (std::chrono::steady_clock::now() > giveUp) {
                                  return false;
+                             }
                              pending.append(data, size);
                              for (std::size_t end; (end = pending.find("\n\n")) != std::string::npos;) {
                                  const std::string block = pending.substr(0, end);
                                  pending.erase(0, end + 2);
-                                 if (block.starts_with(":"))
+                                 if (block.starts_with(":")) {
                                      continue; // a keep-alive comment
+                                 }
                                  messages_.push_back(parseBlock(block));
-                                 if (last(messages_.back()))
+                                 if (last(messages_.back())) {
                                      return false;
+                                 }
                              }
                              return true;
                          });
@@ -79,15 +82,17 @@ class EventReader {
         std::size_t at = 0;
         while (at < block.size()) {
             std::size_t end = block.find('\n', at);
-            if (end == std::string::npos)
+            if (end == std::string::npos) {
                 end = block.size();
+            }
             const std::string line = block.substr(at, end - at);
-            if (line.starts_with("id: "))
+            if (line.starts_with("id: ")) {
                 message.id = std::stoul(line.substr(4));
-            else if (line.starts_with("event: "))
+            } else if (line.starts_with("event: ")) {
                 message.event = line.substr(7);
-            else if (line.starts_with("data: "))
+            } else if (line.starts_with("data: ")) {
                 message.data = line.substr(6);
+            }
             at = end + 1;
         }
         return message;
@@ -144,8 +149,9 @@ TEST_F(ServeTest, RoutesAnswerBeforeAndAfterTheLoginDataAsTheClockMoves) {
         {"queue-status/450", R"({"isDisabled":false})", R"({"isDisabled":true})"},
         {"queue-status/0", R"({"isDisabled":false})", R"({"isDisabled":false})"},
     };
-    for (const auto& route : routes)
+    for (const auto& route : routes) {
         EXPECT_EQ(get(kLaw + route.path), route.before) << route.path;
+    }
     EXPECT_EQ(get("/kivhost/resources").find("login-data-packet"), std::string::npos);
 
     const std::size_t since = state()["next"].getUnsigned(0);
@@ -165,8 +171,9 @@ TEST_F(ServeTest, RoutesAnswerBeforeAndAfterTheLoginDataAsTheClockMoves) {
     EXPECT_EQ(get(kLaw + "notification"), R"({"type":"WARNING"})");
     EXPECT_EQ(get(kLaw + "disabled-queues"), "[450,420]");
     advance(90);
-    for (const auto& route : routes)
+    for (const auto& route : routes) {
         EXPECT_EQ(get(kLaw + route.path), route.afterCutOff) << route.path;
+    }
 
     const Value now = state();
     EXPECT_EQ(now["t"].getUnsigned(0), 18000u);
@@ -181,10 +188,11 @@ TEST_F(ServeTest, RoutesAnswerBeforeAndAfterTheLoginDataAsTheClockMoves) {
     for (std::size_t i = 0; i < messages.size(); ++i) {
         EXPECT_EQ(messages[i].id, since + i);
         EXPECT_EQ(parsed(messages[i].data).isStructure(), true) << messages[i].data;
-        if (messages[i].event == "OnJsonApiEvent")
+        if (messages[i].event == "OnJsonApiEvent") {
             pluginEvents.push_back(messages[i].data);
-        else if (!messages[i].event.starts_with("OnJsonApiEvent_"))
+        } else if (!messages[i].event.starts_with("OnJsonApiEvent_")) {
             hostTypes.push_back(messages[i].event);
+        }
     }
     EXPECT_EQ(messages.front().event, "create");
     EXPECT_EQ(
@@ -207,8 +215,9 @@ TEST_F(ServeTest, RoutesAnswerBeforeAndAfterTheLoginDataAsTheClockMoves) {
         R"({"data":{"type":"CUT_OFF"})" + uri + R"(notification"})",
     };
     EXPECT_EQ(pluginEvents, expected);
-    for (const char* type : {"log", "timer", "fire", "request", "subscribe"})
+    for (const char* type : {"log", "timer", "fire", "request", "subscribe"}) {
         EXPECT_NE(std::find(hostTypes.begin(), hostTypes.end(), type), hostTypes.end()) << type;
+    }
 }
 
 TEST_F(ServeTest, RefusalsAnswerJsonErrorsAndChangeNothing) {
@@ -284,8 +293,9 @@ TEST_F(ServeTest, ResourcesArePutUpdatedAndDeletedWithTheirEvents) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.front().id, next);
     std::vector<std::string> events;
-    for (const SseMessage& message : messages)
+    for (const SseMessage& message : messages) {
         events.push_back(message.event);
+    }
     EXPECT_EQ(events.front(), "update");
     EXPECT_EQ(events.back(), "delete");
 }
@@ -309,33 +319,39 @@ TEST_F(ServeTest, ConcurrentRequestsWhileTheClockMovesLoseNoEvent) {
                                          "queue-status/" + std::to_string(c)};
             for (int i = 0; i < 10; ++i) {
                 const httplib::Result result = client.Get((kLaw + paths[i % 5]).c_str());
-                if (result && result->status == 200 && parsed(result->body).kind() != ValueKind::Empty)
+                if (result && result->status == 200 && parsed(result->body).kind() != ValueKind::Empty) {
                     ++answered;
-                else
+                } else {
                     ++wrong;
+                }
             }
         });
     }
-    for (int minute = 0; minute < 300; minute += 5)
+    for (int minute = 0; minute < 300; minute += 5) {
         advance(5);
-    for (std::thread& client : clients)
+    }
+    for (std::thread& client : clients) {
         client.join();
+    }
     EXPECT_EQ(answered.load(), 200);
     EXPECT_EQ(wrong.load(), 0);
 
     const std::vector<SseMessage> messages = reader.messages();
     const Value now = state();
     ASSERT_FALSE(messages.empty());
-    for (std::size_t i = 0; i < messages.size(); ++i)
+    for (std::size_t i = 0; i < messages.size(); ++i) {
         ASSERT_EQ(messages[i].id, since + i);
+    }
     const Value& timeline = now["timeline"];
     EXPECT_EQ(messages.back().id + 1, timeline.size());
     std::size_t pluginEvents = 0;
-    for (std::size_t i = since; i < timeline.size(); ++i)
+    for (std::size_t i = since; i < timeline.size(); ++i) {
         pluginEvents += timeline[i]["type"].getString("") == "event";
+    }
     std::size_t streamed = 0;
-    for (const SseMessage& message : messages)
+    for (const SseMessage& message : messages) {
         streamed += message.event.starts_with("OnJsonApiEvent");
+    }
     EXPECT_EQ(streamed, pluginEvents);
     EXPECT_EQ(pluginEvents, 26u); // 13 changes, each under its path's name and OnJsonApiEvent
 }

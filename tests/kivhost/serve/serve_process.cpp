@@ -14,8 +14,9 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
     std::vector<std::string> words = {KIVHOST_BINARY, "serve", "--port", "0"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    for (std::string& word : words)
+    for (std::string& word : words) {
         argv.push_back(word.data());
+    }
     argv.push_back(nullptr);
 
     int pipeEnds[2];
@@ -39,8 +40,9 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
     // The first line is the address; read it byte by byte, so that nothing after it is taken.
     char c = 0;
     std::string line;
-    while (read(output_, &c, 1) == 1 && c != '\n')
+    while (read(output_, &c, 1) == 1 && c != '\n') {
         line += c;
+    }
     address_ = line;
     const std::string prefix = "http://127.0.0.1:";
     if (line.rfind(prefix, 0) != 0 || line.back() != '/') {
@@ -58,8 +60,9 @@ ServeProcess::~ServeProcess() {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << "kivhost serve ended with status " << status;
     }
-    if (output_ >= 0)
+    if (output_ >= 0) {
         close(output_);
+    }
 }
 
 ScenarioFile::ScenarioFile(const std::string& name, const std::string& text)

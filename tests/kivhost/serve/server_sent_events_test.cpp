@@ -18,8 +18,9 @@ std::vector<std::string> streamLines(const std::string& stream) {
             lines.back() += stream[i];
             continue;
         }
-        if (stream[i] == '\r' && i + 1 < stream.size() && stream[i + 1] == '\n')
+        if (stream[i] == '\r' && i + 1 < stream.size() && stream[i + 1] == '\n') {
             ++i;
+        }
         lines.emplace_back();
     }
     return lines;

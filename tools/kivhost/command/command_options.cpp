@@ -19,8 +19,9 @@ void addScenarioArgument(CLI::App& command, std::string& scenario) {
 }
 
 std::optional<std::filesystem::path> givenPath(const std::string& text) {
-    if (text.empty())
+    if (text.empty()) {
         return std::nullopt;
+    }
     return text;
 }
 
@@ -29,8 +30,9 @@ void setCommandWork(CLI::App& command, std::function<int(std::ostream& out, std:
         const int exitCode =
             reportingHostErrors(std::cout, std::cerr, [&] { return work(std::cout, std::cerr); });
         // CLI11's way out of a callback: CLI11_PARSE returns the code without printing anything.
-        if (exitCode != 0)
+        if (exitCode != 0) {
             throw CLI::RuntimeError(exitCode);
+        }
     });
 }
 

@@ -24,8 +24,9 @@ void writeText(PrettyWriter& writer, const char* key, std::string_view text) {
 void writeTags(PrettyWriter& writer, const std::vector<std::string>& tags) {
     writer.Key("tags");
     writer.StartArray();
-    for (const std::string& tag : tags)
+    for (const std::string& tag : tags) {
         writeJsonText(writer, tag);
+    }
     writer.EndArray();
 }
 
@@ -35,18 +36,22 @@ void writeType(PrettyWriter& writer, const char* key, const TypeReference& type)
     writer.Key(key);
     writer.StartObject();
     writeText(writer, "kind", typeKindName(type.kind));
-    if (type.kind == KIV_TYPE_KIND_VECTOR || type.kind == KIV_TYPE_KIND_MAP)
+    if (type.kind == KIV_TYPE_KIND_VECTOR || type.kind == KIV_TYPE_KIND_MAP) {
         writeText(writer, "element", typeKindName(type.elementKind));
-    if (!type.typeName.empty())
+    }
+    if (!type.typeName.empty()) {
         writeText(writer, "name", type.typeName);
+    }
     writer.EndObject();
 }
 
 std::string methodText(const FunctionDescription& function) {
-    if (function.method == KIV_HTTP_METHOD_CUSTOM)
+    if (function.method == KIV_HTTP_METHOD_CUSTOM) {
         return function.customMethod;
-    if (function.method == KIV_HTTP_METHOD_NONE)
+    }
+    if (function.method == KIV_HTTP_METHOD_NONE) {
         return "any";
+    }
     return methodName(function.method);
 }
 
@@ -71,8 +76,9 @@ void writeFunction(PrettyWriter& writer, const FunctionDescription& function) {
     }
     writer.EndArray();
     writeType(writer, "result", function.result);
-    if (!function.asyncTypeName.empty())
+    if (!function.asyncTypeName.empty()) {
         writeText(writer, "asyncType", function.asyncTypeName);
+    }
     writer.Key("threadSafe");
     writer.Bool(function.threadSafe);
     writeTags(writer, function.tags);
@@ -139,18 +145,21 @@ std::string describeApi(const PluginInfo& plugin) {
     writeText(writer, "version", plugin.apiVersion.text());
     writer.Key("functions");
     writer.StartArray();
-    for (const FunctionDescription& function : plugin.api.functions)
+    for (const FunctionDescription& function : plugin.api.functions) {
         writeFunction(writer, function);
+    }
     writer.EndArray();
     writer.Key("types");
     writer.StartArray();
-    for (const TypeDescription& type : plugin.api.types)
+    for (const TypeDescription& type : plugin.api.types) {
         writeTypeDescription(writer, type);
+    }
     writer.EndArray();
     writer.Key("events");
     writer.StartArray();
-    for (const EventDescription& event : plugin.api.events)
+    for (const EventDescription& event : plugin.api.events) {
         writeEvent(writer, event);
+    }
     writer.EndArray();
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());

@@ -21,11 +21,13 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
                                                 std::ostream& errors) {
     std::filesystem::path plugin = given.value_or(defaultPluginLibrary());
     std::error_code ignored;
-    if (std::filesystem::exists(plugin, ignored))
+    if (std::filesystem::exists(plugin, ignored)) {
         return plugin;
+    }
     reportError(errors, "the plugin library is missing: " + plugin.string());
-    if (!given)
+    if (!given) {
         reportError(errors, "build the shutdown-law library, or pick another with --plugin PATH");
+    }
     return std::nullopt;
 }
 
@@ -35,11 +37,13 @@ std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::pa
                                          const std::optional<std::filesystem::path>& pluginGiven,
                                          std::ostream& errors) {
     std::optional<Scenario> scenario = loadScenario(scenarioFile, errors);
-    if (!scenario)
+    if (!scenario) {
         return std::nullopt;
+    }
     std::optional<std::filesystem::path> plugin = findPlugin(pluginGiven, errors);
-    if (!plugin)
+    if (!plugin) {
         return std::nullopt;
+    }
     return PlayInputs{std::move(*scenario), std::move(*plugin)};
 }
 

@@ -41,15 +41,18 @@ std::string checkMinutes(const std::string& text) {
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors) {
     const std::optional<PlayInputs> inputs =
         loadPlayInputs(givenPath(arguments.scenario), givenPath(arguments.plugin), errors);
-    if (!inputs)
+    if (!inputs) {
         return 1;
+    }
 
     PlayOptions options;
     options.plugin = inputs->plugin;
-    if (!arguments.core.empty())
+    if (!arguments.core.empty()) {
         options.core = CoreVersion::parse(arguments.core);
-    if (arguments.untilGiven)
+    }
+    if (arguments.untilGiven) {
         options.untilMs = std::llround(arguments.untilMinutes * 60000.0);
+    }
     options.clock = arguments.realClock ? ClockKind::Real : ClockKind::Virtual;
     options.streamChunkBytes = arguments.streamChunkBytes;
 
@@ -60,8 +63,9 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
     try {
         const PlayOutcome outcome = playScenario(inputs->scenario, options, [&](const Happening& happening) {
             out << lineOf(happening) << '\n';
-            if (flushEachLine)
+            if (flushEachLine) {
                 out.flush();
+            }
         });
         out.flush();
         if (!outcome.initialized) {

@@ -29,8 +29,9 @@ sigset_t stopSignals() {
 
 int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
     const std::optional<PlayInputs> inputs = loadPlayInputs(arguments.scenario, arguments.plugin, errors);
-    if (!inputs)
+    if (!inputs) {
         return 1;
+    }
 
     const sigset_t signals = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr); // before any thread starts, so all inherit it

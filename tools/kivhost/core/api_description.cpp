@@ -74,8 +74,9 @@ FunctionDescription functionOf(const HttpFunctionRecord& record) {
     // One location per argument, in argument order.
     const ArgumentLocationEntry* location = record.argumentLocations;
     for (ArgumentDescription& argument : description.arguments) {
-        if (!location)
+        if (!location) {
             break;
+        }
         argument.location = location->location;
         location = location->next;
     }
@@ -123,8 +124,9 @@ const char* argumentLocationName(std::uint32_t location) noexcept {
 
 ApiDescription readApiExport(const ApiExport* apiExport) {
     ApiDescription description;
-    if (!apiExport)
+    if (!apiExport) {
         return description;
+    }
     walkList(reinterpret_cast<const HttpFunctionRecord*>(apiExport->functions), apiExport->functionCount,
              [&](const HttpFunctionRecord& record) { description.functions.push_back(functionOf(record)); });
     walkList(apiExport->types, apiExport->typeCount,

@@ -16,10 +16,12 @@ namespace kiv::kivhost {
 namespace {
 
 bool methodFits(const FunctionDescription& function, std::uint32_t method, const char* customMethod) {
-    if (function.method == KIV_HTTP_METHOD_NONE)
+    if (function.method == KIV_HTTP_METHOD_NONE) {
         return true; // a function without a method takes every request
-    if (function.method != method)
+    }
+    if (function.method != method) {
         return false;
+    }
     return method != KIV_HTTP_METHOD_CUSTOM || function.customMethod == (customMethod ? customMethod : "");
 }
 
@@ -42,14 +44,17 @@ std::string_view routedPart(std::string_view path) {
 template <class Visit>
 void visitServedRoutes(const std::vector<std::unique_ptr<PluginSession>>& sessions, Visit visit) {
     for (const auto& session : sessions) {
-        if (!session->isServing())
+        if (!session->isServing()) {
             continue;
+        }
         const std::vector<FunctionDescription>& functions = session->info().api.functions;
         const std::vector<PathTemplate>& routes = session->routes();
         KIV_ASSERT(routes.size() == functions.size(), "a session compiles one route per function");
-        for (std::size_t i = 0; i < functions.size(); ++i)
-            if (visit(*session, functions[i], routes[i]))
+        for (std::size_t i = 0; i < functions.size(); ++i) {
+            if (visit(*session, functions[i], routes[i])) {
                 return;
+            }
+        }
     }
 }
 
@@ -86,8 +91,9 @@ void CoreProcess::unload(PluginId id) {
 }
 
 PluginSession& CoreProcess::session(PluginId id) {
-    if (id >= sessions_.size())
+    if (id >= sessions_.size()) {
         throw HostError("no plugin number " + std::to_string(id) + " was loaded");
+    }
     return *sessions_[id];
 }
 
@@ -112,12 +118,14 @@ std::optional<CoreProcess::Route> CoreProcess::findRoute(std::uint32_t method, c
     std::optional<Route> templated;
     visitServedRoutes(sessions_, [&](PluginSession& session, const FunctionDescription& function,
                                      const PathTemplate& route) {
-        if (!methodFits(function, method, customMethod) || !route.matches(routedPart(path)))
+        if (!methodFits(function, method, customMethod) || !route.matches(routedPart(path))) {
             return false;
-        if (route.isLiteral())
+        }
+        if (route.isLiteral()) {
             literal = Route{&session, &function};
-        else if (!templated)
+        } else if (!templated) {
             templated = Route{&session, &function};
+        }
         return literal.has_value();
     });
     return literal ? literal : templated;
@@ -147,10 +155,11 @@ void CoreProcess::serveRequest(HostResponse& response, const HostRequest& reques
         issueErrorResponse(response, "The resource store answers GET requests only", 405, issued_);
         return;
     }
-    if (const Value* value = store_.find(path))
+    if (const Value* value = store_.find(path)) {
         issueValueResponse(response, *value, 200, options_.streamChunkBytes, issued_);
-    else
+    } else {
         issueErrorResponse(response, "No resource at '" + std::string(path) + "'.", 404, issued_);
+    }
 }
 
 Response CoreProcess::callRoute(const Route& route, std::uint32_t method, const std::string& path) {
@@ -161,15 +170,17 @@ Response CoreProcess::callRoute(const Route& route, std::uint32_t method, const 
     dispatch(route, response, request);
     std::vector<std::string> faults;
     Response answer = readPluginResponse(response, faults);
-    for (std::string& fault : faults)
+    for (std::string& fault : faults) {
         recordFault(route.session->info().shortName, std::move(fault));
+    }
     return answer;
 }
 
 std::optional<Response> CoreProcess::callFunction(std::uint32_t method, const std::string& path) {
     const std::optional<Route> route = findRoute(method, nullptr, path);
-    if (!route)
+    if (!route) {
         return std::nullopt;
+    }
     Response answer = callRoute(*route, method, path);
     deliverPostedEvents();
     return answer;
@@ -179,8 +190,9 @@ std::vector<std::uint32_t> CoreProcess::methodsAt(std::string_view path) const {
     std::vector<std::uint32_t> methods;
     visitServedRoutes(
         sessions_, [&](const PluginSession&, const FunctionDescription& function, const PathTemplate& route) {
-            if (route.matches(routedPart(path)))
+            if (route.matches(routedPart(path))) {
                 methods.push_back(function.method);
+            }
             return false;
         });
     return methods;
@@ -211,8 +223,9 @@ void CoreProcess::deliver(const PostedEvent& event) {
     for (const Subscription& subscriber : bus_.subscribersOf(event.name)) {
         // An earlier delivery may have unsubscribed or re-subscribed this one.
         const std::optional<Subscription> current = bus_.current(subscriber.id);
-        if (!current)
+        if (!current) {
             continue;
+        }
         // Each delivery gets a payload of its own, so that no plugin sees what another did to its
         // record.
         FlatValue payload{};
@@ -227,8 +240,9 @@ void CoreProcess::deliver(const PostedEvent& event) {
 }
 
 void CoreProcess::deliverPostedEvents() {
-    while (std::optional<PostedEvent> event = bus_.takeNext())
+    while (std::optional<PostedEvent> event = bus_.takeNext()) {
         deliver(*event);
+    }
 }
 
 void CoreProcess::runTimer(const DueTimer& timer) {
@@ -242,12 +256,14 @@ void CoreProcess::runTimer(const DueTimer& timer) {
 
 void CoreProcess::runDue(std::int64_t untilMs) {
     while (const std::optional<std::int64_t> due = timers_.nextDueMs()) {
-        if (*due > untilMs)
+        if (*due > untilMs) {
             break;
+        }
         clock_.advanceTo(*due);
         // The clock may have waited: take the timer only now, the first one due.
-        if (std::optional<DueTimer> timer = timers_.takeDue(*due))
+        if (std::optional<DueTimer> timer = timers_.takeDue(*due)) {
             runTimer(*timer);
+        }
     }
     clock_.advanceTo(untilMs);
 }
@@ -258,10 +274,11 @@ void CoreProcess::replayTimer(std::size_t index) {
 
 void CoreProcess::changeResource(ResourceChangeKind change, const std::string& path, const Value& value) {
     const Value data = change == ResourceChangeKind::Delete ? Value() : value;
-    if (change == ResourceChangeKind::Delete)
+    if (change == ResourceChangeKind::Delete) {
         store_.erase(path);
-    else
+    } else {
         store_.put(path, data);
+    }
     std::string name = eventNameForPath(path);
     journal_.record({}, ResourceChanged{change, path, name, data});
     bus_.post(std::move(name), resourceEvent(change, path, data));

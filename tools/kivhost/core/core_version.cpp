@@ -10,18 +10,21 @@ std::optional<CoreVersion> CoreVersion::parse(std::string_view text) {
     const char* end = text.data() + text.size();
     for (int i = 0; i < 3; ++i) {
         if (i > 0) {
-            if (at == end || *at != '.')
+            if (at == end || *at != '.') {
                 return std::nullopt;
+            }
             ++at;
         }
         // from_chars accepts neither a sign nor spaces, and refuses numbers beyond 32 bits.
         const auto [next, error] = std::from_chars(at, end, words[i]);
-        if (error != std::errc() || next == at)
+        if (error != std::errc() || next == at) {
             return std::nullopt;
+        }
         at = next;
     }
-    if (at != end)
+    if (at != end) {
         return std::nullopt;
+    }
     return CoreVersion{words[0], words[1], words[2]};
 }
 
@@ -31,8 +34,9 @@ std::string CoreVersion::text() const {
 
 // kivhost's own copy of the version rule, kept apart from the plugin's so that it checks it.
 bool CoreVersion::accepts(const CoreVersion& plugin) const noexcept {
-    if (plugin.major != major)
+    if (plugin.major != major) {
         return false;
+    }
     return plugin.minor < minor || (plugin.minor == minor && plugin.patch <= patch);
 }
 

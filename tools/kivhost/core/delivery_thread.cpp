@@ -27,16 +27,18 @@ void DeliveryThread::run(const std::function<void()>& task) {
     done_ = false;
     wake_.notify_one();
     finished_.wait(lock, [this] { return done_; });
-    if (std::exception_ptr error = std::exchange(error_, nullptr))
+    if (std::exception_ptr error = std::exchange(error_, nullptr)) {
         std::rethrow_exception(error);
+    }
 }
 
 void DeliveryThread::loop() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return task_ != nullptr || stopping_; });
-        if (!task_)
+        if (!task_) {
             return;
+        }
         const std::function<void()>* task = std::exchange(task_, nullptr);
         lock.unlock();
         std::exception_ptr error;

@@ -30,16 +30,20 @@ void EventBus::dropPlugin(PluginId plugin) {
 
 std::vector<Subscription> EventBus::subscribersOf(std::string_view name) const {
     std::vector<Subscription> subscribers;
-    for (const Subscription& subscription : subscriptions_)
-        if (subscription.name == name)
+    for (const Subscription& subscription : subscriptions_) {
+        if (subscription.name == name) {
             subscribers.push_back(subscription);
+        }
+    }
     return subscribers;
 }
 
 std::optional<Subscription> EventBus::current(std::uint64_t id) const {
-    for (const Subscription& subscription : subscriptions_)
-        if (subscription.id == id)
+    for (const Subscription& subscription : subscriptions_) {
+        if (subscription.id == id) {
             return subscription;
+        }
+    }
     return std::nullopt;
 }
 
@@ -48,8 +52,9 @@ void EventBus::post(std::string name, Value payload) {
 }
 
 std::optional<PostedEvent> EventBus::takeNext() {
-    if (posted_.empty())
+    if (posted_.empty()) {
         return std::nullopt;
+    }
     PostedEvent event = std::move(posted_.front());
     posted_.pop_front();
     return event;

@@ -15,16 +15,20 @@ std::string eventNameForPath(std::string_view path) {
     std::size_t limit = 3;
     std::size_t at = 0;
     while (segments < limit) {
-        while (at < path.size() && path[at] == '/')
+        while (at < path.size() && path[at] == '/') {
             ++at;
-        if (at == path.size())
+        }
+        if (at == path.size()) {
             break;
+        }
         std::size_t end = path.find('/', at);
-        if (end == std::string_view::npos)
+        if (end == std::string_view::npos) {
             end = path.size();
+        }
         const std::string_view segment = path.substr(at, end - at);
-        if (segments == 0 && segment == kDeepPlugin)
+        if (segments == 0 && segment == kDeepPlugin) {
             limit = 5;
+        }
         name += '_';
         name += segment;
         ++segments;

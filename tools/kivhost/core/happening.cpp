@@ -3,7 +3,9 @@
 namespace kiv::kivhost {
 namespace {
 
-template <class... Names> struct TypeWords : Names... { using Names::operator()...; };
+template <class... Names> struct TypeWords : Names... {
+    using Names::operator()...;
+};
 template <class... Names> TypeWords(Names...) -> TypeWords<Names...>;
 
 } // namespace

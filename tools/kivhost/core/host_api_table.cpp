@@ -8,8 +8,9 @@ namespace {
 
 // Runs one entry's call on its handler; nothing thrown crosses back into the plugin.
 template <class Call> void enter(HostApi* api, std::string_view entry, Call call) noexcept {
-    if (!api)
+    if (!api) {
         return;
+    }
     HostApiHandler& handler = HostApiTable::handlerOf(api);
     try {
         call(handler);

@@ -8,14 +8,17 @@ void HostJournal::record(std::string plugin, HappeningDetail detail) {
     std::function<void(const Happening&)> listener;
     {
         std::lock_guard lock(mutex_);
-        if (std::holds_alternative<HostFault>(happening.detail))
+        if (std::holds_alternative<HostFault>(happening.detail)) {
             ++faults_;
+        }
         listener = listener_;
-        if (keep_)
+        if (keep_) {
             happenings_.push_back(happening);
+        }
     }
-    if (listener)
+    if (listener) {
         listener(happening);
+    }
 }
 
 std::vector<Happening> HostJournal::all() const {

@@ -72,8 +72,9 @@ std::uint8_t KIV_CDECL readIssuedBody(void* stream, char* buffer, std::uint32_t*
         ++table.strays;
         return 0;
     }
-    if (!buffer || !length || !moreData)
+    if (!buffer || !length || !moreData) {
         return 0;
+    }
     BodyStream& body = *found->second;
     KIV_ASSERT(body.position <= body.text.size(), "a stream never reads past its text");
     const std::size_t left = body.text.size() - body.position;
@@ -123,8 +124,9 @@ void issueValueResponse(HostResponse& response, const Value& value, std::uint32_
     auto issued = std::make_unique<IssuedResponse>();
     issued->counts = counts;
     if (chunkBytes == 0) {
-        if (!valueToFlat(value, issued->result.value, nullptr))
+        if (!valueToFlat(value, issued->result.value, nullptr)) {
             throw std::bad_alloc();
+        }
         issue(response, std::move(issued), status);
         return;
     }

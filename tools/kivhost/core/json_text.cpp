@@ -11,8 +11,9 @@ namespace {
 std::size_t sequenceLength(std::string_view text) noexcept {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
+    }
     std::size_t length;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
@@ -20,26 +21,34 @@ std::size_t sequenceLength(std::string_view text) noexcept {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0)
+        if (lead == 0xE0) {
             low = 0xA0; // no overlong forms
-        if (lead == 0xED)
+        }
+        if (lead == 0xED) {
             high = 0x9F; // no surrogates
+        }
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0)
+        if (lead == 0xF0) {
             low = 0x90;
-        if (lead == 0xF4)
+        }
+        if (lead == 0xF4) {
             high = 0x8F; // nothing beyond U+10FFFF
+        }
     } else {
         return 0;
     }
-    if (text.size() < length)
+    if (text.size() < length) {
         return 0;
-    if (byte(1) < low || byte(1) > high)
+    }
+    if (byte(1) < low || byte(1) > high) {
         return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
             return 0;
+        }
+    }
     return length;
 }
 
@@ -68,10 +77,11 @@ bool writeOpening(JsonWriter& writer, const Value& value) {
         return false;
     case ValueKind::Float: {
         const double number = value.getFloat(0.0);
-        if (std::isfinite(number))
+        if (std::isfinite(number)) {
             writer.Double(number);
-        else
+        } else {
             writer.Null();
+        }
         return false;
     }
     case ValueKind::String:
@@ -115,8 +125,9 @@ std::string repairUtf8(std::string_view text) {
 void writeJsonValue(JsonWriter& writer, const Value& value) {
     std::vector<OpenContainer> open;
     auto enter = [&](const Value& node) {
-        if (!writeOpening(writer, node))
+        if (!writeOpening(writer, node)) {
             return;
+        }
         OpenContainer container{&node};
         if (node.isStructure()) {
             container.nextMember = node.members().begin();
@@ -163,8 +174,9 @@ std::string base64(std::span<const std::uint8_t> bytes) {
     std::size_t at = 0;
     for (; at + 3 <= bytes.size(); at += 3) {
         const std::uint32_t group = (bytes[at] << 16) | (bytes[at + 1] << 8) | bytes[at + 2];
-        for (int shift = 18; shift >= 0; shift -= 6)
+        for (int shift = 18; shift >= 0; shift -= 6) {
             text += kAlphabet[(group >> shift) & 0x3F];
+        }
     }
     const std::size_t left = bytes.size() - at;
     if (left > 0) {

@@ -17,8 +17,9 @@ PathTemplate::PathTemplate(std::string_view templateText) {
         literal_ = false;
         const std::size_t close = templateText.find('}', at);
         // A parameter that is never closed stands for nothing, as in the plugin's own router.
-        if (close == std::string_view::npos)
+        if (close == std::string_view::npos) {
             break;
+        }
         const char kind = close > at + 1 ? templateText[at + 1] : '\0';
         if (kind == '+') {
             tokens_.push_back({Piece::Rest, 0});
@@ -40,9 +41,11 @@ bool PathTemplate::matches(std::string_view path) const {
     std::vector<char> reached(count + 1, 0);
     std::vector<char> next(count + 1, 0);
     auto closeOverWildcards = [&](std::vector<char>& states) {
-        for (std::size_t i = 0; i < count; ++i)
-            if (states[i] && tokens_[i].piece != Piece::Character)
+        for (std::size_t i = 0; i < count; ++i) {
+            if (states[i] && tokens_[i].piece != Piece::Character) {
                 states[i + 1] = 1;
+            }
+        }
     };
     reached[0] = 1;
     closeOverWildcards(reached);
@@ -50,13 +53,15 @@ bool PathTemplate::matches(std::string_view path) const {
         std::fill(next.begin(), next.end(), 0);
         bool any = false;
         for (std::size_t i = 0; i < count; ++i) {
-            if (!reached[i])
+            if (!reached[i]) {
                 continue;
+            }
             const Token& token = tokens_[i];
             std::size_t target;
             if (token.piece == Piece::Character) {
-                if (token.character != c)
+                if (token.character != c) {
                     continue;
+                }
                 target = i + 1;
             } else if (token.piece == Piece::Rest || c != '/') {
                 target = i;
@@ -66,8 +71,9 @@ bool PathTemplate::matches(std::string_view path) const {
             next[target] = 1;
             any = true;
         }
-        if (!any)
+        if (!any) {
             return false;
+        }
         closeOverWildcards(next);
         reached.swap(next);
     }

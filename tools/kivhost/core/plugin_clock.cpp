@@ -26,8 +26,9 @@ void bindPluginClockToThisThread(const HostClock* clock) noexcept {
 // The export a plugin looks for (KIV_HOST_STEADY_CLOCK_NAME). A call from a thread no host has
 // bound reads the system's steady clock, as the plugin itself would.
 extern "C" KIVHOST_PROCESS_EXPORT std::int64_t KIV_CDECL kiv_host_steady_clock_ns(void) {
-    if (const kiv::kivhost::HostClock* clock = kiv::kivhost::boundClock)
+    if (const kiv::kivhost::HostClock* clock = kiv::kivhost::boundClock) {
         return clock->nowNs();
+    }
     const auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count();
 }

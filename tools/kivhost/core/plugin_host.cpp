@@ -57,8 +57,9 @@ void PluginHost::putResource(const std::string& path, const Value& value) {
 
 std::optional<Value> PluginHost::resource(const std::string& path) const {
     return impl_->onDeliveryThread([&]() -> std::optional<Value> {
-        if (const Value* value = impl_->process.store().find(path))
+        if (const Value* value = impl_->process.store().find(path)) {
             return *value;
+        }
         return std::nullopt;
     });
 }

@@ -19,19 +19,22 @@ std::string textOrEmpty(const char* text) {
 // The exports a library may carry: load_ and the file name's stem, or the stem without a
 // leading "lib" that the build may have added.
 std::vector<std::string> entryCandidates(const std::filesystem::path& library, const std::string& entryName) {
-    if (!entryName.empty())
+    if (!entryName.empty()) {
         return {entryName};
+    }
     const std::string stem = library.stem().string();
     std::vector<std::string> names{"load_" + stem};
-    if (stem.starts_with("lib") && stem.size() > 3)
+    if (stem.starts_with("lib") && stem.size() > 3) {
         names.push_back("load_" + stem.substr(3));
+    }
     return names;
 }
 
 std::string joinedWithOr(const std::vector<std::string>& names) {
     std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
+    for (std::size_t i = 0; i < names.size(); ++i) {
         text += (i == 0 ? "" : " or ") + names[i];
+    }
     return text;
 }
 
@@ -42,12 +45,14 @@ PluginSession::PluginSession(const PluginServices& services, PluginId id,
     : services_(services), id_(id) {
     info_.library = library;
     std::error_code ignored;
-    if (!std::filesystem::exists(library, ignored))
+    if (!std::filesystem::exists(library, ignored)) {
         throw HostError("the plugin library is missing: " + library.string());
+    }
     std::string reason;
     library_ = DynamicLibrary::open(library, reason);
-    if (!library_.isOpen())
+    if (!library_.isOpen()) {
         throw HostError("cannot load the plugin library " + library.string() + ": " + reason);
+    }
     callExport(entryName);
 }
 
@@ -61,9 +66,10 @@ void PluginSession::callExport(const std::string& entryName) {
             break;
         }
     }
-    if (!load)
+    if (!load) {
         throw HostError("the plugin library " + info_.library.string() + " has no export " +
                         joinedWithOr(candidates));
+    }
 
     const CoreVersion& core = services_.core;
     PluginLoadInfo record{};
@@ -76,27 +82,33 @@ void PluginSession::callExport(const std::string& entryName) {
 
     // A plugin whose load failed leaves no callbacks; the callbacks table lives in the plugin
     // object, so its entries are copied while that object is known to be alive.
-    if (!record.callbacks)
+    if (!record.callbacks) {
         throw HostError("the plugin's load failed: its load record holds no callbacks");
+    }
     std::memcpy(&callbacks_, record.callbacks, sizeof callbacks_);
     auto refuse = [&](const std::string& why) {
-        if (callbacks_.unload)
+        if (callbacks_.unload) {
             callbacks_.unload(record.plugin);
+        }
         info_.unloaded = true;
         throw HostError(why);
     };
-    if (!callbacks_.initialize || !callbacks_.unload)
+    if (!callbacks_.initialize || !callbacks_.unload) {
         refuse("the plugin's load record lacks its initialize or unload callback");
-    if (!record.shortName)
+    }
+    if (!record.shortName) {
         refuse("the plugin's load record holds no short name");
+    }
     info_.shortName = record.shortName;
-    if (!core.accepts(info_.apiVersion))
+    if (!core.accepts(info_.apiVersion)) {
         refuse("the plugin " + info_.shortName + " is built for plugin API " + info_.apiVersion.text() +
                ", which core " + core.text() + " does not offer");
+    }
 
     info_.api = readApiExport(record.apiExport);
-    for (const FunctionDescription& function : info_.api.functions)
+    for (const FunctionDescription& function : info_.api.functions) {
         routes_.emplace_back(function.pathTemplate.empty() ? function.name : function.pathTemplate);
+    }
     // Host contexts are small numbers of the host's own; 0 would look like no context at all.
     info_.hostContext = id_ + 1;
     hostInterface_ = {table_.api(), info_.hostContext};
@@ -104,17 +116,20 @@ void PluginSession::callExport(const std::string& entryName) {
 }
 
 bool PluginSession::initialize() {
-    if (info_.unloaded)
+    if (info_.unloaded) {
         throw HostError("the plugin " + info_.shortName + " is unloaded");
-    if (info_.initialized)
+    }
+    if (info_.initialized) {
         throw HostError("the plugin " + info_.shortName + " is initialized already");
+    }
     info_.initialized = true;
     return callbacks_.initialize(info_.loadRecord.plugin, &hostInterface_) != 0;
 }
 
 void PluginSession::unload() {
-    if (info_.unloaded)
+    if (info_.unloaded) {
         return;
+    }
     unloading_ = true;
     callbacks_.unload(info_.loadRecord.plugin);
     unloading_ = false;
@@ -126,8 +141,9 @@ void PluginSession::unload() {
 
 MemoryStatistics PluginSession::memoryStatistics() {
     MemoryStatistics statistics{};
-    if (callbacks_.getMemoryStatistics)
+    if (callbacks_.getMemoryStatistics) {
         callbacks_.getMemoryStatistics(info_.loadRecord.plugin, &statistics);
+    }
     return statistics;
 }
 
@@ -145,9 +161,10 @@ bool PluginSession::admits(std::string_view entry) {
 }
 
 void PluginSession::checkHostContext(std::string_view entry, std::uintptr_t hostContext) {
-    if (hostContext != info_.hostContext)
+    if (hostContext != info_.hostContext) {
         fault(std::string(entry) + " came with host context " + std::to_string(hostContext) +
               ", not the plugin's " + std::to_string(info_.hostContext));
+    }
 }
 
 void PluginSession::fault(std::string text) {
@@ -179,21 +196,25 @@ void PluginSession::sendRequest(HostResponse* response, const HostRequest* reque
     }
     services_.router.serveRequest(*response, *request);
     RequestSent sent{methodName(request->method), request->path, response->status, std::nullopt};
-    if (request->method == KIV_HTTP_METHOD_CUSTOM)
+    if (request->method == KIV_HTTP_METHOD_CUSTOM) {
         sent.method = textOrEmpty(request->customMethod);
-    if (const char* error = response->result.error)
+    }
+    if (const char* error = response->result.error) {
         sent.error = error;
+    }
     services_.journal.record(info_.shortName, std::move(sent));
 }
 
 void PluginSession::hostOperation1(std::uint32_t, std::uint32_t) {
-    if (admits("hostOperation1"))
+    if (admits("hostOperation1")) {
         ++services_.calls.hostOperation1Calls;
+    }
 }
 
 void PluginSession::sendEvent(const HostEventRecord* event) {
-    if (!admits("sendEvent"))
+    if (!admits("sendEvent")) {
         return;
+    }
     if (!event || !event->name) {
         fault("sendEvent came without an event name");
         return;
@@ -213,8 +234,9 @@ void PluginSession::sendEvent(const HostEventRecord* event) {
 
 void PluginSession::subscribeEvent(const char* eventName, std::uintptr_t hostContext,
                                    PluginEventCallbackFn callback, void* userData, std::uint32_t eventKind) {
-    if (!admits("subscribeEvent"))
+    if (!admits("subscribeEvent")) {
         return;
+    }
     if (!eventName || !callback) {
         fault(std::string("subscribeEvent came without ") + (eventName ? "a callback" : "an event name"));
         return;
@@ -225,8 +247,9 @@ void PluginSession::subscribeEvent(const char* eventName, std::uintptr_t hostCon
 }
 
 void PluginSession::unsubscribeEvent(const char* eventName, std::uintptr_t hostContext) {
-    if (!admits("unsubscribeEvent"))
+    if (!admits("unsubscribeEvent")) {
         return;
+    }
     if (!eventName) {
         fault("unsubscribeEvent came without an event name");
         return;
@@ -238,15 +261,17 @@ void PluginSession::unsubscribeEvent(const char* eventName, std::uintptr_t hostC
 
 void PluginSession::scheduleTimer(const char* jobName, PluginTimerCallbackFn callback, void* userData,
                                   double delaySeconds) {
-    if (!admits("scheduleTimer"))
+    if (!admits("scheduleTimer")) {
         return;
+    }
     const std::string name = textOrEmpty(jobName);
     if (!callback) {
         fault("scheduleTimer came without a callback for job '" + name + "'");
         return;
     }
-    if (std::isnan(delaySeconds))
+    if (std::isnan(delaySeconds)) {
         fault("scheduleTimer: the delay of job '" + name + "' is not a number; the job is due at once");
+    }
     const std::int64_t delayMs = TimerQueue::roundDelayMs(delaySeconds);
     services_.timers.schedule(id_, name, callback, userData,
                               platform::saturatingAdd(services_.clock.nowMs(), delayMs));
@@ -254,25 +279,29 @@ void PluginSession::scheduleTimer(const char* jobName, PluginTimerCallbackFn cal
 }
 
 void PluginSession::yieldToHost() {
-    if (admits("yieldToHost"))
+    if (admits("yieldToHost")) {
         ++services_.calls.yields;
+    }
 }
 
 void PluginSession::beginWait(const char* label) {
-    if (!admits("beginWait"))
+    if (!admits("beginWait")) {
         return;
+    }
     ++services_.calls.waitsBegun;
     services_.calls.lastWaitLabel = textOrEmpty(label);
 }
 
 void PluginSession::endWait() {
-    if (admits("endWait"))
+    if (admits("endWait")) {
         ++services_.calls.waitsEnded;
+    }
 }
 
 void PluginSession::writeLog(std::uint32_t level, const char* text) {
-    if (admits("writeLog"))
+    if (admits("writeLog")) {
         services_.journal.record(info_.shortName, LogWritten{level, textOrEmpty(text)});
+    }
 }
 
 } // namespace kiv::kivhost

@@ -13,8 +13,9 @@ class ResourceStore {
   public:
     void put(const std::string& path, const Value& value) { values_[path] = value; }
     void erase(std::string_view path) {
-        if (const auto found = values_.find(path); found != values_.end())
+        if (const auto found = values_.find(path); found != values_.end()) {
             values_.erase(found);
+        }
     }
     const Value* find(std::string_view path) const {
         const auto found = values_.find(path);

@@ -43,8 +43,9 @@ StreamedText readStream(BodyReadFn read, void* stream, std::vector<std::string>&
             return body;
         }
         body.text.append(buffer, length);
-        if (!more)
+        if (!more) {
             return body;
+        }
         emptyReads = length == 0 ? emptyReads + 1 : 0;
         if (emptyReads == kMaxEmptyReads) {
             faults.push_back("the body stream announced more data " + std::to_string(kMaxEmptyReads) +
@@ -61,8 +62,9 @@ Response readPluginResponse(HostResponse& response, std::vector<std::string>& fa
     Response answer;
     answer.status = response.status;
     const char* error = response.result.error;
-    if (error)
+    if (error) {
         answer.error = error;
+    }
 
     if (response.readBody) {
         // An error answer's body is not read, but its stream is released all the same.
@@ -72,14 +74,16 @@ Response readPluginResponse(HostResponse& response, std::vector<std::string>& fa
                 answer.error = body.error;
             } else {
                 ConversionResult parsed = parseJson(body.text);
-                if (parsed.ok())
+                if (parsed.ok()) {
                     answer.value = std::move(parsed.value());
-                else
+                } else {
                     answer.error = "The streamed body is not JSON: " + std::string(parsed.errorText());
+                }
             }
         }
-        if (response.releaseBody)
+        if (response.releaseBody) {
             response.releaseBody(response.bodyStream);
+        }
     } else if (!answer.error) {
         FlatResult failure{};
         if (!flatToValue(response.result.value, answer.value, "<response>", failure)) {
@@ -89,8 +93,9 @@ Response readPluginResponse(HostResponse& response, std::vector<std::string>& fa
         }
         releaseFlat(failure);
     }
-    if (response.release)
+    if (response.release) {
         response.release(&response);
+    }
     return answer;
 }
 

@@ -9,12 +9,14 @@
 namespace kiv::kivhost {
 
 std::int64_t TimerQueue::roundDelayMs(double seconds) noexcept {
-    if (!(seconds > 0.0))
+    if (!(seconds > 0.0)) {
         return 0;
+    }
     const double ms = seconds * 1000.0;
     // The largest double below 2^63; anything from there on would not fit.
-    if (ms >= 9223372036854774784.0)
+    if (ms >= 9223372036854774784.0) {
         return kEndOfTime;
+    }
     return std::llround(ms);
 }
 
@@ -27,14 +29,16 @@ void TimerQueue::schedule(PluginId plugin, std::string name, PluginTimerCallback
 }
 
 std::optional<std::int64_t> TimerQueue::nextDueMs() const {
-    if (pending_.empty())
+    if (pending_.empty()) {
         return std::nullopt;
+    }
     return pending_.begin()->first.first;
 }
 
 std::optional<DueTimer> TimerQueue::takeDue(std::int64_t untilMs) {
-    if (pending_.empty() || pending_.begin()->first.first > untilMs)
+    if (pending_.empty() || pending_.begin()->first.first > untilMs) {
         return std::nullopt;
+    }
     auto node = pending_.extract(pending_.begin());
     KIV_ASSERT(node.mapped().historyIndex < history_.size(), "every pending timer has its history entry");
     history_[node.mapped().historyIndex].fired = true;
@@ -46,8 +50,9 @@ std::size_t TimerQueue::dropPlugin(PluginId plugin) {
 }
 
 DueTimer TimerQueue::replay(std::size_t index) const {
-    if (index >= history_.size())
+    if (index >= history_.size()) {
         throw HostError("no timer number " + std::to_string(index) + " was scheduled");
+    }
     KIV_ASSERT(callbacks_.size() == history_.size(), "each scheduled timer keeps its callback beside it");
     const TimerRecord& record = history_[index];
     return {index, record.plugin, record.name, callbacks_[index].first, callbacks_[index].second};

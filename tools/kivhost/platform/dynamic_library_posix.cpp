@@ -19,8 +19,9 @@ void* DynamicLibrary::symbol(const char* name) const noexcept {
 }
 
 void DynamicLibrary::close() noexcept {
-    if (handle_)
+    if (handle_) {
         dlclose(handle_);
+    }
     handle_ = nullptr;
 }
 

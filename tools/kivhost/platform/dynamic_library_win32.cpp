@@ -12,8 +12,9 @@ std::string lastErrorText() {
         GetLastError(), 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result = length ? std::string(text, length) : std::string("unknown reason");
     LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) {
         result.pop_back();
+    }
     return result;
 }
 
@@ -22,8 +23,9 @@ std::string lastErrorText() {
 DynamicLibrary DynamicLibrary::open(const std::filesystem::path& path, std::string& error) {
     DynamicLibrary library;
     library.handle_ = LoadLibraryW(path.c_str());
-    if (!library.handle_)
+    if (!library.handle_) {
         error = lastErrorText();
+    }
     return library;
 }
 
@@ -32,8 +34,9 @@ void* DynamicLibrary::symbol(const char* name) const noexcept {
 }
 
 void DynamicLibrary::close() noexcept {
-    if (handle_)
+    if (handle_) {
         FreeLibrary(static_cast<HMODULE>(handle_));
+    }
     handle_ = nullptr;
 }
 

@@ -12,8 +12,9 @@ std::optional<std::int64_t> parseMinutesMs(std::string_view text) {
     char* end = nullptr;
     const double minutes = std::strtod(copy.c_str(), &end);
     const bool whole = !copy.empty() && end == copy.c_str() + copy.size();
-    if (!whole || !(minutes >= 0.0) || minutes > static_cast<double>(kMaxScenarioMinutes))
+    if (!whole || !(minutes >= 0.0) || minutes > static_cast<double>(kMaxScenarioMinutes)) {
         return std::nullopt;
+    }
     return std::llround(minutes * 60000.0);
 }
 

@@ -35,8 +35,9 @@ void playStep(PluginHost& host, const ScenarioStep& step) {
 }
 
 PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options) {
-    for (const auto& [path, value] : scenario.resources)
+    for (const auto& [path, value] : scenario.resources) {
         host.putResource(path, value);
+    }
     const PluginId id = host.load(options.plugin, options.entryName);
     PlayOutcome outcome;
     outcome.initialized = host.initialize(id);
@@ -44,15 +45,17 @@ PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const Pla
         const std::optional<std::int64_t> endMs = options.untilMs ? options.untilMs : scenario.untilMs;
         // Timers due at a step's moment run before the step.
         for (const ScenarioStep& step : scenario.steps) {
-            if (endMs && step.atMs > *endMs)
+            if (endMs && step.atMs > *endMs) {
                 break;
+            }
             host.runUntil(step.atMs);
             playStep(host, step);
         }
-        if (endMs)
+        if (endMs) {
             host.runUntil(*endMs);
-        else
+        } else {
             runOutTimers(host);
+        }
     }
     outcome.endMs = host.nowMs();
     host.unload(id);

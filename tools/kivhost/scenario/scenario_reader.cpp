@@ -55,23 +55,31 @@ class ScenarioReader {
     explicit ScenarioReader(std::string source) { scenario_.source = std::move(source); }
 
     Scenario read(const Value& document) {
-        if (document.isEmpty())
+        if (document.isEmpty()) {
             fail("the scenario is empty");
-        if (!document.isStructure())
+        }
+        if (!document.isStructure()) {
             fail("a scenario is a mapping with core, until, resources and steps, " + described(document));
-        for (const ValueMember member : document.members())
-            if (!isOneOf(member.key, kScenarioKeys))
+        }
+        for (const ValueMember member : document.members()) {
+            if (!isOneOf(member.key, kScenarioKeys)) {
                 fail("unknown key '" + std::string(member.key) +
                      "'; a scenario has core, until, resources and steps");
-        if (const Value* core = document.find("core"))
+            }
+        }
+        if (const Value* core = document.find("core")) {
             readCore(*core);
-        if (const Value* until = document.find("until"))
+        }
+        if (const Value* until = document.find("until")) {
             scenario_.untilMs =
                 minutesInMs(*until, [&](const std::string& what) { fail("'until' " + what); });
-        if (const Value* resources = document.find("resources"))
+        }
+        if (const Value* resources = document.find("resources")) {
             readResources(*resources);
-        if (const Value* steps = document.find("steps"))
+        }
+        if (const Value* steps = document.find("steps")) {
             readSteps(*steps);
+        }
         return std::move(scenario_);
     }
 
@@ -99,78 +107,95 @@ class ScenarioReader {
         default:
             failWith("must be a number of minutes, " + described(value));
         }
-        if (!(minutes >= 0.0 && minutes <= static_cast<double>(kMaxScenarioMinutes)))
+        if (!(minutes >= 0.0 && minutes <= static_cast<double>(kMaxScenarioMinutes))) {
             failWith("must be a number of minutes from 0 to " + std::to_string(kMaxScenarioMinutes) + ", " +
                      described(value));
+        }
         return std::llround(minutes * 60000.0);
     }
 
     void readCore(const Value& core) {
         scenario_.core = CoreVersion::parse(core.getString(""));
-        if (core.kind() != ValueKind::String || !scenario_.core)
+        if (core.kind() != ValueKind::String || !scenario_.core) {
             fail("'core' must be a version such as 18.0.0, " + described(core));
+        }
     }
 
     void readResources(const Value& resources) {
-        if (!resources.isStructure())
+        if (!resources.isStructure()) {
             fail("'resources' must be a mapping from path to value, " + described(resources));
+        }
         for (const ValueMember member : resources.members()) {
-            if (!member.key.starts_with("/"))
+            if (!member.key.starts_with("/")) {
                 fail("resource '" + std::string(member.key) + "': a path begins with '/'");
+            }
             scenario_.resources.emplace_back(std::string(member.key), member.value);
         }
     }
 
     void readSteps(const Value& steps) {
-        if (!steps.isCollection())
+        if (!steps.isCollection()) {
             fail("'steps' must be a list of steps, " + described(steps));
+        }
         std::size_t number = 0;
-        for (const Value& step : steps.elements())
+        for (const Value& step : steps.elements()) {
             scenario_.steps.push_back(readStep(step, ++number));
+        }
     }
 
     ScenarioStep readStep(const Value& step, std::size_t number) const {
-        if (!step.isStructure())
+        if (!step.isStructure()) {
             failStep(number, "a step is a mapping such as {at: 10, get: /path}, " + described(step));
-        for (const ValueMember member : step.members())
-            if (!isOneOf(member.key, kStepKeys))
+        }
+        for (const ValueMember member : step.members()) {
+            if (!isOneOf(member.key, kStepKeys)) {
                 failStep(number,
                          "unknown key '" + std::string(member.key) +
                              "'; a step has at, one of get, update, create or delete, and a value for "
                              "update and create");
+            }
+        }
         ScenarioStep result;
         result.number = number;
         const Value* at = step.find("at");
-        if (!at)
+        if (!at) {
             failStep(number, "it has no 'at', the minutes since the start");
+        }
         result.atMs = minutesInMs(*at, [&](const std::string& what) { failStep(number, "'at' " + what); });
 
         const ActionName* action = nullptr;
         for (const ActionName& candidate : kActions) {
-            if (!step.find(candidate.key))
+            if (!step.find(candidate.key)) {
                 continue;
-            if (action)
+            }
+            if (action) {
                 failStep(number, "it has two actions, " + std::string(action->key) + " and " +
                                      std::string(candidate.key) + "; a step does one thing");
+            }
             action = &candidate;
         }
-        if (!action)
+        if (!action) {
             failStep(number, "it has no action: get, update, create or delete");
+        }
         result.action = action->action;
         const Value& path = *step.find(action->key);
         result.path = std::string(path.getString(""));
-        if (path.kind() != ValueKind::String || !result.path.starts_with("/"))
+        if (path.kind() != ValueKind::String || !result.path.starts_with("/")) {
             failStep(number, "the path of '" + std::string(action->key) +
                                  "' must be a text beginning with '/', " + described(path));
+        }
 
         const bool takesValue = result.action == StepAction::Update || result.action == StepAction::Create;
         const Value* value = step.find("value");
-        if (takesValue && !value)
+        if (takesValue && !value) {
             failStep(number, "'" + std::string(action->key) + "' needs a 'value', the resource's new value");
-        if (!takesValue && value)
+        }
+        if (!takesValue && value) {
             failStep(number, "'" + std::string(action->key) + "' takes no 'value'");
-        if (value)
+        }
+        if (value) {
             result.value = *value;
+        }
         checkTime(result);
         return result;
     }
@@ -181,15 +206,18 @@ class ScenarioReader {
             text << static_cast<double>(ms) / 60000.0;
             return text.str();
         };
-        if (!scenario_.steps.empty() && step.atMs < scenario_.steps.back().atMs)
+        if (!scenario_.steps.empty() && step.atMs < scenario_.steps.back().atMs) {
             failStep(step.number, "at " + minutes(step.atMs) + " comes before the previous step's at " +
                                       minutes(scenario_.steps.back().atMs) + "; steps are in time order");
-        if (scenario_.untilMs && step.atMs > *scenario_.untilMs)
+        }
+        if (scenario_.untilMs && step.atMs > *scenario_.untilMs) {
             failStep(step.number,
                      "at " + minutes(step.atMs) + " lies after until " + minutes(*scenario_.untilMs));
-        if (!scenario_.untilMs && step.atMs > kDefaultPlayMinutes * 60000)
+        }
+        if (!scenario_.untilMs && step.atMs > kDefaultPlayMinutes * 60000) {
             failStep(step.number, "at " + minutes(step.atMs) + " lies after the end of play at " +
                                       std::to_string(kDefaultPlayMinutes) + " minutes; give an 'until'");
+        }
     }
 
     Scenario scenario_;
@@ -206,22 +234,26 @@ bool endsWithJson(const std::filesystem::path& file) {
 
 Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source) {
     ConversionResult parsed = format == ScenarioFormat::Json ? parseJson(text) : parseYaml(text);
-    if (!parsed.ok())
+    if (!parsed.ok()) {
         throw ScenarioError(source + ": " + std::string(parsed.errorText()));
+    }
     return ScenarioReader(source).read(parsed.value());
 }
 
 Scenario readScenarioFile(const std::filesystem::path& file) {
     std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored))
+    if (std::filesystem::is_directory(file, ignored)) {
         throw ScenarioError(file.string() + ": cannot be read: it is a folder");
+    }
     std::ifstream in(file, std::ios::binary);
-    if (!in)
+    if (!in) {
         throw ScenarioError(file.string() + ": cannot be read: " + std::strerror(errno));
+    }
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad())
+    if (in.bad()) {
         throw ScenarioError(file.string() + ": cannot be read");
+    }
     return readScenarioText(text.str(), endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
                             file.string());
 }

@@ -27,8 +27,9 @@ void EventFeed::add(const Happening& happening) {
 std::vector<FeedEntry> EventFeed::after(std::size_t from, std::chrono::milliseconds wait) {
     std::unique_lock lock(mutex_);
     added_.wait_for(lock, wait, [&] { return closed_ || entries_.size() > from; });
-    if (closed_ || entries_.size() <= from)
+    if (closed_ || entries_.size() <= from) {
         return {};
+    }
     return std::vector<FeedEntry>(entries_.begin() + static_cast<std::ptrdiff_t>(from), entries_.end());
 }
 
@@ -36,8 +37,9 @@ std::vector<std::string> EventFeed::lines() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> lines;
     lines.reserve(entries_.size());
-    for (const FeedEntry& entry : entries_)
+    for (const FeedEntry& entry : entries_) {
         lines.push_back(entry.line);
+    }
     return lines;
 }
 

@@ -71,16 +71,19 @@ ServeAnswer answerResources(ServeWorld& world, const ServeRequest&, std::string_
 ServeAnswer answerResource(ServeWorld& world, const ServeRequest& request, std::string_view rest) {
     const std::string path = "/" + std::string(rest);
     if (request.method == "DELETE") {
-        if (!world.deleteResource(path))
+        if (!world.deleteResource(path)) {
             return errorAnswer(404, "No resource at '" + path + "'.");
+        }
         return jsonAnswer(200, changeAnswer(path, ResourceChangeKind::Delete));
     }
     // The JSON reader stops at a NUL byte; a body with one is not the JSON it seems to be.
-    if (request.body.find('\0') != std::string::npos)
+    if (request.body.find('\0') != std::string::npos) {
         return errorAnswer(400, "The body is not valid JSON: it holds a NUL byte.");
+    }
     ConversionResult parsed = parseJson(request.body);
-    if (!parsed.ok())
+    if (!parsed.ok()) {
         return errorAnswer(400, "The body is not valid JSON: " + std::string(parsed.errorText()));
+    }
     const ResourceChangeKind change = world.putResource(path, parsed.value());
     return jsonAnswer(change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, change));
 }
@@ -93,8 +96,9 @@ ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_
 ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, std::string_view) {
     const std::optional<std::int64_t> ms =
         request.hasMinutes ? parseMinutesMs(request.minutes) : std::nullopt;
-    if (!ms)
+    if (!ms) {
         return errorAnswer(400, "minutes " + minutesRule() + ", as in /kivhost/clock/advance?minutes=10.");
+    }
     world.advanceBy(*ms);
     return jsonAnswer(200, world.stateJson());
 }
@@ -136,24 +140,29 @@ constexpr Route kRoutes[] = {
 // What follows the route's path and its "/" (empty for a whole match), or nullopt when the route
 // does not answer the path.
 std::optional<std::string_view> matchRoute(const Route& route, std::string_view path) {
-    if (route.match == PathMatch::Whole)
+    if (route.match == PathMatch::Whole) {
         return path == route.path ? std::optional<std::string_view>("") : std::nullopt;
+    }
     const std::size_t length = route.path.size();
-    if (!path.starts_with(route.path) || path.size() == length || path[length] != '/')
+    if (!path.starts_with(route.path) || path.size() == length || path[length] != '/') {
         return std::nullopt;
+    }
     const std::string_view rest = path.substr(length + 1);
-    if (route.match == PathMatch::ResourceBelow && (rest.empty() || rest.front() == '/'))
+    if (route.match == PathMatch::ResourceBelow && (rest.empty() || rest.front() == '/')) {
         return std::nullopt;
+    }
     return rest;
 }
 
 bool takesMethod(const Route& route, std::string_view method) {
-    if (route.methods.empty())
+    if (route.methods.empty()) {
         return true;
+    }
     for (std::string_view methods = route.methods; !methods.empty();) {
         const std::size_t comma = methods.find(", ");
-        if (methods.substr(0, comma) == method)
+        if (methods.substr(0, comma) == method) {
             return true;
+        }
         methods = comma == std::string_view::npos ? std::string_view() : methods.substr(comma + 2);
     }
     return false;
@@ -166,20 +175,24 @@ bool isHttpStatus(std::uint32_t status) {
 // A plugin's answer: its value with its status (200 when it set none), or {"error"} with its
 // status (500 when it set none).
 ServeAnswer pluginAnswer(const Response& response) {
-    if (response.error)
+    if (response.error) {
         return errorAnswer(isHttpStatus(response.status) ? int(response.status) : 500, *response.error);
+    }
     return jsonAnswer(isHttpStatus(response.status) ? int(response.status) : 200, toJson(response.value));
 }
 
 // Only GETs reach the plugin, as clients of its resources send them; the path must be one of its
 // functions' paths.
 ServeAnswer answerPlugin(ServeWorld& world, const ServeRequest& request) {
-    if (world.host().methodsAt(request.target).empty())
+    if (world.host().methodsAt(request.target).empty()) {
         return errorAnswer(404, "No resource at '" + request.path + "'.");
-    if (request.method != "GET")
+    }
+    if (request.method != "GET") {
         return methodNotAllowed("GET");
-    if (std::optional<Response> response = world.host().callFunction(KIV_HTTP_METHOD_GET, request.target))
+    }
+    if (std::optional<Response> response = world.host().callFunction(KIV_HTTP_METHOD_GET, request.target)) {
         return pluginAnswer(*response);
+    }
     return methodNotAllowed("GET"); // the path's functions take other methods only
 }
 
@@ -198,10 +211,12 @@ ServeAnswer errorAnswer(int status, std::string_view text) {
 ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request) {
     for (const Route& route : kRoutes) {
         const std::optional<std::string_view> rest = matchRoute(route, request.path);
-        if (!rest)
+        if (!rest) {
             continue;
-        if (!takesMethod(route, request.method))
+        }
+        if (!takesMethod(route, request.method)) {
             return methodNotAllowed(std::string(route.methods));
+        }
         return route.answer(world, request, *rest);
     }
     return answerPlugin(world, request);

@@ -20,8 +20,9 @@ constexpr int kWaitsPerKeepAlive = 2;
 std::optional<std::size_t> parseIndex(const std::string& text) {
     std::size_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
         return std::nullopt;
+    }
     return value;
 }
 
@@ -48,8 +49,9 @@ ServeServer::ServeServer(ServeWorld& world) : world_(world) {
     // What cpp-httplib refuses itself (too large, malformed) is answered as JSON like the rest.
     server_.set_error_handler(
         httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
-            if (!response.body.empty())
+            if (!response.body.empty()) {
                 return httplib::Server::HandlerResponse::Unhandled;
+            }
             response.set_content(errorAnswer(response.status, reasonOf(response.status)).body,
                                  "application/json");
             return httplib::Server::HandlerResponse::Handled;
@@ -66,8 +68,9 @@ ServeServer::ServeServer(ServeWorld& world) : world_(world) {
 }
 
 int ServeServer::bind(int port) {
-    if (port == 0)
+    if (port == 0) {
         return server_.bind_to_any_port("127.0.0.1");
+    }
     return server_.bind_to_port("127.0.0.1", port) ? port : -1;
 }
 
@@ -106,8 +109,9 @@ void ServeServer::answer(const httplib::Request& request, httplib::Response& res
         answer = errorAnswer(500, error.what());
     }
     response.status = answer.status;
-    if (!answer.allow.empty())
+    if (!answer.allow.empty()) {
         response.set_header("Allow", answer.allow);
+    }
     response.set_content(answer.body, answer.contentType);
 }
 
@@ -116,10 +120,11 @@ void ServeServer::answer(const httplib::Request& request, httplib::Response& res
 void ServeServer::stream(const httplib::Request& request, httplib::Response& response) {
     const std::size_t now = world_.feed().size();
     std::size_t position = now;
-    if (const auto last = parseIndex(request.get_header_value("Last-Event-ID")))
+    if (const auto last = parseIndex(request.get_header_value("Last-Event-ID"))) {
         position = *last < now ? *last + 1 : now;
-    else if (const auto since = parseIndex(request.get_param_value("since")))
+    } else if (const auto since = parseIndex(request.get_param_value("since"))) {
         position = *since < now ? *since : now; // ids not given out yet are the ones that come next
+    }
     response.set_header("Cache-Control", "no-cache");
     response.set_header("X-Accel-Buffering", "no");
     EventFeed& feed = world_.feed();
@@ -132,12 +137,15 @@ void ServeServer::stream(const httplib::Request& request, httplib::Response& res
                 return true;
             }
             std::string text;
-            for (const FeedEntry& entry : entries)
+            for (const FeedEntry& entry : entries) {
                 text += sseMessage(position++, entry.event, entry.data);
-            if (text.empty() && ++idleWaits >= kWaitsPerKeepAlive)
+            }
+            if (text.empty() && ++idleWaits >= kWaitsPerKeepAlive) {
                 text = sseKeepAlive();
-            if (text.empty())
+            }
+            if (text.empty()) {
                 return true;
+            }
             idleWaits = 0;
             return sink.write(text.data(), text.size());
         });

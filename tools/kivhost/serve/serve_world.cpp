@@ -29,15 +29,18 @@ HostOptions hostOptionsOf(const Scenario& scenario) {
 ServeWorld::ServeWorld(const Scenario& scenario, const ServeSetup& setup)
     : clockKind_(setup.clock), speed_(setup.speed), host_(hostOptionsOf(scenario)), steps_(scenario.steps) {
     host_.setListener([this](const Happening& happening) { feed_.add(happening); });
-    for (const auto& [path, value] : scenario.resources)
+    for (const auto& [path, value] : scenario.resources) {
         host_.putResource(path, value);
+    }
     plugin_ = host_.load(setup.plugin);
     initialized_ = host_.initialize(plugin_);
-    if (!initialized_)
+    if (!initialized_) {
         return;
+    }
     catchUp(); // steps at minute 0
-    if (clockKind_ == ClockKind::Real)
+    if (clockKind_ == ClockKind::Real) {
         pacer_ = std::thread([this] { pace(); });
+    }
 }
 
 ServeWorld::~ServeWorld() {
@@ -46,8 +49,9 @@ ServeWorld::~ServeWorld() {
         stopping_ = true;
     }
     pacingStop_.notify_all();
-    if (pacer_.joinable())
+    if (pacer_.joinable()) {
         pacer_.join();
+    }
     try {
         host_.unload(plugin_);
     } catch (...) {
@@ -56,8 +60,9 @@ ServeWorld::~ServeWorld() {
 }
 
 std::int64_t ServeWorld::targetMs() const {
-    if (clockKind_ == ClockKind::Virtual)
+    if (clockKind_ == ClockKind::Virtual) {
         return advancedMs_;
+    }
     const double elapsedMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
     const double paced = elapsedMs * speed_;
@@ -100,8 +105,9 @@ ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value&
 
 bool ServeWorld::deleteResource(const std::string& path) {
     std::lock_guard lock(clockMutex_);
-    if (!host_.resource(path))
+    if (!host_.resource(path)) {
         return false;
+    }
     host_.changeResource(ResourceChangeKind::Delete, path);
     return true;
 }
@@ -131,8 +137,9 @@ std::string ServeWorld::stateJson() const {
     writer.Key("timers");
     writer.StartArray();
     for (const TimerRecord& timer : timers) {
-        if (timer.fired)
+        if (timer.fired) {
             continue;
+        }
         writer.StartObject();
         writer.Key("name");
         writeJsonText(writer, timer.name);
@@ -145,8 +152,9 @@ std::string ServeWorld::stateJson() const {
     writer.Uint64(timeline.size());
     writer.Key("timeline");
     writer.StartArray();
-    for (const std::string& line : timeline)
+    for (const std::string& line : timeline) {
         writer.RawValue(line.data(), line.size(), rapidjson::kObjectType);
+    }
     writer.EndArray();
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());

@@ -4,7 +4,9 @@
 namespace kiv::kivhost {
 namespace {
 
-template <class... Writers> struct DetailWriters : Writers... { using Writers::operator()...; };
+template <class... Writers> struct DetailWriters : Writers... {
+    using Writers::operator()...;
+};
 template <class... Writers> DetailWriters(Writers...) -> DetailWriters<Writers...>;
 
 void writeText(JsonWriter& writer, const char* key, std::string_view text) {
@@ -13,8 +15,9 @@ void writeText(JsonWriter& writer, const char* key, std::string_view text) {
 }
 
 void writeError(JsonWriter& writer, const std::optional<std::string>& error) {
-    if (error)
+    if (error) {
         writeText(writer, "error", *error);
+    }
 }
 
 void writeMemory(JsonWriter& writer, const MemoryStatistics& memory) {
@@ -35,10 +38,11 @@ void writeMemory(JsonWriter& writer, const MemoryStatistics& memory) {
 } // namespace
 
 void writeSeconds(JsonWriter& writer, std::int64_t ms) {
-    if (ms % 1000 == 0)
+    if (ms % 1000 == 0) {
         writer.Int64(ms / 1000);
-    else
+    } else {
         writer.Double(static_cast<double>(ms) / 1000.0);
+    }
 }
 
 std::string timelineJson(const Happening& happening) {

@@ -6,7 +6,9 @@
 namespace kiv::kivhost {
 namespace {
 
-template <class... Describers> struct DetailTexts : Describers... { using Describers::operator()...; };
+template <class... Describers> struct DetailTexts : Describers... {
+    using Describers::operator()...;
+};
 template <class... Describers> DetailTexts(Describers...) -> DetailTexts<Describers...>;
 
 std::string levelName(std::uint32_t level) {
@@ -76,12 +78,13 @@ std::string timelineText(const Happening& happening) {
     line += type;
     // A line break inside a log text must not start a line of the timeline.
     for (const char c : detailText(happening)) {
-        if (c == '\n')
+        if (c == '\n') {
             line += "\\n";
-        else if (c == '\r')
+        } else if (c == '\r') {
             line += "\\r";
-        else
+        } else {
             line += c;
+        }
     }
     // Names and texts come from plugins and scenarios: a terminal gets valid UTF-8 only.
     return repairUtf8(line);
