@@ -77,12 +77,7 @@ void KIV_CDECL PluginBase::onServiceProxyEvent(const HostEventRecord* event) {
 }
 
 void KIV_CDECL PluginBase::onJobDue(void* token) {
-    std::optional<JobTicket> ticket;
-    try {
-        ticket = redeemJobToken(reinterpret_cast<std::uintptr_t>(token));
-    } catch (...) {
-    }
-    if (ticket) {
+    if (std::optional<JobTicket> ticket = redeemJobToken(reinterpret_cast<std::uintptr_t>(token))) {
         enter(std::move(ticket->gate),
               [jobId = ticket->jobId](PluginBase& plugin) { plugin.jobs_.runDue(jobId); });
     }
