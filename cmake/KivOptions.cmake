@@ -12,3 +12,6 @@ if(KIV_SANITIZE)
   add_compile_options(-fsanitize=${_kiv_sanitizers} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${_kiv_sanitizers})
 endif()
+
+# Options for test code (the tests, their fakes and GoogleTest): see tests/CMakeLists.txt.
+set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>")
