@@ -11,6 +11,13 @@ namespace kiv::kivhost {
 // Writes "kivhost: <message>" as a line.
 void reportError(std::ostream& errors, std::string_view message);
 
+// Called after each write to the standard output: remembers why the first write that failed did
+// fail, while errno still says so, for the message that fails the command at its end.
+void noteOutputState();
+// Fails a command whose output could not all be written (exit code 1, with the reason); returns
+// `exitCode` otherwise. Flushes the standard output first.
+int checkedOutput(int exitCode, std::ostream& errors);
+
 // Runs a command's work and returns its exit code. A plugin that cannot be loaded or driven
 // (HostError) fails the command with the error's message, after what the work wrote to `out` so
 // far is flushed, so that the message follows the output it interrupts.
