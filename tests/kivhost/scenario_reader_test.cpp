@@ -126,6 +126,15 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"JsonSyntax", "{", "bad.json: Error: ...", ScenarioFormat::Json}),
     CaseName());
 
+// A key may come again in another mapping, also one that an alias repeats.
+TEST(ScenarioTest, KeysAgainInOtherMappingsAreTaken) {
+    const kivhost::Scenario scenario =
+        kivhost::readScenarioText("resources:\n  /a: &base {k: 1}\n  /b: *base\n  /c: {k: 3, j: {k: 4}}\n",
+                                  ScenarioFormat::Yaml, "ok.yaml");
+    ASSERT_EQ(scenario.resources.size(), 3u);
+    EXPECT_EQ(kivhost::toJson(scenario.resources[1].second), R"({"k":1})");
+}
+
 TEST(ScenarioTest, AWellFormedScenarioGivesItsWorldAndSteps) {
     const kivhost::Scenario scenario = kivhost::readScenarioText(R"(
 core: 18.3.0

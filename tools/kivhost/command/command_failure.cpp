@@ -39,7 +39,7 @@ int checkedOutput(int exitCode, std::ostream& errors) {
     const int error = firstOutputError != 0 ? firstOutputError : errno;
     reportError(errors, std::string("cannot write the output: ") +
                             (error != 0 ? std::strerror(error) : "write error"));
-    return 1;
+    return kExitFailure;
 }
 
 int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::function<int()>& work) {
@@ -48,7 +48,7 @@ int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::func
     } catch (const HostError& error) {
         out.flush();
         reportError(errors, error.what());
-        return 1;
+        return kExitFailure;
     }
 }
 

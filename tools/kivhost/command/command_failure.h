@@ -1,5 +1,5 @@
 // How a kivhost command reports that it could not do its work: a line on the error stream,
-// prefixed with the program's name, and exit code 1.
+// prefixed with the program's name, and its exit code.
 #pragma once
 
 #include <functional>
@@ -7,6 +7,13 @@
 #include <string_view>
 
 namespace kiv::kivhost {
+
+// The exit codes of every command.
+inline constexpr int kExitSuccess = 0;
+// A failure the run found: a refused scenario, a library that cannot load.
+inline constexpr int kExitFailure = 1;
+// A command line that cannot be taken.
+inline constexpr int kExitUsage = 2;
 
 // Writes "kivhost: <message>" as a line.
 void reportError(std::ostream& errors, std::string_view message);

@@ -15,12 +15,6 @@ class App;
 
 namespace kiv::kivhost {
 
-// The exit codes of every command.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure =
-    1; // a failure the run found: a refused scenario, a library that cannot load
-inline constexpr int kExitUsage = 2; // a command line that cannot be taken
-
 // --plugin PATH; left empty when not given.
 void addPluginOption(CLI::App& command, std::string& plugin);
 // The optional SCENARIO file ("-": standard input); left empty when not given.

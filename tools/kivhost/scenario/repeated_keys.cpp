@@ -136,8 +136,7 @@ class YamlEvents {
 
 // In a YAML mapping keys and values alternate: each open collection remembers whether it is a
 // mapping and, if so, whether a key comes next. Keys that are not plain texts (aliases,
-// collections) and the merge key "<<", which the YAML reader resolves by its own rules, are not
-// compared.
+// collections) are not compared.
 std::optional<std::string> findRepeatedYamlKey(std::string_view text) {
     struct Open {
         bool mapping;
@@ -173,7 +172,7 @@ std::optional<std::string> findRepeatedYamlKey(std::string_view text) {
             if (isKey && event.type == YAML_SCALAR_EVENT) {
                 const std::string key(reinterpret_cast<const char*>(event.data.scalar.value),
                                       event.data.scalar.length);
-                if (key != "<<" && !tracker.key(key, event.start_mark.line + 1)) {
+                if (!tracker.key(key, event.start_mark.line + 1)) {
                     return tracker.problem();
                 }
             }
