@@ -25,13 +25,12 @@ void addScenarioArgument(CLI::App& command, std::string& scenario) {
         ->type_name("");
 }
 
-std::string exitCodesText() {
-    return "Exit status: 0 success; 1 a failure the run found (a refused scenario, a library that cannot "
-           "load or ends the process, output that cannot be written); 2 a command line that cannot be taken.";
-}
-
 void setHelpFooter(CLI::App& command, std::string_view example) {
-    command.footer("Example:\n  " + std::string(example) + "\n\n" + exitCodesText());
+    command.footer(
+        "Example:\n  " + std::string(example) +
+        "\n\nExit status: 0 success; 1 a failure the run found (a refused scenario, a library that "
+        "cannot load or ends the process, output that cannot be written); 2 a command line that "
+        "cannot be taken.");
 }
 
 std::optional<std::filesystem::path> givenPath(const std::string& text) {

@@ -21,8 +21,6 @@ void addPluginOption(CLI::App& command, std::string& plugin);
 void addScenarioArgument(CLI::App& command, std::string& scenario);
 // Closes the command's help with an example and the exit codes.
 void setHelpFooter(CLI::App& command, std::string_view example);
-// The exit codes as the help texts list them.
-std::string exitCodesText();
 
 // A path given on the command line; an empty text gives none, and the command's default applies.
 std::optional<std::filesystem::path> givenPath(const std::string& text);

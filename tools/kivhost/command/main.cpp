@@ -72,7 +72,7 @@ int runCommandLine(int argc, char** argv) {
                  "kivhost");
     app.set_version_flag("--version", versionText(), "Print kivhost's version and exit");
     app.require_subcommand(1);
-    app.footer("Example:\n  kivhost run --only fire,event\n\n" + exitCodesText());
+    setHelpFooter(app, "kivhost run --only fire,event");
     registerRunCommand(app, exitCode);
     registerServeCommand(app, exitCode);
     registerDescribeCommand(app, exitCode);

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,7 +64,15 @@ ChildOutcome runInChildProcess(const std::function<int()>& work, std::ostream& e
         close(pipeEnds[0]);
         dup2(pipeEnds[1], STDERR_FILENO);
         close(pipeEnds[1]);
-        const int exitCode = work();
+        // The child never returns into its caller's code, which belongs to the parent's run.
+        int exitCode = 1;
+        try {
+            exitCode = work();
+        } catch (const std::exception& error) {
+            std::cerr << linePrefix << error.what() << '\n';
+        } catch (...) {
+            std::cerr << linePrefix << "the work ended with an unknown exception\n";
+        }
         std::cout.flush();
         std::fflush(stdout);
         std::cerr.flush();
