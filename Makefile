@@ -4,8 +4,11 @@ BUILD := build/$(PRESET)
 
 .PHONY: run test test-windows build configure bootstrap clean bench fuzz soak
 
-# The development host plays the default scenario against the shutdown-law library built next to it.
-run: build
+# The development host plays the default scenario against the shutdown-law library built next to
+# it: only those two are built, and only what building them needs is installed.
+run: BOOTSTRAP_GROUP := run
+run: configure
+	cmake --build --preset $(PRESET) --target kivhost kiv_kr_shutdown_law
 	$(BUILD)/bin/kivhost run scenarios/default.yaml
 
 test: build
@@ -17,8 +20,9 @@ build: configure
 configure: bootstrap
 	@test -f $(BUILD)/build.ninja || cmake --preset $(PRESET)
 
+BOOTSTRAP_GROUP ?= test
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap $(BOOTSTRAP_GROUP)
 
 # The Windows build (win32 preset) under wine: export table, kivhost.exe's timelines against the
 # Linux reference build's, and every test. Installs mingw-w64 and wine on first use.

@@ -38,12 +38,14 @@ class CommandTest : public testing::Test {
 
     static std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
-    CommandResult kivhost(const std::string& arguments,
-                          const std::filesystem::path& binary = KIVHOST_BINARY) {
+    // `program` is a shell's command word (quoted); `redirections` come after the harness's own, so
+    // they may send the output elsewhere.
+    CommandResult kivhost(const std::string& arguments, const std::string& program = quoted(KIVHOST_BINARY),
+                          const std::string& redirections = "") {
         const std::filesystem::path out = folder_ / "out.txt";
         const std::filesystem::path errors = folder_ / "errors.txt";
-        const std::string command = quoted(binary.string()) + " " + arguments + " >" + quoted(out.string()) +
-                                    " 2>" + quoted(errors.string());
+        const std::string command = program + " " + arguments + " >" + quoted(out.string()) + " 2>" +
+                                    quoted(errors.string()) + " " + redirections;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(errors)};
     }
@@ -74,7 +76,7 @@ steps:
     EXPECT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(result.errors, "");
     EXPECT_EQ(result.out,
-              R"({"t":0,"type":"load","plugin":"fake","version":"18.0.0","core":"18.2.0"}
+              R"({"t":0,"type":"load","format":1,"plugin":"fake","version":"18.0.0","core":"18.2.0"}
 {"t":0,"type":"subscribe","name":"OnJsonApiEvent_fake-input_v1_value"}
 {"t":0,"type":"request","method":"GET","path":"/fake-input/v1/value","status":200}
 {"t":0,"type":"log","level":3,"text":"fake initialized"}
@@ -95,14 +97,14 @@ steps:
 
     // The readable form has the same happenings, the time first.
     const CommandResult text = kivhost("run " + quoted(scenario.string()) + " --plugin " +
-                                       quoted(fakePluginLibrary()) + " --until 1.5 --core 18.0.7");
+                                       quoted(fakePluginLibrary()) + " --until 2.5 --core 18.0.7");
     EXPECT_EQ(text.exitCode, 0) << text.errors;
     EXPECT_NE(text.out.find("00:00:00  load         fake loaded: plugin API 18.0.0 on core 18.0.7\n"),
               std::string::npos);
     EXPECT_NE(text.out.find("00:00:01.500  fire         fake.t2\n"), std::string::npos);
     EXPECT_NE(text.out.find("00:01:00  update       /fake-input/v1/value [true]\n"), std::string::npos);
-    EXPECT_NE(text.out.find("00:01:30  unload       fake unloaded"), std::string::npos);
-    EXPECT_EQ(text.out.find("delete"), std::string::npos) << "the play ended before the step at 2";
+    EXPECT_NE(text.out.find("00:02:30  unload       fake unloaded"), std::string::npos)
+        << "--until ends play";
 }
 
 TEST_F(CommandTest, TheBuiltInScenarioIsTheDefaultFile) {
@@ -146,48 +148,136 @@ TEST_F(CommandTest, DescribePrintsTheApiAsJson) {
         R"([{"description":"Fired on request.","name":"OnFakeEvent","namespace":"Fake","payload":"FakeStatus","tags":["Plugins"]}])");
 }
 
-TEST_F(CommandTest, WhatCannotBePlayedIsRefusedWithAMessage) {
+// Exit status 1 for a failure the run found, 2 for a command line that cannot be taken; every
+// error line carries the program's name.
+TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
     const std::filesystem::path bad =
         write("bad.yaml", "steps:\n  - {at: 1, get: /a}\n  - {at: 0, get: /b}\n");
     const std::filesystem::path good = write("good.yaml", "core: 18.0.0\n");
+    const std::filesystem::path late = write("late.yaml", "until: 10\nsteps: [{at: 20, get: /a}]\n");
     const std::string missing = (folder_ / "kiv_kr_shutdown_law.so").string();
     const std::string fake = " --plugin " + quoted(fakePluginLibrary());
     const struct {
         std::string arguments;
-        std::string message;
+        int exitCode;
+        std::string message; // the whole error output, or its start when it ends in "..."
     } cases[] = {
-        {"run " + quoted(bad.string()) + fake,
+        {"run " + quoted(bad.string()) + fake, 1,
          "kivhost: " + bad.string() +
              ": step 2: at 0 comes before the previous step's at 1; steps are in time order\n"},
-        {"run " + quoted((folder_ / "none.yaml").string()) + fake,
+        {"run " + quoted((folder_ / "none.yaml").string()) + fake, 1,
          "kivhost: " + (folder_ / "none.yaml").string() + ": cannot be read: No such file or directory\n"},
-        {"run " + quoted(good.string()) + " --plugin " + quoted(missing),
+        {"run " + quoted(good.string()) + " --plugin " + quoted(missing), 1,
          "kivhost: the plugin library is missing: " + missing + "\n"},
-        {"run " + quoted(good.string()) + " --core 19.0.0" + fake,
+        {"run " + quoted(good.string()) + " --core 19.0.0" + fake, 1,
          "kivhost: the plugin fake is built for plugin API 18.0.0, which core 19.0.0 does not offer\n"},
-        {"describe --plugin " + quoted(missing), "kivhost: the plugin library is missing: " + missing + "\n"},
-        {"run --frobnicate", "The following argument was not expected: --frobnicate\n..."},
-        {"run --core 18.0", "--core: must be a version such as 18.0.0\n..."},
-        {"run --until -3", "--until: must be a number of minutes from 0 to 1000000000\n..."},
-        {"run --until nan", "--until: must be a number of minutes from 0 to 1000000000\n..."},
-        {"", "A subcommand is required\n..."},
+        {"describe --plugin " + quoted(missing), 1,
+         "kivhost: the plugin library is missing: " + missing + "\n"},
+        // --until is held to the steps as the file's own until is, and replaces it.
+        {"run --until 200" + fake, 1,
+         "kivhost: the built-in default scenario: step 2: at 215 lies after until 200\n"},
+        {"run " + quoted(late.string()) + fake, 1,
+         "kivhost: " + late.string() + ": step 1: at 20 lies after until 10\n"},
+        {"run " + quoted(late.string()) + " --until 19.5" + fake, 1,
+         "kivhost: " + late.string() + ": step 1: at 20 lies after until 19.5\n"},
+        {"run --frobnicate", 2, "kivhost: The following argument was not expected: --frobnicate\n..."},
+        {"run --core 18.0", 2, "kivhost: --core: must be a version such as 18.0.0\n..."},
+        {"run --until -3", 2,
+         "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
+        {"run --until 0x10", 2,
+         "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
+        {"run --only fire,tick", 2, "kivhost: --only: 'tick' is no timeline type; the types are load,..."},
+        {"runn", 2, "kivhost: unknown command 'runn'; the commands are run, serve, describe, help\n..."},
+        {"", 2, "kivhost: a command is required: run, serve, describe, help\n..."},
+        {"help runn", 2, "kivhost: no command 'runn'; the commands are run, serve, describe, help\n..."},
     };
     for (const auto& c : cases) {
         const CommandResult result = kivhost(c.arguments);
-        EXPECT_NE(result.exitCode, 0) << c.arguments;
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments;
         if (c.message.ends_with("...")) {
             EXPECT_EQ(result.errors.substr(0, c.message.size() - 3),
                       c.message.substr(0, c.message.size() - 3));
         } else {
             EXPECT_EQ(result.errors, c.message);
         }
+        std::istringstream lines(result.errors);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_TRUE(line.starts_with("kivhost: ")) << c.arguments << ": " << line;
+        }
     }
+    EXPECT_EQ(kivhost("run " + quoted(late.string()) + " --until 20 --only response" + fake).exitCode, 0);
+}
+
+// Help names its placeholders and exit codes; --version names the timeline format.
+TEST_F(CommandTest, HelpAndVersionAnswerOnTheOutput) {
+    const CommandResult run = kivhost("help run");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    for (const char* word : {"--plugin PATH", "--until MINUTES", "--stream BYTES", "--only TYPES",
+                             "Example:", "Exit status: 0 success; 1 ", "2 a command line"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word << " in\n" << run.out;
+    }
+    EXPECT_EQ(kivhost("run --help").out, run.out);
+    const CommandResult all = kivhost("help");
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_NE(all.out.find("describe"), std::string::npos);
+    const CommandResult version = kivhost("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.starts_with("kivhost ")) << version.out;
+    EXPECT_NE(version.out.find("timeline format 1"), std::string::npos) << version.out;
+}
+
+// A timeline that cannot be written fails the run; a plugin that aborts fails it with its report.
+TEST_F(CommandTest, OutputThatCannotBeWrittenAndAnAbortingPluginFailTheRun) {
+    const CommandResult full =
+        kivhost("run --plugin " + quoted(fakePluginLibrary()), quoted(KIVHOST_BINARY), ">/dev/full");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.errors, "kivhost: cannot write the output: No space left on device\n");
+
+    // The shutdown-law library next to kivhost refuses an older core by ending the process.
+    const CommandResult aborted = kivhost("run --core 17.0.0");
+    EXPECT_EQ(aborted.exitCode, 1) << aborted.errors;
+    EXPECT_NE(aborted.errors.find("ALE-EECF0606"), std::string::npos) << aborted.errors;
+    EXPECT_TRUE(aborted.errors.ends_with("kivhost: the plugin library ended the process (SIGABRT); the lines "
+                                         "above are what it wrote\n"))
+        << aborted.errors;
+    std::istringstream lines(aborted.errors);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(line.starts_with("kivhost: ")) << line;
+    }
+}
+
+// "-" is standard input; a plugin named without a folder is a file in the current folder, and a
+// bare name found nowhere goes to the library search path.
+TEST_F(CommandTest, StandardInputAndPluginNamesWithoutAFolder) {
+    const std::filesystem::path scenario = write("in.yaml", "steps: [{at: 1, get: /fake/v1/act/x}]\n");
+    const std::string plugin = " --plugin " + quoted(fakePluginLibrary());
+    const CommandResult fromFile = kivhost("run " + quoted(scenario.string()) + plugin);
+    const CommandResult fromInput =
+        kivhost("run -" + plugin, quoted(KIVHOST_BINARY), "<" + quoted(scenario.string()));
+    EXPECT_EQ(fromInput.exitCode, 0) << fromInput.errors;
+    EXPECT_EQ(fromInput.out, fromFile.out);
+    const std::filesystem::path bad = write("bad.yaml", "until: [1]\n");
+    const CommandResult badInput =
+        kivhost("run -" + plugin, quoted(KIVHOST_BINARY), "<" + quoted(bad.string()));
+    EXPECT_EQ(badInput.errors, "kivhost: standard input: 'until' must be a number of minutes, got a list\n");
+
+    const std::string name = std::filesystem::path(fakePluginLibrary()).filename().string();
+    std::filesystem::copy_file(fakePluginLibrary(), folder_ / name);
+    const std::string inFolder = "cd " + quoted(folder_.string()) + " && " + quoted(KIVHOST_BINARY);
+    const CommandResult here = kivhost("describe --plugin " + name, inFolder);
+    EXPECT_EQ(here.exitCode, 0) << here.errors;
+    const CommandResult nowhere = kivhost("describe --plugin nosuch_plugin.so", inFolder);
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_TRUE(nowhere.errors.starts_with("kivhost: cannot load the plugin library nosuch_plugin.so: "));
+    EXPECT_TRUE(nowhere.errors.ends_with(
+        "(it is no file in the current folder, so the library search path was used)\n"))
+        << nowhere.errors;
 }
 
 TEST_F(CommandTest, TheDefaultPluginIsTheShutdownLawLibraryNextToTheBinary) {
     const std::filesystem::path binary = folder_ / "kivhost";
     std::filesystem::copy_file(KIVHOST_BINARY, binary);
-    const CommandResult result = kivhost("run", binary);
+    const CommandResult result = kivhost("run", quoted(binary.string()));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.errors,
               "kivhost: the plugin library is missing: " + (folder_ / "kiv_kr_shutdown_law.so").string() +
@@ -195,8 +285,9 @@ TEST_F(CommandTest, TheDefaultPluginIsTheShutdownLawLibraryNextToTheBinary) {
     EXPECT_EQ(result.out, "");
 
     std::filesystem::copy_file(fakePluginLibrary(), folder_ / "kiv_kr_shutdown_law.so");
-    EXPECT_NE(kivhost("describe", binary).errors.find("has no export load_kiv_kr_shutdown_law"),
-              std::string::npos);
+    EXPECT_NE(
+        kivhost("describe", quoted(binary.string())).errors.find("has no export load_kiv_kr_shutdown_law"),
+        std::string::npos);
 }
 
 } // namespace

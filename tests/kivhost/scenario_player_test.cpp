@@ -27,11 +27,11 @@ void PrintTo(const PlayCase& playCase, std::ostream* out) {
 class ScenarioPlayTest : public testing::TestWithParam<PlayCase> {};
 
 TEST_P(ScenarioPlayTest, StepsAndTimersInterleaveInTimeOrder) {
-    const Scenario scenario = readScenarioText(GetParam().scenario, ScenarioFormat::Yaml, "play.yaml");
+    const Scenario scenario =
+        readScenarioText(GetParam().scenario, ScenarioFormat::Yaml, "play.yaml", GetParam().untilMs);
     PluginHost host;
     PlayOptions options;
     options.plugin = fakePluginLibrary();
-    options.untilMs = GetParam().untilMs;
     const PlayOutcome outcome = playScenarioOn(host, scenario, options);
     EXPECT_TRUE(outcome.initialized);
     EXPECT_EQ(outcome.endMs, GetParam().endMs);
@@ -72,9 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
             180000,
             1},
         PlayCase{"CommandLineUntil",
-                 "steps: [{at: 0, get: '/fake/v1/act/timers:600'}, {at: 20, delete: /x/v1/y}]",
+                 "until: 30\nsteps: [{at: 0, get: '/fake/v1/act/timers:600'}, {at: 2, delete: /x/v1/y}]",
                  120000,
-                 {"get /fake/v1/act/timers:600@0"},
+                 {"get /fake/v1/act/timers:600@0", "delete /x/v1/y@120000"},
                  120000,
                  1},
         // Without until, timers run until none is left, but for a day at most.

@@ -102,13 +102,38 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad.yaml: step 1: at 11 lies after until 10"},
         Malformed{"AfterTheDay", "steps: [{at: 1441, get: /a}]",
                   "bad.yaml: step 1: at 1441 lies after the end of play at 1440 minutes; give an 'until'"},
-        Malformed{"YamlSyntax", "steps: [", "bad.yaml: YAML parser error: ..."},
+        // Lines and columns count from 1, as editors count them.
+        Malformed{"YamlSyntax", "core: 18.0.0\nsteps: [",
+                  "bad.yaml: line 3, column 1: did not find expected node content"},
+        Malformed{"YamlTab", "until: 1\n\tsteps: []",
+                  "bad.yaml: line 2, column 1: found a tab character that violates indentation"},
+        // A repeated key is refused with its line wherever it is; the readers would keep one.
+        Malformed{"RepeatedUntil", "until: 10\ncore: 18.0.0\nuntil: 20",
+                  "bad.yaml: line 3: 'until' is repeated (first on line 1)"},
+        Malformed{"RepeatedResource", "resources:\n  /a/v1/x: 1\n  '/a/v1/x': 2",
+                  "bad.yaml: line 3: '/a/v1/x' is repeated (first on line 2)"},
+        Malformed{"RepeatedInValue", "steps:\n  - at: 1\n    update: /a\n    value: {n: 1,\n      n: 2}",
+                  "bad.yaml: line 5: 'n' is repeated (first on line 4)"},
+        Malformed{"RepeatedJson",
+                  "{\"until\": 1,\n \"steps\": [{\"at\": 0, \"get\": \"/a\"}],\n \"until\": 2}",
+                  "bad.json: line 3: 'until' is repeated (first on line 1)", ScenarioFormat::Json},
+        Malformed{"RepeatedJsonNested", "{\"resources\": {\"/a\": {\"k\": 1}, \"/b\": {\"k\": 1, \"k\": 2}}}",
+                  "bad.json: line 1: 'k' is repeated (first on line 1)", ScenarioFormat::Json},
         Malformed{"JsonSteps", R"({"steps": 1})", "bad.json: 'steps' must be a list of steps, got 1",
                   ScenarioFormat::Json},
         Malformed{"JsonAt", R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
                   "bad.json: step 2: 'at' must be a number of minutes, got true", ScenarioFormat::Json},
         Malformed{"JsonSyntax", "{", "bad.json: Error: ...", ScenarioFormat::Json}),
     CaseName());
+
+// A key may come again in another mapping, also one that an alias repeats.
+TEST(ScenarioTest, KeysAgainInOtherMappingsAreTaken) {
+    const kivhost::Scenario scenario =
+        kivhost::readScenarioText("resources:\n  /a: &base {k: 1}\n  /b: *base\n  /c: {k: 3, j: {k: 4}}\n",
+                                  ScenarioFormat::Yaml, "ok.yaml");
+    ASSERT_EQ(scenario.resources.size(), 3u);
+    EXPECT_EQ(kivhost::toJson(scenario.resources[1].second), R"({"k":1})");
+}
 
 TEST(ScenarioTest, AWellFormedScenarioGivesItsWorldAndSteps) {
     const kivhost::Scenario scenario = kivhost::readScenarioText(R"(

@@ -26,7 +26,7 @@ std::vector<LineCase> lineCases() {
     const std::string law = "kiv-kr-shutdown-law";
     return {
         {{0, law, PluginLoaded{"18.0.0", "18.3.0"}},
-         R"({"t":0,"type":"load","plugin":"kiv-kr-shutdown-law","version":"18.0.0","core":"18.3.0"})",
+         R"({"t":0,"type":"load","format":1,"plugin":"kiv-kr-shutdown-law","version":"18.0.0","core":"18.3.0"})",
          "00:00:00  load         kiv-kr-shutdown-law loaded: plugin API 18.0.0 on core 18.3.0"},
         {{18000000, law, PluginUnloaded{2, memory}},
          R"({"t":18000,"type":"unload","plugin":"kiv-kr-shutdown-law","pendingTimers":2,"memory":{"peakLiveBytes":0,)"
@@ -67,11 +67,11 @@ std::vector<LineCase> lineCases() {
          "00:00:00  request      GET /kiv-game-queues/v1/queues -> 404: No resource at "
          "'/kiv-game-queues/v1/queues'."},
         {{18000000, "",
-          ResponseReceived{"GET", "/kiv-kr-shutdown-law/v1/queue-status/450", 0,
+          ResponseReceived{"GET", "/kiv-kr-shutdown-law/v1/queue-status/450", 200,
                            json(R"({"isDisabled":true})"), std::nullopt}},
-         R"({"t":18000,"type":"response","path":"/kiv-kr-shutdown-law/v1/queue-status/450","status":0,)"
+         R"({"t":18000,"type":"response","path":"/kiv-kr-shutdown-law/v1/queue-status/450","status":200,)"
          R"("value":{"isDisabled":true}})",
-         R"(05:00:00  response     GET /kiv-kr-shutdown-law/v1/queue-status/450 -> 0 {"isDisabled":true})"},
+         R"(05:00:00  response     GET /kiv-kr-shutdown-law/v1/queue-status/450 -> 200 {"isDisabled":true})"},
         {{0, "",
           ResponseReceived{"GET", "/kiv-kr-shutdown-law/v1/queue-status/-1", 404, Value(),
                            "Unknown queueId: -1"}},

@@ -419,7 +419,7 @@ TEST(ServeRealClockTest, TheClockRunsWithTheRealOneAtItsSpeed) {
     EXPECT_GE(parsedState["t"].asInteger(0), 10800);
 }
 
-// What `kivhost serve` refuses to start with: a message and exit status 1, or CLI11's own.
+// What `kivhost serve` refuses to start with: a message under the program's name and a non-zero exit.
 TEST(ServeCommandTest, WhatCannotBeServedIsRefusedWithAMessage) {
     const struct {
         std::string arguments;
@@ -428,9 +428,9 @@ TEST(ServeCommandTest, WhatCannotBeServedIsRefusedWithAMessage) {
         {"--speed 10", "kivhost: --speed paces the real clock; add --clock real\n"},
         {"--plugin /nonexistent/kiv.so", "kivhost: the plugin library is missing: /nonexistent/kiv.so\n"},
         {"/nonexistent/scenario.yaml", "kivhost: /nonexistent/scenario.yaml: cannot be read"},
-        {"--clock sometimes", "--clock: "},
-        {"--port 70000", "--port: "},
-        {"--speed 0 --clock real", "--speed: "},
+        {"--clock sometimes", "kivhost: --clock: "},
+        {"--port 70000", "kivhost: --port: "},
+        {"--speed 0 --clock real", "kivhost: --speed: "},
     };
     const std::string errors = testing::TempDir() + "kivhost-serve-errors.txt";
     for (const auto& c : cases) {

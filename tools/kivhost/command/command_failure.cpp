@@ -2,10 +2,44 @@
 
 #include "kivhost/core/host_error.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
 namespace kiv::kivhost {
+
+namespace {
+
+int firstOutputError = 0; // errno of the first failed write to the output, 0 while none failed
+
+} // namespace
 
 void reportError(std::ostream& errors, std::string_view message) {
     errors << "kivhost: " << message << '\n';
+}
+
+void noteOutputState() {
+    // The C stream notices a failed write first: it may still take the text into its buffer.
+    if ((!std::cout || std::ferror(stdout)) && firstOutputError == 0) {
+        firstOutputError = errno != 0 ? errno : EIO;
+    }
+}
+
+// Output that did not reach its file fails the command, however well the work went: a script must
+// not take a cut-off timeline for a whole one.
+int checkedOutput(int exitCode, std::ostream& errors) {
+    errno = 0;
+    std::cout.flush();
+    noteOutputState();
+    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (std::cout && flushed) {
+        return exitCode;
+    }
+    const int error = firstOutputError != 0 ? firstOutputError : errno;
+    reportError(errors, std::string("cannot write the output: ") +
+                            (error != 0 ? std::strerror(error) : "write error"));
+    return kExitFailure;
 }
 
 int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::function<int()>& work) {
@@ -14,7 +48,7 @@ int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::func
     } catch (const HostError& error) {
         out.flush();
         reportError(errors, error.what());
-        return 1;
+        return kExitFailure;
     }
 }
 

@@ -176,14 +176,16 @@ int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ost
 
 } // namespace
 
-void registerDescribeCommand(CLI::App& app) {
+void registerDescribeCommand(CLI::App& app, int& exitCode) {
     auto plugin = std::make_shared<std::string>();
-    CLI::App* command =
-        app.add_subcommand("describe", "Print the plugin's API as the host sees it in its export, as JSON.");
+    CLI::App* command = app.add_subcommand(
+        "describe", "Print the plugin's API as the host sees it in its export, as JSON: its functions with "
+                    "their routes, its types and its events.");
     addPluginOption(*command, *plugin);
-    setCommandWork(*command, [plugin](std::ostream& out, std::ostream&) {
-        return describeCommand(givenPath(*plugin), out);
-    });
+    setHelpFooter(*command, "kivhost describe --plugin build/x86/bin/kiv_kr_shutdown_law.so");
+    setCommandWork(
+        *command, exitCode, PluginIsolation::ChildProcess,
+        [plugin](std::ostream& out, std::ostream&) { return describeCommand(givenPath(*plugin), out); });
 }
 
 } // namespace kiv::kivhost

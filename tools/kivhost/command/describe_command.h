@@ -7,7 +7,8 @@ class App;
 
 namespace kiv::kivhost {
 
-// Adds the command, its option and its action to the command line.
-void registerDescribeCommand(CLI::App& app);
+// Adds the command, its option and its action to the command line; the action's exit code lands
+// in `exitCode`.
+void registerDescribeCommand(CLI::App& app, int& exitCode);
 
 } // namespace kiv::kivhost

@@ -3,14 +3,32 @@
 #include "kivhost/command/command_failure.h"
 #include "kivhost/command/default_plugin.h"
 
+#include <iostream>
+#include <sstream>
+
 namespace kiv::kivhost {
 namespace {
 
-std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file, std::ostream& errors) {
+// "-" is standard input, read as YAML (which takes JSON too, though the YAML reader rounds
+// integers beyond 2^53 where the JSON reader keeps them).
+Scenario readScenarioInput(std::optional<std::int64_t> untilMs) {
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    if (std::cin.bad()) {
+        throw ScenarioError("standard input: cannot be read");
+    }
+    return readScenarioText(text.str(), ScenarioFormat::Yaml, "standard input", untilMs);
+}
+
+std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file,
+                                     std::optional<std::int64_t> untilMs, std::ostream& errors) {
     try {
-        return file ? readScenarioFile(*file)
+        if (file && *file == "-") {
+            return readScenarioInput(untilMs);
+        }
+        return file ? readScenarioFile(*file, untilMs)
                     : readScenarioText(defaultScenarioText(), ScenarioFormat::Yaml,
-                                       "the built-in default scenario");
+                                       "the built-in default scenario", untilMs);
     } catch (const ScenarioError& error) {
         reportError(errors, error.what());
         return std::nullopt;
@@ -21,7 +39,8 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
                                                 std::ostream& errors) {
     std::filesystem::path plugin = given.value_or(defaultPluginLibrary());
     std::error_code ignored;
-    if (std::filesystem::exists(plugin, ignored)) {
+    // A bare name that is no file here is looked up in the library search path when it loads.
+    if (std::filesystem::exists(plugin, ignored) || !plugin.has_parent_path()) {
         return plugin;
     }
     reportError(errors, "the plugin library is missing: " + plugin.string());
@@ -35,8 +54,8 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
 
 std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
                                          const std::optional<std::filesystem::path>& pluginGiven,
-                                         std::ostream& errors) {
-    std::optional<Scenario> scenario = loadScenario(scenarioFile, errors);
+                                         std::ostream& errors, std::optional<std::int64_t> untilMs) {
+    std::optional<Scenario> scenario = loadScenario(scenarioFile, untilMs, errors);
     if (!scenario) {
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 
 #include "kivhost/scenario/scenario.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -15,10 +16,11 @@ struct PlayInputs {
     std::filesystem::path plugin;
 };
 
-// The scenario file (the built-in default without one) and the plugin library given (the
-// shutdown-law library next to kivhost without one); nullopt when either cannot be used.
+// The scenario file (the built-in default without one, standard input for "-"), its end of play
+// at `untilMs` when given, and the plugin library given (the shutdown-law library next to kivhost
+// without one); nullopt when either cannot be used.
 std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
                                          const std::optional<std::filesystem::path>& pluginGiven,
-                                         std::ostream& errors);
+                                         std::ostream& errors, std::optional<std::int64_t> untilMs = {});
 
 } // namespace kiv::kivhost

@@ -9,10 +9,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 
 namespace kiv::kivhost {
@@ -24,8 +25,8 @@ struct RunArguments {
     std::string plugin;
     bool json = false;
     std::string core;
-    double untilMinutes = 0.0;
-    bool untilGiven = false;
+    std::string until;
+    std::string only;
     std::uint32_t streamChunkBytes = 0;
     bool realClock = false;
 };
@@ -38,20 +39,44 @@ std::string checkMinutes(const std::string& text) {
     return parseMinutesMs(text) ? std::string() : minutesRule();
 }
 
+// "fire,event": the timeline types to keep; every type when none is given.
+std::set<std::string, std::less<>> typeList(const std::string& text) {
+    std::set<std::string, std::less<>> types;
+    std::size_t start = 0;
+    while (start <= text.size() && !text.empty()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        types.emplace(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return types;
+}
+
+std::string checkTypes(const std::string& text) {
+    const auto known = happeningTypes();
+    for (const std::string& type : typeList(text)) {
+        if (std::find(known.begin(), known.end(), type) == known.end()) {
+            std::string list;
+            for (const std::string_view name : known) {
+                list += (list.empty() ? "" : ",") + std::string(name);
+            }
+            return "'" + type + "' is no timeline type; the types are " + list;
+        }
+    }
+    return {};
+}
+
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors) {
     const std::optional<PlayInputs> inputs =
-        loadPlayInputs(givenPath(arguments.scenario), givenPath(arguments.plugin), errors);
+        loadPlayInputs(givenPath(arguments.scenario), givenPath(arguments.plugin), errors,
+                       arguments.until.empty() ? std::nullopt : parseMinutesMs(arguments.until));
     if (!inputs) {
-        return 1;
+        return kExitFailure;
     }
 
     PlayOptions options;
     options.plugin = inputs->plugin;
     if (!arguments.core.empty()) {
         options.core = CoreVersion::parse(arguments.core);
-    }
-    if (arguments.untilGiven) {
-        options.untilMs = std::llround(arguments.untilMinutes * 60000.0);
     }
     options.clock = arguments.realClock ? ClockKind::Real : ClockKind::Virtual;
     options.streamChunkBytes = arguments.streamChunkBytes;
@@ -60,48 +85,64 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
     // as fast as the output takes it.
     const auto lineOf = arguments.json ? timelineJson : timelineText;
     const bool flushEachLine = arguments.realClock;
+    const std::set<std::string, std::less<>> only = typeList(arguments.only);
     try {
         const PlayOutcome outcome = playScenario(inputs->scenario, options, [&](const Happening& happening) {
+            if (!only.empty() && !only.contains(std::string_view(happeningType(happening.detail)))) {
+                return;
+            }
             out << lineOf(happening) << '\n';
             if (flushEachLine) {
                 out.flush();
             }
+            noteOutputState();
         });
         out.flush();
+        noteOutputState();
         if (!outcome.initialized) {
             reportError(errors, "the plugin's initialize reported a failure; nothing was played");
-            return 1;
+            return kExitFailure;
         }
     } catch (const std::bad_alloc&) {
         out.flush();
         reportError(errors, "out of memory; the timeline ends here");
-        return 1;
+        return kExitFailure;
     }
-    return 0;
+    return kExitSuccess;
 }
 
 } // namespace
 
-void registerRunCommand(CLI::App& app) {
+void registerRunCommand(CLI::App& app, int& exitCode) {
     auto arguments = std::make_shared<RunArguments>();
     CLI::App* command =
         app.add_subcommand("run", "Play a scenario on the virtual clock and print its timeline.");
     addScenarioArgument(*command, arguments->scenario);
     addPluginOption(*command, arguments->plugin);
     command->add_flag("--json", arguments->json, "One JSON object per line instead of the readable timeline");
-    command->add_option("--core", arguments->core, "The core plugin-API version at load, X.Y.Z")
+    command->add_option("--core", arguments->core, "The core plugin-API version at load (default 18.0.0)")
+        ->type_name("X.Y.Z")
         ->check(checkCoreVersion);
-    CLI::Option* until = command->add_option("--until", arguments->untilMinutes, "Minutes of time to play")
-                             ->check(checkMinutes);
+    command
+        ->add_option("--until", arguments->until,
+                     "Minutes to play, decimal, instead of the scenario's until; a step after it is refused")
+        ->type_name("MINUTES")
+        ->check(checkMinutes);
+    command
+        ->add_option("--only", arguments->only,
+                     "Print only these timeline types, separated by commas (e.g. fire,event,response)")
+        ->type_name("TYPES")
+        ->check(checkTypes);
     command
         ->add_option("--stream", arguments->streamChunkBytes,
-                     "Answer the plugin's GETs as streamed bodies of this many bytes per read")
-        ->check(CLI::Range(1u, 1u << 24));
+                     "Answer the plugin's GETs as streamed bodies of at most BYTES (1 to 16777216) per read")
+        ->type_name("BYTES")
+        ->check(CLI::Range(1u, 1u << 24).description(""));
     command->add_flag("--real-clock", arguments->realClock, "Run timers and steps on the real clock");
-    setCommandWork(*command, [arguments, until](std::ostream& out, std::ostream& errors) {
-        arguments->untilGiven = until->count() > 0;
-        return runCommand(*arguments, out, errors);
-    });
+    setHelpFooter(*command, "kivhost run scenarios/late-queue-list.yaml --only fire,event --until 300");
+    setCommandWork(
+        *command, exitCode, PluginIsolation::ChildProcess,
+        [arguments](std::ostream& out, std::ostream& errors) { return runCommand(*arguments, out, errors); });
 }
 
 } // namespace kiv::kivhost

@@ -7,8 +7,8 @@ class App;
 
 namespace kiv::kivhost {
 
-// Adds the command, its options and its action to the command line. Its exit code is 0 when the
-// scenario was played, 1 when it could not be.
-void registerRunCommand(CLI::App& app);
+// Adds the command, its options and its action to the command line; the action's exit code (0
+// when the scenario was played, 1 when it could not be) lands in `exitCode`.
+void registerRunCommand(CLI::App& app, int& exitCode);
 
 } // namespace kiv::kivhost

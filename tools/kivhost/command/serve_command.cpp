@@ -22,14 +22,16 @@ struct ServeCommandLine {
 
 } // namespace
 
-void registerServeCommand(CLI::App& app) {
+void registerServeCommand(CLI::App& app, int& exitCode) {
     auto line = std::make_shared<ServeCommandLine>();
     CLI::App* command = app.add_subcommand(
         "serve", "Serve the plugin on 127.0.0.1 with its events, clock controls and a dashboard, until "
                  "interrupted.");
     addScenarioArgument(*command, line->scenario);
     addPluginOption(*command, line->plugin);
-    command->add_option("--port", line->port, "The port; 0 picks a free one")->check(CLI::Range(0, 65535));
+    command->add_option("--port", line->port, "The port; 0 picks a free one")
+        ->type_name("N")
+        ->check(CLI::Range(0, 65535));
     command
         ->add_option("--clock", line->clock,
                      "virtual: time moves when a client advances it; real: it "
@@ -37,17 +39,21 @@ void registerServeCommand(CLI::App& app) {
         ->check(CLI::IsMember({"virtual", "real"}));
     CLI::Option* speed =
         command->add_option("--speed", line->speed, "On the real clock: simulated seconds per real second")
+            ->type_name("X")
             ->check(CLI::Range(0.001, 1000000.0));
-    setCommandWork(*command, [line, speed](std::ostream& out, std::ostream& errors) {
-        const ServeArguments arguments{givenPath(line->scenario), givenPath(line->plugin), line->port,
-                                       line->clock == "real" ? ClockKind::Real : ClockKind::Virtual,
-                                       line->speed};
-        if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
-            reportError(errors, "--speed paces the real clock; add --clock real");
-            return 1;
-        }
-        return serveUntilStopped(arguments, out, errors);
-    });
+    command->get_option("--clock")->type_name("virtual|real");
+    setHelpFooter(*command, "kivhost serve scenarios/default.yaml --clock real --speed 60");
+    setCommandWork(*command, exitCode, PluginIsolation::InProcess,
+                   [line, speed](std::ostream& out, std::ostream& errors) {
+                       const ServeArguments arguments{
+                           givenPath(line->scenario), givenPath(line->plugin), line->port,
+                           line->clock == "real" ? ClockKind::Real : ClockKind::Virtual, line->speed};
+                       if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
+                           reportError(errors, "--speed paces the real clock; add --clock real");
+                           return kExitUsage;
+                       }
+                       return serveUntilStopped(arguments, out, errors);
+                   });
 }
 
 } // namespace kiv::kivhost

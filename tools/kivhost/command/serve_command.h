@@ -22,8 +22,9 @@ struct ServeArguments {
     double speed = 1.0; // on the real clock: simulated seconds per real second
 };
 
-// Adds the command, its options and its action to the command line.
-void registerServeCommand(CLI::App& app);
+// Adds the command, its options and its action to the command line; the action's exit code lands
+// in `exitCode`.
+void registerServeCommand(CLI::App& app, int& exitCode);
 
 // Prints the address on the first line and serves until SIGINT or SIGTERM; returns the process's
 // exit code: 0 after serving, 1 when it could not start.

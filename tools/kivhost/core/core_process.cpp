@@ -212,8 +212,8 @@ Response CoreProcess::request(std::uint32_t method, const std::string& path) {
         answer.status = 404;
         answer.error = "No resource at '" + path + "'.";
     }
-    journal_.record({},
-                    ResponseReceived{methodName(method), path, answer.status, answer.value, answer.error});
+    journal_.record(
+        {}, ResponseReceived{methodName(method), path, answeredStatus(answer), answer.value, answer.error});
     deliverPostedEvents();
     return answer;
 }

@@ -38,4 +38,11 @@ const char* happeningType(const HappeningDetail& detail) noexcept {
                       detail);
 }
 
+std::span<const std::string_view> happeningTypes() noexcept {
+    static constexpr std::string_view kTypes[] = {"load",   "unload",  "log",      "timer",     "fire",
+                                                  "event",  "request", "response", "subscribe", "unsubscribe",
+                                                  "update", "create",  "delete",   "fault"};
+    return kTypes;
+}
+
 } // namespace kiv::kivhost

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace kiv::kivhost {
@@ -55,7 +57,7 @@ struct RequestSent {
 struct ResponseReceived {
     std::string method;
     std::string path;
-    std::uint32_t status = 0;
+    std::uint32_t status = 0; // as the host answers it: 200 (500 with an error) when the plugin set none
     Value value;
     std::optional<std::string> error;
 };
@@ -93,5 +95,8 @@ struct Happening {
 
 // The `type` word of a happening in timelines: "load", "log", "timer", "fire", "event", ...
 const char* happeningType(const HappeningDetail& detail) noexcept;
+
+// Every type word happeningType gives.
+std::span<const std::string_view> happeningTypes() noexcept;
 
 } // namespace kiv::kivhost

@@ -41,6 +41,15 @@ struct Response {
     std::optional<std::string> error; // set when the response carried an error text
 };
 
+// The HTTP status an answer stands for: its own when it is one, else 200 for a value and 500 for
+// an error, as the platform answers a plugin that set none.
+inline std::uint32_t answeredStatus(const Response& response) noexcept {
+    if (response.status >= 100 && response.status <= 599) {
+        return response.status;
+    }
+    return response.error ? 500 : 200;
+}
+
 // Calls and records counted across the host's life.
 struct HostCounters {
     std::uint64_t yields = 0;

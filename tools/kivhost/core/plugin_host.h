@@ -42,7 +42,9 @@ class PluginHost {
     // Loads the library, calls its export with a load record carrying the core version, reads
     // what the plugin wrote back and publishes its HTTP functions to the routing. Without an
     // entry name the export is load_ followed by the file name's stem (a leading "lib" may be
-    // left out). Throws HostError when the library or the export is missing, when the plugin
+    // left out). A path without a folder is the file in the current folder; only a bare name that
+    // is no file there is looked up in the library search path. Throws HostError when the library
+    // or the export is missing, when the plugin
     // wrote no callbacks or no name (a failed load), or when its API version does not fit the
     // core; a plugin refused for its version is unloaded first.
     PluginId load(const std::filesystem::path& library, const std::string& entryName = {});

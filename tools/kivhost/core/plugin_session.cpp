@@ -44,14 +44,22 @@ PluginSession::PluginSession(const PluginServices& services, PluginId id,
                              const std::filesystem::path& library, const std::string& entryName)
     : services_(services), id_(id) {
     info_.library = library;
+    // A name without a folder is a file in the current folder when there is one: the system's
+    // loader would look for it in the library search path instead. Only a bare name that is on
+    // disk nowhere goes to that search path.
     std::error_code ignored;
-    if (!std::filesystem::exists(library, ignored)) {
+    const bool onDisk = std::filesystem::exists(library, ignored);
+    const bool bareName = !library.has_parent_path();
+    if (!onDisk && !bareName) {
         throw HostError("the plugin library is missing: " + library.string());
     }
     std::string reason;
-    library_ = DynamicLibrary::open(library, reason);
+    library_ =
+        DynamicLibrary::open(onDisk && bareName ? std::filesystem::path(".") / library : library, reason);
     if (!library_.isOpen()) {
-        throw HostError("cannot load the plugin library " + library.string() + ": " + reason);
+        throw HostError(
+            "cannot load the plugin library " + library.string() + ": " + reason +
+            (onDisk ? "" : " (it is no file in the current folder, so the library search path was used)"));
     }
     callExport(entryName);
 }

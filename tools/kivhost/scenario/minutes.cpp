@@ -6,20 +6,47 @@
 #include <cstdlib>
 
 namespace kiv::kivhost {
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Digits, optionally a point and more digits: what people mean by a number of minutes. strtod
+// alone would also take "0x10", "1e3", "inf" and leading spaces.
+bool isPlainDecimal(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto allDigits = [](std::string_view part) {
+        for (const char c : part) {
+            if (!isDigit(c)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool fractionGiven = point != std::string_view::npos;
+    return !whole.empty() && allDigits(whole) && allDigits(fraction) && (!fractionGiven || !fraction.empty());
+}
+
+} // namespace
 
 std::optional<std::int64_t> parseMinutesMs(std::string_view text) {
+    if (!isPlainDecimal(text)) {
+        return std::nullopt;
+    }
     const std::string copy(text); // strtod needs the terminating NUL that a view may lack
-    char* end = nullptr;
-    const double minutes = std::strtod(copy.c_str(), &end);
-    const bool whole = !copy.empty() && end == copy.c_str() + copy.size();
-    if (!whole || !(minutes >= 0.0) || minutes > static_cast<double>(kMaxScenarioMinutes)) {
+    const double minutes = std::strtod(copy.c_str(), nullptr);
+    if (minutes > static_cast<double>(kMaxScenarioMinutes)) {
         return std::nullopt;
     }
     return std::llround(minutes * 60000.0);
 }
 
 std::string minutesRule() {
-    return "must be a number of minutes from 0 to " + std::to_string(kMaxScenarioMinutes);
+    return "must be a decimal number of minutes from 0 to " + std::to_string(kMaxScenarioMinutes);
 }
 
 } // namespace kiv::kivhost

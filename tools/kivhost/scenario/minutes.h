@@ -8,9 +8,9 @@
 
 namespace kiv::kivhost {
 
-// The whole text as a decimal number of minutes from 0 to kMaxScenarioMinutes, in milliseconds
-// (rounded to the nearest); nullopt for anything else (empty, trailing text, negative, not a
-// number, too large).
+// The whole text as a decimal number of minutes (digits, optionally a point and digits) from 0 to
+// kMaxScenarioMinutes, in milliseconds (rounded to the nearest); nullopt for anything else (empty, trailing
+// text, negative, not a number, too large).
 std::optional<std::int64_t> parseMinutesMs(std::string_view text);
 
 // "must be a number of minutes from 0 to ...": what to tell someone whose text was refused.

@@ -48,8 +48,11 @@ class ScenarioError : public std::runtime_error {
 
 enum class ScenarioFormat { Yaml, Json };
 
-// Reads a file: JSON when its name ends in .json, YAML otherwise.
-Scenario readScenarioFile(const std::filesystem::path& file);
-Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source);
+// Reads a file: JSON when its name ends in .json, YAML otherwise. `untilMs` (a command line's
+// choice) ends play instead of the file's own `until`; a step after the end of play is refused
+// either way.
+Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs = {});
+Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
+                          std::optional<std::int64_t> untilMs = {});
 
 } // namespace kiv::kivhost

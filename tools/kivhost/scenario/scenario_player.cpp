@@ -42,16 +42,13 @@ PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const Pla
     PlayOutcome outcome;
     outcome.initialized = host.initialize(id);
     if (outcome.initialized) {
-        const std::optional<std::int64_t> endMs = options.untilMs ? options.untilMs : scenario.untilMs;
-        // Timers due at a step's moment run before the step.
+        // Timers due at a step's moment run before the step; the scenario has no step after
+        // its end of play.
         for (const ScenarioStep& step : scenario.steps) {
-            if (endMs && step.atMs > *endMs) {
-                break;
-            }
             host.runUntil(step.atMs);
             playStep(host, step);
         }
-        if (endMs) {
+        if (const std::optional<std::int64_t> endMs = scenario.untilMs) {
             host.runUntil(*endMs);
         } else {
             runOutTimers(host);

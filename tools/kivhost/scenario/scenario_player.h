@@ -16,9 +16,8 @@ namespace kiv::kivhost {
 
 struct PlayOptions {
     std::filesystem::path plugin;
-    std::string entryName;               // empty: load_ and the library's name
-    std::optional<CoreVersion> core;     // instead of the scenario's
-    std::optional<std::int64_t> untilMs; // instead of the scenario's
+    std::string entryName;           // empty: load_ and the library's name
+    std::optional<CoreVersion> core; // instead of the scenario's
     ClockKind clock = ClockKind::Virtual;
     std::uint32_t streamChunkBytes = 0;
 };

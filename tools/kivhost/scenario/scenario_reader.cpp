@@ -1,6 +1,7 @@
 #include "kivhost/scenario/scenario.h"
 
 #include "kivhost/core/json_text.h"
+#include "kivhost/scenario/repeated_keys.h"
 #include "value/json_reader.h"
 #include "value/yaml_reader.h"
 
@@ -50,9 +51,34 @@ std::string described(const Value& value) {
     }
 }
 
+// A time in minutes as messages write it: 215, 1.5.
+std::string minutesText(std::int64_t ms) {
+    std::ostringstream text;
+    text << static_cast<double>(ms) / 60000.0;
+    return text.str();
+}
+
+// Every step lies within play: at or before `until`, or within a day without one.
+void checkStepsWithinPlay(const Scenario& scenario) {
+    for (const ScenarioStep& step : scenario.steps) {
+        const std::string at = "step " + std::to_string(step.number) + ": at " + minutesText(step.atMs);
+        if (scenario.untilMs && step.atMs > *scenario.untilMs) {
+            throw ScenarioError(scenario.source + ": " + at + " lies after until " +
+                                minutesText(*scenario.untilMs));
+        }
+        if (!scenario.untilMs && step.atMs > kDefaultPlayMinutes * 60000) {
+            throw ScenarioError(scenario.source + ": " + at + " lies after the end of play at " +
+                                std::to_string(kDefaultPlayMinutes) + " minutes; give an 'until'");
+        }
+    }
+}
+
 class ScenarioReader {
   public:
-    explicit ScenarioReader(std::string source) { scenario_.source = std::move(source); }
+    ScenarioReader(std::string source, std::optional<std::int64_t> untilOverride)
+        : untilOverride_(untilOverride) {
+        scenario_.source = std::move(source);
+    }
 
     Scenario read(const Value& document) {
         if (document.isEmpty()) {
@@ -80,6 +106,10 @@ class ScenarioReader {
         if (const Value* steps = document.find("steps")) {
             readSteps(*steps);
         }
+        if (untilOverride_) {
+            scenario_.untilMs = untilOverride_;
+        }
+        checkStepsWithinPlay(scenario_);
         return std::move(scenario_);
     }
 
@@ -201,25 +231,13 @@ class ScenarioReader {
     }
 
     void checkTime(const ScenarioStep& step) const {
-        const auto minutes = [](std::int64_t ms) {
-            std::ostringstream text;
-            text << static_cast<double>(ms) / 60000.0;
-            return text.str();
-        };
         if (!scenario_.steps.empty() && step.atMs < scenario_.steps.back().atMs) {
-            failStep(step.number, "at " + minutes(step.atMs) + " comes before the previous step's at " +
-                                      minutes(scenario_.steps.back().atMs) + "; steps are in time order");
-        }
-        if (scenario_.untilMs && step.atMs > *scenario_.untilMs) {
-            failStep(step.number,
-                     "at " + minutes(step.atMs) + " lies after until " + minutes(*scenario_.untilMs));
-        }
-        if (!scenario_.untilMs && step.atMs > kDefaultPlayMinutes * 60000) {
-            failStep(step.number, "at " + minutes(step.atMs) + " lies after the end of play at " +
-                                      std::to_string(kDefaultPlayMinutes) + " minutes; give an 'until'");
+            failStep(step.number, "at " + minutesText(step.atMs) + " comes before the previous step's at " +
+                                      minutesText(scenario_.steps.back().atMs) + "; steps are in time order");
         }
     }
 
+    std::optional<std::int64_t> untilOverride_;
     Scenario scenario_;
 };
 
@@ -232,15 +250,19 @@ bool endsWithJson(const std::filesystem::path& file) {
 
 } // namespace
 
-Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source) {
+Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
+                          std::optional<std::int64_t> untilMs) {
+    if (const std::optional<std::string> problem = findRepeatedKey(text, format)) {
+        throw ScenarioError(source + ": " + *problem);
+    }
     ConversionResult parsed = format == ScenarioFormat::Json ? parseJson(text) : parseYaml(text);
     if (!parsed.ok()) {
         throw ScenarioError(source + ": " + std::string(parsed.errorText()));
     }
-    return ScenarioReader(source).read(parsed.value());
+    return ScenarioReader(source, untilMs).read(parsed.value());
 }
 
-Scenario readScenarioFile(const std::filesystem::path& file) {
+Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs) {
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored)) {
         throw ScenarioError(file.string() + ": cannot be read: it is a folder");
@@ -255,7 +277,7 @@ Scenario readScenarioFile(const std::filesystem::path& file) {
         throw ScenarioError(file.string() + ": cannot be read");
     }
     return readScenarioText(text.str(), endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
-                            file.string());
+                            file.string(), untilMs);
 }
 
 } // namespace kiv::kivhost

@@ -20,6 +20,10 @@ std::string timelineText(const Happening& happening);
 // A time in seconds with millisecond resolution, as timelines write it: 5400 or 5400.5.
 void writeSeconds(JsonWriter& writer, std::int64_t ms);
 
+// The version of the JSON-lines form, written in each load line as `format`: it changes when a
+// line's members change their meaning or go away, so that scripts can tell.
+inline constexpr unsigned kTimelineJsonFormat = 1;
+
 // A line of the JSON-lines timeline, without its end of line.
 std::string timelineJson(const Happening& happening);
 

@@ -54,6 +54,8 @@ std::string timelineJson(const Happening& happening) {
     writeText(writer, "type", happeningType(happening.detail));
     std::visit(DetailWriters{
                    [&](const PluginLoaded& loaded) {
+                       writer.Key("format");
+                       writer.Uint(kTimelineJsonFormat);
                        writeText(writer, "plugin", happening.plugin);
                        writeText(writer, "version", loaded.version);
                        writeText(writer, "core", loaded.core);
