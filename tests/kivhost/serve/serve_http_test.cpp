@@ -1,6 +1,7 @@
 // `kivhost serve` end to end over real HTTP on loopback: the plugin's routes before and after the
 // login data, the control routes, the event stream (names, payloads, order), the refusals, and
 // many concurrent clients while the clock moves.
+#include "law_scenario.h"
 #include "serve_process.h"
 
 #include <httplib.h>
@@ -21,18 +22,6 @@ namespace {
 // The server's limits, as its clients meet them.
 constexpr std::size_t kMaxBody = 1u << 20;
 constexpr std::size_t kOpenConnections = 64;
-
-const std::string kLaw = "/kiv-kr-shutdown-law/v1/";
-const std::string kLoginControl = "/kivhost/resources/kiv-login/v1/login-data-packet";
-const std::string kLoginPacket =
-    R"({"minor": true, "minorShutdownEnforced": true, "minutesUntilMidnight": 300})";
-
-// The default scenario's timetable and queues, without a login packet.
-const char* kNoLoginYet = R"(
-resources:
-  /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"450": 120, "420": 100, "830": 60, "-2": 30}
-  /kiv-game-queues/v1/queues: [{id: 450}, {id: 420}, {id: 830}, {id: 1090}]
-)";
 
 struct SseMessage {
     std::size_t id = 0;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -63,6 +64,26 @@ ServeProcess::~ServeProcess() {
     if (output_ >= 0) {
         close(output_);
     }
+}
+
+std::optional<int> ServeProcess::stop(std::chrono::milliseconds wait) {
+    kill(pid_, SIGTERM);
+    const auto until = std::chrono::steady_clock::now() + wait;
+    int status = 0;
+    std::optional<int> ended;
+    while (!ended && std::chrono::steady_clock::now() < until) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            ended = status;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (!ended) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    return ended;
 }
 
 ScenarioFile::ScenarioFile(const std::string& name, const std::string& text)

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,10 @@ class ServeProcess {
     ServeProcess& operator=(const ServeProcess&) = delete;
 
     int port() const noexcept { return port_; }
+    int pid() const noexcept { return pid_; }
+    // Sends SIGTERM and waits up to `wait` for the exit; the wait status, or nullopt when the
+    // process is still running (it is then killed).
+    std::optional<int> stop(std::chrono::milliseconds wait);
     // "http://127.0.0.1:PORT/", as the first line gave it.
     const std::string& address() const noexcept { return address_; }
 

@@ -18,6 +18,8 @@ struct ServeCommandLine {
     int port = 0;
     std::string clock = "virtual";
     double speed = 1.0;
+    std::vector<std::string> hosts;
+    std::vector<std::string> origins;
 };
 
 } // namespace
@@ -38,10 +40,20 @@ void registerServeCommand(CLI::App& app) {
     CLI::Option* speed =
         command->add_option("--speed", line->speed, "On the real clock: simulated seconds per real second")
             ->check(CLI::Range(0.001, 1000000.0));
+    command->add_option(
+        "--allow-origin", line->origins,
+        "An origin whose pages may use the server cross-origin, such as http://localhost:5173 "
+        "(repeatable)");
+    command->add_option("--allow-host", line->hosts,
+                        "A host name the server answers under besides 127.0.0.1, localhost and [::1] "
+                        "(repeatable)");
     setCommandWork(*command, [line, speed](std::ostream& out, std::ostream& errors) {
-        const ServeArguments arguments{givenPath(line->scenario), givenPath(line->plugin), line->port,
+        const ServeArguments arguments{givenPath(line->scenario),
+                                       givenPath(line->plugin),
+                                       line->port,
                                        line->clock == "real" ? ClockKind::Real : ClockKind::Virtual,
-                                       line->speed};
+                                       line->speed,
+                                       AccessOptions{line->hosts, line->origins}};
         if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
             reportError(errors, "--speed paces the real clock; add --clock real");
             return 1;

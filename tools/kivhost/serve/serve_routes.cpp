@@ -22,12 +22,6 @@ ServeAnswer jsonAnswer(int status, std::string body) {
     return answer;
 }
 
-ServeAnswer methodNotAllowed(std::string allow) {
-    ServeAnswer answer = errorAnswer(405, "This path does not take that method; it takes " + allow + ".");
-    answer.allow = std::move(allow);
-    return answer;
-}
-
 std::string changeAnswer(const std::string& path, ResourceChangeKind change) {
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
@@ -190,7 +184,7 @@ ServeAnswer answerPlugin(ServeWorld& world, const ServeRequest& request) {
     if (request.method != "GET") {
         return methodNotAllowed("GET");
     }
-    if (std::optional<Response> response = world.host().callFunction(KIV_HTTP_METHOD_GET, request.target)) {
+    if (std::optional<Response> response = world.callFunction(request.target)) {
         return pluginAnswer(*response);
     }
     return methodNotAllowed("GET"); // the path's functions take other methods only
@@ -206,6 +200,12 @@ ServeAnswer errorAnswer(int status, std::string_view text) {
     writeJsonText(writer, text);
     writer.EndObject();
     return jsonAnswer(status, std::string(buffer.GetString(), buffer.GetSize()));
+}
+
+ServeAnswer methodNotAllowed(std::string allow) {
+    ServeAnswer answer = errorAnswer(405, "This path does not take that method; it takes " + allow + ".");
+    answer.allow = std::move(allow);
+    return answer;
 }
 
 ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request) {

@@ -100,6 +100,7 @@ ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value&
     const ResourceChangeKind change =
         host_.resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
     host_.changeResource(change, path, value);
+    catchUp(); // a moment the change put in the past is due now
     return change;
 }
 
@@ -109,13 +110,20 @@ bool ServeWorld::deleteResource(const std::string& path) {
         return false;
     }
     host_.changeResource(ResourceChangeKind::Delete, path);
+    catchUp();
     return true;
+}
+
+std::optional<Response> ServeWorld::callFunction(const std::string& target) {
+    std::lock_guard lock(clockMutex_);
+    catchUp(); // what is due now runs before the plugin answers
+    return host_.callFunction(KIV_HTTP_METHOD_GET, target);
 }
 
 std::string ServeWorld::stateJson() const {
     std::vector<TimerRecord> timers;
     std::int64_t now = 0;
-    std::vector<std::string> timeline;
+    FeedBatch timeline;
     {
         // One consistent picture: no catch-up runs while it is taken.
         std::lock_guard lock(clockMutex_);
@@ -123,7 +131,7 @@ std::string ServeWorld::stateJson() const {
         std::stable_sort(timers.begin(), timers.end(),
                          [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
         now = host_.nowMs();
-        timeline = feed_.lines();
+        timeline = feed_.kept();
     }
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
@@ -148,12 +156,14 @@ std::string ServeWorld::stateJson() const {
         writer.EndObject();
     }
     writer.EndArray();
+    writer.Key("first");
+    writer.Uint64(timeline.first);
     writer.Key("next");
-    writer.Uint64(timeline.size());
+    writer.Uint64(timeline.first + timeline.entries.size());
     writer.Key("timeline");
     writer.StartArray();
-    for (const std::string& line : timeline) {
-        writer.RawValue(line.data(), line.size(), rapidjson::kObjectType);
+    for (const auto& entry : timeline.entries) {
+        writer.RawValue(entry->line.data(), entry->line.size(), rapidjson::kObjectType);
     }
     writer.EndArray();
     writer.EndObject();

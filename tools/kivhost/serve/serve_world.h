@@ -49,10 +49,14 @@ class ServeWorld {
     ResourceChangeKind putResource(const std::string& path, const Value& value);
     // DELETE: false when nothing is stored at the path (and nothing is sent).
     bool deleteResource(const std::string& path);
+    // A client's GET of the plugin's function at the target (path and query), after the timers
+    // due by now have run; nullopt when no function takes GET there.
+    std::optional<Response> callFunction(const std::string& target);
 
-    // {"t", "clock", "speed", "timers": [{"name", "due"}], "next", "timeline": [...]}: the clock
-    // in seconds, the pending timers with their due times in seconds, the feed's next id and
-    // the timeline so far as `kivhost run --json` writes it.
+    // {"t", "clock", "speed", "timers": [{"name", "due"}], "first", "next", "timeline": [...]}:
+    // the clock in seconds, the pending timers with their due times in seconds, the ids of the
+    // oldest entry the feed keeps and of its next one, and the timeline kept as `kivhost run
+    // --json` writes it.
     std::string stateJson() const;
 
   private:
