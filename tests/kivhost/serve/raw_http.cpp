@@ -72,6 +72,16 @@ const std::string& RawHttp::receive(std::size_t bytes, std::chrono::milliseconds
     return received_;
 }
 
+bool RawHttp::waitFor(std::string_view text, std::chrono::milliseconds wait) {
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (received_.find(text) == std::string::npos) {
+        if (!fill(until)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<RawAnswer> RawHttp::answer(std::chrono::milliseconds wait) {
     const auto until = std::chrono::steady_clock::now() + wait;
     std::size_t end;

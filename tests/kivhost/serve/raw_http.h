@@ -29,6 +29,8 @@ class RawHttp {
     bool send(std::string_view bytes);
     // What came so far once at least `bytes` have, or all that came within `wait`.
     const std::string& receive(std::size_t bytes, std::chrono::milliseconds wait);
+    // Whether the text came within `wait` (reading on until it does).
+    bool waitFor(std::string_view text, std::chrono::milliseconds wait);
     // The next answer, or nullopt when none came whole within `wait`.
     std::optional<RawAnswer> answer(std::chrono::milliseconds wait = std::chrono::seconds(10));
 

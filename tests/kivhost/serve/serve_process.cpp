@@ -38,12 +38,7 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
         ADD_FAILURE() << "kivhost serve did not start";
         return;
     }
-    // The first line is the address; read it byte by byte, so that nothing after it is taken.
-    char c = 0;
-    std::string line;
-    while (read(output_, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
+    const std::string line = readLine();
     address_ = line;
     const std::string prefix = "http://127.0.0.1:";
     if (line.rfind(prefix, 0) != 0 || line.back() != '/') {
@@ -64,6 +59,16 @@ ServeProcess::~ServeProcess() {
     if (output_ >= 0) {
         close(output_);
     }
+}
+
+// Byte by byte, so that nothing after the line is taken.
+std::string ServeProcess::readLine() {
+    char c = 0;
+    std::string line;
+    while (read(output_, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
 }
 
 std::optional<int> ServeProcess::stop(std::chrono::milliseconds wait) {

@@ -24,6 +24,8 @@ class ServeProcess {
 
     int port() const noexcept { return port_; }
     int pid() const noexcept { return pid_; }
+    // The next line the server printed after its address, without the line break.
+    std::string readLine();
     // Sends SIGTERM and waits up to `wait` for the exit; the wait status, or nullopt when the
     // process is still running (it is then killed).
     std::optional<int> stop(std::chrono::milliseconds wait);

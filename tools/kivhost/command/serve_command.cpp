@@ -20,6 +20,7 @@ struct ServeCommandLine {
     double speed = 1.0;
     std::vector<std::string> hosts;
     std::vector<std::string> origins;
+    bool logRequests = false;
 };
 
 } // namespace
@@ -47,13 +48,16 @@ void registerServeCommand(CLI::App& app) {
     command->add_option("--allow-host", line->hosts,
                         "A host name the server answers under besides 127.0.0.1, localhost and [::1] "
                         "(repeatable)");
+    command->add_flag("--log-requests", line->logRequests,
+                      "Print each request and the status it got on the standard output");
     setCommandWork(*command, [line, speed](std::ostream& out, std::ostream& errors) {
         const ServeArguments arguments{givenPath(line->scenario),
                                        givenPath(line->plugin),
                                        line->port,
                                        line->clock == "real" ? ClockKind::Real : ClockKind::Virtual,
                                        line->speed,
-                                       AccessOptions{line->hosts, line->origins}};
+                                       AccessOptions{line->hosts, line->origins},
+                                       line->logRequests};
         if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
             reportError(errors, "--speed paces the real clock; add --clock real");
             return 1;

@@ -22,6 +22,7 @@ struct ServeArguments {
     ClockKind clock = ClockKind::Virtual;
     double speed = 1.0; // on the real clock: simulated seconds per real second
     AccessOptions access;
+    bool logRequests = false; // a line per request on the standard output
 };
 
 // Adds the command, its options and its action to the command line.

@@ -42,7 +42,7 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
         reportError(errors, "the plugin's initialize reported a failure; nothing is served");
         return 1;
     }
-    ServeServer server(world, arguments.access);
+    ServeServer server(world, arguments.access, arguments.logRequests ? &out : nullptr);
     std::string refusal;
     const int port = server.bind(arguments.port, refusal);
     if (port < 0) {

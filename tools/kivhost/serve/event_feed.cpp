@@ -17,6 +17,18 @@ void EventFeed::add(const Happening& happening) {
         entry->event = happeningType(happening.detail);
         entry->data = entry->line;
     }
+    push(std::move(entry));
+}
+
+void EventFeed::addLine(std::string type, std::string line) {
+    auto entry = std::make_shared<FeedEntry>();
+    entry->event = std::move(type);
+    entry->data = line;
+    entry->line = std::move(line);
+    push(std::move(entry));
+}
+
+void EventFeed::push(std::shared_ptr<const FeedEntry> entry) {
     {
         std::lock_guard lock(mutex_);
         bytes_ += entry->bytes();
@@ -38,6 +50,7 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
     std::unique_lock lock(mutex_);
     added_.wait_for(lock, wait, [&] { return closed_ || first_ + entries_.size() > from; });
     FeedBatch batch;
+    batch.instance = instance_;
     batch.first = std::max(from, first_);
     batch.dropped = from < first_ ? first_ - from : 0;
     if (closed_) {
@@ -55,6 +68,7 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
 FeedBatch EventFeed::kept() const {
     std::lock_guard lock(mutex_);
     FeedBatch batch;
+    batch.instance = instance_;
     batch.first = first_;
     batch.entries.assign(entries_.begin(), entries_.end());
     return batch;
@@ -65,11 +79,15 @@ std::size_t EventFeed::size() const {
     return first_ + entries_.size();
 }
 
-void EventFeed::clear() {
-    std::lock_guard lock(mutex_);
-    first_ += entries_.size();
-    entries_.clear();
-    bytes_ = 0;
+void EventFeed::restart(std::string instance) {
+    {
+        std::lock_guard lock(mutex_);
+        first_ += entries_.size();
+        entries_.clear();
+        bytes_ = 0;
+        instance_ = std::move(instance);
+    }
+    added_.notify_all();
 }
 
 void EventFeed::close() {

@@ -34,6 +34,7 @@ struct FeedEntry {
 };
 
 struct FeedBatch {
+    std::string instance;    // the world's instance the entries belong to
     std::size_t first = 0;   // the id of entries.front(), or where the next entry will be
     std::size_t dropped = 0; // entries asked for that the feed no longer keeps
     std::vector<std::shared_ptr<const FeedEntry>> entries;
@@ -44,6 +45,9 @@ class EventFeed {
     // An event a plugin sent goes out under its own name with its payload as data; everything
     // else under its timeline type ("timer", "fire", "log", ...) with its timeline line as data.
     void add(const Happening& happening);
+    // An entry of the server's own, under its type with its line as data (a request and the
+    // status it got).
+    void addLine(std::string type, std::string line);
 
     // Entries from `from` on, as many as fit in about `maxBytes` (at least one), waiting up to
     // `wait` for one when there are none yet. When `from` is older than what is kept, the batch
@@ -54,14 +58,16 @@ class EventFeed {
     FeedBatch kept() const;
     // The id the next entry will get.
     std::size_t size() const;
-    // Drops every entry; ids go on from where they were, so that a stream's position stays valid.
-    void clear();
+    // A new instance of the world: drops every entry. Ids go on from where they were, so that a
+    // stream's position stays valid; each stream announces the new instance.
+    void restart(std::string instance);
 
     // Wakes every waiting stream for good: the server is stopping.
     void close();
     bool closed() const;
 
   private:
+    void push(std::shared_ptr<const FeedEntry> entry);
     void trim();
 
     mutable std::mutex mutex_;
@@ -69,6 +75,7 @@ class EventFeed {
     std::deque<std::shared_ptr<const FeedEntry>> entries_;
     std::size_t first_ = 0; // the id of entries_.front()
     std::size_t bytes_ = 0; // of the entries kept
+    std::string instance_;
     bool closed_ = false;
 };
 

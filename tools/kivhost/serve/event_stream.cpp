@@ -71,12 +71,25 @@ void streamEvents(net::ip::tcp::socket& socket, EventFeed& feed, const EventStre
     if (failed || start.head) {
         return;
     }
+    std::string instance;
     for (int idleWaits = 0;;) {
         const FeedBatch batch = feed.after(position, kStreamWait, kBatchBytes);
         if (feed.closed()) {
             break;
         }
-        std::string text = batch.dropped > 0 ? droppedNotice(batch) : std::string();
+        std::string text;
+        const bool opening = instance.empty();
+        const bool renewed = batch.instance != instance;
+        if (renewed) {
+            // First, and after a reset: the entries that follow belong to this instance.
+            instance = batch.instance;
+            text = sseNotice("instance", "{\"instance\":\"" + instance +
+                                             "\",\"from\":" + std::to_string(batch.first) + "}");
+        }
+        // Entries of an instance before a reset were not dropped: they belong to another world.
+        if (batch.dropped > 0 && (opening || !renewed)) {
+            text += droppedNotice(batch);
+        }
         position = batch.first;
         for (const auto& entry : batch.entries) {
             text += sseMessage(position++, entry->event, entry->data);

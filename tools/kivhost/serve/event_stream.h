@@ -19,7 +19,9 @@ struct EventStreamStart {
 };
 
 // Starts at Last-Event-ID's successor, else at `since`, else with what happens from now on.
-// A position older than the feed keeps starts with a `dropped` event: {"dropped": N, "first": ID}.
+// The first message, and the first after each reset, names the world's instance: {"instance":
+// ID, "from": the id that follows}. A position older than the feed keeps is followed by a
+// `dropped` event: {"dropped": N, "first": ID}.
 void streamEvents(boost::asio::ip::tcp::socket& socket, EventFeed& feed, const EventStreamStart& start);
 
 } // namespace kiv::kivhost

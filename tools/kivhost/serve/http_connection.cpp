@@ -1,6 +1,7 @@
 #include "kivhost/serve/http_connection.h"
 
 #include "kivhost/serve/event_stream.h"
+#include "kivhost/serve/request_log.h"
 #include "kivhost/serve/request_target.h"
 #include "kivhost/serve/serve_routes.h"
 
@@ -147,77 +148,81 @@ ServeAnswer answerSafely(ServeWorld& world, const ServeRequest& request) {
     }
 }
 
+// Reads and answers one request; false when the connection is to end.
+bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, ServeWorld& world,
+                     const AccessRules& rules, RequestLog& log) {
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
+    parser.body_limit(kMaxBodyBytes);
+    const RequestHead& head = parser.get();
+    const auto logged = [&](int status) {
+        log.record(world.nowMs(), head.method_string(), head.target(), status);
+    };
+    const auto refused = [&](int status, std::string_view reason) {
+        refuse(socket, head, status, reason);
+        logged(status);
+        return false;
+    };
+    error_code failed;
+    http::read_header(socket, buffer, parser, failed);
+    if (failed) {
+        // Nothing to answer when the client left between requests or the connection broke.
+        const int status = failed == http::error::end_of_stream ? 0 : refusalOf(failed);
+        return status != 0 && refused(status, reasonOf(status));
+    }
+    if (static_cast<std::size_t>(std::distance(head.begin(), head.end())) > kMaxHeaderFields) {
+        return refused(431, reasonOf(431));
+    }
+    const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
+    const AccessVerdict verdict = rules.check(originOf(head, hasBody));
+    if (verdict.status != 0) {
+        return refused(verdict.status, verdict.reason);
+    }
+    const bool preflight = head.method() == http::verb::options &&
+                           !fieldOf(head, http::field::access_control_request_method).empty();
+    if (preflight && !verdict.crossOrigin) {
+        return refused(403, "Cross-origin requests are taken only from origins named with --allow-origin.");
+    }
+    if (hasBody && boost::beast::iequals(fieldOf(head, http::field::expect), "100-continue")) {
+        http::response<http::empty_body> proceed(http::status::continue_, head.version());
+        http::write(socket, proceed, failed);
+    }
+    http::read(socket, buffer, parser, failed);
+    if (failed) {
+        const int status = refusalOf(failed);
+        return status != 0 && refused(status, reasonOf(status));
+    }
+    const std::optional<RequestTarget> target = splitTarget(head.target());
+    if (!target) {
+        return refused(400, "The request's path is not validly percent-encoded.");
+    }
+    if (preflight) {
+        answerPreflight(socket, head, failed);
+        logged(204);
+        return !failed && head.keep_alive();
+    }
+    const bool reading = head.method() == http::verb::get || head.method() == http::verb::head;
+    if (target->path == "/events" && reading) {
+        logged(200);
+        const EventStreamStart start{
+            head.version(), head.method() == http::verb::head, fieldOf(head, "Last-Event-ID"), target->query,
+            verdict.crossOrigin ? fieldOf(head, http::field::origin) : std::string_view()};
+        streamEvents(socket, world.feed(), start);
+        return false;
+    }
+    const ServeAnswer answer = target->path == "/events"
+                                   ? methodNotAllowed("GET")
+                                   : answerSafely(world, serveRequestOf(parser.get(), *target));
+    sendAnswer(socket, head, answer, verdict.crossOrigin, head.keep_alive(), failed);
+    logged(answer.status);
+    return !failed && head.keep_alive();
+}
+
 } // namespace
 
-void serveHttpConnection(tcp::socket& socket, ServeWorld& world, const AccessRules& rules) {
+void serveHttpConnection(tcp::socket& socket, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
     boost::beast::flat_buffer buffer(2 * kMaxHeaderBytes);
-    for (;;) {
-        http::request_parser<http::string_body> parser;
-        parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
-        parser.body_limit(kMaxBodyBytes);
-        error_code failed;
-        http::read_header(socket, buffer, parser, failed);
-        const RequestHead& head = parser.get();
-        if (failed == http::error::end_of_stream) {
-            return; // the client left between requests
-        }
-        if (failed) {
-            if (const int status = refusalOf(failed)) {
-                refuse(socket, head, status, reasonOf(status));
-            }
-            return;
-        }
-        if (static_cast<std::size_t>(std::distance(head.begin(), head.end())) > kMaxHeaderFields) {
-            refuse(socket, head, 431, reasonOf(431));
-            return;
-        }
-        const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
-        const AccessVerdict verdict = rules.check(originOf(head, hasBody));
-        if (verdict.status != 0) {
-            refuse(socket, head, verdict.status, verdict.reason);
-            return;
-        }
-        const bool preflight = head.method() == http::verb::options &&
-                               !fieldOf(head, http::field::access_control_request_method).empty();
-        if (preflight && !verdict.crossOrigin) {
-            refuse(socket, head, 403,
-                   "Cross-origin requests are taken only from origins named with --allow-origin.");
-            return;
-        }
-        if (hasBody && boost::beast::iequals(fieldOf(head, http::field::expect), "100-continue")) {
-            http::response<http::empty_body> proceed(http::status::continue_, head.version());
-            http::write(socket, proceed, failed);
-        }
-        http::read(socket, buffer, parser, failed);
-        if (failed) {
-            if (const int status = refusalOf(failed)) {
-                refuse(socket, head, status, reasonOf(status));
-            }
-            return;
-        }
-        if (preflight) {
-            answerPreflight(socket, head, failed);
-        } else if (const std::optional<RequestTarget> target = splitTarget(head.target())) {
-            const bool reading = head.method() == http::verb::get || head.method() == http::verb::head;
-            if (target->path == "/events" && reading) {
-                EventStreamStart start{head.version(), head.method() == http::verb::head,
-                                       fieldOf(head, "Last-Event-ID"), target->query,
-                                       verdict.crossOrigin ? fieldOf(head, http::field::origin)
-                                                           : std::string_view()};
-                streamEvents(socket, world.feed(), start);
-                return;
-            }
-            const ServeAnswer answer = target->path == "/events"
-                                           ? methodNotAllowed("GET")
-                                           : answerSafely(world, serveRequestOf(parser.get(), *target));
-            sendAnswer(socket, head, answer, verdict.crossOrigin, head.keep_alive(), failed);
-        } else {
-            refuse(socket, head, 400, "The request's path is not validly percent-encoded.");
-            return;
-        }
-        if (failed || !head.keep_alive()) {
-            return;
-        }
+    while (serveOneRequest(socket, buffer, world, rules, log)) {
     }
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -20,6 +21,8 @@ inline constexpr std::size_t kMaxHeaderFields = 100;
 inline constexpr std::size_t kMaxBodyBytes = std::size_t(1) << 20;
 
 // Serves until the client closes, a read or write fails, or a refusal ends the connection.
-void serveHttpConnection(boost::asio::ip::tcp::socket& socket, ServeWorld& world, const AccessRules& rules);
+// Each request goes to the log with its status.
+void serveHttpConnection(boost::asio::ip::tcp::socket& socket, ServeWorld& world, const AccessRules& rules,
+                         RequestLog& log);
 
 } // namespace kiv::kivhost

@@ -11,8 +11,8 @@ namespace kiv::kivhost {
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-ServeServer::ServeServer(ServeWorld& world, AccessOptions access)
-    : world_(world), rules_(std::move(access)), acceptor_(io_) {}
+ServeServer::ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog)
+    : world_(world), rules_(std::move(access)), log_(world.feed(), requestLog), acceptor_(io_) {}
 
 int ServeServer::bind(int port, std::string& error) {
     boost::system::error_code failed;
@@ -77,7 +77,7 @@ void ServeServer::listen() {
 }
 
 void ServeServer::serveConnection(tcp::socket socket) {
-    serveHttpConnection(socket, world_, rules_);
+    serveHttpConnection(socket, world_, rules_, log_);
     {
         // Forgotten before it is closed, so that stop() never shuts down a descriptor that a new
         // connection has been given meanwhile.

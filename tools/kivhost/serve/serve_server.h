@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
 
 #include <boost/asio/io_context.hpp>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -21,7 +23,8 @@ inline constexpr std::size_t kMaxConnections = 64;
 
 class ServeServer {
   public:
-    ServeServer(ServeWorld& world, AccessOptions access);
+    // `requestLog` receives a line per request when given.
+    ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog);
 
     // Binds 127.0.0.1 at the port, or at a free one for 0, and listens; returns the port, or -1
     // with the reason in `error` (another server holds the port: "address in use").
@@ -36,6 +39,7 @@ class ServeServer {
 
     ServeWorld& world_;
     AccessRules rules_;
+    RequestLog log_;
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
 
