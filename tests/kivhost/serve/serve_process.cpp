@@ -11,8 +11,8 @@ extern char** environ;
 
 namespace kiv::test {
 
-ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words = {KIVHOST_BINARY, "serve", "--port", "0"};
+ServeProcess::ServeProcess(const std::vector<std::string>& arguments, int port) {
+    std::vector<std::string> words = {KIVHOST_BINARY, "serve", "--port", std::to_string(port)};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) {

@@ -16,8 +16,8 @@ namespace kiv::test {
 
 class ServeProcess {
   public:
-    // Arguments after `serve`; the port is always 0.
-    explicit ServeProcess(const std::vector<std::string>& arguments);
+    // Arguments after `serve`, on the port given (0: a free one).
+    explicit ServeProcess(const std::vector<std::string>& arguments, int port = 0);
     ~ServeProcess();
     ServeProcess(const ServeProcess&) = delete;
     ServeProcess& operator=(const ServeProcess&) = delete;
