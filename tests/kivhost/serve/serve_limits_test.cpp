@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -80,7 +81,9 @@ TEST_F(ServeLimitsTest, HeaderBlocksBeyondTheLimitsAnswer431) {
     const std::optional<RawAnswer> refused = flood.answer(5s);
     EXPECT_TRUE(sent < lines || (refused && refused->status == 431)) << sent;
     EXPECT_LT(sent, lines / 10) << "the server read far past its limit";
-    EXPECT_LT(residentMb(serve_.pid()), 300);
+    const long resident = residentMb(serve_.pid());
+    EXPECT_LT(resident, 300);
+    std::printf("after a header flood (%zu lines of 4 KB sent): %ld MB resident\n", sent, resident);
     EXPECT_EQ(exchange(rawRequest(port(), "GET", "/kivhost/state")).status, 200);
 }
 
@@ -228,7 +231,9 @@ TEST_F(ServeLimitsTest, ManyStreamsReplayingALongHistoryShareIt) {
     }
     const std::string& first = streams.front()->receive(0, 0ms);
     EXPECT_NE(first.find("event: dropped\ndata: {\"dropped\":"), std::string::npos);
-    EXPECT_LT(residentMb(serve_.pid()), 600); // a copy of the history per stream would be 2.5 GB
+    const long resident = residentMb(serve_.pid());
+    EXPECT_LT(resident, 600); // a copy of the history per stream would be 2.5 GB
+    std::printf("64 streams replaying the history: %ld MB resident\n", resident);
     streams.clear();
     EXPECT_GT(parsed(exchange(rawRequest(port(), "GET", "/kivhost/state")).body)["first"].getUnsigned(0), 0u);
 }
