@@ -2,9 +2,13 @@
 // clock, and it shows the queues locking, WARNING and CUT_OFF as the default scenario plays. The
 // page after the cut-off is kept as a PNG in the build folder.
 #include "devtools_pipe.h"
+#include "law_scenario.h"
+#include "raw_http.h"
 #include "serve_process.h"
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
 
 namespace kiv::test {
 namespace {
@@ -25,20 +29,26 @@ std::string queueState(const std::string& queue) {
     return text("tr[data-queue=\"" + queue + "\"] td:last-child");
 }
 
+const std::string kReady = "document.body && document.body.dataset.ready || ''";
+
+// A request on a connection of its own, answered with the status.
+int send(int port, const std::string& method, const std::string& target, const std::string& body = {}) {
+    RawHttp client(port);
+    client.send(
+        rawRequest(port, method, target, body.empty() ? "" : "Content-Type: application/json\r\n", body));
+    return client.answer().value_or(RawAnswer{}).status;
+}
+
 TEST(DashboardBrowserTest, ButtonsMoveTheClockThroughTheQueueLocksWarningAndCutOff) {
     // The default scenario's timetable and queues; the login packet comes from the page's form.
-    ScenarioFile scenario("dashboard.yaml", R"(
-resources:
-  /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"450": 120, "420": 100, "830": 60, "-2": 30}
-  /kiv-game-queues/v1/queues: [{id: 450}, {id: 420}, {id: 830}, {id: 1090}]
-)");
+    ScenarioFile scenario("dashboard.yaml", kNoLoginYet);
     ServeProcess serve({scenario.path(), "--plugin", KIVHOST_PLUGIN});
     ASSERT_NE(serve.port(), 0);
     DevToolsPipe browser;
     ASSERT_TRUE(browser.started()) << "chromium did not start";
     ASSERT_TRUE(browser.open(serve.address()));
 
-    ASSERT_TRUE(browser.waitFor("document.body && document.body.dataset.ready || ''", quotedJson("true")));
+    ASSERT_TRUE(browser.waitFor(kReady, quotedJson("true")));
     EXPECT_TRUE(browser.waitFor(text("#law-status"), quotedJson("NONE")));
     EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("No cut-off scheduled")));
 
@@ -50,6 +60,8 @@ resources:
     EXPECT_EQ(browser.evaluate(click("set-login")), quotedJson("clicked"));
     EXPECT_TRUE(browser.waitFor(text("#form-message"), quotedJson("Sent: Create")));
     EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("Cut-off in 05:00:00")));
+    EXPECT_TRUE(browser.waitFor(text("#warning-at"), quotedJson("03:30:00")));
+    EXPECT_TRUE(browser.waitFor(text("#cut-off-at"), quotedJson("05:00:00")));
     EXPECT_TRUE(browser.waitFor(queueState("450"), quotedJson("open")));
 
     // Three hours on: queue 450 locks at 03:00.
@@ -87,6 +99,103 @@ resources:
     EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
     std::ofstream(KIVHOST_SCREENSHOT, std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+// A history of 10,000 events: the page is ready within a second of navigation, keeps only the
+// newest rows and shows the newest at the bottom of the timeline.
+TEST(DashboardBrowserTest, ALongHistoryIsReadyWithinASecond) {
+    ScenarioFile scenario("history.yaml", kNoLoginYet);
+    ServeProcess serve({scenario.path(), "--plugin", KIVHOST_PLUGIN});
+    RawHttp writer(serve.port());
+    int last = 0;
+    for (std::size_t next = 0; next < 10000; ++last) {
+        writer.send(rawRequest(serve.port(), "PUT", "/kivhost/resources/t/v1/history",
+                               "Content-Type: application/json\r\n", std::to_string(last)));
+        ASSERT_TRUE(writer.answer()) << last;
+        if (last % 500 == 499) {
+            writer.send(rawRequest(serve.port(), "GET", "/kivhost/state"));
+            next = parsed(writer.answer().value_or(RawAnswer{}).body)["next"].getUnsigned(0);
+        }
+    }
+    DevToolsPipe browser;
+    ASSERT_TRUE(browser.started()) << "chromium did not start";
+    ASSERT_TRUE(browser.open(serve.address()));
+    ASSERT_TRUE(browser.waitFor(kReady, quotedJson("true")));
+    // Measured on a reload: the first navigation also pays for starting the browser's renderer.
+    browser.evaluate("document.body.dataset.ready = 'reloading', location.reload(), 'reloading'");
+    ASSERT_TRUE(browser.waitFor(kReady, quotedJson("true")));
+    const int readyMs = std::stoi(browser.evaluate("document.body.dataset.readyMs").substr(1));
+    EXPECT_LT(readyMs, 1000);
+    std::printf("dashboard ready after %d ms with a history of 10,000 events\n", readyMs);
+    EXPECT_EQ(browser.evaluate("document.getElementById('timeline').childElementCount"), "1000");
+    EXPECT_TRUE(
+        browser.waitFor("document.getElementById('timeline').lastElementChild.textContent.endsWith(' " +
+                            std::to_string(last - 1) + "')",
+                        "true"));
+}
+
+// A second login packet replaces the plan: the countdown and the moments follow it. Narrower than
+// 900 px the columns stack, the timeline takes the full width and its newest row stays in view.
+TEST(DashboardBrowserTest, ASecondPacketsPlanAndTheNarrowLayout) {
+    ScenarioFile scenario("plan.yaml", kNoLoginYet);
+    ServeProcess serve({scenario.path(), "--plugin", KIVHOST_PLUGIN});
+    DevToolsPipe browser;
+    ASSERT_TRUE(browser.started()) << "chromium did not start";
+    ASSERT_TRUE(browser.open(serve.address()));
+    ASSERT_TRUE(browser.waitFor(kReady, quotedJson("true")));
+    EXPECT_EQ(send(serve.port(), "PUT", kLoginControl, kLoginPacket), 201);
+    EXPECT_TRUE(browser.waitFor(text("#cut-off-at"), quotedJson("05:00:00")));
+    EXPECT_EQ(send(serve.port(), "POST", "/kivhost/clock/advance?minutes=60"), 200);
+    EXPECT_EQ(send(serve.port(), "PUT", kLoginControl,
+                   R"({"minor": true, "minorShutdownEnforced": true, "minutesUntilMidnight": 60})"),
+              200);
+    EXPECT_TRUE(browser.waitFor(text("#countdown"), quotedJson("Cut-off in 01:00:00")));
+    EXPECT_TRUE(browser.waitFor(text("#cut-off-at"), quotedJson("02:00:00")));
+
+    ASSERT_TRUE(browser.resize(800, 900));
+    const std::string timeline = "document.querySelector('main > section').getBoundingClientRect()";
+    const std::string controls = "document.querySelector('main > div').getBoundingClientRect()";
+    EXPECT_TRUE(browser.waitFor(timeline + ".top >= " + controls + ".bottom", "true"));
+    EXPECT_TRUE(browser.waitFor(timeline + ".width === " + controls + ".width", "true"));
+    EXPECT_TRUE(
+        browser.waitFor("(() => { const list = document.getElementById('timeline').getBoundingClientRect();"
+                        " const row = document.getElementById('timeline').lastElementChild"
+                        ".getBoundingClientRect(); return row.bottom <= list.bottom + 1 && row.top >= "
+                        "list.top; })()",
+                        "true"));
+    // The filter keeps one type.
+    EXPECT_EQ(browser.evaluate("(() => { const f = document.getElementById('type-filter'); f.value = 'fire';"
+                               " f.dispatchEvent(new Event('change')); return [...document.querySelectorAll("
+                               "'#timeline li')].filter(li => getComputedStyle(li).display !== 'none')"
+                               ".every(li => li.dataset.type === 'fire'); })()"),
+              "true");
+}
+
+// The server stops and comes back on the same port as a new instance: the page says it lost the
+// connection, then shows the new instance's timeline alone.
+TEST(DashboardBrowserTest, ARestartedServerIsShownAsANewInstance) {
+    ScenarioFile scenario("restart.yaml", kNoLoginYet);
+    auto serve =
+        std::make_unique<ServeProcess>(std::vector<std::string>{scenario.path(), "--plugin", KIVHOST_PLUGIN});
+    const int port = serve->port();
+    DevToolsPipe browser;
+    ASSERT_TRUE(browser.started()) << "chromium did not start";
+    ASSERT_TRUE(browser.open(serve->address()));
+    ASSERT_TRUE(browser.waitFor(kReady, quotedJson("true")));
+    EXPECT_TRUE(browser.waitFor(text("#connection"), quotedJson("connected")));
+    EXPECT_EQ(send(port, "PUT", kLoginControl, kLoginPacket), 201);
+    const std::string hasLogin =
+        "document.getElementById('timeline').textContent.includes('login-data-packet {')";
+    EXPECT_TRUE(browser.waitFor(hasLogin, "true"));
+
+    ASSERT_TRUE(serve->stop(std::chrono::seconds(5)));
+    EXPECT_TRUE(browser.waitFor(text("#connection"), quotedJson("disconnected")));
+    serve = std::make_unique<ServeProcess>(
+        std::vector<std::string>{scenario.path(), "--plugin", KIVHOST_PLUGIN}, port);
+    ASSERT_EQ(serve->port(), port);
+    EXPECT_TRUE(browser.waitFor(text("#connection"), quotedJson("connected")));
+    EXPECT_TRUE(browser.waitFor(hasLogin, "false"));
+    EXPECT_TRUE(browser.waitFor(text("#timeline li:first-child .type"), quotedJson("load")));
 }
 
 } // namespace

@@ -162,6 +162,14 @@ bool DevToolsPipe::waitFor(const std::string& expression, const std::string& exp
     return true;
 }
 
+bool DevToolsPipe::resize(int width, int height) {
+    const Value result =
+        call("Emulation.setDeviceMetricsOverride", "{\"width\":" + std::to_string(width) +
+                                                       ",\"height\":" + std::to_string(height) +
+                                                       ",\"deviceScaleFactor\":1,\"mobile\":false}");
+    return result.kind() == ValueKind::Structure;
+}
+
 std::vector<std::uint8_t> DevToolsPipe::screenshot() {
     const Value answer = call("Page.captureScreenshot", "{\"format\":\"png\"}");
     return fromBase64(answer["data"].getString(""));

@@ -27,6 +27,8 @@ class DevToolsPipe {
     std::string evaluate(const std::string& expression);
     // Evaluates the expression until it gives `expected` (a JSON text); false after two minutes.
     bool waitFor(const std::string& expression, const std::string& expected);
+    // Lays the page out as in a window of this size.
+    bool resize(int width, int height);
     // The page as a PNG.
     std::vector<std::uint8_t> screenshot();
 

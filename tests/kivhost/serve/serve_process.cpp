@@ -4,14 +4,15 @@
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace kiv::test {
 
-ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words = {KIVHOST_BINARY, "serve", "--port", "0"};
+ServeProcess::ServeProcess(const std::vector<std::string>& arguments, int port) {
+    std::vector<std::string> words = {KIVHOST_BINARY, "serve", "--port", std::to_string(port)};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) {
@@ -37,12 +38,7 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments) {
         ADD_FAILURE() << "kivhost serve did not start";
         return;
     }
-    // The first line is the address; read it byte by byte, so that nothing after it is taken.
-    char c = 0;
-    std::string line;
-    while (read(output_, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
+    const std::string line = readLine();
     address_ = line;
     const std::string prefix = "http://127.0.0.1:";
     if (line.rfind(prefix, 0) != 0 || line.back() != '/') {
@@ -63,6 +59,36 @@ ServeProcess::~ServeProcess() {
     if (output_ >= 0) {
         close(output_);
     }
+}
+
+// Byte by byte, so that nothing after the line is taken.
+std::string ServeProcess::readLine() {
+    char c = 0;
+    std::string line;
+    while (read(output_, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+std::optional<int> ServeProcess::stop(std::chrono::milliseconds wait) {
+    kill(pid_, SIGTERM);
+    const auto until = std::chrono::steady_clock::now() + wait;
+    int status = 0;
+    std::optional<int> ended;
+    while (!ended && std::chrono::steady_clock::now() < until) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            ended = status;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (!ended) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    return ended;
 }
 
 ScenarioFile::ScenarioFile(const std::string& name, const std::string& text)

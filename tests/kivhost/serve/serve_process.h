@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,13 +16,19 @@ namespace kiv::test {
 
 class ServeProcess {
   public:
-    // Arguments after `serve`; the port is always 0.
-    explicit ServeProcess(const std::vector<std::string>& arguments);
+    // Arguments after `serve`, on the port given (0: a free one).
+    explicit ServeProcess(const std::vector<std::string>& arguments, int port = 0);
     ~ServeProcess();
     ServeProcess(const ServeProcess&) = delete;
     ServeProcess& operator=(const ServeProcess&) = delete;
 
     int port() const noexcept { return port_; }
+    int pid() const noexcept { return pid_; }
+    // The next line the server printed after its address, without the line break.
+    std::string readLine();
+    // Sends SIGTERM and waits up to `wait` for the exit; the wait status, or nullopt when the
+    // process is still running (it is then killed).
+    std::optional<int> stop(std::chrono::milliseconds wait);
     // "http://127.0.0.1:PORT/", as the first line gave it.
     const std::string& address() const noexcept { return address_; }
 

@@ -18,6 +18,9 @@ struct ServeCommandLine {
     int port = 0;
     std::string clock = "virtual";
     double speed = 1.0;
+    std::vector<std::string> hosts;
+    std::vector<std::string> origins;
+    bool logRequests = false;
 };
 
 } // namespace
@@ -42,12 +45,29 @@ void registerServeCommand(CLI::App& app, int& exitCode) {
             ->type_name("X")
             ->check(CLI::Range(0.001, 1000000.0));
     command->get_option("--clock")->type_name("virtual|real");
+    command
+        ->add_option("--allow-origin", line->origins,
+                     "An origin whose pages may use the server cross-origin, such as http://localhost:5173 "
+                     "(repeatable)")
+        ->type_name("ORIGIN");
+    command
+        ->add_option("--allow-host", line->hosts,
+                     "A host name the server answers under besides 127.0.0.1, localhost and [::1] "
+                     "(repeatable)")
+        ->type_name("HOST");
+    command->add_flag("--log-requests", line->logRequests,
+                      "Print each request and the status it got on the standard output");
     setHelpFooter(*command, "kivhost serve scenarios/default.yaml --clock real --speed 60");
     setCommandWork(*command, exitCode, PluginIsolation::InProcess,
                    [line, speed](std::ostream& out, std::ostream& errors) {
-                       const ServeArguments arguments{
-                           givenPath(line->scenario), givenPath(line->plugin), line->port,
-                           line->clock == "real" ? ClockKind::Real : ClockKind::Virtual, line->speed};
+                       const ServeArguments arguments{givenPath(line->scenario),
+                                                      givenPath(line->plugin),
+                                                      line->port,
+                                                      line->clock == "real" ? ClockKind::Real
+                                                                            : ClockKind::Virtual,
+                                                      line->speed,
+                                                      AccessOptions{line->hosts, line->origins},
+                                                      line->logRequests};
                        if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
                            reportError(errors, "--speed paces the real clock; add --clock real");
                            return kExitUsage;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kivhost/core/host_options.h"
+#include "kivhost/serve/access_rules.h"
 
 #include <filesystem>
 #include <optional>
@@ -20,6 +21,8 @@ struct ServeArguments {
     int port = 0;                                  // 0: a free port
     ClockKind clock = ClockKind::Virtual;
     double speed = 1.0; // on the real clock: simulated seconds per real second
+    AccessOptions access;
+    bool logRequests = false; // a line per request on the standard output
 };
 
 // Adds the command, its options and its action to the command line; the action's exit code lands

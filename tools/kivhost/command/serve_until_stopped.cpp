@@ -42,10 +42,11 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
         reportError(errors, "the plugin's initialize reported a failure; nothing is served");
         return 1;
     }
-    ServeServer server(world);
-    const int port = server.bind(arguments.port);
+    ServeServer server(world, arguments.access, arguments.logRequests ? &out : nullptr);
+    std::string refusal;
+    const int port = server.bind(arguments.port, refusal);
     if (port < 0) {
-        reportError(errors, "cannot listen on 127.0.0.1:" + std::to_string(arguments.port));
+        reportError(errors, "cannot listen on 127.0.0.1:" + std::to_string(arguments.port) + ": " + refusal);
         return 1;
     }
     out << "http://127.0.0.1:" << port << "/" << std::endl;
@@ -55,15 +56,8 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
         sigwait(&signals, &received);
         server.stop();
     });
-    const bool served = server.listen();
-    // Frees the stopper when listening ended by itself; after a stop the signal stays pending
-    // (blocked everywhere) until the process ends.
-    kill(getpid(), SIGTERM);
+    server.listen();
     stopper.join();
-    if (!served) {
-        reportError(errors, "the server stopped with an error");
-        return 1;
-    }
     return 0;
 }
 

@@ -7,45 +7,87 @@
 namespace kiv::kivhost {
 
 void EventFeed::add(const Happening& happening) {
-    FeedEntry entry;
-    entry.line = timelineJson(happening);
+    auto entry = std::make_shared<FeedEntry>();
+    entry->line = timelineJson(happening);
     const EventSent* sent = std::get_if<EventSent>(&happening.detail);
     if (sent && !happening.plugin.empty()) {
-        entry.event = sseEventName(sent->name);
-        entry.data = toJson(sent->payload);
+        entry->event = sseEventName(sent->name);
+        entry->data = toJson(sent->payload);
     } else {
-        entry.event = happeningType(happening.detail);
-        entry.data = entry.line;
+        entry->event = happeningType(happening.detail);
+        entry->data = entry->line;
     }
+    push(std::move(entry));
+}
+
+void EventFeed::addLine(std::string type, std::string line) {
+    auto entry = std::make_shared<FeedEntry>();
+    entry->event = std::move(type);
+    entry->data = line;
+    entry->line = std::move(line);
+    push(std::move(entry));
+}
+
+void EventFeed::push(std::shared_ptr<const FeedEntry> entry) {
     {
         std::lock_guard lock(mutex_);
+        bytes_ += entry->bytes();
         entries_.push_back(std::move(entry));
+        trim();
     }
     added_.notify_all();
 }
 
-std::vector<FeedEntry> EventFeed::after(std::size_t from, std::chrono::milliseconds wait) {
-    std::unique_lock lock(mutex_);
-    added_.wait_for(lock, wait, [&] { return closed_ || entries_.size() > from; });
-    if (closed_ || entries_.size() <= from) {
-        return {};
+void EventFeed::trim() {
+    while (entries_.size() > kFeedMaxEntries || (bytes_ > kFeedMaxBytes && entries_.size() > 1)) {
+        bytes_ -= entries_.front()->bytes();
+        entries_.pop_front();
+        ++first_;
     }
-    return std::vector<FeedEntry>(entries_.begin() + static_cast<std::ptrdiff_t>(from), entries_.end());
 }
 
-std::vector<std::string> EventFeed::lines() const {
-    std::lock_guard lock(mutex_);
-    std::vector<std::string> lines;
-    lines.reserve(entries_.size());
-    for (const FeedEntry& entry : entries_) {
-        lines.push_back(entry.line);
+FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std::size_t maxBytes) {
+    std::unique_lock lock(mutex_);
+    added_.wait_for(lock, wait, [&] { return closed_ || first_ + entries_.size() > from; });
+    FeedBatch batch;
+    batch.instance = instance_;
+    batch.first = std::max(from, first_);
+    batch.dropped = from < first_ ? first_ - from : 0;
+    if (closed_) {
+        return batch;
     }
-    return lines;
+    std::size_t bytes = 0;
+    for (std::size_t at = batch.first - first_; at < entries_.size() && (bytes < maxBytes || bytes == 0);
+         ++at) {
+        bytes += entries_[at]->bytes();
+        batch.entries.push_back(entries_[at]);
+    }
+    return batch;
+}
+
+FeedBatch EventFeed::kept() const {
+    std::lock_guard lock(mutex_);
+    FeedBatch batch;
+    batch.instance = instance_;
+    batch.first = first_;
+    batch.entries.assign(entries_.begin(), entries_.end());
+    return batch;
 }
 
 std::size_t EventFeed::size() const {
     std::lock_guard lock(mutex_);
-    return entries_.size();
+    return first_ + entries_.size();
+}
+
+void EventFeed::restart(std::string instance) {
+    {
+        std::lock_guard lock(mutex_);
+        first_ += entries_.size();
+        entries_.clear();
+        bytes_ = 0;
+        instance_ = std::move(instance);
+    }
+    added_.notify_all();
 }
 
 void EventFeed::close() {

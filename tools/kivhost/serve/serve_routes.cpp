@@ -4,6 +4,7 @@
 #include "kivhost/core/json_text.h"
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/serve/dashboard_page.h"
+#include "kivhost/serve/openapi_document.h"
 #include "value/json_reader.h"
 
 #include <cstddef>
@@ -19,12 +20,6 @@ ServeAnswer jsonAnswer(int status, std::string body) {
     ServeAnswer answer;
     answer.status = status;
     answer.body = std::move(body);
-    return answer;
-}
-
-ServeAnswer methodNotAllowed(std::string allow) {
-    ServeAnswer answer = errorAnswer(405, "This path does not take that method; it takes " + allow + ".");
-    answer.allow = std::move(allow);
     return answer;
 }
 
@@ -44,7 +39,7 @@ std::string resourcesJson(ServeWorld& world) {
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
-    for (const auto& [path, value] : world.host().resources()) {
+    for (const auto& [path, value] : world.resources()) {
         writeJsonKey(writer, path);
         writeJsonValue(writer, value);
     }
@@ -93,20 +88,86 @@ ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_
                             "/kivhost/resources/kiv-login/v1/login-data-packet.");
 }
 
-ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, std::string_view) {
+// The query's `minutes` in milliseconds; nullopt (and the answer to give) when it is not one.
+std::optional<std::int64_t> minutesOf(const ServeRequest& request, ServeAnswer& refusal) {
     const std::optional<std::int64_t> ms =
         request.hasMinutes ? parseMinutesMs(request.minutes) : std::nullopt;
     if (!ms) {
-        return errorAnswer(400, "minutes " + minutesRule() + ", as in /kivhost/clock/advance?minutes=10.");
+        refusal = errorAnswer(400, "minutes " + minutesRule() + ", as in " + request.path + "?minutes=10.");
+    }
+    return ms;
+}
+
+ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    ServeAnswer refusal;
+    const std::optional<std::int64_t> ms = minutesOf(request, refusal);
+    if (!ms) {
+        return refusal;
     }
     world.advanceBy(*ms);
     return jsonAnswer(200, world.stateJson());
 }
 
+ServeAnswer answerClockSet(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    ServeAnswer refusal;
+    const std::optional<std::int64_t> ms = minutesOf(request, refusal);
+    if (!ms) {
+        return refusal;
+    }
+    if (!world.advanceTo(*ms)) {
+        return errorAnswer(409, "The clock is past that moment; it only moves forward.");
+    }
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerClockNext(ServeWorld& world, const ServeRequest&, std::string_view) {
+    if (!world.advanceToNextTimer()) {
+        return errorAnswer(409, "No timer is pending.");
+    }
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerClockRunning(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    const bool done = request.path.ends_with("/pause") ? world.pause() : world.resume();
+    if (!done) {
+        return errorAnswer(409, "The virtual clock moves only when advanced; pause and resume the real one "
+                                "(serve --clock real).");
+    }
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerReset(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    std::optional<Scenario> scenario;
+    if (!request.body.empty()) {
+        try {
+            const std::size_t start = request.body.find_first_not_of(" \t\r\n");
+            const bool json = start != std::string::npos && request.body[start] == '{';
+            scenario = readScenarioText(request.body, json ? ScenarioFormat::Json : ScenarioFormat::Yaml,
+                                        "the reset's scenario");
+        } catch (const ScenarioError& error) {
+            return errorAnswer(400, error.what());
+        }
+    }
+    if (!world.reset(scenario)) {
+        return errorAnswer(500, "The plugin's initialize reported a failure after the reset.");
+    }
+    return jsonAnswer(200, world.stateJson());
+}
+
+ServeAnswer answerRecording(ServeWorld& world, const ServeRequest&, std::string_view) {
+    return jsonAnswer(200, world.recordingJson());
+}
+
+ServeAnswer answerOpenApi(ServeWorld& world, const ServeRequest&, std::string_view) {
+    return jsonAnswer(200, openApiJson(world.plugin()));
+}
+
 ServeAnswer answerNoControl(ServeWorld&, const ServeRequest& request, std::string_view) {
-    return errorAnswer(404,
-                       "No control at '" + request.path +
-                           "'; there are /kivhost/state, /kivhost/resources and /kivhost/clock/advance.");
+    return errorAnswer(
+        404, "No control at '" + request.path +
+                 "'; there are /kivhost/state, /kivhost/resources, /kivhost/clock/advance, "
+                 "/kivhost/clock/set, /kivhost/clock/next, /kivhost/clock/pause, /kivhost/clock/resume, "
+                 "/kivhost/reset, /kivhost/scenario and /kivhost/openapi.json.");
 }
 
 // Which request paths a route answers.
@@ -133,6 +194,13 @@ constexpr Route kRoutes[] = {
     {"/kivhost/resources", PathMatch::ResourceBelow, "PUT, DELETE", answerResource},
     {"/kivhost/resources", PathMatch::Below, "", answerUnnamedResource},
     {"/kivhost/clock/advance", PathMatch::Whole, "POST", answerClockAdvance},
+    {"/kivhost/clock/set", PathMatch::Whole, "POST", answerClockSet},
+    {"/kivhost/clock/next", PathMatch::Whole, "POST", answerClockNext},
+    {"/kivhost/clock/pause", PathMatch::Whole, "POST", answerClockRunning},
+    {"/kivhost/clock/resume", PathMatch::Whole, "POST", answerClockRunning},
+    {"/kivhost/reset", PathMatch::Whole, "POST", answerReset},
+    {"/kivhost/scenario", PathMatch::Whole, "GET", answerRecording},
+    {"/kivhost/openapi.json", PathMatch::Whole, "GET", answerOpenApi},
     {"/kivhost", PathMatch::Whole, "", answerNoControl},
     {"/kivhost", PathMatch::Below, "", answerNoControl},
 };
@@ -184,13 +252,13 @@ ServeAnswer pluginAnswer(const Response& response) {
 // Only GETs reach the plugin, as clients of its resources send them; the path must be one of its
 // functions' paths.
 ServeAnswer answerPlugin(ServeWorld& world, const ServeRequest& request) {
-    if (world.host().methodsAt(request.target).empty()) {
+    if (world.methodsAt(request.target).empty()) {
         return errorAnswer(404, "No resource at '" + request.path + "'.");
     }
     if (request.method != "GET") {
         return methodNotAllowed("GET");
     }
-    if (std::optional<Response> response = world.host().callFunction(KIV_HTTP_METHOD_GET, request.target)) {
+    if (std::optional<Response> response = world.callFunction(request.target)) {
         return pluginAnswer(*response);
     }
     return methodNotAllowed("GET"); // the path's functions take other methods only
@@ -206,6 +274,12 @@ ServeAnswer errorAnswer(int status, std::string_view text) {
     writeJsonText(writer, text);
     writer.EndObject();
     return jsonAnswer(status, std::string(buffer.GetString(), buffer.GetSize()));
+}
+
+ServeAnswer methodNotAllowed(std::string allow) {
+    ServeAnswer answer = errorAnswer(405, "This path does not take that method; it takes " + allow + ".");
+    answer.allow = std::move(allow);
+    return answer;
 }
 
 ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request) {

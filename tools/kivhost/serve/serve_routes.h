@@ -26,6 +26,8 @@ struct ServeAnswer {
 
 // {"error": text}, as every failure is answered.
 ServeAnswer errorAnswer(int status, std::string_view text);
+// 405 with the methods the path takes, as the Allow header lists them ("GET, PUT").
+ServeAnswer methodNotAllowed(std::string allow);
 
 ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request);
 

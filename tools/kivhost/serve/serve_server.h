@@ -1,38 +1,53 @@
-// The HTTP side of `kivhost serve` on cpp-httplib: binds loopback only, answers every request
-// through answerRequest, streams /events, and keeps the limits: at most 64 connections open at
-// once and request bodies of at most 1 MB.
+// The HTTP side of `kivhost serve` on Boost.Beast: binds loopback only, serves each connection on
+// a thread of its own, at most kMaxConnections at once (further clients wait in the listening
+// socket's backlog), and stops within a moment, idle keep-alive connections included.
 #pragma once
 
-#include "kivhost/serve/connection_pool.h"
+#include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
 
-#include <httplib.h>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
 
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
+#include <ostream>
+#include <set>
+#include <string>
 
 namespace kiv::kivhost {
 
 inline constexpr std::size_t kMaxConnections = 64;
-inline constexpr std::size_t kMaxBodyBytes = 1u << 20;
 
 class ServeServer {
   public:
-    explicit ServeServer(ServeWorld& world);
+    // `requestLog` receives a line per request when given.
+    ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog);
 
-    // Binds 127.0.0.1 at the port, or at a free one for 0; returns the port, or -1 when the
-    // port cannot be had.
-    int bind(int port);
-    // Serves until stop() is called.
-    bool listen();
-    // Safe from any thread: ends the event streams, stops accepting and returns listen().
+    // Binds 127.0.0.1 at the port, or at a free one for 0, and listens; returns the port, or -1
+    // with the reason in `error` (another server holds the port: "address in use").
+    int bind(int port, std::string& error);
+    // Serves until stop() is called and every connection has ended.
+    void listen();
+    // Safe from any thread: ends the event streams, stops accepting and closes every connection.
     void stop();
 
   private:
-    void answer(const httplib::Request& request, httplib::Response& response);
-    void stream(const httplib::Request& request, httplib::Response& response);
+    void serveConnection(boost::asio::ip::tcp::socket socket);
 
     ServeWorld& world_;
-    httplib::Server server_;
+    AccessRules rules_;
+    RequestLog log_;
+    boost::asio::io_context io_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<int> open_;      // the sockets of the connections being served, shut down by stop()
+    std::size_t running_ = 0; // connection threads not yet finished
+    bool stopping_ = false;
 };
 
 } // namespace kiv::kivhost

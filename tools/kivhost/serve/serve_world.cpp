@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <random>
 
 namespace kiv::kivhost {
 namespace {
@@ -24,20 +26,25 @@ HostOptions hostOptionsOf(const Scenario& scenario) {
     return options;
 }
 
+// A new id for each instance of the world, so that a client that reconnects tells a restarted or
+// reset server from the one it knew.
+std::string newInstanceId() {
+    std::random_device random;
+    const std::uint64_t id = (std::uint64_t(random()) << 32) ^ random() ^
+                             std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(id));
+    return text;
+}
+
 } // namespace
 
 ServeWorld::ServeWorld(const Scenario& scenario, const ServeSetup& setup)
-    : clockKind_(setup.clock), speed_(setup.speed), host_(hostOptionsOf(scenario)), steps_(scenario.steps) {
-    host_.setListener([this](const Happening& happening) { feed_.add(happening); });
-    for (const auto& [path, value] : scenario.resources) {
-        host_.putResource(path, value);
+    : clockKind_(setup.clock), speed_(setup.speed), pluginFile_(setup.plugin), scenario_(scenario) {
+    {
+        std::lock_guard lock(clockMutex_);
+        begin(scenario_);
     }
-    plugin_ = host_.load(setup.plugin);
-    initialized_ = host_.initialize(plugin_);
-    if (!initialized_) {
-        return;
-    }
-    catchUp(); // steps at minute 0
     if (clockKind_ == ClockKind::Real) {
         pacer_ = std::thread([this] { pace(); });
     }
@@ -52,15 +59,55 @@ ServeWorld::~ServeWorld() {
     if (pacer_.joinable()) {
         pacer_.join();
     }
+    end();
+}
+
+void ServeWorld::end() noexcept {
+    if (!host_) {
+        return;
+    }
     try {
-        host_.unload(plugin_);
+        host_->unload(plugin_);
     } catch (...) {
-        // A plugin that faults while unloading is recorded by the host; the server stops anyway.
+        // A plugin that faults while unloading is recorded by the host; the world goes on anyway.
+    }
+    host_.reset();
+}
+
+void ServeWorld::begin(const Scenario& scenario) {
+    end();
+    feed_.restart(newInstanceId());
+    initialized_ = false;
+    steps_ = scenario.steps;
+    nextStep_ = 0;
+    advancedMs_ = 0;
+    start_ = std::chrono::steady_clock::now();
+    recording_.start(scenario);
+    host_ = std::make_unique<PluginHost>(hostOptionsOf(scenario));
+    host_->setListener([this](const Happening& happening) { feed_.add(happening); });
+    for (const auto& [path, value] : scenario.resources) {
+        host_->putResource(path, value);
+    }
+    plugin_ = host_->load(pluginFile_);
+    initialized_ = host_->initialize(plugin_);
+    if (initialized_) {
+        catchUp(); // steps at minute 0
     }
 }
 
+bool ServeWorld::reset(const std::optional<Scenario>& scenario) {
+    std::lock_guard lock(clockMutex_);
+    begin(scenario ? *scenario : scenario_);
+    return initialized_;
+}
+
+bool ServeWorld::initialized() const {
+    std::lock_guard lock(clockMutex_);
+    return initialized_;
+}
+
 std::int64_t ServeWorld::targetMs() const {
-    if (clockKind_ == ClockKind::Virtual) {
+    if (clockKind_ == ClockKind::Virtual || paused_) {
         return advancedMs_;
     }
     const double elapsedMs =
@@ -71,20 +118,70 @@ std::int64_t ServeWorld::targetMs() const {
 }
 
 void ServeWorld::catchUp() {
+    if (!initialized_) {
+        return; // a plugin that refused to start is not driven
+    }
     const std::int64_t target = targetMs();
     while (nextStep_ < steps_.size() && steps_[nextStep_].atMs <= target) {
         const ScenarioStep& step = steps_[nextStep_++];
         // Timers due at a step's moment run before the step, as in `kivhost run`.
-        host_.runUntil(step.atMs);
-        playStep(host_, step);
+        host_->runUntil(step.atMs);
+        playStep(*host_, step);
+        recording_.add(step.atMs, step.action, step.path, step.value);
     }
-    host_.runUntil(target);
+    host_->runUntil(target);
 }
 
 void ServeWorld::advanceBy(std::int64_t ms) {
     std::lock_guard lock(clockMutex_);
     advancedMs_ = platform::saturatingAdd(advancedMs_, ms);
     catchUp();
+}
+
+bool ServeWorld::advanceTo(std::int64_t ms) {
+    std::lock_guard lock(clockMutex_);
+    const std::int64_t now = targetMs();
+    if (ms < now) {
+        return false;
+    }
+    advancedMs_ = platform::saturatingAdd(advancedMs_, ms - now);
+    catchUp();
+    return true;
+}
+
+bool ServeWorld::advanceToNextTimer() {
+    std::lock_guard lock(clockMutex_);
+    catchUp();
+    const std::optional<std::int64_t> due = host_->nextDueMs();
+    if (!due) {
+        return false;
+    }
+    advancedMs_ = platform::saturatingAdd(advancedMs_, std::max<std::int64_t>(0, *due - targetMs()));
+    catchUp();
+    return true;
+}
+
+bool ServeWorld::pause() {
+    std::lock_guard lock(clockMutex_);
+    if (clockKind_ != ClockKind::Real) {
+        return false;
+    }
+    advancedMs_ = targetMs(); // the time run so far is kept as if advanced
+    paused_ = true;
+    catchUp();
+    return true;
+}
+
+bool ServeWorld::resume() {
+    std::lock_guard lock(clockMutex_);
+    if (clockKind_ != ClockKind::Real) {
+        return false;
+    }
+    if (paused_) {
+        start_ = std::chrono::steady_clock::now();
+        paused_ = false;
+    }
+    return true;
 }
 
 void ServeWorld::pace() {
@@ -97,43 +194,92 @@ void ServeWorld::pace() {
 
 ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value& value) {
     std::lock_guard lock(clockMutex_);
+    catchUp();
     const ResourceChangeKind change =
-        host_.resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
-    host_.changeResource(change, path, value);
+        host_->resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
+    host_->changeResource(change, path, value);
+    recording_.add(host_->nowMs(),
+                   change == ResourceChangeKind::Update ? StepAction::Update : StepAction::Create, path,
+                   value);
+    catchUp(); // a moment the change put in the past is due now
     return change;
 }
 
 bool ServeWorld::deleteResource(const std::string& path) {
     std::lock_guard lock(clockMutex_);
-    if (!host_.resource(path)) {
+    catchUp();
+    if (!host_->resource(path)) {
         return false;
     }
-    host_.changeResource(ResourceChangeKind::Delete, path);
+    host_->changeResource(ResourceChangeKind::Delete, path);
+    recording_.add(host_->nowMs(), StepAction::Delete, path);
+    catchUp();
     return true;
+}
+
+std::optional<Response> ServeWorld::callFunction(const std::string& target) {
+    std::lock_guard lock(clockMutex_);
+    catchUp(); // what is due now runs before the plugin answers
+    std::optional<Response> response = host_->callFunction(KIV_HTTP_METHOD_GET, target);
+    if (response) {
+        recording_.add(host_->nowMs(), StepAction::Get, target);
+    }
+    return response;
+}
+
+std::vector<std::pair<std::string, Value>> ServeWorld::resources() const {
+    std::lock_guard lock(clockMutex_);
+    return host_->resources();
+}
+
+std::vector<std::uint32_t> ServeWorld::methodsAt(const std::string& target) const {
+    std::lock_guard lock(clockMutex_);
+    return host_->methodsAt(target);
+}
+
+PluginInfo ServeWorld::plugin() const {
+    std::lock_guard lock(clockMutex_);
+    return host_->plugin(plugin_);
+}
+
+std::int64_t ServeWorld::nowMs() const {
+    std::lock_guard lock(clockMutex_);
+    return host_->nowMs();
+}
+
+std::string ServeWorld::recordingJson() const {
+    std::lock_guard lock(clockMutex_);
+    return recording_.json(host_->nowMs());
 }
 
 std::string ServeWorld::stateJson() const {
     std::vector<TimerRecord> timers;
     std::int64_t now = 0;
-    std::vector<std::string> timeline;
+    FeedBatch timeline;
+    bool paused = false;
     {
         // One consistent picture: no catch-up runs while it is taken.
         std::lock_guard lock(clockMutex_);
-        timers = host_.timerHistory();
+        timers = host_->timerHistory();
         std::stable_sort(timers.begin(), timers.end(),
                          [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
-        now = host_.nowMs();
-        timeline = feed_.lines();
+        now = host_->nowMs();
+        timeline = feed_.kept();
+        paused = paused_;
     }
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
+    writer.Key("instance");
+    writeJsonText(writer, timeline.instance);
     writer.Key("t");
     writeSeconds(writer, now);
     writer.Key("clock");
     writer.String(clockKind_ == ClockKind::Virtual ? "virtual" : "real");
     writer.Key("speed");
     writer.Double(clockKind_ == ClockKind::Virtual ? 0.0 : speed_);
+    writer.Key("paused");
+    writer.Bool(paused);
     writer.Key("timers");
     writer.StartArray();
     for (const TimerRecord& timer : timers) {
@@ -148,12 +294,14 @@ std::string ServeWorld::stateJson() const {
         writer.EndObject();
     }
     writer.EndArray();
+    writer.Key("first");
+    writer.Uint64(timeline.first);
     writer.Key("next");
-    writer.Uint64(timeline.size());
+    writer.Uint64(timeline.first + timeline.entries.size());
     writer.Key("timeline");
     writer.StartArray();
-    for (const std::string& line : timeline) {
-        writer.RawValue(line.data(), line.size(), rapidjson::kObjectType);
+    for (const auto& entry : timeline.entries) {
+        writer.RawValue(entry->line.data(), entry->line.size(), rapidjson::kObjectType);
     }
     writer.EndArray();
     writer.EndObject();

@@ -1,20 +1,25 @@
 // The world `kivhost serve` keeps: the development host with the plugin loaded and initialised,
-// the scenario's steps still to play, the simulated clock, and the feed of what happened.
+// the scenario's steps still to play, the simulated clock, the feed of what happened and the
+// recording of it.
 //
 // The clock is virtual: it moves when a client advances it, and with a speed above 0 also with
-// the real clock (speed simulated seconds per real second). Either way the timers and scenario
-// steps due meanwhile run in time order, as `kivhost run` plays them. The methods may be called
-// from any thread; the host takes every call into the plugin to its one delivery thread.
+// the real clock (speed simulated seconds per real second) unless paused. Either way the timers
+// and scenario steps due meanwhile run in time order, as `kivhost run` plays them, and what is
+// due at the current moment runs before any answer. A reset unloads the plugin and starts a new
+// instance of the world: a fresh host, clock, feed and recording. The methods may be called from
+// any thread; the host takes every call into the plugin to its one delivery thread.
 #pragma once
 
 #include "kivhost/core/plugin_host.h"
 #include "kivhost/scenario/scenario.h"
 #include "kivhost/serve/event_feed.h"
+#include "kivhost/serve/session_recording.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -39,23 +44,50 @@ class ServeWorld {
     ServeWorld(const ServeWorld&) = delete;
     ServeWorld& operator=(const ServeWorld&) = delete;
 
-    bool initialized() const noexcept { return initialized_; }
-    PluginHost& host() noexcept { return host_; }
+    bool initialized() const;
     EventFeed& feed() noexcept { return feed_; }
 
     // Moves the clock forward by `ms`, running what falls due on the way.
     void advanceBy(std::int64_t ms);
+    // Moves the clock to `ms`; false (and nothing moves) when that lies in the past.
+    bool advanceTo(std::int64_t ms);
+    // Moves the clock to the next pending timer's moment; false when no timer is pending.
+    bool advanceToNextTimer();
+    // The real clock stops and goes on; false on the virtual clock, which never runs by itself.
+    bool pause();
+    bool resume();
+
     // PUT: creates the resource, or updates it when it is stored; returns the change made.
     ResourceChangeKind putResource(const std::string& path, const Value& value);
     // DELETE: false when nothing is stored at the path (and nothing is sent).
     bool deleteResource(const std::string& path);
+    // A client's GET of the plugin's function at the target (path and query); nullopt when no
+    // function takes GET there.
+    std::optional<Response> callFunction(const std::string& target);
+    std::vector<std::pair<std::string, Value>> resources() const;
+    std::vector<std::uint32_t> methodsAt(const std::string& target) const;
+    PluginInfo plugin() const;
+    std::int64_t nowMs() const;
 
-    // {"t", "clock", "speed", "timers": [{"name", "due"}], "next", "timeline": [...]}: the clock
-    // in seconds, the pending timers with their due times in seconds, the feed's next id and
-    // the timeline so far as `kivhost run --json` writes it.
+    // Unloads the plugin and starts a new instance from the scenario given, or from the one the
+    // server started with; returns what the plugin's initialize returned. Throws HostError when
+    // the plugin cannot be loaded (the world then serves without it).
+    bool reset(const std::optional<Scenario>& scenario);
+
+    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}], "first", "next",
+    // "timeline": [...]}: the clock in seconds, the pending timers with their due times in
+    // seconds, the ids of the oldest entry the feed keeps and of its next one, and the timeline
+    // kept as `kivhost run --json` writes it, with the server's own `http` lines (the request
+    // log) among them.
     std::string stateJson() const;
+    // What happened since the start or the last reset, as a scenario in JSON.
+    std::string recordingJson() const;
 
   private:
+    // Starts a host on the scenario with a new instance id; under clockMutex_.
+    void begin(const Scenario& scenario);
+    // Unloads the plugin and drops the host; under clockMutex_ or alone.
+    void end() noexcept;
     // The moment the clock should show now: what clients advanced plus the real time elapsed
     // times the speed.
     std::int64_t targetMs() const;
@@ -65,16 +97,20 @@ class ServeWorld {
 
     const ClockKind clockKind_;
     const double speed_;
-    EventFeed feed_; // outlives the host, whose listener writes to it
-    PluginHost host_;
-    bool initialized_ = false;
-    PluginId plugin_ = 0;
+    const std::filesystem::path pluginFile_;
+    const Scenario scenario_; // the one the server started with
+    EventFeed feed_;          // outlives the host, whose listener writes to it
 
     mutable std::mutex clockMutex_; // one catch-up at a time, so that steps play in order
+    std::unique_ptr<PluginHost> host_;
+    bool initialized_ = false;
+    PluginId plugin_ = 0;
+    SessionRecording recording_;
     std::vector<ScenarioStep> steps_;
     std::size_t nextStep_ = 0;
     std::int64_t advancedMs_ = 0;
-    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point start_; // when the real clock last started running
+    bool paused_ = false;
 
     std::mutex pacingMutex_;
     std::condition_variable pacingStop_;

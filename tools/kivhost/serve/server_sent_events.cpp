@@ -21,8 +21,12 @@ std::string sseEventName(std::string_view name) {
 }
 
 std::string sseMessage(std::size_t id, std::string_view event, std::string_view data) {
+    return "id: " + std::to_string(id) + "\n" + sseNotice(event, data);
+}
+
+std::string sseNotice(std::string_view event, std::string_view data) {
     KIV_ASSERT(isOneLine(event) && isOneLine(data), "a field that held a line break would end early");
-    std::string message = "id: " + std::to_string(id) + "\nevent: ";
+    std::string message = "event: ";
     message += event;
     message += "\ndata: ";
     message += data;

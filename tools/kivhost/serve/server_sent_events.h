@@ -18,6 +18,10 @@ std::string sseEventName(std::string_view name);
 // One message; `event` as sseEventName gives it, `data` one line.
 std::string sseMessage(std::size_t id, std::string_view event, std::string_view data);
 
+// A message without an id, which a reconnecting client's Last-Event-ID never names: news about
+// the stream itself rather than an entry of the feed.
+std::string sseNotice(std::string_view event, std::string_view data);
+
 // A comment that carries nothing but shows whether the client is still there.
 std::string_view sseKeepAlive() noexcept;
 

@@ -1,0 +1,112 @@
+#include "kivhost/serve/event_stream.h"
+
+#include "kivhost/serve/request_target.h"
+#include "kivhost/serve/server_sent_events.h"
+
+#include <boost/asio/write.hpp>
+#include <boost/beast/http.hpp>
+
+#include <charconv>
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace kiv::kivhost {
+namespace {
+
+namespace net = boost::asio;
+namespace http = boost::beast::http;
+
+// A stream waits this long for an event before it looks at its connection again.
+constexpr std::chrono::milliseconds kStreamWait{500};
+// After this many waits without an event a comment goes out, so that a client that went away is
+// noticed within about a second on a connection that has nothing else to say (the write after
+// the peer's reset fails) and its thread and connection are given back.
+constexpr int kWaitsPerKeepAlive = 2;
+// The text a stream takes from the feed at once: a client replaying a long history holds this
+// much, not the history.
+constexpr std::size_t kBatchBytes = std::size_t(64) << 10;
+
+std::optional<std::size_t> parseIndex(std::string_view text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::size_t startOf(const EventStreamStart& start, std::size_t now) {
+    if (const auto last = parseIndex(start.lastEventId)) {
+        return *last < now ? *last + 1 : now;
+    }
+    if (const auto since = parseIndex(queryValue(start.query, "since").value_or(""))) {
+        return *since < now ? *since : now; // ids not given out yet are the ones that come next
+    }
+    return now;
+}
+
+std::string droppedNotice(const FeedBatch& batch) {
+    return sseNotice("dropped", "{\"dropped\":" + std::to_string(batch.dropped) +
+                                    ",\"first\":" + std::to_string(batch.first) + "}");
+}
+
+} // namespace
+
+void streamEvents(net::ip::tcp::socket& socket, EventFeed& feed, const EventStreamStart& start) {
+    std::size_t position = startOf(start, feed.size());
+    http::response<http::empty_body> response(http::status::ok, start.version);
+    response.set(http::field::content_type, kEventStreamContentType);
+    response.set(http::field::cache_control, "no-cache");
+    response.set("X-Accel-Buffering", "no");
+    if (!start.allowOrigin.empty()) {
+        response.set(http::field::access_control_allow_origin, start.allowOrigin);
+        response.set(http::field::vary, "Origin");
+    }
+    response.chunked(true);
+    response.keep_alive(false); // the stream ends only with the connection
+    http::response_serializer<http::empty_body> serializer(response);
+    boost::system::error_code failed;
+    http::write_header(socket, serializer, failed);
+    if (failed || start.head) {
+        return;
+    }
+    std::string instance;
+    for (int idleWaits = 0;;) {
+        const FeedBatch batch = feed.after(position, kStreamWait, kBatchBytes);
+        if (feed.closed()) {
+            break;
+        }
+        std::string text;
+        const bool opening = instance.empty();
+        const bool renewed = batch.instance != instance;
+        if (renewed) {
+            // First, and after a reset: the entries that follow belong to this instance.
+            instance = batch.instance;
+            text = sseNotice("instance", "{\"instance\":\"" + instance +
+                                             "\",\"from\":" + std::to_string(batch.first) + "}");
+        }
+        // Entries of an instance before a reset were not dropped: they belong to another world.
+        if (batch.dropped > 0 && (opening || !renewed)) {
+            text += droppedNotice(batch);
+        }
+        position = batch.first;
+        for (const auto& entry : batch.entries) {
+            text += sseMessage(position++, entry->event, entry->data);
+        }
+        if (text.empty() && ++idleWaits >= kWaitsPerKeepAlive) {
+            text = sseKeepAlive();
+        }
+        if (text.empty()) {
+            continue;
+        }
+        idleWaits = 0;
+        net::write(socket, http::make_chunk(net::buffer(text)), failed);
+        if (failed) {
+            return;
+        }
+    }
+    net::write(socket, http::make_chunk_last(), failed);
+}
+
+} // namespace kiv::kivhost
