@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -188,17 +190,21 @@ TEST_F(ServeLimitsTest, ParallelConnectsBeyondTheOpenLimitWaitInTheBacklog) {
 }
 
 // Answers on a reused connection go out at once rather than behind the client's delayed
-// acknowledgement (about 40 ms each): a hundred requests fit easily in two seconds.
+// acknowledgement, which holds every exchange for about 40 ms once the connection has left its
+// quick first acknowledgements behind. The fastest of ninety later exchanges shows it whatever
+// the machine's load does to the others.
 TEST_F(ServeLimitsTest, RequestsOnAReusedConnectionAreNotHeldBack) {
     RawHttp client(port());
-    const auto until = std::chrono::steady_clock::now() + 2s;
-    int answered = 0;
-    while (answered < 100 && std::chrono::steady_clock::now() < until) {
+    auto fastest = std::chrono::steady_clock::duration::max();
+    for (int exchange = 0; exchange < 100; ++exchange) {
+        const auto sent = std::chrono::steady_clock::now();
         client.send(rawRequest(port(), "GET", kLaw + "notification"));
-        ASSERT_EQ(client.answer(2s).value_or(RawAnswer{}).status, 200);
-        ++answered;
+        ASSERT_EQ(client.answer(10s).value_or(RawAnswer{}).status, 200);
+        if (exchange >= 10) {
+            fastest = std::min(fastest, std::chrono::steady_clock::now() - sent);
+        }
     }
-    EXPECT_EQ(answered, 100);
+    EXPECT_LT(fastest, 30ms);
 }
 
 // A PUT that puts a queue's moment in the past runs its timer before anyone reads the law: 60
