@@ -13,5 +13,6 @@ bool addRouteLookup(BenchTable& table);
 bool addFlatRecords(BenchTable& table);
 bool addLogLines(BenchTable& table);
 bool addLoginPacket(BenchTable& table);
+bool addListMemory(BenchTable& table);
 
 } // namespace kiv::bench

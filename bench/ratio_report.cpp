@@ -105,6 +105,32 @@ bool RatioReporter::report(const BenchTable& table, const std::string& arch, con
         }
         rows.push_back(entry);
     }
+    for (const Budget& row : table.budgets) {
+        const bool ran = row.failure.empty();
+        const double ratio = ran && row.figure > 0 ? row.budget / row.figure : 0;
+        const bool met = ran && ratio >= 1;
+        char figureText[32] = "failed", budgetText[32], ratioText[16];
+        if (ran) {
+            std::snprintf(figureText, sizeof figureText, "%.0f %s", row.figure, row.unit.c_str());
+        }
+        std::snprintf(budgetText, sizeof budgetText, "%.0f %s", row.budget, row.unit.c_str());
+        std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
+        std::printf(kRowFormat, row.path.c_str(), row.input.c_str(), "budget", figureText, budgetText,
+                    ratioText, "1.00x", met ? "met" : "MISSED");
+        if (!ran) {
+            std::printf("  %s\n", row.failure.c_str());
+        }
+        rows.push_back({{"path", row.path},
+                        {"input", row.input},
+                        {"peer", "budget"},
+                        {"unit", row.unit},
+                        {"ours", row.figure},
+                        {"budget", row.budget},
+                        {"failure", row.failure},
+                        {"ratio", ratio},
+                        {"target", 1.0},
+                        {"met", met}});
+    }
 
     nlohmann::json growths = nlohmann::json::array();
     std::printf("\nhow our time grows with the input (%s); target = growth of the bound\n", arch.c_str());

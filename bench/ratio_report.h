@@ -34,8 +34,20 @@ struct Growth {
     GrowthBound bound = GrowthBound::Linear;
 };
 
+// A measured figure held against a budget instead of a peer: the ratio is budget/figure and
+// the target 1, so that a row reads as the comparisons do. A failed run has no figure.
+struct Budget {
+    std::string path;
+    std::string input;
+    std::string unit;  // of figure and budget, e.g. "B/element"
+    double figure = 0; // measured
+    double budget = 0;
+    std::string failure; // why the run failed; empty when it succeeded
+};
+
 struct BenchTable {
     std::vector<Comparison> comparisons;
+    std::vector<Budget> budgets;
     std::vector<Growth> growths;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -65,6 +66,19 @@ void releaseResponse(HostResponse& response) noexcept {
 
 ApiError JsonApiClient::conversionError(HttpMethod method, std::string_view path, std::string_view message) {
     return makeApiError(kErrorConverting, httpMethodWord(method), path, causeOf(message));
+}
+
+ApiResult<Value> JsonApiClient::requestList(HttpMethod method, std::string_view path) const {
+    ApiResult<Value> answer = requestGenericValue(method, path);
+    if (!answer.ok() || answer.value().isCollection()) {
+        return answer;
+    }
+    // The conversion to a vector refuses the kind before it builds anything, in its own words.
+    std::vector<Value> refused;
+    ConversionResult conversion;
+    assignNative(conversion, refused, answer.value(), kResultName, registry_);
+    const std::string failure(conversion.errorText());
+    return conversionError(method, path, failure);
 }
 
 ApiResult<void> JsonApiClient::requestRaw(HostResponse& response, HttpMethod method,

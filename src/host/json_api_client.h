@@ -26,6 +26,10 @@ class JsonApiClient {
 
     // The answer (whole or streamed) as a value of type T.
     template <class T> ApiResult<T> requestValue(HttpMethod method, std::string_view path) const;
+    // The answer as one Collection tree, whose elements share its storage: a long list costs its
+    // elements' bytes and no storage of its own per element. An answer that is not a Collection
+    // fails as requestValue<std::vector<Value>> fails on it.
+    ApiResult<Value> requestList(HttpMethod method, std::string_view path) const;
 
     // Reads a streamed body to its end and parses it as JSON; runs the body's release callback.
     [[nodiscard]] ConversionResult readStreamedBody(HostResponse& response) const;

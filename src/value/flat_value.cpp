@@ -1,11 +1,11 @@
 #include "value/flat_value.h"
 
+#include "value/flat_arena.h"
+
 #include <cstddef>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <utility>
-#include <vector>
 
 namespace kiv {
 namespace {
@@ -31,6 +31,11 @@ std::uint64_t wordBits(const FlatValue& flat) noexcept {
 bool holdsRecords(const FlatValue& flat) noexcept {
     return (flat.kind == KIV_FLAT_COLLECTION || flat.kind == KIV_FLAT_STRUCTURE) && flat.a != 0 &&
            flat.b != 0;
+}
+
+bool ownsStorage(const FlatValue& flat) noexcept {
+    return flat.a != 0 && (flat.kind == KIV_FLAT_STRING_OWNED || flat.kind == KIV_FLAT_BLOB_OWNED ||
+                           flat.kind == KIV_FLAT_COLLECTION || flat.kind == KIV_FLAT_STRUCTURE);
 }
 
 // Frees the buffer or array that a record owns, without looking into the array's records.
@@ -78,13 +83,17 @@ std::string_view flatKindName(std::uint32_t kind) noexcept {
     }
 }
 
-// Owned arrays are released without a work list, so that a deep flat tree needs no deep stack and
-// the release holds when memory has run out. While an array's records are released, last first,
-// the record that owns the array keeps in its pointer word the way back to its own parent record
-// and in its count word the records still to release; going back up, the parent's array is found
-// from the child record's address and that count.
+// A set built by valueToFlat lives in one arena and goes with it. Any other set is released
+// record by record. Owned arrays are released without a work list, so that a deep flat tree needs no deep
+// stack and the release holds when memory has run out. While an array's records are released, last first, the
+// record that owns the array keeps in its pointer word the way back to its own parent record and in its count
+// word the records still to release; going back up, the parent's array is found from the child record's
+// address and that count.
 void releaseFlat(FlatValue& flat) noexcept {
     FlatValue top = std::exchange(flat, FlatValue{});
+    if (ownsStorage(top) && releaseFlatArena(reinterpret_cast<const void*>(top.a))) {
+        return;
+    }
     if (!holdsRecords(top)) {
         releaseStorage(top);
         return;
@@ -223,94 +232,6 @@ double flatFloat(const FlatValue& flat) noexcept {
     double value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums) {
-    struct Step {
-        const Value* from;
-        void* to; // a FlatValue, possibly unaligned
-    };
-    releaseFlat(flat);
-    std::vector<Step> pending;
-    Step step{&value, &flat};
-    try {
-        for (;;) {
-            const Value& from = *step.from;
-            // Each record is complete before it is stored, so a failure later on leaves a tree
-            // that releaseFlat can free.
-            FlatValue to{};
-            switch (from.kind()) {
-            case ValueKind::Empty:
-                break;
-            case ValueKind::Bool:
-                setFlatBool(to, from.getBool(false));
-                break;
-            case ValueKind::Signed:
-                setFlatSigned(to, from.getSigned(0));
-                break;
-            case ValueKind::Unsigned:
-                setFlatUnsigned(to, from.getUnsigned(0));
-                break;
-            case ValueKind::Float:
-                setFlatFloat(to, from.getFloat(0.0));
-                break;
-            case ValueKind::String:
-                setFlatString(to, from.getString({}));
-                break;
-            case ValueKind::Blob:
-                setFlatBlob(to, from.getBlob({}));
-                break;
-            case ValueKind::Enum: {
-                const EnumValue enumValue = from.getEnum({});
-                std::optional<std::string_view> name;
-                if (enums) {
-                    name = enums->enumeratorName(enumValue.type, enumValue.value);
-                }
-                if (name) {
-                    setFlatString(to, *name);
-                } else {
-                    setFlatSigned(to, enumValue.value);
-                }
-                break;
-            }
-            case ValueKind::Collection: {
-                std::span<const Value> elements = from.elements();
-                const auto count = static_cast<std::uint32_t>(elements.size());
-                FlatValue* array = allocateFlatArray(count);
-                setFlatCollection(to, array, count);
-                std::memcpy(step.to, &to, sizeof to);
-                for (std::uint32_t i = 0; i < count; ++i) {
-                    pending.push_back({&elements[i], &array[i]});
-                }
-                break;
-            }
-            case ValueKind::Structure: {
-                const auto count = static_cast<std::uint32_t>(from.size());
-                FlatStructureMember* members = allocateFlatMembers(count);
-                setFlatStructure(to, members, count);
-                std::memcpy(step.to, &to, sizeof to);
-                std::uint32_t i = 0;
-                for (const ValueMember member : from.members()) {
-                    members[i].key = copyText(member.key);
-                    members[i].keyOwned = 1;
-                    pending.push_back({&member.value, reinterpret_cast<unsigned char*>(&members[i]) +
-                                                          offsetof(FlatStructureMember, value)});
-                    ++i;
-                }
-                break;
-            }
-            }
-            std::memcpy(step.to, &to, sizeof to);
-            if (pending.empty()) {
-                return true;
-            }
-            step = pending.back();
-            pending.pop_back();
-        }
-    } catch (const std::bad_alloc&) {
-        releaseFlat(flat);
-    }
-    return false;
 }
 
 } // namespace kiv

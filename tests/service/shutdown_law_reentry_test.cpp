@@ -36,7 +36,7 @@ class ScriptedContext final : public ShutdownLawContext {
         }
         return parseJson(resource->second).value();
     }
-    ApiResult<std::vector<Value>> readList(std::string_view path) override {
+    ApiResult<Value> readList(std::string_view path) override {
         if (duringListRead) {
             duringListRead();
         }
@@ -50,7 +50,7 @@ class ScriptedContext final : public ShutdownLawContext {
             error.message = "not a list";
             return error;
         }
-        return std::vector<Value>(list.value().elements().begin(), list.value().elements().end());
+        return std::move(list.value());
     }
     std::int64_t nowNs() override { return 0; }
     void scheduleJobAt(std::string_view name, std::int64_t, std::function<void()>) override {
