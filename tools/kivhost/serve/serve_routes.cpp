@@ -2,6 +2,7 @@
 
 #include "kivhost/core/api_description.h"
 #include "kivhost/core/json_text.h"
+#include "kivhost/core/kivhost_types.h"
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/serve/dashboard_page.h"
 #include "kivhost/serve/openapi_document.h"
@@ -236,17 +237,13 @@ bool takesMethod(const Route& route, std::string_view method) {
     return false;
 }
 
-bool isHttpStatus(std::uint32_t status) {
-    return status >= 100 && status <= 599;
-}
-
-// A plugin's answer: its value with its status (200 when it set none), or {"error"} with its
-// status (500 when it set none).
+// A plugin's answer: its value or {"error"}, with the status the host answers with.
 ServeAnswer pluginAnswer(const Response& response) {
+    const int status = static_cast<int>(answeredStatus(response));
     if (response.error) {
-        return errorAnswer(isHttpStatus(response.status) ? int(response.status) : 500, *response.error);
+        return errorAnswer(status, *response.error);
     }
-    return jsonAnswer(isHttpStatus(response.status) ? int(response.status) : 200, toJson(response.value));
+    return jsonAnswer(status, toJson(response.value));
 }
 
 // Only GETs reach the plugin, as clients of its resources send them; the path must be one of its
