@@ -14,4 +14,4 @@ if(KIV_SANITIZE)
 endif()
 
 # Options for test code (the tests, their fakes and GoogleTest): see tests/CMakeLists.txt.
-set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>")
+set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>" -g1)
