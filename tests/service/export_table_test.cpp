@@ -4,9 +4,9 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,9 +23,13 @@ void PrintTo(const DefinedSymbol& symbol, std::ostream* os) {
     *os << symbol.name << " (type " << symbol.type << ")";
 }
 
+// In one read: the sanitizer builds' libraries run to a hundred megabytes of debug information.
 std::vector<char> fileBytes(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    std::vector<char> bytes(static_cast<std::size_t>(std::max<std::streamoff>(file.tellg(), 0)));
+    file.seekg(0);
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 template <class T> T readAt(const std::vector<char>& bytes, std::size_t offset) {
