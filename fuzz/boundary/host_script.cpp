@@ -148,6 +148,7 @@ template <class Stream> void transfer(Stream& stream, StartSpec& start) {
     stream.field(start.load.minor);
     stream.field(start.load.patch);
     stream.field(start.load.garbage);
+    stream.field(start.load.initialize);
     stream.list(start.answers, 4, [](auto& s, AnswerSpec& answer) { transfer(s, answer); });
 }
 

@@ -101,17 +101,18 @@ struct EventSpec {
     PayloadSpec payload;
 };
 
-// The core version the host announces (major 18, or the plugin ends the process) and whether the
-// words the plugin fills come in holding garbage.
+// The core version the host announces (major 18, or the plugin ends the process), whether the
+// words the plugin fills come in holding garbage, and whether the host initialises the plugin
+// (one `initialize` value in four leaves it loaded but never initialised).
 struct LoadSpec {
     std::uint32_t minor = 0;
     std::uint32_t patch = 0;
     std::uint32_t garbage = 0;
+    std::uint8_t initialize = 1;
+
+    bool initialized() const noexcept { return initialize % 4 != 0; }
 };
 
-AnswerSpec readAnswer(FuzzInput& input);
-RequestSpec readRequest(FuzzInput& input);
-EventSpec readEvent(FuzzInput& input);
 // How a run begins: the load record, and the answers the host holds before the plugin asks (at
 // most four).
 struct StartSpec {

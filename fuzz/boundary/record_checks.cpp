@@ -109,6 +109,7 @@ void readPluginFlat(const FlatValue& root) {
 void readAndReleaseResponse(HostResponse& response) {
     if (response.result.failed != 0) {
         readText(response.result.error, "the plugin's failed answer has no error text");
+        require(response.result.error[0] != '\0', "the plugin's failed answer has an empty error text");
     } else {
         readPluginFlat(response.result.value);
     }

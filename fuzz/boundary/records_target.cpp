@@ -48,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             host.setAnswer(answer);
         }
         PluginUnderTest plugin(start.load);
-        plugin.initialize(host);
+        if (start.load.initialized()) {
+            plugin.initialize(host);
+        }
         for (std::size_t step = 0; step < kMostRecordSteps && !input.empty(); ++step) {
             runStep(input, host, plugin);
         }

@@ -87,7 +87,9 @@ class Plugins {
             }
         }
         auto plugin = std::make_shared<PluginUnderTest>(load_);
-        plugin->initialize(host_);
+        if (load_.initialized()) {
+            plugin->initialize(host_);
+        }
         std::lock_guard lock(mutex_);
         kept_.push_back(plugin->functions());
         current_ = std::move(plugin);
