@@ -120,6 +120,9 @@ struct StartSpec {
     std::vector<AnswerSpec> answers;
 };
 
+AnswerSpec readAnswer(FuzzInput& input);
+RequestSpec readRequest(FuzzInput& input);
+EventSpec readEvent(FuzzInput& input);
 StartSpec readStart(FuzzInput& input);
 
 void writeAnswer(FuzzScript& script, const AnswerSpec& answer);
