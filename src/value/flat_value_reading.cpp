@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -49,11 +50,7 @@ class KeyCache {
     KeyCache(const KeyCache&) = delete;
     KeyCache& operator=(const KeyCache&) = delete;
     ~KeyCache() {
-        for (auto& entry : cache_.entries()) {
-            if (entry.key) {
-                pool_->release(entry.mapped);
-            }
-        }
+        cache_.forEach([this](PooledString* record) { pool_->release(record); });
     }
 
     // The record of the member's name in `pool`, the pool of every structure of the conversion.
@@ -61,16 +58,14 @@ class KeyCache {
         if (!member.key) {
             return PooledString::empty();
         }
-        auto& entry = cache_.slotOf(member.key);
-        if (entry.key == member.key) {
-            return entry.mapped;
+        if (PooledString** cached = cache_.find(member.key)) {
+            return *cached;
         }
         PooledString* record = pool.intern(std::string_view(member.key));
-        if (entry.key) {
-            pool_->release(entry.mapped);
-        }
         pool_ = &pool;
-        entry = {member.key, record};
+        if (const std::optional<PooledString*> displaced = cache_.store(member.key, record)) {
+            pool.release(*displaced);
+        }
         return record;
     }
 

@@ -92,9 +92,9 @@ ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<co
         case ValueKind::Structure:
             add(size.arrays, arrayBytes(ValueTreeOps::structure(value).size(), sizeof(FlatStructureMember)));
             ValueTreeOps::structure(value).forEach([&](const PooledString* key, const Value& member) {
-                if (auto& name = names.slotOf(key); name.key != key) {
+                if (!names.find(key)) {
                     add(size.bytes, key->length + 1);
-                    name = {key, key->text()};
+                    names.store(key, key->text());
                 }
                 pending.push_back(&member);
             });
@@ -215,11 +215,11 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
             setStorage(to, KIV_FLAT_STRUCTURE, members, count);
             std::size_t i = 0;
             ValueTreeOps::structure(from).forEach([&](const PooledString* key, const Value& member) {
-                auto& name = names.slotOf(key);
-                if (name.key != key) {
-                    name = {key, arena.text(key->view())};
+                const char* const* written = names.find(key);
+                members[i].key = written ? *written : arena.text(key->view());
+                if (!written) {
+                    names.store(key, members[i].key);
                 }
-                members[i].key = name.mapped;
                 members[i].keyOwned = 1;
                 pending.push_back({&member, reinterpret_cast<unsigned char*>(&members[i]) +
                                                 offsetof(FlatStructureMember, value)});
