@@ -103,7 +103,7 @@ bool addRequestDispatch(BenchTable& table) {
     table.comparisons.push_back({"dispatch", "literal route", "dispatch/literal/kiv",
                                  "dispatch/literal/floor", "std::function", 1.0 / 3});
     table.comparisons.push_back({"dispatch", "templated route", "dispatch/templated/kiv",
-                                 "dispatch/templated/floor", "std::function", 1.0 / 10});
+                                 "dispatch/templated/floor", "std::function", 1.0 / 5});
     return true;
 }
 

@@ -7,11 +7,13 @@
 
 #include "format/message_format.h"
 #include "value/conversion_result.h"
+#include "value/pointer_cache.h"
 #include "value/value_tree_ops.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -39,9 +41,38 @@ std::string_view flatText(const FlatValue& flat) noexcept {
             terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : flat.b};
 }
 
-std::string_view keyText(const FlatStructureMember& member) noexcept {
-    return member.key ? std::string_view(member.key) : std::string_view();
-}
+// The pooled records of the member names met in one conversion, by the address of their text.
+// Each cached record keeps a reference of its own: a later member under the same name may
+// replace the value that held the only other one, and the record must outlive that.
+class KeyCache {
+  public:
+    KeyCache() = default;
+    KeyCache(const KeyCache&) = delete;
+    KeyCache& operator=(const KeyCache&) = delete;
+    ~KeyCache() {
+        cache_.forEach([this](PooledString* record) { pool_->release(record); });
+    }
+
+    // The record of the member's name in `pool`, the pool of every structure of the conversion.
+    PooledString* keyOf(const FlatStructureMember& member, StringPool& pool) {
+        if (!member.key) {
+            return PooledString::empty();
+        }
+        if (PooledString** cached = cache_.find(member.key)) {
+            return *cached;
+        }
+        PooledString* record = pool.intern(std::string_view(member.key));
+        pool_ = &pool;
+        if (const std::optional<PooledString*> displaced = cache_.store(member.key, record)) {
+            pool.release(*displaced);
+        }
+        return record;
+    }
+
+  private:
+    PointerCache<PooledString*> cache_;
+    StringPool* pool_ = nullptr;
+};
 
 class FlatReading {
   public:
@@ -66,6 +97,7 @@ class FlatReading {
     std::string_view targetName_;
     FlatResult& result_;
     std::vector<Step> pending_;
+    KeyCache keys_;
     bool isOnPath(const void* array) const;
 
     // The arrays on the path from the top to the record being converted: a record that meets
@@ -175,11 +207,19 @@ bool FlatReading::convert(const Step& step) {
             return false;
         }
         to.makeStructure();
-        for (std::uint32_t i = count; i-- > 0;) {
+        ValueContext& context = *to.context();
+        MemberTable& table = ValueTreeOps::structure(to);
+        table.reserve(context, count);
+        // Members are inserted in array order, which is key order in a set this library wrote,
+        // so that each lands at the end of the table; they are then queued last first.
+        const std::size_t queued = pending_.size();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            Value& member = table.findOrInsert(context, keys_.keyOf(members[i], context.strings()));
             pending_.push_back(
                 {reinterpret_cast<const unsigned char*>(&members[i]) + offsetof(FlatStructureMember, value),
-                 &to.member(keyText(members[i])), path_.size()});
+                 &member, path_.size()});
         }
+        std::reverse(pending_.begin() + static_cast<std::ptrdiff_t>(queued), pending_.end());
         return true;
     }
     default:

@@ -2,9 +2,14 @@
 // block is taken, and a second walk fills it. Arrays come first (the top record's at the
 // arena's start, so that releaseFlat finds the arena), each at a word boundary; the texts,
 // keys and blob bytes follow. An empty array or blob still takes room, so that its pointer is
-// not null, as a set built record by record has it.
+// not null, as a set built record by record has it. The members of the objects of an array
+// share their names' texts: a tree pools each name once, and the set writes each pooled name
+// once (as far as a small cache of recent names reaches), which spares bytes here and lets the
+// way back look each name up once.
 #include "value/flat_arena.h"
 #include "value/flat_value.h"
+#include "value/pointer_cache.h"
+#include "value/value_tree_ops.h"
 
 #include <cstddef>
 #include <cstring>
@@ -50,36 +55,49 @@ struct ArenaSize {
     std::size_t bytes = 0; // texts with their terminators, keys, blob bytes
 };
 
+// The arena text of each recently written name, by its pooled record. Both walks visit the
+// tree in the same order and ask the same questions, so the sizing walk counts exactly the
+// names that the filling walk writes.
+using NameTexts = PointerCache<const char*>;
+
 ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<const Value*>& pending) {
     ArenaSize size;
+    NameTexts names;
     pending.push_back(&root);
     while (!pending.empty()) {
         const Value& value = *pending.back();
         pending.pop_back();
         switch (value.kind()) {
         case ValueKind::String:
-            add(size.bytes, value.size() + 1);
+            add(size.bytes, ValueTreeOps::string(value).length + 1);
             break;
-        case ValueKind::Blob:
-            add(size.bytes, value.size() ? value.size() : 1);
+        case ValueKind::Blob: {
+            const std::size_t bytes = ValueTreeOps::blob(value).size();
+            add(size.bytes, bytes ? bytes : 1);
             break;
+        }
         case ValueKind::Enum:
             if (const std::optional<std::string_view> name = enumeratorName(value, enums)) {
                 add(size.bytes, name->size() + 1);
             }
             break;
-        case ValueKind::Collection:
-            add(size.arrays, arrayBytes(value.size(), sizeof(FlatValue)));
-            for (const Value& element : value.elements()) {
-                pending.push_back(&element);
+        case ValueKind::Collection: {
+            const CollectionStorage& elements = ValueTreeOps::collection(value);
+            add(size.arrays, arrayBytes(elements.size, sizeof(FlatValue)));
+            for (std::uint32_t i = 0; i < elements.size; ++i) {
+                pending.push_back(&elements.data[i]);
             }
             break;
+        }
         case ValueKind::Structure:
-            add(size.arrays, arrayBytes(value.size(), sizeof(FlatStructureMember)));
-            for (const ValueMember member : value.members()) {
-                add(size.bytes, member.key.size() + 1);
-                pending.push_back(&member.value);
-            }
+            add(size.arrays, arrayBytes(ValueTreeOps::structure(value).size(), sizeof(FlatStructureMember)));
+            ValueTreeOps::structure(value).forEach([&](const PooledString* key, const Value& member) {
+                if (!names.find(key)) {
+                    add(size.bytes, key->length + 1);
+                    names.store(key, key->text());
+                }
+                pending.push_back(&member);
+            });
             break;
         default:
             break;
@@ -91,14 +109,15 @@ ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<co
 // Hands out the arena's room: arrays from the front, bytes from behind them.
 class ArenaCursor {
   public:
-    ArenaCursor(unsigned char* start, std::size_t arrayBytes) noexcept
-        : arrays_(start), bytes_(start + arrayBytes) {}
+    ArenaCursor(unsigned char* start, std::size_t arrayBytes, std::size_t totalBytes) noexcept
+        : arrays_(start), bytes_(start + arrayBytes), end_(start + totalBytes) {}
 
     template <class Record> Record* records(std::size_t count) noexcept {
         auto* array = reinterpret_cast<Record*>(arrays_);
         const std::size_t size = arrayBytes(count, sizeof(Record));
         std::memset(arrays_, 0, size);
         arrays_ += size;
+        KIV_ASSERT(arrays_ <= end_, "the arrays stay within the room the sizing walk found");
         return array;
     }
     const char* text(std::string_view text) noexcept {
@@ -106,6 +125,7 @@ class ArenaCursor {
         std::memcpy(copy, text.data(), text.size());
         copy[text.size()] = '\0';
         bytes_ += text.size() + 1;
+        KIV_ASSERT(bytes_ <= end_, "the texts stay within the room the sizing walk found");
         return copy;
     }
     const unsigned char* blob(std::span<const std::uint8_t> bytes) noexcept {
@@ -114,12 +134,14 @@ class ArenaCursor {
             std::memcpy(copy, bytes.data(), bytes.size());
         }
         bytes_ += bytes.empty() ? 1 : bytes.size();
+        KIV_ASSERT(bytes_ <= end_, "the bytes stay within the room the sizing walk found");
         return copy;
     }
 
   private:
     unsigned char* arrays_;
     unsigned char* bytes_;
+    unsigned char* end_;
 };
 
 void setStorage(FlatValue& flat, std::uint32_t kind, const void* storage, std::size_t count) noexcept {
@@ -134,6 +156,7 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
         void* to; // a FlatValue, possibly unaligned
     };
     std::vector<Step> pending{{&root, &top}};
+    NameTexts names;
     while (!pending.empty()) {
         const Step step = pending.back();
         pending.pop_back();
@@ -160,7 +183,7 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
             break;
         }
         case ValueKind::String: {
-            const std::string_view text = from.getString({});
+            const std::string_view text = ValueTreeOps::string(from).view();
             setStorage(to, KIV_FLAT_STRING_OWNED, arena.text(text), text.size());
             break;
         }
@@ -187,17 +210,21 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
             break;
         }
         case ValueKind::Structure: {
-            const std::size_t count = from.size();
+            const std::size_t count = ValueTreeOps::structure(from).size();
             auto* members = arena.records<FlatStructureMember>(count);
             setStorage(to, KIV_FLAT_STRUCTURE, members, count);
             std::size_t i = 0;
-            for (const ValueMember member : from.members()) {
-                members[i].key = arena.text(member.key);
+            ValueTreeOps::structure(from).forEach([&](const PooledString* key, const Value& member) {
+                const char* const* written = names.find(key);
+                members[i].key = written ? *written : arena.text(key->view());
+                if (!written) {
+                    names.store(key, members[i].key);
+                }
                 members[i].keyOwned = 1;
-                pending.push_back({&member.value, reinterpret_cast<unsigned char*>(&members[i]) +
-                                                      offsetof(FlatStructureMember, value)});
+                pending.push_back({&member, reinterpret_cast<unsigned char*>(&members[i]) +
+                                                offsetof(FlatStructureMember, value)});
                 ++i;
-            }
+            });
             break;
         }
         }
@@ -216,7 +243,7 @@ bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enum
         add(total, size.bytes);
         // A tree of scalars needs no room: its record holds it all.
         auto* start = total ? static_cast<unsigned char*>(allocateFlatArena(total)) : nullptr;
-        ArenaCursor arena(start, size.arrays);
+        ArenaCursor arena(start, size.arrays, total);
         try {
             fill(value, flat, enums, arena);
         } catch (...) {

@@ -1,7 +1,6 @@
 #include "value/value.h"
 
 #include "platform/invariant.h"
-#include "value/fnv1a.h"
 #include "value/value_context.h"
 
 #include <cstring>
@@ -46,29 +45,16 @@ Value* MemberTable::find(std::string_view key) noexcept {
     return const_cast<Value*>(std::as_const(*this).find(key));
 }
 
-Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
+// Each of the two lookups takes its key's reference only once the key is known to be missing.
+template <class TakeKey>
+Value& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey) {
     if (!tree_) {
         const std::uint32_t position = lowerBound(key);
         if (position < size_ && flat_[position].key->view() == key) {
             return *flat_[position].value;
         }
         if (size_ < kFlatLimit) {
-            if (size_ == capacity_) {
-                growFlat(context);
-            }
-            Value* member = newMember(context);
-            PooledString* pooledKey;
-            try {
-                pooledKey = context.strings().intern(key);
-            } catch (...) {
-                context.deallocate(member, sizeof(Value));
-                throw;
-            }
-            MemberEntry* slot = flat_ + position;
-            std::memmove(slot + 1, slot, (size_ - position) * sizeof(MemberEntry));
-            *slot = {pooledKey, member};
-            ++size_;
-            return *member;
+            return insertFlat(context, position, takeKey());
         }
         convertToTree(context);
     }
@@ -76,7 +62,18 @@ Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
     if (position != tree_->end() && position->first->view() == key) {
         return *position->second;
     }
-    return insertIntoTree(context, position, key, fnv1a(key));
+    return insertIntoTree(context, position, takeKey());
+}
+
+Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
+    return findOrInsertWith(context, key, [&] { return context.strings().intern(key); });
+}
+
+Value& MemberTable::findOrInsert(ValueContext& context, PooledString* key) {
+    return findOrInsertWith(context, key->view(), [key] {
+        StringPool::retain(key);
+        return key;
+    });
 }
 
 Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
@@ -86,21 +83,8 @@ Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std:
     if (!tree_ && size_ == kFlatLimit) {
         convertToTree(context);
     }
-    if (tree_) {
-        return insertIntoTree(context, tree_->end(), key, hash);
-    }
-    if (size_ == capacity_) {
-        growFlat(context);
-    }
-    Value* member = newMember(context);
-    try {
-        flat_[size_].key = context.strings().intern(key, hash);
-    } catch (...) {
-        context.deallocate(member, sizeof(Value));
-        throw;
-    }
-    flat_[size_++].value = member;
-    return *member;
+    PooledString* pooledKey = context.strings().intern(key, hash);
+    return tree_ ? insertIntoTree(context, tree_->end(), pooledKey) : insertFlat(context, size_, pooledKey);
 }
 
 void MemberTable::reserve(ValueContext& context, std::size_t n) {
@@ -153,18 +137,35 @@ Value* MemberTable::newMember(ValueContext& context) {
     return new (context.allocate(sizeof(Value))) Value(Value::ChildOf{&context});
 }
 
-Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint,
-                                   std::string_view key, std::uint32_t hash) {
-    Value* member = newMember(context);
-    PooledString* pooledKey = nullptr;
+Value& MemberTable::insertFlat(ValueContext& context, std::uint32_t position, PooledString* key) {
+    Value* member = nullptr;
     try {
-        pooledKey = context.strings().intern(key, hash);
-        tree_->emplace_hint(hint, pooledKey, member);
-    } catch (...) {
-        if (pooledKey) {
-            context.strings().release(pooledKey);
+        if (size_ == capacity_) {
+            growFlat(context);
         }
-        context.deallocate(member, sizeof(Value));
+        member = newMember(context);
+    } catch (...) {
+        context.strings().release(key);
+        throw;
+    }
+    MemberEntry* slot = flat_ + position;
+    std::memmove(slot + 1, slot, (size_ - position) * sizeof(MemberEntry));
+    *slot = {key, member};
+    ++size_;
+    return *member;
+}
+
+Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint,
+                                   PooledString* key) {
+    Value* member = nullptr;
+    try {
+        member = newMember(context);
+        tree_->emplace_hint(hint, key, member);
+    } catch (...) {
+        context.strings().release(key);
+        if (member) {
+            context.deallocate(member, sizeof(Value));
+        }
         throw;
     }
     return *member;

@@ -54,6 +54,9 @@ class MemberTable {
     Value* find(std::string_view key) noexcept;
     // The member under `key`, inserted Empty when missing.
     Value& findOrInsert(ValueContext& context, std::string_view key);
+    // The same with a key already pooled in the context, which gains a reference when inserted:
+    // a conversion that meets one key many times looks it up in the pool once.
+    Value& findOrInsert(ValueContext& context, PooledString* key);
     // Inserts a member whose key sorts after every present key (copies arrive in order).
     Value& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
     // Prepares room for n members so that appendLast moves no member before n are in.
@@ -90,8 +93,11 @@ class MemberTable {
     std::uint32_t lowerBound(std::string_view key) const noexcept;
     void growFlat(ValueContext& context);
     void convertToTree(ValueContext& context);
-    Value& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, std::string_view key,
-                          std::uint32_t hash);
+    template <class TakeKey>
+    Value& findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey);
+    // Both insert a member under `key`, whose reference they take over (and drop on failure).
+    Value& insertFlat(ValueContext& context, std::uint32_t position, PooledString* key);
+    Value& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, PooledString* key);
     static Value* newMember(ValueContext& context);
 
     MemberEntry* flat_ = nullptr;

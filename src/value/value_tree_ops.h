@@ -16,6 +16,10 @@ namespace kiv {
 class ValueTreeOps {
   public:
     // The out-of-line part of a value of the matching kind.
+    static const PooledString& string(const Value& value) noexcept {
+        KIV_ASSERT(value.kind_ == ValueKind::String, "only a String holds a pooled text");
+        return *value.payload_.string;
+    }
     static CollectionStorage& collection(const Value& value) noexcept {
         KIV_ASSERT(value.kind_ == ValueKind::Collection, "only a Collection holds collection storage");
         return *static_cast<CollectionStorage*>(value.payload_.block);

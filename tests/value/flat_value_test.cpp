@@ -192,6 +192,36 @@ TEST(FlatConversionTest, RepeatedKeysReuseTheMemberInArrayOrder) {
     EXPECT_EQ(target["k"].getSigned(0), 2);
 }
 
+// One name text under three members: the member that first holds it is replaced by a later
+// one before the third uses the name again, so the name's pooled record must outlive the value
+// that first held it.
+TEST(FlatConversionTest, ANameOutlivesTheValueThatFirstHeldIt) {
+    static const char kShared[] = "shared";
+    FlatStructureMember inner[2] = {};
+    inner[0].key = kShared;
+    inner[1].key = kShared;
+    FlatValue one{}, two{};
+    setFlatSigned(one, 1);
+    setFlatSigned(two, 2);
+    std::memcpy(&inner[0].value, &one, sizeof one);
+    std::memcpy(&inner[1].value, &two, sizeof two);
+    FlatStructureMember outer[3] = {};
+    outer[0].key = "a";
+    outer[1].key = "a";
+    outer[2].key = "b";
+    const FlatValue first{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(&inner[0]), 1};
+    const FlatValue third{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(&inner[1]), 1};
+    std::memcpy(&outer[0].value, &first, sizeof first);
+    std::memcpy(&outer[1].value, &one, sizeof one);
+    std::memcpy(&outer[2].value, &third, sizeof third);
+    const FlatValue flat{KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(outer), 3};
+    Value target;
+    FlatResult result{};
+    ASSERT_TRUE(flatToValue(flat, target, "x", result));
+    EXPECT_EQ(target["a"].getSigned(0), 1);
+    EXPECT_EQ(target["b"]["shared"].getSigned(0), 2);
+}
+
 TEST(FlatConversionTest, UnknownKindFailsWithTheIncompatibleTypeMessage) {
     FlatValue flat{11, 0, 0};
     Value target;
