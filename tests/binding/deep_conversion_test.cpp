@@ -9,7 +9,7 @@
 namespace kiv {
 namespace {
 
-constexpr std::size_t kValueDepth = 1'000'000;
+constexpr std::size_t kValueDepth = KIV_TEST_DEEP_NESTING;
 constexpr std::size_t kNativeDepth = 200'000;
 
 struct Holder {

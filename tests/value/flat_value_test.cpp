@@ -262,7 +262,7 @@ TEST(FlatConversionTest, NullPointersReadAsEmpty) {
 }
 
 TEST(FlatConversionTest, MillionLevelsDeepBothWays) {
-    constexpr int depth = 1'000'000;
+    constexpr int depth = KIV_TEST_DEEP_NESTING;
     Value source;
     Value* node = &source;
     for (int i = 0; i < depth; ++i) {

@@ -163,7 +163,7 @@ TEST(JsonReader, TextAfterTheFirstNulIsNotRead) {
 }
 
 TEST(JsonReader, MillionLevelsDeep) {
-    constexpr std::size_t kDepth = 1'000'000;
+    constexpr std::size_t kDepth = KIV_TEST_DEEP_NESTING;
     const std::string closed = std::string(kDepth, '[') + "0" + std::string(kDepth, ']');
     ConversionResult result = parseJson(closed);
     ASSERT_TRUE(result.ok()) << result.errorText();

@@ -281,7 +281,7 @@ TEST(MsgpackReader, NestedContainers) {
 }
 
 TEST(MsgpackReader, MillionLevelsDeep) {
-    constexpr std::size_t kDepth = 1'000'000;
+    constexpr std::size_t kDepth = KIV_TEST_DEEP_NESTING;
     for (bool maps : {false, true}) {
         Bytes bytes;
         for (std::size_t i = 0; i < kDepth; ++i) {

@@ -166,7 +166,7 @@ TEST(ValueMoveTest, VectorsOfValuesRelocateRoots) {
 }
 
 // A million levels of nesting: building, copying, moving and destroying must not recurse.
-constexpr int kDeep = 1'000'000;
+constexpr int kDeep = KIV_TEST_DEEP_NESTING;
 
 Value deepTree(bool structures) {
     Value root;

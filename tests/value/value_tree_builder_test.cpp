@@ -223,7 +223,7 @@ TEST(ValueTreeBuilder, SaysWhereTheNextNodeGoes) {
 }
 
 TEST(ValueTreeBuilder, MillionLevelsDeep) {
-    constexpr std::size_t kDepth = 1'000'000;
+    constexpr std::size_t kDepth = KIV_TEST_DEEP_NESTING;
     for (RepeatedCollections rule : {RepeatedCollections::Concatenate, RepeatedCollections::Overwrite}) {
         Value root;
         ValueTreeBuilder builder(root, rule);
