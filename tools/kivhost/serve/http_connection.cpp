@@ -9,8 +9,6 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
-#include <poll.h>
-
 #include <chrono>
 #include <iterator>
 
@@ -27,6 +25,22 @@ using RequestHead = http::request_parser<http::string_body>::value_type;
 // does not reset the connection before the client has read the answer.
 constexpr std::size_t kDrainBytes = std::size_t(256) << 10;
 constexpr std::chrono::milliseconds kDrainTime{300};
+
+// One client's connection as its thread serves it.
+struct Connection {
+    tcp::socket& socket;
+    ConnectionSlots& slots;
+    ServeWorld& world;
+    const AccessRules& rules;
+    RequestLog& log;
+    boost::beast::flat_buffer buffer{2 * kMaxHeaderBytes};
+
+    // The reads that follow must be done within `time`, or the connection is shut down.
+    void readFor(std::chrono::steady_clock::duration time) {
+        slots.setDeadline(socket, std::chrono::steady_clock::now() + time);
+    }
+    void readWithoutLimit() { slots.setDeadline(socket, ConnectionSlots::Clock::time_point::max()); }
+};
 
 template <typename Field> std::string_view fieldOf(const RequestHead& head, Field field) {
     const auto found = head.find(field);
@@ -72,24 +86,14 @@ void sendAnswer(tcp::socket& socket, const RequestHead& head, const ServeAnswer&
 
 // Answers a refusal and ends the connection: what the client still sends is read for a moment
 // and dropped, bounded in bytes and time.
-void refuse(tcp::socket& socket, const RequestHead& head, int status, std::string_view reason) {
+void refuse(Connection& connection, const RequestHead& head, int status, std::string_view reason) {
     error_code failed;
-    sendAnswer(socket, head, errorAnswer(status, reason), false, false, failed);
-    socket.shutdown(tcp::socket::shutdown_send, failed);
-    const auto until = std::chrono::steady_clock::now() + kDrainTime;
+    sendAnswer(connection.socket, head, errorAnswer(status, reason), false, false, failed);
+    connection.socket.shutdown(tcp::socket::shutdown_send, failed);
+    connection.readFor(kDrainTime);
     char scratch[16384];
-    for (std::size_t drained = 0; drained < kDrainBytes;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        pollfd readable{socket.native_handle(), POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
-            return;
-        }
-        const std::size_t got = socket.read_some(net::buffer(scratch), failed);
-        if (failed) {
-            return;
-        }
-        drained += got;
+    for (std::size_t drained = 0; drained < kDrainBytes && !failed;) {
+        drained += connection.socket.read_some(net::buffer(scratch), failed);
     }
 }
 
@@ -133,9 +137,7 @@ ServeRequest serveRequestOf(const http::request<http::string_body>& request, Req
     served.method = method == http::verb::head ? "GET" : std::string(request.method_string());
     served.path = std::move(target.path);
     served.target = std::string(request.target());
-    const std::optional<std::string> minutes = queryValue(target.query, "minutes");
-    served.hasMinutes = minutes.has_value();
-    served.minutes = minutes.value_or("");
+    served.query = std::move(target.query);
     served.body = request.body();
     return served;
 }
@@ -148,33 +150,54 @@ ServeAnswer answerSafely(ServeWorld& world, const ServeRequest& request) {
     }
 }
 
+// Whether a request is coming: on a kept-alive connection, its first byte is waited for up to
+// kIdleTime. A new connection's wait counts toward its first request's time, and bytes already
+// read belong to a request sent right after the last.
+bool requestComing(Connection& connection, bool fresh) {
+    if (fresh || connection.buffer.size() > 0) {
+        return true;
+    }
+    connection.readFor(kIdleTime);
+    error_code failed;
+    connection.socket.wait(tcp::socket::wait_read, failed);
+    return !failed;
+}
+
 // Reads and answers one request; false when the connection is to end.
-bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, ServeWorld& world,
-                     const AccessRules& rules, RequestLog& log) {
+bool serveOneRequest(Connection& connection, bool fresh) {
+    if (!requestComing(connection, fresh)) {
+        return false;
+    }
+    tcp::socket& socket = connection.socket;
+    boost::beast::flat_buffer& buffer = connection.buffer;
+    ServeWorld& world = connection.world;
     http::request_parser<http::string_body> parser;
     parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
     parser.body_limit(kMaxBodyBytes);
     const RequestHead& head = parser.get();
     const auto logged = [&](int status) {
-        log.record(world.nowMs(), head.method_string(), head.target(), status);
+        connection.log.record(world.nowMs(), head.method_string(), head.target(), status);
     };
     const auto refused = [&](int status, std::string_view reason) {
-        refuse(socket, head, status, reason);
+        refuse(connection, head, status, reason);
         logged(status);
         return false;
     };
     error_code failed;
+    connection.readFor(kRequestTime);
     http::read_header(socket, buffer, parser, failed);
     if (failed) {
-        // Nothing to answer when the client left between requests or the connection broke.
-        const int status = failed == http::error::end_of_stream ? 0 : refusalOf(failed);
+        // Nothing to answer when the client left between requests, the connection broke or the
+        // request did not come in time (the connection is shut down then).
+        const bool gone = failed == http::error::end_of_stream || connection.slots.timedOut(socket);
+        const int status = gone ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     if (static_cast<std::size_t>(std::distance(head.begin(), head.end())) > kMaxHeaderFields) {
         return refused(431, reasonOf(431));
     }
     const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
-    const AccessVerdict verdict = rules.check(originOf(head, hasBody));
+    const AccessVerdict verdict = connection.rules.check(originOf(head, hasBody));
     if (verdict.status != 0) {
         return refused(verdict.status, verdict.reason);
     }
@@ -188,8 +211,9 @@ bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, Ser
         http::write(socket, proceed, failed);
     }
     http::read(socket, buffer, parser, failed);
+    connection.readWithoutLimit();
     if (failed) {
-        const int status = refusalOf(failed);
+        const int status = connection.slots.timedOut(socket) ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     const std::optional<RequestTarget> target = splitTarget(head.target());
@@ -220,9 +244,10 @@ bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, Ser
 
 } // namespace
 
-void serveHttpConnection(tcp::socket& socket, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
-    boost::beast::flat_buffer buffer(2 * kMaxHeaderBytes);
-    while (serveOneRequest(socket, buffer, world, rules, log)) {
+void serveHttpConnection(tcp::socket& socket, ConnectionSlots& slots, ServeWorld& world,
+                         const AccessRules& rules, RequestLog& log) {
+    Connection connection{socket, slots, world, rules, log};
+    for (bool fresh = true; serveOneRequest(connection, fresh); fresh = false) {
     }
 }
 
