@@ -1,61 +1,50 @@
-// The connections `kivhost serve` is serving: at most kMaxConnections at once, each with the moment
-// its current read must be done by. A watchdog shuts down a connection whose read runs past its
-// deadline, so that clients that connect and send nothing, or never end their header block,
-// cannot hold every slot and keep the server from others; stop() shuts down every connection.
+// The connections `kivhost serve` is serving: at most kMaxConnections at once, each a client socket
+// with an io_context of its own, in which its thread waits for the client's bytes until the
+// connection's deadline (see http_connection.h). stop() wakes every connection: a wait for bytes
+// is cancelled through the connection's io_context, and a write blocked on a client that stopped
+// reading ends when the socket is shut down.
 //
-// A connection's socket is shut down only under the slots' lock and only while it holds its slot;
-// it gives the slot back and closes and destroys the socket in one step, so no shutdown ever
-// reaches a socket closed meanwhile, and once the last slot is given back no socket is left to
-// outlive the server's io_context. A shutdown from another thread is what wakes a thread blocked in a read or
-// a write on the socket (it touches the socket's descriptor only).
+// A connection's socket is touched by stop() only under the slots' lock and only while it holds
+// its slot; it gives the slot back and is destroyed in one step, so once the last slot is given
+// back no connection is left to outlive the server.
 #pragma once
 
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 namespace kiv::kivhost {
 
 inline constexpr std::size_t kMaxConnections = 64;
 
+struct ClientSocket {
+    boost::asio::io_context io{1};
+    boost::asio::ip::tcp::socket socket{io};
+};
+
 class ConnectionSlots {
   public:
-    using Clock = std::chrono::steady_clock;
-
     // Waits until a slot is free; false once stopping.
     bool waitForRoom();
-    // Takes a slot for the socket, with no deadline yet; false once stopping.
-    bool take(boost::asio::ip::tcp::socket& socket);
-    // Gives the socket's slot back, closes and destroys the socket.
-    void release(std::unique_ptr<boost::asio::ip::tcp::socket> socket);
-    // The socket's current read must be done by `deadline`; Clock::time_point::max(): no limit.
-    void setDeadline(boost::asio::ip::tcp::socket& socket, Clock::time_point deadline);
-    // Whether the watchdog shut the socket down for a read past its deadline.
-    bool timedOut(boost::asio::ip::tcp::socket& socket);
-
-    // Shuts down connections as their deadlines pass, until stop().
-    void watch();
-    // Shuts down every connection and wakes watch() and waitForRoom() for good.
+    // Takes a slot for the client; false once stopping.
+    bool take(const std::shared_ptr<ClientSocket>& client);
+    // Gives the client's slot back, and closes and destroys its socket unless another owner is
+    // still to let go of it.
+    void release(std::shared_ptr<ClientSocket> client);
+    // Wakes every connection, for good: no slot is given out from now on.
     void stop();
     // Waits until every slot has been given back.
     void waitUntilEmpty();
 
   private:
-    void shutDown(boost::asio::ip::tcp::socket& socket);
-
-    struct Slot {
-        Clock::time_point deadline = Clock::time_point::max();
-        bool timedOut = false;
-    };
-
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<boost::asio::ip::tcp::socket*, Slot> slots_;
+    std::set<std::shared_ptr<ClientSocket>> clients_;
     bool stopping_ = false;
 };
 

@@ -26,20 +26,61 @@ using RequestHead = http::request_parser<http::string_body>::value_type;
 constexpr std::size_t kDrainBytes = std::size_t(256) << 10;
 constexpr std::chrono::milliseconds kDrainTime{300};
 
-// One client's connection as its thread serves it.
+// One client's connection as its thread serves it. Its reads wait for bytes in the connection's
+// own io_context until the deadline, and stop when it passes (or the server stops).
 struct Connection {
-    tcp::socket& socket;
-    ConnectionSlots& slots;
+    ClientSocket& client;
+    tcp::socket& socket = client.socket;
     ServeWorld& world;
     const AccessRules& rules;
     RequestLog& log;
     boost::beast::flat_buffer buffer{2 * kMaxHeaderBytes};
+    std::chrono::steady_clock::time_point deadline{};
+    bool timedOut = false;
 
-    // The reads that follow must be done within `time`, or the connection is shut down.
+    // The reads that follow must be done within `time`.
     void readFor(std::chrono::steady_clock::duration time) {
-        slots.setDeadline(socket, std::chrono::steady_clock::now() + time);
+        deadline = std::chrono::steady_clock::now() + time;
     }
-    void readWithoutLimit() { slots.setDeadline(socket, ConnectionSlots::Clock::time_point::max()); }
+
+    // Whether bytes came (or the client closed) before the deadline.
+    bool waitForBytes(error_code& failed) {
+        bool done = false;
+        socket.async_wait(tcp::socket::wait_read, [&](const error_code& waited) {
+            failed = waited;
+            done = true;
+        });
+        client.io.restart();
+        client.io.run_until(deadline);
+        if (!done) {
+            socket.cancel(failed);
+            client.io.run(); // the wait ends, cancelled
+            timedOut = true;
+            failed = net::error::timed_out;
+        }
+        return !failed;
+    }
+};
+
+// The connection as Beast reads it: each read first waits for bytes within the deadline, so that
+// it never blocks past it.
+struct DeadlineReads {
+    Connection& connection;
+
+    using executor_type = tcp::socket::executor_type;
+    executor_type get_executor() { return connection.socket.get_executor(); }
+
+    template <typename Buffers> std::size_t read_some(const Buffers& buffers, error_code& failed) {
+        return connection.waitForBytes(failed) ? connection.socket.read_some(buffers, failed) : 0;
+    }
+    template <typename Buffers> std::size_t read_some(const Buffers& buffers) {
+        error_code failed;
+        const std::size_t got = read_some(buffers, failed);
+        if (failed) {
+            throw boost::system::system_error(failed);
+        }
+        return got;
+    }
 };
 
 template <typename Field> std::string_view fieldOf(const RequestHead& head, Field field) {
@@ -91,9 +132,10 @@ void refuse(Connection& connection, const RequestHead& head, int status, std::st
     sendAnswer(connection.socket, head, errorAnswer(status, reason), false, false, failed);
     connection.socket.shutdown(tcp::socket::shutdown_send, failed);
     connection.readFor(kDrainTime);
+    DeadlineReads reads{connection};
     char scratch[16384];
     for (std::size_t drained = 0; drained < kDrainBytes && !failed;) {
-        drained += connection.socket.read_some(net::buffer(scratch), failed);
+        drained += reads.read_some(net::buffer(scratch), failed);
     }
 }
 
@@ -159,8 +201,7 @@ bool requestComing(Connection& connection, bool fresh) {
     }
     connection.readFor(kIdleTime);
     error_code failed;
-    connection.socket.wait(tcp::socket::wait_read, failed);
-    return !failed;
+    return connection.waitForBytes(failed);
 }
 
 // Reads and answers one request; false when the connection is to end.
@@ -170,6 +211,7 @@ bool serveOneRequest(Connection& connection, bool fresh) {
     }
     tcp::socket& socket = connection.socket;
     boost::beast::flat_buffer& buffer = connection.buffer;
+    DeadlineReads reads{connection};
     ServeWorld& world = connection.world;
     http::request_parser<http::string_body> parser;
     parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
@@ -185,11 +227,11 @@ bool serveOneRequest(Connection& connection, bool fresh) {
     };
     error_code failed;
     connection.readFor(kRequestTime);
-    http::read_header(socket, buffer, parser, failed);
+    http::read_header(reads, buffer, parser, failed);
     if (failed) {
         // Nothing to answer when the client left between requests, the connection broke or the
         // request did not come in time (the connection is shut down then).
-        const bool gone = failed == http::error::end_of_stream || connection.slots.timedOut(socket);
+        const bool gone = failed == http::error::end_of_stream || connection.timedOut;
         const int status = gone ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
@@ -210,10 +252,9 @@ bool serveOneRequest(Connection& connection, bool fresh) {
         http::response<http::empty_body> proceed(http::status::continue_, head.version());
         http::write(socket, proceed, failed);
     }
-    http::read(socket, buffer, parser, failed);
-    connection.readWithoutLimit();
+    http::read(reads, buffer, parser, failed);
     if (failed) {
-        const int status = connection.slots.timedOut(socket) ? 0 : refusalOf(failed);
+        const int status = connection.timedOut ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     const std::optional<RequestTarget> target = splitTarget(head.target());
@@ -244,9 +285,9 @@ bool serveOneRequest(Connection& connection, bool fresh) {
 
 } // namespace
 
-void serveHttpConnection(tcp::socket& socket, ConnectionSlots& slots, ServeWorld& world,
-                         const AccessRules& rules, RequestLog& log) {
-    Connection connection{socket, slots, world, rules, log};
+void serveHttpConnection(ClientSocket& client, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
+    Connection connection{
+        client, client.socket, world, rules, log, boost::beast::flat_buffer(2 * kMaxHeaderBytes), {}, false};
     for (bool fresh = true; serveOneRequest(connection, fresh); fresh = false) {
     }
 }

@@ -8,8 +8,10 @@
 // Reads have deadlines, so that a slow or silent client cannot hold a connection slot: a request
 // (its header block and body) must arrive within kRequestTime, counted on a new connection from
 // when its first byte is awaited and on a kept-alive one from its first byte, which may take up to
-// kIdleTime after the previous answer. The connection is closed when either runs out. An event
-// stream, once started, has no deadline.
+// kIdleTime after the previous answer. The connection is closed when either runs out. Each read
+// waits for bytes in the client's own io_context until the deadline, so no read blocks past it
+// (and the server's stop cancels the wait). An event stream, once started, reads nothing and has
+// no deadline.
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
@@ -32,8 +34,6 @@ inline constexpr std::chrono::seconds kIdleTime{60};
 
 // Serves until the client closes, a read or write fails, or a refusal ends the connection.
 // Each request goes to the log with its status.
-// Each read's deadline is kept in `slots`.
-void serveHttpConnection(boost::asio::ip::tcp::socket& socket, ConnectionSlots& slots, ServeWorld& world,
-                         const AccessRules& rules, RequestLog& log);
+void serveHttpConnection(ClientSocket& client, ServeWorld& world, const AccessRules& rules, RequestLog& log);
 
 } // namespace kiv::kivhost

@@ -1,6 +1,7 @@
 #include "kivhost/serve/serve_server.h"
 
 #include "kivhost/serve/http_connection.h"
+#include "kivhost/serve/port_claim.h"
 
 #include <boost/asio/post.hpp>
 
@@ -19,11 +20,9 @@ ServeServer::ServeServer(ServeWorld& world, AccessOptions access, std::ostream* 
 int ServeServer::bind(int port, std::string& error) {
     boost::system::error_code failed;
     const tcp::endpoint endpoint(net::ip::make_address_v4("127.0.0.1"), static_cast<unsigned short>(port));
-    // SO_REUSEADDR lets a restarted server take its port while old connections linger; on Linux
-    // it never lets two listening sockets share a port (SO_REUSEPORT would, and is not set).
     acceptor_.open(endpoint.protocol(), failed);
     if (!failed) {
-        acceptor_.set_option(tcp::acceptor::reuse_address(true), failed);
+        claimPortAlone(acceptor_, failed);
     }
     if (!failed) {
         acceptor_.bind(endpoint, failed);
@@ -41,23 +40,24 @@ int ServeServer::bind(int port, std::string& error) {
 }
 
 void ServeServer::listen() {
-    std::thread watchdog([this] { slots_.watch(); });
     acceptNext();
     io_.run(); // until stop() closes the listening socket
     slots_.waitUntilEmpty();
-    watchdog.join();
 }
 
 void ServeServer::acceptNext() {
     // With every slot taken, further clients wait in the listening socket's backlog.
-    if (slots_.waitForRoom()) {
-        acceptor_.async_accept([this](const boost::system::error_code& failed, tcp::socket socket) {
-            accepted(failed, std::move(socket));
-        });
+    if (!slots_.waitForRoom()) {
+        return;
     }
+    auto client = std::make_shared<ClientSocket>();
+    acceptor_.async_accept(client->socket, [this, client](const boost::system::error_code& failed) {
+        accepted(failed, client);
+    });
 }
 
-void ServeServer::accepted(const boost::system::error_code& failed, tcp::socket socket) {
+void ServeServer::accepted(const boost::system::error_code& failed,
+                           const std::shared_ptr<ClientSocket>& client) {
     if (failed == net::error::operation_aborted) {
         return; // stop() closed the listening socket
     }
@@ -70,22 +70,19 @@ void ServeServer::accepted(const boost::system::error_code& failed, tcp::socket 
     // Answers go out at once: without this, a small answer on a reused connection waits for the
     // client's delayed acknowledgement of the previous one (about 40 ms).
     boost::system::error_code ignored;
-    socket.set_option(tcp::no_delay(true), ignored);
-    auto owned = std::make_unique<tcp::socket>(std::move(socket));
-    if (!slots_.take(*owned)) {
+    client->socket.set_option(tcp::no_delay(true), ignored);
+    if (!slots_.take(client)) {
         return; // stopping
     }
-    std::thread([this, owned = std::move(owned)]() mutable {
-        serveHttpConnection(*owned, slots_, world_, rules_, log_);
-        slots_.release(std::move(owned));
+    std::thread([this, client]() mutable {
+        serveHttpConnection(*client, world_, rules_, log_);
+        slots_.release(std::move(client));
     }).detach();
     acceptNext();
 }
 
 void ServeServer::stop() {
     world_.feed().close();
-    // Every connection's socket is shut down, which wakes the thread blocked on it: a read of an
-    // idle keep-alive connection or a write to a client that stopped reading ends at once.
     slots_.stop();
     net::post(io_, [this] {
         boost::system::error_code ignored;

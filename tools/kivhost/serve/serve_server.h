@@ -34,7 +34,7 @@ class ServeServer {
   private:
     // Accepts the next connection once a slot is free; on listen()'s thread.
     void acceptNext();
-    void accepted(const boost::system::error_code& failed, boost::asio::ip::tcp::socket socket);
+    void accepted(const boost::system::error_code& failed, const std::shared_ptr<ClientSocket>& client);
 
     ServeWorld& world_;
     AccessRules rules_;
