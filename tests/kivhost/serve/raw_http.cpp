@@ -1,18 +1,29 @@
 #include "raw_http.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <strings.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/string.hpp>
+
+#include <array>
+#include <cstdlib>
 
 namespace kiv::test {
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+struct RawHttp::Socket {
+    net::io_context io;
+    tcp::socket socket{io};
+    std::array<char, 65536> buffer;
+};
 
 std::string RawAnswer::header(std::string_view name) const {
     const std::string wanted = "\r\n" + std::string(name) + ":";
     for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
-        if (strncasecmp(head.c_str() + at, wanted.c_str(), wanted.size()) == 0) {
+        if (boost::beast::iequals(std::string_view(head).substr(at, wanted.size()), wanted)) {
             const std::size_t start = head.find_first_not_of(' ', at + wanted.size());
             return head.substr(start, head.find("\r\n", start) - start);
         }
@@ -20,49 +31,47 @@ std::string RawAnswer::header(std::string_view name) const {
     return {};
 }
 
-RawHttp::RawHttp(int port) {
-    socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(socket_);
-        socket_ = -1;
+RawHttp::RawHttp(int port) : socket_(std::make_unique<Socket>()) {
+    boost::system::error_code failed;
+    socket_->socket.connect({net::ip::address_v4::loopback(), static_cast<unsigned short>(port)}, failed);
+    if (failed) {
+        socket_->socket.close(failed);
     }
 }
 
-RawHttp::~RawHttp() {
-    if (socket_ >= 0) {
-        ::close(socket_);
-    }
+RawHttp::~RawHttp() = default;
+
+bool RawHttp::connected() const noexcept {
+    return socket_->socket.is_open();
 }
 
 bool RawHttp::send(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
+    boost::system::error_code failed;
+    net::write(socket_->socket, net::buffer(bytes.data(), bytes.size()), failed);
+    return !failed;
 }
 
+// One read, given up at `until`: the socket's own io_context runs until the read completes or the
+// time is over, and a read still waiting then is cancelled (what it got meanwhile is kept).
 bool RawHttp::fill(std::chrono::steady_clock::time_point until) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    pollfd readable{socket_, POLLIN, 0};
-    if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
+    if (!connected()) {
         return false;
     }
-    char buffer[65536];
-    const ssize_t got = ::recv(socket_, buffer, sizeof buffer, 0);
-    if (got <= 0) {
-        return false;
+    boost::system::error_code failed = net::error::timed_out;
+    std::size_t got = 0;
+    socket_->socket.async_read_some(net::buffer(socket_->buffer),
+                                    [&](boost::system::error_code error, std::size_t size) {
+                                        failed = error;
+                                        got = size;
+                                    });
+    socket_->io.restart();
+    socket_->io.run_until(until);
+    if (!socket_->io.stopped()) {
+        socket_->socket.cancel();
+        socket_->io.run();
     }
-    received_.append(buffer, static_cast<std::size_t>(got));
-    return true;
+    received_.append(socket_->buffer.data(), got);
+    return !failed && got > 0;
 }
 
 const std::string& RawHttp::receive(std::size_t bytes, std::chrono::milliseconds wait) {

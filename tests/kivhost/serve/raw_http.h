@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,7 @@ class RawHttp {
     RawHttp(const RawHttp&) = delete;
     RawHttp& operator=(const RawHttp&) = delete;
 
-    bool connected() const noexcept { return socket_ >= 0; }
+    bool connected() const noexcept;
     // False once the server has closed or reset the connection.
     bool send(std::string_view bytes);
     // What came so far once at least `bytes` have, or all that came within `wait`.
@@ -35,9 +36,11 @@ class RawHttp {
     std::optional<RawAnswer> answer(std::chrono::milliseconds wait = std::chrono::seconds(10));
 
   private:
+    struct Socket; // Boost.Asio's, kept out of the tests' sight
+
     bool fill(std::chrono::steady_clock::time_point until);
 
-    int socket_ = -1;
+    std::unique_ptr<Socket> socket_;
     std::string received_;
 };
 

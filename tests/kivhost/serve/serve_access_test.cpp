@@ -1,12 +1,18 @@
 // Who may use `kivhost serve`, over raw HTTP on loopback: the Host must name the server (DNS
 // rebinding), requests that change state must come from its own pages or a listed origin with a
-// JSON body, and only listed origins get CORS answers, preflights included.
+// JSON body, and only listed origins get CORS answers, preflights included; clients that send
+// nothing cannot keep others out.
 #include "law_scenario.h"
 #include "raw_http.h"
 #include "serve_process.h"
 
+#include <memory>
+#include <vector>
+
 namespace kiv::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kListed = "http://localhost:5173";
 
@@ -93,6 +99,29 @@ TEST(ServeAccessTest, HostAndOriginDecideWhatIsAnsweredAndWhatMayChangeState) {
     EXPECT_EQ(parsed(client.answer().value_or(RawAnswer{}).body)["t"].getUnsigned(0), 60u);
     client.send(rawRequest(port, "GET", "/kivhost/resources"));
     EXPECT_NE(client.answer().value_or(RawAnswer{}).body.find("login-data-packet"), std::string::npos);
+}
+
+// Clients that connect and send nothing, or start a header block and never end it, hold their
+// connections only until a request's time runs out: with every connection slot so taken, a client
+// waiting behind them in the backlog is served once they are closed.
+TEST(ServeAccessTest, SilentClientsCannotLockOthersOut) {
+    ScenarioFile scenario("silent.yaml", kNoLoginYet);
+    ServeProcess serve({scenario.path(), "--plugin", KIVHOST_PLUGIN});
+    const int port = serve.port();
+    ASSERT_NE(port, 0);
+    std::vector<std::unique_ptr<RawHttp>> silent;
+    for (int i = 0; i < 64; ++i) {
+        silent.push_back(std::make_unique<RawHttp>(port));
+        if (i % 2 == 1) {
+            silent.back()->send("GET /kivhost/state HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                "\r\nX-Never-Ends: ");
+        }
+    }
+    RawHttp client(port);
+    client.send(rawRequest(port, "GET", "/kivhost/state"));
+    const std::optional<RawAnswer> answer = client.answer(60s);
+    ASSERT_TRUE(answer) << "still locked out after a minute";
+    EXPECT_EQ(answer->status, 200);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The controls a UI team drives `kivhost serve` with, over HTTP on loopback: a manual session
 // recorded and replayed by `kivhost run` to the same timeline, reset to a new instance, the clock
-// set, jumped and paused, the request log, and the OpenAPI description held against `describe`.
+// set, jumped, paused and resumed, the state polled, the request log, and the OpenAPI description
+// held against `describe`.
 #include "law_scenario.h"
 #include "raw_http.h"
 #include "serve_process.h"
@@ -8,26 +9,13 @@
 #include "kivhost/core/json_text.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
+#include <thread>
 
 namespace kiv::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What a command printed on its standard output.
-std::string outputOf(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-            output.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return output;
-}
 
 class ServeControlsTest : public testing::Test {
   protected:
@@ -86,8 +74,8 @@ TEST_F(ServeControlsTest, ARecordedSessionReplaysToTheSameTimeline) {
     ASSERT_EQ(recording.status, 200);
     const ScenarioFile replay("replay.json", recording.body);
     std::vector<std::string> replayed;
-    std::istringstream lines(outputOf(std::string(KIVHOST_BINARY) + " run " + replay.path() + " --plugin " +
-                                      KIVHOST_PLUGIN + " --json"));
+    std::istringstream lines(
+        outputOf({KIVHOST_BINARY, "run", replay.path(), "--plugin", KIVHOST_PLUGIN, "--json"}));
     for (std::string line; std::getline(lines, line);) {
         replayed.push_back(line);
     }
@@ -151,6 +139,83 @@ TEST_F(ServeControlsTest, TheClockIsSetAndJumpedForwardOnly) {
     EXPECT_EQ(call("GET", "/kivhost/clock/next").status, 405);
 }
 
+// A client polling the state with the last answer's `next` reads each timeline entry once: the
+// answer since a position is the whole state's timeline from there on. A position the feed no
+// longer keeps (a reset drops the entries of the instance before) says how many are gone.
+TEST_F(ServeControlsTest, PollingTheStateSinceAPositionReadsEachEntryOnce) {
+    const std::uint64_t start = state()["next"].getUnsigned(0);
+    EXPECT_EQ(call("PUT", kLoginControl, kLoginPacket).status, 201);
+    EXPECT_EQ(call("POST", "/kivhost/clock/advance?minutes=200").status, 200);
+    const Value polled = parsed(call("GET", "/kivhost/state?since=" + std::to_string(start)).body);
+    const Value whole = state();
+    const std::uint64_t first = whole["first"].getUnsigned(0);
+    ASSERT_EQ(polled["first"].getUnsigned(1), first);
+    EXPECT_EQ(polled["dropped"].getUnsigned(1), 0u);
+    ASSERT_GT(polled["timeline"].size(), 3u);
+    ASSERT_EQ(polled["next"].getUnsigned(0), start + polled["timeline"].size());
+    for (std::size_t i = 0; i < polled["timeline"].size(); ++i) {
+        EXPECT_EQ(kivhost::toJson(polled["timeline"][i]),
+                  kivhost::toJson(whole["timeline"][start - first + i]));
+    }
+    // The next poll brings only the request log's lines of the requests in between.
+    const std::string next = std::to_string(polled["next"].getUnsigned(0));
+    const Value again = parsed(call("GET", "/kivhost/state?since=" + next).body);
+    ASSERT_EQ(again["timeline"].size(), 2u);
+    EXPECT_EQ(again["timeline"][0]["type"].getString(""), "http");
+    EXPECT_EQ(parsed(call("GET", "/kivhost/state?since=99999999").body)["timeline"].size(), 0u);
+
+    EXPECT_EQ(call("POST", "/kivhost/reset").status, 200);
+    const Value afterReset = parsed(call("GET", "/kivhost/state?since=" + next).body);
+    EXPECT_EQ(afterReset["dropped"].getUnsigned(0), afterReset["first"].getUnsigned(0) - std::stoul(next));
+    for (const char* bad : {"", "x", "-1", "1.5"}) {
+        EXPECT_EQ(call("GET", std::string("/kivhost/state?since=") + bad).status, 400) << bad;
+    }
+}
+
+// On the real clock, a pause stops the clock and its timers; a resume goes on from where it stood.
+class ServePausedClockTest : public ServeControlsTest {
+  protected:
+    static constexpr int kSpeed = 600; // ten simulated minutes a second
+    ServePausedClockTest() : ServeControlsTest({"--clock", "real", "--speed", std::to_string(kSpeed)}) {}
+};
+
+// Seconds as the state writes them: whole ones as integers.
+double secondsOf(const Value& value) {
+    return value.getFloat(static_cast<double>(value.getUnsigned(0)));
+}
+
+TEST_F(ServePausedClockTest, APausedClockStandsStillAndResumesWhereItStood) {
+    EXPECT_EQ(call("PUT", kLoginControl, kLoginPacket).status, 201);
+    const Value paused = parsed(call("POST", "/kivhost/clock/pause").body);
+    ASSERT_TRUE(paused["paused"].getBool(false));
+    ASSERT_GT(paused["timers"].size(), 0u);
+    // A minute before the next timer: running, the clock would reach it within a tenth of a second.
+    const double due = secondsOf(paused["timers"][0]["due"]);
+    const Value set = parsed(call("POST", "/kivhost/clock/set?minutes=" + std::to_string(due / 60 - 1)).body);
+    const auto pausedSince = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(2s);
+    const Value still =
+        parsed(call("GET", "/kivhost/state?since=" + std::to_string(set["next"].getUnsigned(0))).body);
+    EXPECT_EQ(secondsOf(still["t"]), secondsOf(set["t"]));
+    EXPECT_EQ(kivhost::toJson(still["timers"]), kivhost::toJson(set["timers"]));
+    for (std::size_t i = 0; i < still["timeline"].size(); ++i) {
+        EXPECT_EQ(still["timeline"][i]["type"].getString(""), "http")
+            << kivhost::toJson(still["timeline"][i]);
+    }
+
+    RawHttp stream(serve_.port());
+    stream.send(rawRequest(serve_.port(), "GET", "/events"));
+    ASSERT_TRUE(stream.waitFor("event: instance", 5s));
+    const double pausedFor =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - pausedSince).count();
+    const Value resumed = parsed(call("POST", "/kivhost/clock/resume").body);
+    EXPECT_FALSE(resumed["paused"].getBool(true));
+    // The paused time is not made up for: the clock goes on from where it stood.
+    EXPECT_GE(secondsOf(resumed["t"]), secondsOf(set["t"]));
+    EXPECT_LT(secondsOf(resumed["t"]) - secondsOf(set["t"]), pausedFor * kSpeed);
+    EXPECT_TRUE(stream.waitFor("event: fire", 60s)) << "the timer a minute away never fired";
+}
+
 class ServeRequestLogTest : public ServeControlsTest {
   protected:
     ServeRequestLogTest() : ServeControlsTest({"--log-requests"}) {}
@@ -183,8 +248,7 @@ TEST_F(ServeRequestLogTest, EveryRequestIsLoggedWithItsStatus) {
 // it defines, and the events are its webhooks.
 TEST_F(ServeControlsTest, TheOpenApiDescriptionAgreesWithDescribe) {
     const Value api = parsed(call("GET", "/kivhost/openapi.json").body);
-    const Value described =
-        parsed(outputOf(std::string(KIVHOST_BINARY) + " describe --plugin " + KIVHOST_PLUGIN));
+    const Value described = parsed(outputOf({KIVHOST_BINARY, "describe", "--plugin", KIVHOST_PLUGIN}));
     EXPECT_EQ(api["openapi"].getString(""), "3.1.0");
     for (std::size_t i = 0; i < described["functions"].size(); ++i) {
         const Value& function = described["functions"][i];

@@ -1,7 +1,9 @@
 // `kivhost serve` started for a test: the binary on port 0 in the background, its address read
-// from the first line it prints, stopped with SIGTERM at the end (and expected to exit 0).
+// from the first line it prints, stopped at the end (and expected to exit 0 where it is asked to
+// stop rather than ended; see stopIsARequest).
 #pragma once
 
+#include "child_process.h"
 #include "value/json_reader.h"
 
 #include <gtest/gtest.h>
@@ -23,23 +25,23 @@ class ServeProcess {
     ServeProcess& operator=(const ServeProcess&) = delete;
 
     int port() const noexcept { return port_; }
-    int pid() const noexcept { return pid_; }
+    int pid() const noexcept { return process_.id(); }
     // The next line the server printed after its address, without the line break.
-    std::string readLine();
-    // Sends SIGTERM and waits up to `wait` for the exit; the wait status, or nullopt when the
-    // process is still running (it is then killed).
+    std::string readLine() { return kiv::test::readLine(process_); }
+    // Asks the server to stop and waits up to `wait`; its exit code, or nullopt when it is still
+    // running (it is then ended).
     std::optional<int> stop(std::chrono::milliseconds wait);
     // "http://127.0.0.1:PORT/", as the first line gave it.
     const std::string& address() const noexcept { return address_; }
 
   private:
-    int pid_ = -1;
-    int output_ = -1;
+    ChildProcess process_;
+    bool running_ = false;
     int port_ = 0;
     std::string address_;
 };
 
-// A scenario file in the temporary folder, removed with the object.
+// A scenario file in the temporary folder under a name of its own, removed with the object.
 class ScenarioFile {
   public:
     ScenarioFile(const std::string& name, const std::string& text);

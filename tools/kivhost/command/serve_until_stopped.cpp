@@ -3,29 +3,13 @@
 
 #include "kivhost/command/command_failure.h"
 #include "kivhost/command/play_inputs.h"
+#include "kivhost/command/stop_request.h"
 #include "kivhost/serve/serve_server.h"
 
-#include <csignal>
-#include <pthread.h>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace kiv::kivhost {
-namespace {
-
-// SIGINT and SIGTERM are taken by one thread that stops the server; every other thread has them
-// blocked, so they are never delivered in the middle of a plugin call. SIGPIPE is ignored: a
-// client that went away is noticed when a write to it fails.
-sigset_t stopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    return signals;
-}
-
-} // namespace
 
 int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::ostream& errors) {
     const std::optional<PlayInputs> inputs = loadPlayInputs(arguments.scenario, arguments.plugin, errors);
@@ -33,9 +17,7 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
         return 1;
     }
 
-    const sigset_t signals = stopSignals();
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr); // before any thread starts, so all inherit it
-    std::signal(SIGPIPE, SIG_IGN);
+    StopRequest stopRequest; // before any thread starts
 
     ServeWorld world(inputs->scenario, ServeSetup{inputs->plugin, arguments.clock, arguments.speed});
     if (!world.initialized()) {
@@ -52,8 +34,7 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
     out << "http://127.0.0.1:" << port << "/" << std::endl;
 
     std::thread stopper([&] {
-        int received = 0;
-        sigwait(&signals, &received);
+        stopRequest.wait();
         server.stop();
     });
     server.listen();

@@ -4,6 +4,9 @@
 #include "kivhost/serve/server_sent_events.h"
 #include "kivhost/timeline/timeline.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace kiv::kivhost {
 
 void EventFeed::add(const Happening& happening) {
@@ -52,6 +55,7 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
     FeedBatch batch;
     batch.instance = instance_;
     batch.first = std::max(from, first_);
+    batch.oldest = first_;
     batch.dropped = from < first_ ? first_ - from : 0;
     if (closed_) {
         return batch;
@@ -65,12 +69,15 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
     return batch;
 }
 
-FeedBatch EventFeed::kept() const {
+FeedBatch EventFeed::keptFrom(std::size_t from) const {
     std::lock_guard lock(mutex_);
     FeedBatch batch;
     batch.instance = instance_;
-    batch.first = first_;
-    batch.entries.assign(entries_.begin(), entries_.end());
+    batch.first = std::clamp(from, first_, first_ + entries_.size());
+    batch.oldest = first_;
+    batch.dropped = from < first_ ? first_ - from : 0;
+    batch.entries.assign(entries_.begin() + static_cast<std::ptrdiff_t>(batch.first - first_),
+                         entries_.end());
     return batch;
 }
 

@@ -36,6 +36,7 @@ struct FeedEntry {
 struct FeedBatch {
     std::string instance;    // the world's instance the entries belong to
     std::size_t first = 0;   // the id of entries.front(), or where the next entry will be
+    std::size_t oldest = 0;  // the id of the oldest entry the feed keeps
     std::size_t dropped = 0; // entries asked for that the feed no longer keeps
     std::vector<std::shared_ptr<const FeedEntry>> entries;
 };
@@ -54,8 +55,9 @@ class EventFeed {
     // starts at the oldest entry kept and says how many were dropped. Empty when the wait ran
     // out or the feed was closed.
     FeedBatch after(std::size_t from, std::chrono::milliseconds wait, std::size_t maxBytes);
-    // Every entry kept, from the oldest on.
-    FeedBatch kept() const;
+    // Every entry kept from `from` on, without waiting: from the oldest kept when `from` is older
+    // (`dropped` says how many of those asked for are gone); none when it is the next id or beyond.
+    FeedBatch keptFrom(std::size_t from) const;
     // The id the next entry will get.
     std::size_t size() const;
     // A new instance of the world: drops every entry. Ids go on from where they were, so that a

@@ -6,7 +6,6 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/http.hpp>
 
-#include <charconv>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -26,15 +25,6 @@ constexpr int kWaitsPerKeepAlive = 2;
 // The text a stream takes from the feed at once: a client replaying a long history holds this
 // much, not the history.
 constexpr std::size_t kBatchBytes = std::size_t(64) << 10;
-
-std::optional<std::size_t> parseIndex(std::string_view text) {
-    std::size_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 std::size_t startOf(const EventStreamStart& start, std::size_t now) {
     if (const auto last = parseIndex(start.lastEventId)) {

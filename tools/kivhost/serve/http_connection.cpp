@@ -9,8 +9,6 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
-#include <poll.h>
-
 #include <chrono>
 #include <iterator>
 
@@ -27,6 +25,63 @@ using RequestHead = http::request_parser<http::string_body>::value_type;
 // does not reset the connection before the client has read the answer.
 constexpr std::size_t kDrainBytes = std::size_t(256) << 10;
 constexpr std::chrono::milliseconds kDrainTime{300};
+
+// One client's connection as its thread serves it. Its reads wait for bytes in the connection's
+// own io_context until the deadline, and stop when it passes (or the server stops).
+struct Connection {
+    ClientSocket& client;
+    tcp::socket& socket = client.socket;
+    ServeWorld& world;
+    const AccessRules& rules;
+    RequestLog& log;
+    boost::beast::flat_buffer buffer{2 * kMaxHeaderBytes};
+    std::chrono::steady_clock::time_point deadline{};
+    bool timedOut = false;
+
+    // The reads that follow must be done within `time`.
+    void readFor(std::chrono::steady_clock::duration time) {
+        deadline = std::chrono::steady_clock::now() + time;
+    }
+
+    // Whether bytes came (or the client closed) before the deadline.
+    bool waitForBytes(error_code& failed) {
+        bool done = false;
+        socket.async_wait(tcp::socket::wait_read, [&](const error_code& waited) {
+            failed = waited;
+            done = true;
+        });
+        client.io.restart();
+        client.io.run_until(deadline);
+        if (!done) {
+            socket.cancel(failed);
+            client.io.run(); // the wait ends, cancelled
+            timedOut = true;
+            failed = net::error::timed_out;
+        }
+        return !failed;
+    }
+};
+
+// The connection as Beast reads it: each read first waits for bytes within the deadline, so that
+// it never blocks past it.
+struct DeadlineReads {
+    Connection& connection;
+
+    using executor_type = tcp::socket::executor_type;
+    executor_type get_executor() { return connection.socket.get_executor(); }
+
+    template <typename Buffers> std::size_t read_some(const Buffers& buffers, error_code& failed) {
+        return connection.waitForBytes(failed) ? connection.socket.read_some(buffers, failed) : 0;
+    }
+    template <typename Buffers> std::size_t read_some(const Buffers& buffers) {
+        error_code failed;
+        const std::size_t got = read_some(buffers, failed);
+        if (failed) {
+            throw boost::system::system_error(failed);
+        }
+        return got;
+    }
+};
 
 template <typename Field> std::string_view fieldOf(const RequestHead& head, Field field) {
     const auto found = head.find(field);
@@ -72,24 +127,15 @@ void sendAnswer(tcp::socket& socket, const RequestHead& head, const ServeAnswer&
 
 // Answers a refusal and ends the connection: what the client still sends is read for a moment
 // and dropped, bounded in bytes and time.
-void refuse(tcp::socket& socket, const RequestHead& head, int status, std::string_view reason) {
+void refuse(Connection& connection, const RequestHead& head, int status, std::string_view reason) {
     error_code failed;
-    sendAnswer(socket, head, errorAnswer(status, reason), false, false, failed);
-    socket.shutdown(tcp::socket::shutdown_send, failed);
-    const auto until = std::chrono::steady_clock::now() + kDrainTime;
+    sendAnswer(connection.socket, head, errorAnswer(status, reason), false, false, failed);
+    connection.socket.shutdown(tcp::socket::shutdown_send, failed);
+    connection.readFor(kDrainTime);
+    DeadlineReads reads{connection};
     char scratch[16384];
-    for (std::size_t drained = 0; drained < kDrainBytes;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        pollfd readable{socket.native_handle(), POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
-            return;
-        }
-        const std::size_t got = socket.read_some(net::buffer(scratch), failed);
-        if (failed) {
-            return;
-        }
-        drained += got;
+    for (std::size_t drained = 0; drained < kDrainBytes && !failed;) {
+        drained += reads.read_some(net::buffer(scratch), failed);
     }
 }
 
@@ -133,9 +179,7 @@ ServeRequest serveRequestOf(const http::request<http::string_body>& request, Req
     served.method = method == http::verb::head ? "GET" : std::string(request.method_string());
     served.path = std::move(target.path);
     served.target = std::string(request.target());
-    const std::optional<std::string> minutes = queryValue(target.query, "minutes");
-    served.hasMinutes = minutes.has_value();
-    served.minutes = minutes.value_or("");
+    served.query = std::move(target.query);
     served.body = request.body();
     return served;
 }
@@ -148,33 +192,54 @@ ServeAnswer answerSafely(ServeWorld& world, const ServeRequest& request) {
     }
 }
 
+// Whether a request is coming: on a kept-alive connection, its first byte is waited for up to
+// kIdleTime. A new connection's wait counts toward its first request's time, and bytes already
+// read belong to a request sent right after the last.
+bool requestComing(Connection& connection, bool fresh) {
+    if (fresh || connection.buffer.size() > 0) {
+        return true;
+    }
+    connection.readFor(kIdleTime);
+    error_code failed;
+    return connection.waitForBytes(failed);
+}
+
 // Reads and answers one request; false when the connection is to end.
-bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, ServeWorld& world,
-                     const AccessRules& rules, RequestLog& log) {
+bool serveOneRequest(Connection& connection, bool fresh) {
+    if (!requestComing(connection, fresh)) {
+        return false;
+    }
+    tcp::socket& socket = connection.socket;
+    boost::beast::flat_buffer& buffer = connection.buffer;
+    DeadlineReads reads{connection};
+    ServeWorld& world = connection.world;
     http::request_parser<http::string_body> parser;
     parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
     parser.body_limit(kMaxBodyBytes);
     const RequestHead& head = parser.get();
     const auto logged = [&](int status) {
-        log.record(world.nowMs(), head.method_string(), head.target(), status);
+        connection.log.record(world.nowMs(), head.method_string(), head.target(), status);
     };
     const auto refused = [&](int status, std::string_view reason) {
-        refuse(socket, head, status, reason);
+        refuse(connection, head, status, reason);
         logged(status);
         return false;
     };
     error_code failed;
-    http::read_header(socket, buffer, parser, failed);
+    connection.readFor(kRequestTime);
+    http::read_header(reads, buffer, parser, failed);
     if (failed) {
-        // Nothing to answer when the client left between requests or the connection broke.
-        const int status = failed == http::error::end_of_stream ? 0 : refusalOf(failed);
+        // Nothing to answer when the client left between requests, the connection broke or the
+        // request did not come in time (the connection is shut down then).
+        const bool gone = failed == http::error::end_of_stream || connection.timedOut;
+        const int status = gone ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     if (static_cast<std::size_t>(std::distance(head.begin(), head.end())) > kMaxHeaderFields) {
         return refused(431, reasonOf(431));
     }
     const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
-    const AccessVerdict verdict = rules.check(originOf(head, hasBody));
+    const AccessVerdict verdict = connection.rules.check(originOf(head, hasBody));
     if (verdict.status != 0) {
         return refused(verdict.status, verdict.reason);
     }
@@ -187,9 +252,9 @@ bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, Ser
         http::response<http::empty_body> proceed(http::status::continue_, head.version());
         http::write(socket, proceed, failed);
     }
-    http::read(socket, buffer, parser, failed);
+    http::read(reads, buffer, parser, failed);
     if (failed) {
-        const int status = refusalOf(failed);
+        const int status = connection.timedOut ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     const std::optional<RequestTarget> target = splitTarget(head.target());
@@ -220,9 +285,10 @@ bool serveOneRequest(tcp::socket& socket, boost::beast::flat_buffer& buffer, Ser
 
 } // namespace
 
-void serveHttpConnection(tcp::socket& socket, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
-    boost::beast::flat_buffer buffer(2 * kMaxHeaderBytes);
-    while (serveOneRequest(socket, buffer, world, rules, log)) {
+void serveHttpConnection(ClientSocket& client, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
+    Connection connection{
+        client, client.socket, world, rules, log, boost::beast::flat_buffer(2 * kMaxHeaderBytes), {}, false};
+    for (bool fresh = true; serveOneRequest(connection, fresh); fresh = false) {
     }
 }
 

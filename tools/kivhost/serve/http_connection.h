@@ -4,14 +4,24 @@
 // The limits hold while reading, whatever the framing: a header block over kMaxHeaderBytes or
 // kMaxHeaderFields is answered 431, a body over kMaxBodyBytes (declared or chunked) 413, and the
 // connection is closed after either.
+//
+// Reads have deadlines, so that a slow or silent client cannot hold a connection slot: a request
+// (its header block and body) must arrive within kRequestTime, counted on a new connection from
+// when its first byte is awaited and on a kept-alive one from its first byte, which may take up to
+// kIdleTime after the previous answer. The connection is closed when either runs out. Each read
+// waits for bytes in the client's own io_context until the deadline, so no read blocks past it
+// (and the server's stop cancels the wait). An event stream, once started, reads nothing and has
+// no deadline.
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/connection_slots.h"
 #include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
 
 #include <boost/asio/ip/tcp.hpp>
 
+#include <chrono>
 #include <cstddef>
 
 namespace kiv::kivhost {
@@ -19,10 +29,11 @@ namespace kiv::kivhost {
 inline constexpr std::size_t kMaxHeaderBytes = std::size_t(64) << 10;
 inline constexpr std::size_t kMaxHeaderFields = 100;
 inline constexpr std::size_t kMaxBodyBytes = std::size_t(1) << 20;
+inline constexpr std::chrono::seconds kRequestTime{5};
+inline constexpr std::chrono::seconds kIdleTime{60};
 
 // Serves until the client closes, a read or write fails, or a refusal ends the connection.
 // Each request goes to the log with its status.
-void serveHttpConnection(boost::asio::ip::tcp::socket& socket, ServeWorld& world, const AccessRules& rules,
-                         RequestLog& log);
+void serveHttpConnection(ClientSocket& client, ServeWorld& world, const AccessRules& rules, RequestLog& log);
 
 } // namespace kiv::kivhost

@@ -1,5 +1,7 @@
 #include "kivhost/serve/request_target.h"
 
+#include <charconv>
+
 namespace kiv::kivhost {
 namespace {
 
@@ -48,6 +50,15 @@ std::optional<RequestTarget> splitTarget(std::string_view target) {
         split.query = std::string(target.substr(question + 1));
     }
     return split;
+}
+
+std::optional<std::size_t> parseIndex(std::string_view text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 std::optional<std::string> queryValue(std::string_view query, std::string_view name) {

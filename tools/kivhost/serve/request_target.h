@@ -2,6 +2,7 @@
 // and its query, and query parameters looked up by name.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ struct RequestTarget {
 
 // nullopt when a percent sign is not followed by two hex digits, or the path decodes to a NUL.
 std::optional<RequestTarget> splitTarget(std::string_view target);
+
+// An event id as a client writes it (decimal digits only); nullopt when the text is not one.
+std::optional<std::size_t> parseIndex(std::string_view text);
 
 // The decoded value of the first parameter with the name ("+" is a space); nullopt when the
 // query has no such parameter.

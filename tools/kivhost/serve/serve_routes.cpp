@@ -6,6 +6,7 @@
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/serve/dashboard_page.h"
 #include "kivhost/serve/openapi_document.h"
+#include "kivhost/serve/request_target.h"
 #include "value/json_reader.h"
 
 #include <cstddef>
@@ -55,8 +56,18 @@ ServeAnswer answerDashboard(ServeWorld&, const ServeRequest&, std::string_view) 
     return page;
 }
 
-ServeAnswer answerState(ServeWorld& world, const ServeRequest&, std::string_view) {
-    return jsonAnswer(200, world.stateJson());
+// `since=ID` keeps the timeline to the entries from that id on, for clients that poll.
+ServeAnswer answerState(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    const std::optional<std::string> since = queryValue(request.query, "since");
+    if (!since) {
+        return jsonAnswer(200, world.stateJson());
+    }
+    const std::optional<std::size_t> from = parseIndex(*since);
+    if (!from) {
+        return errorAnswer(400, "since is an event id (such as the last state's next), as in "
+                                "/kivhost/state?since=120.");
+    }
+    return jsonAnswer(200, world.stateJson(from));
 }
 
 ServeAnswer answerResources(ServeWorld& world, const ServeRequest&, std::string_view) {
@@ -91,8 +102,8 @@ ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_
 
 // The query's `minutes` in milliseconds; nullopt (and the answer to give) when it is not one.
 std::optional<std::int64_t> minutesOf(const ServeRequest& request, ServeAnswer& refusal) {
-    const std::optional<std::int64_t> ms =
-        request.hasMinutes ? parseMinutesMs(request.minutes) : std::nullopt;
+    const std::optional<std::string> minutes = queryValue(request.query, "minutes");
+    const std::optional<std::int64_t> ms = minutes ? parseMinutesMs(*minutes) : std::nullopt;
     if (!ms) {
         refusal = errorAnswer(400, "minutes " + minutesRule() + ", as in " + request.path + "?minutes=10.");
     }

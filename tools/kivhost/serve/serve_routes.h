@@ -9,11 +9,10 @@
 namespace kiv::kivhost {
 
 struct ServeRequest {
-    std::string method;  // as the client sent it: "GET", "PUT", ...
-    std::string path;    // decoded, without the query
-    std::string target;  // as the client sent it: the path undecoded, with the query
-    std::string minutes; // the query's `minutes`, for the clock
-    bool hasMinutes = false;
+    std::string method; // as the client sent it: "GET", "PUT", ...
+    std::string path;   // decoded, without the query
+    std::string target; // as the client sent it: the path undecoded, with the query
+    std::string query;  // as the client sent it, without the "?"
     std::string body;
 };
 

@@ -1,25 +1,22 @@
 // The HTTP side of `kivhost serve` on Boost.Beast: binds loopback only, serves each connection on
 // a thread of its own, at most kMaxConnections at once (further clients wait in the listening
-// socket's backlog), and stops within a moment, idle keep-alive connections included.
+// socket's backlog), ends connections whose reads run past their deadlines, and stops within a
+// moment, idle keep-alive connections included.
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/connection_slots.h"
 #include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 
-#include <condition_variable>
-#include <cstddef>
-#include <mutex>
+#include <memory>
 #include <ostream>
-#include <set>
 #include <string>
 
 namespace kiv::kivhost {
-
-inline constexpr std::size_t kMaxConnections = 64;
 
 class ServeServer {
   public:
@@ -35,19 +32,16 @@ class ServeServer {
     void stop();
 
   private:
-    void serveConnection(boost::asio::ip::tcp::socket socket);
+    // Accepts the next connection once a slot is free; on listen()'s thread.
+    void acceptNext();
+    void accepted(const boost::system::error_code& failed, const std::shared_ptr<ClientSocket>& client);
 
     ServeWorld& world_;
     AccessRules rules_;
     RequestLog log_;
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::set<int> open_;      // the sockets of the connections being served, shut down by stop()
-    std::size_t running_ = 0; // connection threads not yet finished
-    bool stopping_ = false;
+    ConnectionSlots slots_;
 };
 
 } // namespace kiv::kivhost

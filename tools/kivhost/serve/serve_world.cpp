@@ -252,7 +252,7 @@ std::string ServeWorld::recordingJson() const {
     return recording_.json(host_->nowMs());
 }
 
-std::string ServeWorld::stateJson() const {
+std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
     std::vector<TimerRecord> timers;
     std::int64_t now = 0;
     FeedBatch timeline;
@@ -264,7 +264,7 @@ std::string ServeWorld::stateJson() const {
         std::stable_sort(timers.begin(), timers.end(),
                          [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
         now = host_->nowMs();
-        timeline = feed_.kept();
+        timeline = feed_.keptFrom(since.value_or(0));
         paused = paused_;
     }
     rapidjson::StringBuffer buffer;
@@ -295,9 +295,13 @@ std::string ServeWorld::stateJson() const {
     }
     writer.EndArray();
     writer.Key("first");
-    writer.Uint64(timeline.first);
+    writer.Uint64(timeline.oldest);
     writer.Key("next");
     writer.Uint64(timeline.first + timeline.entries.size());
+    if (since) {
+        writer.Key("dropped");
+        writer.Uint64(timeline.dropped);
+    }
     writer.Key("timeline");
     writer.StartArray();
     for (const auto& entry : timeline.entries) {

@@ -78,8 +78,10 @@ class ServeWorld {
     // "timeline": [...]}: the clock in seconds, the pending timers with their due times in
     // seconds, the ids of the oldest entry the feed keeps and of its next one, and the timeline
     // kept as `kivhost run --json` writes it, with the server's own `http` lines (the request
-    // log) among them.
-    std::string stateJson() const;
+    // log) among them. With `since`, the timeline holds the entries from that id on only, and
+    // "dropped" says how many of those asked for are no longer kept: a client that polls with
+    // the last answer's `next` reads each entry once.
+    std::string stateJson(std::optional<std::size_t> since = std::nullopt) const;
     // What happened since the start or the last reset, as a scenario in JSON.
     std::string recordingJson() const;
 
