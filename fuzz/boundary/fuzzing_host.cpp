@@ -111,33 +111,33 @@ void FuzzingHost::requireSettled() const {
     require(issued_->openBodyStreams.load() == 0, "the plugin kept a body stream the host gave it");
 }
 
-void FuzzingHost::answer(HostResponse& response, const AnswerSpec& spec) {
+void FuzzingHost::answer(HostResponse& response, const AnswerSpec& plan) {
     std::memset(&response, 0, sizeof response);
-    switch (spec.kind) {
+    switch (plan.kind) {
     case AnswerKind::Value:
     case AnswerKind::Streamed: {
-        ConversionResult parsed = parseJson(spec.json);
+        ConversionResult parsed = parseJson(plan.json);
         const Value value = parsed.ok() ? std::move(parsed.value()) : Value();
         const std::uint32_t chunkBytes =
-            spec.kind == AnswerKind::Streamed ? std::max<std::uint8_t>(spec.chunkBytes, 1) : 0;
-        kivhost::issueValueResponse(response, value, spec.status, chunkBytes, issued_);
+            plan.kind == AnswerKind::Streamed ? std::max<std::uint8_t>(plan.chunkBytes, 1) : 0;
+        kivhost::issueValueResponse(response, value, plan.status, chunkBytes, issued_);
         break;
     }
     case AnswerKind::Error:
-        kivhost::issueErrorResponse(response, spec.error, spec.status, issued_);
+        kivhost::issueErrorResponse(response, plan.error, plan.status, issued_);
         break;
     case AnswerKind::Graph: {
-        auto graph = std::make_unique<HostFlat>(spec.graph);
+        auto graph = std::make_unique<HostFlat>(plan.graph);
         response.result.value = graph->value();
-        response.status = spec.status;
+        response.status = plan.status;
         std::lock_guard lock(mutex_);
         answeredGraphs_.push_back(std::move(graph));
         break;
     }
     case AnswerKind::Bare:
         // A failed answer without a text, or a value record left empty, with whatever status.
-        response.result.failed = static_cast<std::uint8_t>(spec.status & 1);
-        response.status = spec.status;
+        response.result.failed = static_cast<std::uint8_t>(plan.status & 1);
+        response.status = plan.status;
         break;
     }
 }
@@ -147,7 +147,7 @@ void FuzzingHost::sendRequest(HostResponse* response, const HostRequest* request
     readRequest(*request);
     trace("request", request->path);
     const std::string_view path(request->path);
-    AnswerSpec spec;
+    AnswerSpec plan;
     {
         std::lock_guard lock(mutex_);
         auto found = answers_.find(std::string(path.substr(0, path.find('?'))));
@@ -155,17 +155,17 @@ void FuzzingHost::sendRequest(HostResponse* response, const HostRequest* request
             found = answers_.find("");
         }
         if (found != answers_.end()) {
-            spec = found->second;
+            plan = found->second;
         } else {
-            spec.kind = AnswerKind::Error;
-            spec.status = 404;
-            spec.error = "Not found";
+            plan.kind = AnswerKind::Error;
+            plan.status = 404;
+            plan.error = "Not found";
         }
     }
-    if (spec.slow != 0) {
-        std::this_thread::sleep_for(std::chrono::microseconds(spec.slow * 4));
+    if (plan.slow != 0) {
+        std::this_thread::sleep_for(std::chrono::microseconds(plan.slow * 4));
     }
-    answer(*response, spec);
+    answer(*response, plan);
 }
 
 void FuzzingHost::hostOperation1(std::uint32_t, std::uint32_t) {}

@@ -11,15 +11,15 @@ namespace {
 
 // Points `flat` at the element `ref` of `array` with at most the elements that follow it, or at
 // nothing (a null pointer that still carries the input's count).
-template <class Element> void pointInto(FlatValue& flat, std::vector<Element>& array, const GraphNode& spec) {
-    if (spec.ref == kNullRef || array.empty()) {
+template <class Element> void pointInto(FlatValue& flat, std::vector<Element>& array, const GraphNode& plan) {
+    if (plan.ref == kNullRef || array.empty()) {
         flat.a = 0;
-        flat.b = spec.a;
+        flat.b = plan.a;
         return;
     }
-    const std::size_t index = spec.ref % array.size();
+    const std::size_t index = plan.ref % array.size();
     flat.a = reinterpret_cast<std::uintptr_t>(array.data() + index);
-    flat.b = static_cast<std::uint32_t>(std::min<std::size_t>(spec.a, array.size() - index));
+    flat.b = static_cast<std::uint32_t>(std::min<std::size_t>(plan.a, array.size() - index));
 }
 
 } // namespace
@@ -66,27 +66,27 @@ const char* HostFlat::textAt(std::uint16_t offset) const noexcept {
     return texts_.data() + offset % (texts_.size() + 1); // the last offset is the terminator's
 }
 
-FlatValue HostFlat::node(const GraphNode& spec) {
-    FlatValue flat{spec.kind, spec.a, spec.b};
-    switch (spec.kind) {
+FlatValue HostFlat::node(const GraphNode& plan) {
+    FlatValue flat{plan.kind, plan.a, plan.b};
+    switch (plan.kind) {
     case KIV_FLAT_STRING_BORROWED:
     case KIV_FLAT_STRING_OWNED:
-        flat.a = reinterpret_cast<std::uintptr_t>(textAt(spec.ref));
-        flat.b = spec.a; // the length word, true or not: the terminator ends the text either way
+        flat.a = reinterpret_cast<std::uintptr_t>(textAt(plan.ref));
+        flat.b = plan.a; // the length word, true or not: the terminator ends the text either way
         break;
     case KIV_FLAT_BLOB_BORROWED:
     case KIV_FLAT_BLOB_OWNED: {
-        const char* bytes = textAt(spec.ref);
+        const char* bytes = textAt(plan.ref);
         flat.a = reinterpret_cast<std::uintptr_t>(bytes);
         flat.b =
-            static_cast<std::uint32_t>(std::min<std::size_t>(spec.a, texts_.data() + texts_.size() - bytes));
+            static_cast<std::uint32_t>(std::min<std::size_t>(plan.a, texts_.data() + texts_.size() - bytes));
         break;
     }
     case KIV_FLAT_COLLECTION:
-        pointInto(flat, nodes_, spec);
+        pointInto(flat, nodes_, plan);
         break;
     case KIV_FLAT_STRUCTURE:
-        pointInto(flat, members_, spec);
+        pointInto(flat, members_, plan);
         break;
     default:
         break;
@@ -103,12 +103,12 @@ void HostFlat::buildGraph(const GraphSpec& graph) {
         nodes_[i] = node(graph.nodes[i]);
     }
     for (std::size_t i = 0; i < graph.members.size(); ++i) {
-        const GraphMember& spec = graph.members[i];
+        const GraphMember& plan = graph.members[i];
         FlatStructureMember& member = members_[i];
-        member.key = spec.key == kNullRef ? nullptr : textAt(spec.key);
-        const FlatValue value = node(spec.value);
+        member.key = plan.key == kNullRef ? nullptr : textAt(plan.key);
+        const FlatValue value = node(plan.value);
         std::memcpy(&member.value, &value, sizeof value);
-        member.keyOwned = spec.keyOwned;
+        member.keyOwned = plan.keyOwned;
     }
     root_ = nodes_.front();
     if (graph.chainLevels > 0) {

@@ -28,7 +28,7 @@ class HostFlat {
   private:
     void convertJson(const std::string& json, const std::string* uri, const std::string* eventType);
     void buildGraph(const GraphSpec& graph);
-    FlatValue node(const GraphNode& spec);
+    FlatValue node(const GraphNode& plan);
     const char* textAt(std::uint16_t offset) const noexcept;
 
     FlatValue root_{};

@@ -6,7 +6,7 @@ namespace {
 constexpr std::size_t kShortText = 255;
 constexpr std::size_t kLongText = 8192;
 
-// One description of each spec's bytes serves both directions: Reading fills a spec from the
+// One layout of each description's bytes serves both directions: Reading fills one from the
 // input, Writing appends the bytes that read back as it.
 struct Reading {
     FuzzInput& input;
@@ -152,16 +152,16 @@ template <class Stream> void transfer(Stream& stream, StartSpec& start) {
     stream.list(start.answers, 4, [](auto& s, AnswerSpec& answer) { transfer(s, answer); });
 }
 
-template <class Spec> Spec readSpec(FuzzInput& input) {
-    Spec spec;
+template <class Plan> Plan readSpec(FuzzInput& input) {
+    Plan plan;
     Reading reading{input};
-    transfer(reading, spec);
-    return spec;
+    transfer(reading, plan);
+    return plan;
 }
 
-template <class Spec> void writeSpec(FuzzScript& script, Spec spec) {
+template <class Plan> void writeSpec(FuzzScript& script, Plan plan) {
     Writing writing{script};
-    transfer(writing, spec);
+    transfer(writing, plan);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // What a fuzz input asks the host to build: the flat values, events, requests, answers and the
-// load record, read from the input's bytes before anything runs. Every spec can be written back
+// load record, read from the input's bytes before anything runs. Every such description can be written back
 // as the bytes that read as it, so that the corpus starts from real records.
 #pragma once
 

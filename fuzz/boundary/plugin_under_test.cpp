@@ -93,48 +93,48 @@ void PluginUnderTest::unload() {
     }
 }
 
-void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestSpec& spec) {
+void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestSpec& plan) {
     if (functions.empty()) {
         return;
     }
-    const KeptFunction& function = functions[spec.function % functions.size()];
+    const KeptFunction& function = functions[plan.function % functions.size()];
     std::vector<HostHeader> headers;
-    for (const HeaderSpec& header : spec.headers) {
+    for (const HeaderSpec& header : plan.headers) {
         headers.push_back({textOrNull(header.name), textOrNull(header.value)});
     }
     std::vector<std::unique_ptr<HostFlat>> values;
     std::vector<HostArgument> arguments;
-    for (const ArgumentSpec& argument : spec.arguments) {
+    for (const ArgumentSpec& argument : plan.arguments) {
         values.push_back(std::make_unique<HostFlat>(argument.value));
         arguments.push_back({textOrNull(argument.name), values.back()->value()});
     }
     HostRequest request{};
-    request.method = spec.method;
-    request.path = textOrNull(spec.path);
+    request.method = plan.method;
+    request.path = textOrNull(plan.path);
     request.arguments = arguments.data();
     request.argumentCount = static_cast<std::uint32_t>(arguments.size());
     request.context = function.context;
     request.headers = headers.data();
     request.headerCount = static_cast<std::uint32_t>(headers.size());
-    request.contentType = textOrNull(spec.contentType);
-    request.body = textOrNull(spec.body);
-    request.bodyLength = spec.body ? static_cast<std::uint32_t>(spec.body->size()) : 0;
-    request.customMethod = textOrNull(spec.customMethod);
+    request.contentType = textOrNull(plan.contentType);
+    request.body = textOrNull(plan.body);
+    request.bodyLength = plan.body ? static_cast<std::uint32_t>(plan.body->size()) : 0;
+    request.customMethod = textOrNull(plan.customMethod);
     HostResponse response{};
     function.dispatch(&response, &request);
     readAndReleaseResponse(response);
 }
 
-void deliverEvent(FuzzingHost& host, const EventSpec& spec) {
-    const std::optional<Subscription> subscription = host.subscriptionFor(spec);
+void deliverEvent(FuzzingHost& host, const EventSpec& plan) {
+    const std::optional<Subscription> subscription = host.subscriptionFor(plan);
     if (!subscription) {
         return;
     }
-    const HostFlat payload(spec.payload);
+    const HostFlat payload(plan.payload);
     HostEventRecord event{};
     event.payload = payload.value();
-    event.reserved = spec.reserved;
-    switch (spec.name) {
+    event.reserved = plan.reserved;
+    switch (plan.name) {
     case EventName::Subscribed:
         event.name = subscription->name.c_str();
         break;
@@ -142,11 +142,11 @@ void deliverEvent(FuzzingHost& host, const EventSpec& spec) {
         event.name = nullptr;
         break;
     case EventName::Odd:
-        event.name = spec.oddName.c_str();
+        event.name = plan.oddName.c_str();
         break;
     }
     int foreign = 0;
-    switch (spec.userData) {
+    switch (plan.userData) {
     case EventUserData::Registered:
         event.userData = subscription->userData;
         break;

@@ -41,7 +41,7 @@ const char* eventTypeOf(StepAction action) {
 }
 
 // Writes the steps of a scenario through `step`, which writes a step's kind (and, for the
-// sequence target, its thread) before the spec that follows.
+// sequence target, its thread) before the description that follows.
 template <class WriteStepKind>
 void writeSteps(FuzzScript& script, const Scenario& scenario, WriteStepKind kind) {
     std::int64_t nowMs = 0;

@@ -1,8 +1,8 @@
 // The steps of the two boundary targets' inputs, shared with the tool that writes their seeds.
 //
 // A records input: its start (the load record and the first answers), then up to kMostRecordSteps steps, each
-// a RecordStep byte and its spec. A sequence input: the same start, then up to kMostSequenceSteps steps, each
-// a host thread byte, a SequenceStep byte and its spec.
+// a RecordStep byte and its description. A sequence input: the same start, then up to kMostSequenceSteps
+// steps, each a host thread byte, a SequenceStep byte and its description.
 #pragma once
 
 #include <cstddef>
