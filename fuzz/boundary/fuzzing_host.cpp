@@ -58,13 +58,13 @@ FuzzingHost::FuzzingHost() : interface_{table_.api(), kHostContext} {}
 
 FuzzingHost::~FuzzingHost() = default;
 
-void FuzzingHost::setAnswer(AnswerSpec answer) {
+void FuzzingHost::setAnswer(AnswerPlan answer) {
     std::lock_guard lock(mutex_);
     std::string path = answer.path;
     answers_[path] = std::move(answer);
 }
 
-std::optional<Subscription> FuzzingHost::subscriptionFor(const EventSpec& event) const {
+std::optional<Subscription> FuzzingHost::subscriptionFor(const EventPlan& event) const {
     std::lock_guard lock(mutex_);
     if (subscriptions_.empty()) {
         return std::nullopt;
@@ -111,7 +111,7 @@ void FuzzingHost::requireSettled() const {
     require(issued_->openBodyStreams.load() == 0, "the plugin kept a body stream the host gave it");
 }
 
-void FuzzingHost::answer(HostResponse& response, const AnswerSpec& plan) {
+void FuzzingHost::answer(HostResponse& response, const AnswerPlan& plan) {
     std::memset(&response, 0, sizeof response);
     switch (plan.kind) {
     case AnswerKind::Value:
@@ -147,7 +147,7 @@ void FuzzingHost::sendRequest(HostResponse* response, const HostRequest* request
     readRequest(*request);
     trace("request", request->path);
     const std::string_view path(request->path);
-    AnswerSpec plan;
+    AnswerPlan plan;
     {
         std::lock_guard lock(mutex_);
         auto found = answers_.find(std::string(path.substr(0, path.find('?'))));

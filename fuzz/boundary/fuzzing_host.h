@@ -41,9 +41,9 @@ class FuzzingHost final : public kivhost::HostApiHandler {
     HostInterface* hostInterface() noexcept { return &interface_; }
     kivhost::HostClock& clock() noexcept { return clock_; }
 
-    void setAnswer(AnswerSpec answer);
+    void setAnswer(AnswerPlan answer);
     // The subscription the event goes to: the one of its path's event name, else the one it picks.
-    std::optional<Subscription> subscriptionFor(const EventSpec& event) const;
+    std::optional<Subscription> subscriptionFor(const EventPlan& event) const;
     // Timers due by `ms` in due order, taken off the list, the clock moved on to `ms`.
     std::vector<Timer> advanceTo(std::int64_t ms);
     // One pending timer out of order; taken off the list unless `keep`, so it can fire again.
@@ -67,7 +67,7 @@ class FuzzingHost final : public kivhost::HostApiHandler {
     void reportFault(std::string_view entry, std::string_view what) noexcept override;
 
   private:
-    void answer(HostResponse& response, const AnswerSpec& answer);
+    void answer(HostResponse& response, const AnswerPlan& answer);
 
     kivhost::HostClock clock_{kivhost::ClockKind::Virtual};
     kivhost::HostApiTable table_{*this};
@@ -75,7 +75,7 @@ class FuzzingHost final : public kivhost::HostApiHandler {
     std::shared_ptr<kivhost::IssuedCounts> issued_ = std::make_shared<kivhost::IssuedCounts>();
 
     mutable std::mutex mutex_;
-    std::map<std::string, AnswerSpec> answers_;
+    std::map<std::string, AnswerPlan> answers_;
     std::vector<Subscription> subscriptions_;
     std::vector<Timer> timers_;
     std::vector<std::unique_ptr<HostFlat>> answeredGraphs_; // kept: a graph answer has no release

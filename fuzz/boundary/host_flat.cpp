@@ -24,7 +24,7 @@ template <class Element> void pointInto(FlatValue& flat, std::vector<Element>& a
 
 } // namespace
 
-HostFlat::HostFlat(const PayloadSpec& payload) {
+HostFlat::HostFlat(const PayloadPlan& payload) {
     switch (payload.kind) {
     case PayloadKind::Json:
         convertJson(payload.json, nullptr, nullptr);
@@ -38,7 +38,7 @@ HostFlat::HostFlat(const PayloadSpec& payload) {
     }
 }
 
-HostFlat::HostFlat(const GraphSpec& graph) {
+HostFlat::HostFlat(const GraphPlan& graph) {
     buildGraph(graph);
 }
 
@@ -94,7 +94,7 @@ FlatValue HostFlat::node(const GraphNode& plan) {
     return flat;
 }
 
-void HostFlat::buildGraph(const GraphSpec& graph) {
+void HostFlat::buildGraph(const GraphPlan& graph) {
     texts_ = graph.texts; // std::string keeps a terminator after the last byte
     // Every array has its size before any pointer into it is taken.
     nodes_.resize(std::max<std::size_t>(graph.nodes.size(), 1));

@@ -17,8 +17,8 @@ namespace kiv::fuzzing {
 
 class HostFlat {
   public:
-    explicit HostFlat(const PayloadSpec& payload);
-    explicit HostFlat(const GraphSpec& graph);
+    explicit HostFlat(const PayloadPlan& payload);
+    explicit HostFlat(const GraphPlan& graph);
     ~HostFlat();
     HostFlat(const HostFlat&) = delete;
     HostFlat& operator=(const HostFlat&) = delete;
@@ -27,7 +27,7 @@ class HostFlat {
 
   private:
     void convertJson(const std::string& json, const std::string* uri, const std::string* eventType);
-    void buildGraph(const GraphSpec& graph);
+    void buildGraph(const GraphPlan& graph);
     FlatValue node(const GraphNode& plan);
     const char* textAt(std::uint16_t offset) const noexcept;
 

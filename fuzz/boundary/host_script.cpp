@@ -63,7 +63,7 @@ template <class Stream> void transfer(Stream& stream, GraphNode& node) {
     stream.field(node.b);
 }
 
-template <class Stream> void transfer(Stream& stream, GraphSpec& graph) {
+template <class Stream> void transfer(Stream& stream, GraphPlan& graph) {
     stream.text(graph.texts, 1024);
     stream.list(graph.nodes, 48, [](auto& s, GraphNode& node) { transfer(s, node); });
     stream.list(graph.members, 32, [](auto& s, GraphMember& member) {
@@ -74,7 +74,7 @@ template <class Stream> void transfer(Stream& stream, GraphSpec& graph) {
     stream.field(graph.chainLevels);
 }
 
-template <class Stream> void transfer(Stream& stream, PayloadSpec& payload) {
+template <class Stream> void transfer(Stream& stream, PayloadPlan& payload) {
     stream.choice(payload.kind, 3);
     switch (payload.kind) {
     case PayloadKind::Json:
@@ -91,7 +91,7 @@ template <class Stream> void transfer(Stream& stream, PayloadSpec& payload) {
     }
 }
 
-template <class Stream> void transfer(Stream& stream, AnswerSpec& answer) {
+template <class Stream> void transfer(Stream& stream, AnswerPlan& answer) {
     stream.text(answer.path, kShortText);
     stream.choice(answer.kind, 5);
     stream.field(answer.status);
@@ -115,24 +115,24 @@ template <class Stream> void transfer(Stream& stream, AnswerSpec& answer) {
     }
 }
 
-template <class Stream> void transfer(Stream& stream, RequestSpec& request) {
+template <class Stream> void transfer(Stream& stream, RequestPlan& request) {
     stream.field(request.function);
     stream.field(request.method);
     stream.optionalText(request.customMethod, kShortText);
     stream.optionalText(request.path, kLongText);
-    stream.list(request.headers, 4, [](auto& s, HeaderSpec& header) {
+    stream.list(request.headers, 4, [](auto& s, HeaderPlan& header) {
         s.optionalText(header.name, kShortText);
         s.optionalText(header.value, kShortText);
     });
     stream.optionalText(request.contentType, kShortText);
     stream.optionalText(request.body, kLongText);
-    stream.list(request.arguments, 3, [](auto& s, ArgumentSpec& argument) {
+    stream.list(request.arguments, 3, [](auto& s, ArgumentPlan& argument) {
         s.optionalText(argument.name, kShortText);
         transfer(s, argument.value);
     });
 }
 
-template <class Stream> void transfer(Stream& stream, EventSpec& event) {
+template <class Stream> void transfer(Stream& stream, EventPlan& event) {
     stream.text(event.path, kShortText);
     stream.field(event.subscription);
     stream.choice(event.name, 3);
@@ -144,52 +144,52 @@ template <class Stream> void transfer(Stream& stream, EventSpec& event) {
     transfer(stream, event.payload);
 }
 
-template <class Stream> void transfer(Stream& stream, StartSpec& start) {
+template <class Stream> void transfer(Stream& stream, StartPlan& start) {
     stream.field(start.load.minor);
     stream.field(start.load.patch);
     stream.field(start.load.garbage);
     stream.field(start.load.initialize);
-    stream.list(start.answers, 4, [](auto& s, AnswerSpec& answer) { transfer(s, answer); });
+    stream.list(start.answers, 4, [](auto& s, AnswerPlan& answer) { transfer(s, answer); });
 }
 
-template <class Plan> Plan readSpec(FuzzInput& input) {
+template <class Plan> Plan readPlan(FuzzInput& input) {
     Plan plan;
     Reading reading{input};
     transfer(reading, plan);
     return plan;
 }
 
-template <class Plan> void writeSpec(FuzzScript& script, Plan plan) {
+template <class Plan> void writePlan(FuzzScript& script, Plan plan) {
     Writing writing{script};
     transfer(writing, plan);
 }
 
 } // namespace
 
-AnswerSpec readAnswer(FuzzInput& input) {
-    return readSpec<AnswerSpec>(input);
+AnswerPlan readAnswer(FuzzInput& input) {
+    return readPlan<AnswerPlan>(input);
 }
-RequestSpec readRequest(FuzzInput& input) {
-    return readSpec<RequestSpec>(input);
+RequestPlan readRequest(FuzzInput& input) {
+    return readPlan<RequestPlan>(input);
 }
-EventSpec readEvent(FuzzInput& input) {
-    return readSpec<EventSpec>(input);
+EventPlan readEvent(FuzzInput& input) {
+    return readPlan<EventPlan>(input);
 }
-StartSpec readStart(FuzzInput& input) {
-    return readSpec<StartSpec>(input);
+StartPlan readStart(FuzzInput& input) {
+    return readPlan<StartPlan>(input);
 }
 
-void writeAnswer(FuzzScript& script, const AnswerSpec& answer) {
-    writeSpec(script, answer);
+void writeAnswer(FuzzScript& script, const AnswerPlan& answer) {
+    writePlan(script, answer);
 }
-void writeRequest(FuzzScript& script, const RequestSpec& request) {
-    writeSpec(script, request);
+void writeRequest(FuzzScript& script, const RequestPlan& request) {
+    writePlan(script, request);
 }
-void writeEvent(FuzzScript& script, const EventSpec& event) {
-    writeSpec(script, event);
+void writeEvent(FuzzScript& script, const EventPlan& event) {
+    writePlan(script, event);
 }
-void writeStart(FuzzScript& script, const StartSpec& start) {
-    writeSpec(script, start);
+void writeStart(FuzzScript& script, const StartPlan& start) {
+    writePlan(script, start);
 }
 
 } // namespace kiv::fuzzing

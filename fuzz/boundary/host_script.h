@@ -29,7 +29,7 @@ struct GraphMember {
     std::uint8_t keyOwned = 0;
 };
 
-struct GraphSpec {
+struct GraphPlan {
     std::string texts;
     std::vector<GraphNode> nodes; // the first is the root
     std::vector<GraphMember> members;
@@ -42,48 +42,48 @@ enum class PayloadKind : std::uint8_t { Json, ResourceEvent, Graph };
 
 // A flat value the host hands over: the JSON text's value (empty when it does not parse), a
 // resource event {uri, eventType, data} around such a value, or a hostile graph.
-struct PayloadSpec {
+struct PayloadPlan {
     PayloadKind kind = PayloadKind::Json;
     std::string json;
     std::string uri;
     std::string eventType;
-    GraphSpec graph;
+    GraphPlan graph;
 };
 
 enum class AnswerKind : std::uint8_t { Value, Streamed, Error, Graph, Bare };
 
 // How the host answers the plugin's requests for a path ("" answers every other path).
-struct AnswerSpec {
+struct AnswerPlan {
     std::string path;
     AnswerKind kind = AnswerKind::Value;
     std::string json;            // Value and Streamed
     std::uint8_t chunkBytes = 1; // Streamed: at most this many bytes a read
     std::uint16_t status = 200;  // also the raw status of a bare record
     std::string error;           // Error
-    GraphSpec graph;             // Graph
+    GraphPlan graph;             // Graph
     std::uint8_t slow = 0;       // above 0: the host takes its time before it answers
 };
 
-struct HeaderSpec {
+struct HeaderPlan {
     std::optional<std::string> name;
     std::optional<std::string> value;
 };
 
-struct ArgumentSpec {
+struct ArgumentPlan {
     std::optional<std::string> name;
-    PayloadSpec value;
+    PayloadPlan value;
 };
 
 // A request to one function record's dispatch entry; the method code is raw.
-struct RequestSpec {
+struct RequestPlan {
     std::uint8_t function = 0;
     std::uint8_t method = 0;
     std::optional<std::string> customMethod;
     std::optional<std::string> path;
-    std::vector<HeaderSpec> headers;
+    std::vector<HeaderPlan> headers;
     std::optional<std::string> contentType;
     std::optional<std::string> body;
-    std::vector<ArgumentSpec> arguments;
+    std::vector<ArgumentPlan> arguments;
 };
 
 enum class EventName : std::uint8_t { Subscribed, Null, Odd };
@@ -91,20 +91,20 @@ enum class EventUserData : std::uint8_t { Registered, Null, Foreign };
 
 // An event delivered on a subscription's callback: the one whose event name is the path's, or
 // else the one `subscription` picks.
-struct EventSpec {
+struct EventPlan {
     std::string path;
     std::uint8_t subscription = 0;
     EventName name = EventName::Subscribed;
     std::string oddName;
     EventUserData userData = EventUserData::Registered;
     std::uint32_t reserved = 0;
-    PayloadSpec payload;
+    PayloadPlan payload;
 };
 
 // The core version the host announces (major 18, or the plugin ends the process), whether the
 // words the plugin fills come in holding garbage, and whether the host initialises the plugin
 // (one `initialize` value in four leaves it loaded but never initialised).
-struct LoadSpec {
+struct LoadPlan {
     std::uint32_t minor = 0;
     std::uint32_t patch = 0;
     std::uint32_t garbage = 0;
@@ -115,19 +115,19 @@ struct LoadSpec {
 
 // How a run begins: the load record, and the answers the host holds before the plugin asks (at
 // most four).
-struct StartSpec {
-    LoadSpec load;
-    std::vector<AnswerSpec> answers;
+struct StartPlan {
+    LoadPlan load;
+    std::vector<AnswerPlan> answers;
 };
 
-AnswerSpec readAnswer(FuzzInput& input);
-RequestSpec readRequest(FuzzInput& input);
-EventSpec readEvent(FuzzInput& input);
-StartSpec readStart(FuzzInput& input);
+AnswerPlan readAnswer(FuzzInput& input);
+RequestPlan readRequest(FuzzInput& input);
+EventPlan readEvent(FuzzInput& input);
+StartPlan readStart(FuzzInput& input);
 
-void writeAnswer(FuzzScript& script, const AnswerSpec& answer);
-void writeRequest(FuzzScript& script, const RequestSpec& request);
-void writeEvent(FuzzScript& script, const EventSpec& event);
-void writeStart(FuzzScript& script, const StartSpec& start);
+void writeAnswer(FuzzScript& script, const AnswerPlan& answer);
+void writeRequest(FuzzScript& script, const RequestPlan& request);
+void writeEvent(FuzzScript& script, const EventPlan& event);
+void writeStart(FuzzScript& script, const StartPlan& start);
 
 } // namespace kiv::fuzzing

@@ -55,7 +55,7 @@ const char* textOrNull(const std::optional<std::string>& text) {
 
 } // namespace
 
-PluginUnderTest::PluginUnderTest(const LoadSpec& load) {
+PluginUnderTest::PluginUnderTest(const LoadPlan& load) {
     PluginLoadInfo info{};
     info.apiMajor = 18; // any other major ends the process, as it must
     info.apiMinor = load.minor;
@@ -93,18 +93,18 @@ void PluginUnderTest::unload() {
     }
 }
 
-void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestSpec& plan) {
+void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestPlan& plan) {
     if (functions.empty()) {
         return;
     }
     const KeptFunction& function = functions[plan.function % functions.size()];
     std::vector<HostHeader> headers;
-    for (const HeaderSpec& header : plan.headers) {
+    for (const HeaderPlan& header : plan.headers) {
         headers.push_back({textOrNull(header.name), textOrNull(header.value)});
     }
     std::vector<std::unique_ptr<HostFlat>> values;
     std::vector<HostArgument> arguments;
-    for (const ArgumentSpec& argument : plan.arguments) {
+    for (const ArgumentPlan& argument : plan.arguments) {
         values.push_back(std::make_unique<HostFlat>(argument.value));
         arguments.push_back({textOrNull(argument.name), values.back()->value()});
     }
@@ -125,7 +125,7 @@ void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestSp
     readAndReleaseResponse(response);
 }
 
-void deliverEvent(FuzzingHost& host, const EventSpec& plan) {
+void deliverEvent(FuzzingHost& host, const EventPlan& plan) {
     const std::optional<Subscription> subscription = host.subscriptionFor(plan);
     if (!subscription) {
         return;

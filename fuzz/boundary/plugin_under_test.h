@@ -20,7 +20,7 @@ struct KeptFunction {
 
 class PluginUnderTest {
   public:
-    explicit PluginUnderTest(const LoadSpec& load);
+    explicit PluginUnderTest(const LoadPlan& load);
     ~PluginUnderTest() { unload(); }
     PluginUnderTest(const PluginUnderTest&) = delete;
     PluginUnderTest& operator=(const PluginUnderTest&) = delete;
@@ -39,10 +39,10 @@ class PluginUnderTest {
 };
 
 // Serves one request the input describes on a kept function, and reads and releases the answer.
-void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestSpec& request);
+void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestPlan& request);
 
 // Delivers one event the input describes, if the host holds any subscription to deliver it on.
-void deliverEvent(FuzzingHost& host, const EventSpec& event);
+void deliverEvent(FuzzingHost& host, const EventPlan& event);
 
 // Runs a timer's callback as the host does once it is due.
 inline void fire(const Timer& timer) {

@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzingHost host;
     kiv::kivhost::bindPluginClockToThisThread(&host.clock());
     {
-        const StartSpec start = readStart(input);
-        for (const AnswerSpec& answer : start.answers) {
+        const StartPlan start = readStart(input);
+        for (const AnswerPlan& answer : start.answers) {
             host.setAnswer(answer);
         }
         PluginUnderTest plugin(start.load);

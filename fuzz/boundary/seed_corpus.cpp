@@ -22,8 +22,8 @@ using kivhost::Scenario;
 using kivhost::ScenarioStep;
 using kivhost::StepAction;
 
-AnswerSpec storedAnswer(const std::string& path, const Value& value) {
-    AnswerSpec answer;
+AnswerPlan storedAnswer(const std::string& path, const Value& value) {
+    AnswerPlan answer;
     answer.path = path;
     answer.json = kivhost::toJson(value);
     return answer;
@@ -57,14 +57,14 @@ void writeSteps(FuzzScript& script, const Scenario& scenario, WriteStepKind kind
     for (const ScenarioStep& step : scenario.steps) {
         advanceTo(step.atMs);
         if (step.action == StepAction::Get) {
-            RequestSpec request;
+            RequestPlan request;
             request.method = KIV_HTTP_METHOD_GET;
             request.path = step.path;
             kind(RecordStep::Request);
             writeRequest(script, request);
             continue;
         }
-        AnswerSpec answer = storedAnswer(step.path, step.value);
+        AnswerPlan answer = storedAnswer(step.path, step.value);
         if (step.action == StepAction::Delete) {
             answer.kind = AnswerKind::Error;
             answer.status = 404;
@@ -72,7 +72,7 @@ void writeSteps(FuzzScript& script, const Scenario& scenario, WriteStepKind kind
         }
         kind(RecordStep::Answer);
         writeAnswer(script, answer);
-        EventSpec event;
+        EventPlan event;
         event.path = step.path;
         event.payload.kind = PayloadKind::ResourceEvent;
         event.payload.uri = step.path;
@@ -84,8 +84,8 @@ void writeSteps(FuzzScript& script, const Scenario& scenario, WriteStepKind kind
     advanceTo(scenario.untilMs.value_or(kivhost::kDefaultPlayMinutes * 60'000));
 }
 
-StartSpec startOf(const Scenario& scenario) {
-    StartSpec start;
+StartPlan startOf(const Scenario& scenario) {
+    StartPlan start;
     for (const auto& [path, value] : scenario.resources) {
         start.answers.push_back(storedAnswer(path, value));
     }
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
                 sequence.byte(1);
                 sequence.byte(static_cast<std::uint8_t>(step));
             }
-            RequestSpec status;
+            RequestPlan status;
             status.method = KIV_HTTP_METHOD_GET;
             status.path = "/kiv-kr-shutdown-law/v1/status";
             sequence.byte(1); // the second plugin's function records

@@ -23,16 +23,16 @@ constexpr int kMostPauseMicroseconds = 40;
 
 struct Step {
     SequenceStep kind = SequenceStep::Load;
-    EventSpec event;
-    RequestSpec request;
-    AnswerSpec answer;
+    EventPlan event;
+    RequestPlan request;
+    AnswerPlan answer;
     std::uint32_t ms = 0;
     std::uint8_t pick = 0;
     std::uint8_t flags = 0;
 };
 
 struct Sequence {
-    StartSpec start;
+    StartPlan start;
     std::vector<Step> threads[kSequenceThreads];
 };
 
@@ -75,7 +75,7 @@ Sequence readSequence(FuzzInput& input) {
 // loaded so far, which the host keeps and may still call after their plugin is gone.
 class Plugins {
   public:
-    Plugins(FuzzingHost& host, const LoadSpec& load) : host_(host), load_(load) { loadOne(); }
+    Plugins(FuzzingHost& host, const LoadPlan& load) : host_(host), load_(load) { loadOne(); }
 
     // Loads and initialises a plugin when none is loaded; loads do not overlap, as a host's do not.
     void loadOne() {
@@ -113,7 +113,7 @@ class Plugins {
 
   private:
     FuzzingHost& host_;
-    const LoadSpec load_;
+    const LoadPlan load_;
     std::mutex loadMutex_;
     mutable std::mutex mutex_;
     std::shared_ptr<PluginUnderTest> current_;
@@ -171,7 +171,7 @@ std::uint64_t seedOf(const std::uint8_t* data, std::size_t size) {
 void runOnce(const Sequence& sequence, std::uint64_t seed) {
     FuzzingHost host;
     kivhost::bindPluginClockToThisThread(&host.clock());
-    for (const AnswerSpec& answer : sequence.start.answers) {
+    for (const AnswerPlan& answer : sequence.start.answers) {
         host.setAnswer(answer);
     }
     {
