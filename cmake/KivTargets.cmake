@@ -12,8 +12,6 @@ function(kiv_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main)
-  # GoogleTest's header is most of what a test source costs to compile: parse it once per test
-  # executable instead of once per source.
-  target_precompile_headers(${name} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:<gtest/gtest.h$<ANGLE-R>>")
+  target_precompile_headers(${name} REUSE_FROM kiv_gtest_pch)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
