@@ -1,14 +1,11 @@
 #include "kivhost/command/describe_command.h"
 
-#include "kivhost/command/command_options.h"
 #include "kivhost/command/default_plugin.h"
 #include "kivhost/core/json_text.h"
 #include "kivhost/core/plugin_host.h"
 
-#include <CLI/CLI.hpp>
 #include <rapidjson/prettywriter.h>
 
-#include <memory>
 #include <string>
 
 namespace kiv::kivhost {
@@ -165,6 +162,8 @@ std::string describeApi(const PluginInfo& plugin) {
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
+} // namespace
+
 int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ostream& out) {
     PluginHost host;
     const PluginId id = host.load(plugin.value_or(defaultPluginLibrary()));
@@ -172,20 +171,6 @@ int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ost
     host.unload(id);
     out << describeApi(info) << '\n';
     return 0;
-}
-
-} // namespace
-
-void registerDescribeCommand(CLI::App& app, int& exitCode) {
-    auto plugin = std::make_shared<std::string>();
-    CLI::App* command = app.add_subcommand(
-        "describe", "Print the plugin's API as the host sees it in its export, as JSON: its functions with "
-                    "their routes, its types and its events.");
-    addPluginOption(*command, *plugin);
-    setHelpFooter(*command, "kivhost describe --plugin build/x86/bin/kiv_kr_shutdown_law.so");
-    setCommandWork(
-        *command, exitCode, PluginIsolation::ChildProcess,
-        [plugin](std::ostream& out, std::ostream&) { return describeCommand(givenPath(*plugin), out); });
 }
 
 } // namespace kiv::kivhost

@@ -1,14 +1,14 @@
 // `kivhost describe`: a plugin's API as the host sees it in the plugin's ApiExport, as JSON.
 #pragma once
 
-namespace CLI {
-class App;
-} // namespace CLI
+#include <filesystem>
+#include <optional>
+#include <ostream>
 
 namespace kiv::kivhost {
 
-// Adds the command, its option and its action to the command line; the action's exit code lands
-// in `exitCode`.
-void registerDescribeCommand(CLI::App& app, int& exitCode);
+// Loads the plugin (the shutdown-law library next to kivhost without one), prints its API and
+// returns the exit code.
+int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ostream& out);
 
 } // namespace kiv::kivhost

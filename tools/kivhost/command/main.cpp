@@ -1,8 +1,10 @@
 // kivhost: the development host. `kivhost run` plays a scenario against a plugin library on the
 // virtual clock and prints what happens; `kivhost serve` puts the plugin on a local HTTP port
 // with a dashboard; `kivhost describe` prints the plugin's API; `kivhost help` explains them.
+// This file is kivhost's command line, the only one that sees CLI11: each command's work lives in
+// its own file and takes its arguments as a plain record.
 #include "kivhost/command/command_failure.h"
-#include "kivhost/command/command_options.h"
+#include "kivhost/command/command_work.h"
 #include "kivhost/command/describe_command.h"
 #include "kivhost/command/run_command.h"
 #include "kivhost/command/serve_command.h"
@@ -10,9 +12,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace kiv::kivhost {
 namespace {
@@ -23,6 +28,148 @@ constexpr const char* kKivhostVersion = "1.1.0";
 std::string versionText() {
     return std::string("kivhost ") + kKivhostVersion + " (run --json timeline format " +
            std::to_string(kTimelineJsonFormat) + ", core plugin API " + CoreVersion{}.text() + " by default)";
+}
+
+// --plugin PATH; left empty when not given.
+void addPluginOption(CLI::App& command, std::string& plugin) {
+    command
+        .add_option("--plugin", plugin,
+                    "The plugin library (default: kiv_kr_shutdown_law next to kivhost); a name without a "
+                    "folder is a file in the current folder, else looked up in the library search path")
+        ->type_name("PATH");
+}
+
+// The optional SCENARIO file ("-": standard input); left empty when not given.
+void addScenarioArgument(CLI::App& command, std::string& scenario) {
+    command
+        .add_option("SCENARIO", scenario,
+                    "A YAML or JSON scenario file, - for standard input (YAML); the built-in default "
+                    "without one")
+        ->type_name("");
+}
+
+// Closes the command's help with an example and the exit codes.
+void setHelpFooter(CLI::App& command, std::string_view example) {
+    command.footer(
+        "Example:\n  " + std::string(example) +
+        "\n\nExit status: 0 success; 1 a failure the run found (a refused scenario, a library that "
+        "cannot load or ends the process, output that cannot be written); 2 a command line that "
+        "cannot be taken.");
+}
+
+// Makes `work` the command's action, run once the whole command line is parsed; its exit code
+// lands in `exitCode`.
+void setCommandWork(CLI::App& command, int& exitCode, PluginIsolation isolation,
+                    std::function<int(std::ostream& out, std::ostream& errors)> work) {
+    command.callback(
+        [&exitCode, isolation, work = std::move(work)] { exitCode = runCommandWork(isolation, work); });
+}
+
+void registerRunCommand(CLI::App& app, int& exitCode) {
+    auto arguments = std::make_shared<RunArguments>();
+    CLI::App* command =
+        app.add_subcommand("run", "Play a scenario on the virtual clock and print its timeline.");
+    addScenarioArgument(*command, arguments->scenario);
+    addPluginOption(*command, arguments->plugin);
+    command->add_flag("--json", arguments->json, "One JSON object per line instead of the readable timeline");
+    command->add_option("--core", arguments->core, "The core plugin-API version at load (default 18.0.0)")
+        ->type_name("X.Y.Z")
+        ->check(checkCoreVersion);
+    command
+        ->add_option("--until", arguments->until,
+                     "Minutes to play, decimal, instead of the scenario's until; a step after it is refused")
+        ->type_name("MINUTES")
+        ->check(checkMinutes);
+    command
+        ->add_option("--only", arguments->only,
+                     "Print only these timeline types, separated by commas (e.g. fire,event,response)")
+        ->type_name("TYPES")
+        ->check(checkTypes);
+    command
+        ->add_option("--stream", arguments->streamChunkBytes,
+                     "Answer the plugin's GETs as streamed bodies of at most BYTES (1 to 16777216) per read")
+        ->type_name("BYTES")
+        ->check(CLI::Range(1u, 1u << 24).description(""));
+    command->add_flag("--real-clock", arguments->realClock, "Run timers and steps on the real clock");
+    setHelpFooter(*command, "kivhost run scenarios/late-queue-list.yaml --only fire,event --until 300");
+    setCommandWork(
+        *command, exitCode, PluginIsolation::ChildProcess,
+        [arguments](std::ostream& out, std::ostream& errors) { return runCommand(*arguments, out, errors); });
+}
+
+// The command line of `kivhost serve` as given; empty texts are options not given.
+struct ServeCommandLine {
+    std::string scenario;
+    std::string plugin;
+    int port = 0;
+    std::string clock = "virtual";
+    double speed = 1.0;
+    std::vector<std::string> hosts;
+    std::vector<std::string> origins;
+    bool logRequests = false;
+};
+
+void registerServeCommand(CLI::App& app, int& exitCode) {
+    auto line = std::make_shared<ServeCommandLine>();
+    CLI::App* command = app.add_subcommand(
+        "serve", "Serve the plugin on 127.0.0.1 with its events, clock controls and a dashboard, until "
+                 "interrupted.");
+    addScenarioArgument(*command, line->scenario);
+    addPluginOption(*command, line->plugin);
+    command->add_option("--port", line->port, "The port; 0 picks a free one")
+        ->type_name("N")
+        ->check(CLI::Range(0, 65535));
+    command
+        ->add_option("--clock", line->clock,
+                     "virtual: time moves when a client advances it; real: it "
+                     "also runs with the real clock")
+        ->check(CLI::IsMember({"virtual", "real"}));
+    CLI::Option* speed =
+        command->add_option("--speed", line->speed, "On the real clock: simulated seconds per real second")
+            ->type_name("X")
+            ->check(CLI::Range(0.001, 1000000.0));
+    command->get_option("--clock")->type_name("virtual|real");
+    command
+        ->add_option("--allow-origin", line->origins,
+                     "An origin whose pages may use the server cross-origin, such as http://localhost:5173 "
+                     "(repeatable)")
+        ->type_name("ORIGIN");
+    command
+        ->add_option("--allow-host", line->hosts,
+                     "A host name the server answers under besides 127.0.0.1, localhost and [::1] "
+                     "(repeatable)")
+        ->type_name("HOST");
+    command->add_flag("--log-requests", line->logRequests,
+                      "Print each request and the status it got on the standard output");
+    setHelpFooter(*command, "kivhost serve scenarios/default.yaml --clock real --speed 60");
+    setCommandWork(*command, exitCode, PluginIsolation::InProcess,
+                   [line, speed](std::ostream& out, std::ostream& errors) {
+                       const ServeArguments arguments{givenPath(line->scenario),
+                                                      givenPath(line->plugin),
+                                                      line->port,
+                                                      line->clock == "real" ? ClockKind::Real
+                                                                            : ClockKind::Virtual,
+                                                      line->speed,
+                                                      AccessOptions{line->hosts, line->origins},
+                                                      line->logRequests};
+                       if (speed->count() > 0 && arguments.clock != ClockKind::Real) {
+                           reportError(errors, "--speed paces the real clock; add --clock real");
+                           return kExitUsage;
+                       }
+                       return serveUntilStopped(arguments, out, errors);
+                   });
+}
+
+void registerDescribeCommand(CLI::App& app, int& exitCode) {
+    auto plugin = std::make_shared<std::string>();
+    CLI::App* command = app.add_subcommand(
+        "describe", "Print the plugin's API as the host sees it in its export, as JSON: its functions with "
+                    "their routes, its types and its events.");
+    addPluginOption(*command, *plugin);
+    setHelpFooter(*command, "kivhost describe --plugin build/x86/bin/kiv_kr_shutdown_law.so");
+    setCommandWork(
+        *command, exitCode, PluginIsolation::ChildProcess,
+        [plugin](std::ostream& out, std::ostream&) { return describeCommand(givenPath(*plugin), out); });
 }
 
 // A usage error: each line of CLI11's message under the program's name, then where help is.

@@ -1,43 +1,20 @@
 #include "kivhost/command/run_command.h"
 
 #include "kivhost/command/command_failure.h"
-#include "kivhost/command/command_options.h"
+#include "kivhost/command/command_work.h"
 #include "kivhost/command/play_inputs.h"
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/scenario/scenario_player.h"
 #include "kivhost/timeline/timeline.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <set>
 #include <string>
 
 namespace kiv::kivhost {
 namespace {
-
-// The command line of `kivhost run` as CLI11 fills it; empty texts are options not given.
-struct RunArguments {
-    std::string scenario;
-    std::string plugin;
-    bool json = false;
-    std::string core;
-    std::string until;
-    std::string only;
-    std::uint32_t streamChunkBytes = 0;
-    bool realClock = false;
-};
-
-std::string checkCoreVersion(const std::string& text) {
-    return CoreVersion::parse(text) ? std::string() : "must be a version such as 18.0.0";
-}
-
-std::string checkMinutes(const std::string& text) {
-    return parseMinutesMs(text) ? std::string() : minutesRule();
-}
 
 // "fire,event": the timeline types to keep; every type when none is given.
 std::set<std::string, std::less<>> typeList(const std::string& text) {
@@ -49,6 +26,16 @@ std::set<std::string, std::less<>> typeList(const std::string& text) {
         start = comma + 1;
     }
     return types;
+}
+
+} // namespace
+
+std::string checkCoreVersion(const std::string& text) {
+    return CoreVersion::parse(text) ? std::string() : "must be a version such as 18.0.0";
+}
+
+std::string checkMinutes(const std::string& text) {
+    return parseMinutesMs(text) ? std::string() : minutesRule();
 }
 
 std::string checkTypes(const std::string& text) {
@@ -109,40 +96,6 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
         return kExitFailure;
     }
     return kExitSuccess;
-}
-
-} // namespace
-
-void registerRunCommand(CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<RunArguments>();
-    CLI::App* command =
-        app.add_subcommand("run", "Play a scenario on the virtual clock and print its timeline.");
-    addScenarioArgument(*command, arguments->scenario);
-    addPluginOption(*command, arguments->plugin);
-    command->add_flag("--json", arguments->json, "One JSON object per line instead of the readable timeline");
-    command->add_option("--core", arguments->core, "The core plugin-API version at load (default 18.0.0)")
-        ->type_name("X.Y.Z")
-        ->check(checkCoreVersion);
-    command
-        ->add_option("--until", arguments->until,
-                     "Minutes to play, decimal, instead of the scenario's until; a step after it is refused")
-        ->type_name("MINUTES")
-        ->check(checkMinutes);
-    command
-        ->add_option("--only", arguments->only,
-                     "Print only these timeline types, separated by commas (e.g. fire,event,response)")
-        ->type_name("TYPES")
-        ->check(checkTypes);
-    command
-        ->add_option("--stream", arguments->streamChunkBytes,
-                     "Answer the plugin's GETs as streamed bodies of at most BYTES (1 to 16777216) per read")
-        ->type_name("BYTES")
-        ->check(CLI::Range(1u, 1u << 24).description(""));
-    command->add_flag("--real-clock", arguments->realClock, "Run timers and steps on the real clock");
-    setHelpFooter(*command, "kivhost run scenarios/late-queue-list.yaml --only fire,event --until 300");
-    setCommandWork(
-        *command, exitCode, PluginIsolation::ChildProcess,
-        [arguments](std::ostream& out, std::ostream& errors) { return runCommand(*arguments, out, errors); });
 }
 
 } // namespace kiv::kivhost

@@ -1,14 +1,30 @@
 // `kivhost run`: plays a scenario against a plugin library and prints its timeline.
 #pragma once
 
-namespace CLI {
-class App;
-} // namespace CLI
+#include <cstdint>
+#include <ostream>
+#include <string>
 
 namespace kiv::kivhost {
 
-// Adds the command, its options and its action to the command line; the action's exit code (0
-// when the scenario was played, 1 when it could not be) lands in `exitCode`.
-void registerRunCommand(CLI::App& app, int& exitCode);
+// The command line of `kivhost run` as given; empty texts are options not given.
+struct RunArguments {
+    std::string scenario;
+    std::string plugin;
+    bool json = false;
+    std::string core;
+    std::string until;
+    std::string only;
+    std::uint32_t streamChunkBytes = 0;
+    bool realClock = false;
+};
+
+// The checks of the option texts: empty when the text is taken, else what is wrong with it.
+std::string checkCoreVersion(const std::string& text); // --core
+std::string checkMinutes(const std::string& text);     // --until
+std::string checkTypes(const std::string& text);       // --only
+
+// Plays the scenario and returns the exit code: 0 when it was played, 1 when it could not be.
+int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors);
 
 } // namespace kiv::kivhost

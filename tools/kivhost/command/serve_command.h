@@ -9,10 +9,6 @@
 #include <optional>
 #include <ostream>
 
-namespace CLI {
-class App;
-} // namespace CLI
-
 namespace kiv::kivhost {
 
 struct ServeArguments {
@@ -24,10 +20,6 @@ struct ServeArguments {
     AccessOptions access;
     bool logRequests = false; // a line per request on the standard output
 };
-
-// Adds the command, its options and its action to the command line; the action's exit code lands
-// in `exitCode`.
-void registerServeCommand(CLI::App& app, int& exitCode);
 
 // Prints the address on the first line and serves until SIGINT or SIGTERM; returns the process's
 // exit code: 0 after serving, 1 when it could not start.
