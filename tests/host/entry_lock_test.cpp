@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
-#include <latch>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -39,6 +40,30 @@ struct Occupancy {
         ++entries;
         --inside;
     }
+};
+
+// Holds each thread until all have arrived. A mutex and a condition variable rather than
+// std::latch: where there is no futex (the Windows build), this C++ library's latch reads the
+// count before it takes the mutex its condition variable waits with, and the last thread to
+// arrive notifies without that mutex, so a waiter can miss the opening and wait for good. The
+// test hung so under wine.
+class StartGate {
+  public:
+    explicit StartGate(int threads) : waiting_(threads) {}
+
+    void arriveAndWait() {
+        std::unique_lock lock(mutex_);
+        if (--waiting_ == 0) {
+            opened_.notify_all();
+            return;
+        }
+        opened_.wait(lock, [this] { return waiting_ == 0; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    int waiting_;
 };
 
 const HttpFunctionRecord& routeRecord(const ApiExport& exported, std::string_view name) {
@@ -74,22 +99,22 @@ TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
     const Value event = structureOf({{"uri", stringValue("/probe")}});
 
     // The three threads start together, so that their entries overlap.
-    std::latch start(3);
+    StartGate start(3);
     std::vector<std::thread> threads;
     threads.emplace_back([&] {
-        start.arrive_and_wait();
+        start.arriveAndWait();
         for (int i = 0; i < kRounds; ++i) {
             host.deliver(kProbeEvent, event);
         }
     });
     threads.emplace_back([&] {
-        start.arrive_and_wait();
+        start.arriveAndWait();
         for (const HostTimer& timer : timers) {
             FakeHost::fire(timer);
         }
     });
     threads.emplace_back([&] {
-        start.arrive_and_wait();
+        start.arriveAndWait();
         for (int i = 0; i < kRounds; ++i) {
             HostRequest request{};
             request.method = KIV_HTTP_METHOD_GET;
