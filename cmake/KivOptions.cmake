@@ -13,6 +13,5 @@ if(KIV_SANITIZE)
   add_link_options(-fsanitize=${_kiv_sanitizers})
 endif()
 
-# Options for test code (the tests, their fakes and GoogleTest): see tests/CMakeLists.txt. A
-# precompiled header that cannot be used is an error, not a silently slower build.
-set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>" -g1 -Winvalid-pch)
+# Options for test code (the tests, their fakes and GoogleTest): see tests/CMakeLists.txt.
+set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>" -g1)
