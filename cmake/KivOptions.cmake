@@ -15,3 +15,5 @@ endif()
 
 # Options for test code (the tests, their fakes and GoogleTest): see tests/CMakeLists.txt.
 set(KIV_TEST_CODE_OPTIONS "$<$<CONFIG:RelWithDebInfo,Release,MinSizeRel>:-Og>" -g1)
+# Options for the development host: see tools/kivhost/CMakeLists.txt.
+set(KIV_DEV_HOST_OPTIONS "$<$<CONFIG:RelWithDebInfo>:-Og>" -g1)
