@@ -15,6 +15,6 @@ function(kiv_add_test name)
   target_precompile_headers(${name} REUSE_FROM kiv_gtest_pch)
   # A target whose own definitions reach the header (the serve tests' _WIN32_WINNT on Windows)
   # cannot use the shared one and parses the header instead, which is no error.
-  set_target_properties(${name} PROPERTIES PCH_WARN_INVALID OFF)
+  set_target_properties(${name} PROPERTIES PCH_WARN_INVALID OFF UNITY_BUILD ON)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()

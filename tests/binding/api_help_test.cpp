@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kiv {
+namespace kiv::api_help_test {
 namespace {
 
 enum class Mode : std::int32_t { Slow = 1, Fast = 2 };
@@ -131,4 +131,4 @@ TEST(DescribeApiTest, FunctionsTypesAndEventsAsHelpShowsThem) {
 }
 
 } // namespace
-} // namespace kiv
+} // namespace kiv::api_help_test

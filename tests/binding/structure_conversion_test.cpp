@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kiv {
+namespace kiv::structure_conversion_test {
 namespace {
 
 using namespace kiv::test;
@@ -304,4 +304,4 @@ TEST_F(StructureConversionTest, ConvertingAnUnregisteredStructureFails) {
 }
 
 } // namespace
-} // namespace kiv
+} // namespace kiv::structure_conversion_test

@@ -21,7 +21,7 @@ struct NamedCase {
 void PrintTo(const NamedCase& c, std::ostream* os) {
     *os << c.name;
 }
-std::string caseName(const ::testing::TestParamInfo<NamedCase>& info) {
+std::string namedCaseName(const ::testing::TestParamInfo<NamedCase>& info) {
     return info.param.name;
 }
 
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"method", kGet}}},
         NamedCase{"PrintfDirectiveBeyondValues", "{a} %d", {kSeven}, "%1 %2$d", {{"a", kSeven}}},
         NamedCase{"PercentWithoutDirective", "50% {a}", {kSeven}, "50% %1", {{"a", kSeven}}}),
-    caseName);
+    namedCaseName);
 
 // A directive written without a conversion is closed when what follows would extend it.
 INSTANTIATE_TEST_SUITE_P(
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
             "DigitAfterTrimmedSilent", "{a} {b!}5", {kGet, kSeven}, "%1$s5", {{"a", kGet}, {"b", kSeven}}},
         NamedCase{"DigitInAlternative", "{a}{n?7}", {kGet, kEmptyText}, "%1$s7", {{"a", kGet}}},
         NamedCase{"LetterAfterPlaceholder", "{a}d", {kGet}, "%1d", {{"a", kGet}}}),
-    caseName);
+    namedCaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, NamedExpansion,
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"SilentAfterColonAndSpace", "Failed: {reason!}", {kBoom}, "Failed:", {{"reason", kBoom}}},
         NamedCase{"SilentThenMore", "a {x!} b {y}", {kSeven, kGet}, "a b %2", {{"x", kSeven}, {"y", kGet}}},
         NamedCase{"SilentEmptyWithAlternative", "a {x!?-}", {kEmptyText}, "a -", {}}),
-    caseName);
+    namedCaseName);
 
 std::vector<FormatArg> formatArgs(const std::vector<NamedValue>& values) {
     std::vector<FormatArg> args;

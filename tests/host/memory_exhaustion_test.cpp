@@ -20,7 +20,7 @@ namespace kiv::test {
 
 namespace {
 
-constexpr const char* kQueuesPath = "/kiv-game-queues/v1/queues";
+constexpr const char* kGameQueuesPath = "/kiv-game-queues/v1/queues";
 constexpr const char* kOutOfMemory = "Out of memory.";
 constexpr std::size_t kQueueCount = 120;
 // Limits tried between nothing and what the read needs at most.
@@ -87,7 +87,7 @@ TEST_P(MemoryExhaustion, EveryFailedReadNamesItsCause) {
     {
         LimitedHeap unlimited(SIZE_MAX);
         ApiResult<std::vector<Value>> read =
-            plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
+            plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kGameQueuesPath);
         ASSERT_TRUE(read.ok()) << read.error().message;
         ASSERT_EQ(read.value().size(), kQueueCount);
         needed = unlimited.peak();
@@ -98,7 +98,7 @@ TEST_P(MemoryExhaustion, EveryFailedReadNamesItsCause) {
         std::optional<ApiResult<std::vector<Value>>> read;
         try {
             LimitedHeap heap(limit);
-            read.emplace(plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath));
+            read.emplace(plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kGameQueuesPath));
         } catch (const std::bad_alloc&) {
             // Without memory even to make an error there is nothing to name. More memory never
             // makes that worse: what a failed read held is freed to make room for its error.

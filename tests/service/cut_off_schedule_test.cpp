@@ -15,8 +15,8 @@ namespace {
 
 using Brix::Client::ShutdownLaw::Api::ShutdownLawStatus;
 
-constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
-constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kLowestMinutes = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kHighestMinutes = std::numeric_limits<std::int64_t>::max();
 
 struct DecisionCase {
     const char* packet; // JSON
@@ -80,18 +80,18 @@ INSTANTIATE_TEST_SUITE_P(
                      7, kWarning, 7, kNone},
         // The ends of the 64-bit range: 2^63 arrives unsigned and reads as the lowest signed value.
         DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 9223372036854775808})",
-                     kMin, kCutOff, kNone, kNone},
+                     kLowestMinutes, kCutOff, kNone, kNone},
         // 2^64 - 1 has the bits of -1: no explicit cut-off.
         DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 18446744073709551615})",
                      kNone, kNone, kNone, kNone},
         DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 9223372036854775807})",
-                     kMax, kNone, kMax, kMax - 90},
-        DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 1e300})", kMax, kNone,
-                     kMax, kMax - 90},
-        DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": -1e300})", kMin, kCutOff,
-                     kNone, kNone},
+                     kHighestMinutes, kNone, kHighestMinutes, kHighestMinutes - 90},
+        DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": 1e300})", kHighestMinutes,
+                     kNone, kHighestMinutes, kHighestMinutes - 90},
+        DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": -1e300})", kLowestMinutes,
+                     kCutOff, kNone, kNone},
         DecisionCase{R"({"minutesUntilShutdownEnabled": 1, "minutesUntilShutdown": "99999999999999999999"})",
-                     kMax, kNone, kMax, kMax - 90}));
+                     kHighestMinutes, kNone, kHighestMinutes, kHighestMinutes - 90}));
 
 TEST(CutOffDecisionTest, NotANumberReadsAsZeroMinutesAndAsTrue) {
     Value packet;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kiv {
+namespace kiv::msgpack_reader_test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -320,4 +320,4 @@ TEST(MsgpackReader, LooksLikeMessagePack) {
 }
 
 } // namespace
-} // namespace kiv
+} // namespace kiv::msgpack_reader_test

@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-namespace kiv {
+namespace kiv::yaml_reader_test {
 namespace {
 
 using namespace std::string_literals;
@@ -332,4 +332,4 @@ TEST(YamlReader, LooksLikeYaml) {
 }
 
 } // namespace
-} // namespace kiv
+} // namespace kiv::yaml_reader_test
