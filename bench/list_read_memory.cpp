@@ -1,8 +1,8 @@
-// Reads a game-queue list of ELEMENTS elements ({"id": n} each) through the JSON-API client, as
-// the shutdown-law service reads it, and prints the peak bytes the counting allocator saw while
-// the list was read and held. Built like a plugin module: its operator new and delete are the
-// module's counting ones. The host's record is built with malloc, outside the count, as a host's
-// memory is.
+// Reads the ids of a game-queue list of ELEMENTS elements ({"id": n} each) through the JSON-API
+// client, as the shutdown-law service reads them, and prints the peak bytes the counting
+// allocator saw while the ids were read and held. Built like a plugin module: its operator new and delete are
+// the module's counting ones. The host's record is built with malloc, outside the count, as a host's memory
+// is.
 //   kiv_list_read ELEMENTS
 // prints one JSON object: {"elements": N, "ok": true|false, "peak_bytes": P, "error": "..."}.
 #include "binding/binding_registry.h"
@@ -12,13 +12,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
 constexpr char kIdKey[] = "id";
+
+std::int64_t idOf(std::size_t element) {
+    return static_cast<std::int64_t>(100 + element);
+}
 
 // The host's answer: a Collection of `count` Structures, each with the one member "id".
 FlatValue* buildList(std::size_t count) {
@@ -30,9 +36,8 @@ FlatValue* buildList(std::size_t count) {
         return nullptr;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        const auto id = static_cast<std::uint32_t>(100 + i);
         members[i].key = kIdKey;
-        members[i].value = {KIV_FLAT_SIGNED, id, 0};
+        members[i].value = {KIV_FLAT_SIGNED, static_cast<std::uint32_t>(idOf(i)), 0};
         members[i].keyOwned = 0;
         elements[i] = {KIV_FLAT_STRUCTURE, reinterpret_cast<std::uintptr_t>(&members[i]), 1};
     }
@@ -70,14 +75,17 @@ int main(int argc, char** argv) {
     const kiv::JsonApiClient client(port, registry);
 
     const std::uint64_t before = kiv::liveBytes(kiv::readMemoryStatistics());
-    const kiv::ApiResult<kiv::Value> list =
-        client.requestList(kiv::HttpMethod::Get, "/kiv-game-queues/v1/queues");
+    const kiv::ApiResult<std::vector<std::int64_t>> ids =
+        client.requestMemberIntegers(kiv::HttpMethod::Get, "/kiv-game-queues/v1/queues", "id");
     const MemoryStatistics after = kiv::readMemoryStatistics();
-    const bool ok = list.ok() && list.value().size() == count;
+    bool ok = ids.ok() && ids.value().size() == count;
+    for (std::size_t i = 0; ok && i < count; ++i) {
+        ok = ids.value()[i] == idOf(i);
+    }
     const nlohmann::json report = {{"elements", count},
                                    {"ok", ok},
                                    {"peak_bytes", after.peakLiveBytes - before},
-                                   {"error", list.ok() ? "" : list.error().message}};
+                                   {"error", ids.ok() ? "" : ids.error().message}};
     std::printf("%s\n", report.dump().c_str());
     return 0;
 }

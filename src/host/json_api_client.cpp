@@ -1,6 +1,7 @@
 #include "host/json_api_client.h"
 
 #include "host/streamed_body.h"
+#include "value/flat_member_integers.h"
 #include "value/flat_value.h"
 #include "value/json_reader.h"
 
@@ -37,10 +38,16 @@ std::uint32_t hostMethodCode(HttpMethod method) noexcept {
     return known ? code : std::uint32_t{KIV_HTTP_METHOD_NONE};
 }
 
-// Releases the answer on every way out of requestGenericValue.
+// Releases the answer on every way out of a request.
 struct HeldResponse {
     HostResponse response{};
     ~HeldResponse() { releaseResponse(response); }
+};
+
+// Releases a flat reading's failure on every way out.
+struct HeldFailure {
+    FlatResult result{};
+    ~HeldFailure() { releaseFlat(result); }
 };
 
 void releaseBody(HostResponse& response) noexcept {
@@ -69,16 +76,65 @@ ApiError JsonApiClient::conversionError(HttpMethod method, std::string_view path
 }
 
 ApiResult<Value> JsonApiClient::requestList(HttpMethod method, std::string_view path) const {
-    ApiResult<Value> answer = requestGenericValue(method, path);
+    return listOnly(requestGenericValue(method, path), method, path);
+}
+
+ApiResult<std::vector<std::int64_t>>
+JsonApiClient::requestMemberIntegers(HttpMethod method, std::string_view path, std::string_view key) const {
+    HeldResponse held;
+    if (ApiResult<void> sent = requestRaw(held.response, method, path); !sent.ok()) {
+        return sent.error();
+    }
+    if (held.response.readBody) {
+        const ApiResult<Value> list = listOnly(readStreamedAnswer(held.response, method, path), method, path);
+        if (!list.ok()) {
+            return list.error();
+        }
+        std::vector<std::int64_t> integers;
+        integers.reserve(list.value().size());
+        for (const Value& element : list.value().elements()) {
+            integers.push_back(element[key].asInteger(0));
+        }
+        return integers;
+    }
+    HeldFailure failure;
+    {
+        std::vector<std::int64_t> integers;
+        if (flatMemberIntegers(held.response.result.value, key, integers, kResultName, failure.result)) {
+            const std::uint32_t kind = held.response.result.value.kind; // read out of the packed record
+            if (kind != KIV_FLAT_COLLECTION) {
+                return notAListError(method, path);
+            }
+            return integers;
+        }
+    } // what the reading kept goes first
+    return flatReadingError(held.response, failure.result, method, path);
+}
+
+ApiResult<Value> JsonApiClient::listOnly(ApiResult<Value> answer, HttpMethod method,
+                                         std::string_view path) const {
     if (!answer.ok() || answer.value().isCollection()) {
         return answer;
     }
-    // The conversion to a vector refuses the kind before it builds anything, in its own words.
+    answer.value() = Value(); // the refused answer goes first, to make room for the error
+    return notAListError(method, path);
+}
+
+// The conversion to a vector refuses whatever is not a Collection before it reads it, in its own
+// words, which are the error of a list read.
+ApiError JsonApiClient::notAListError(HttpMethod method, std::string_view path) const {
     std::vector<Value> refused;
     ConversionResult conversion;
-    assignNative(conversion, refused, answer.value(), kResultName, registry_);
+    assignNative(conversion, refused, Value(), kResultName, registry_);
     const std::string failure(conversion.errorText());
     return conversionError(method, path, failure);
+}
+
+ApiError JsonApiClient::flatReadingError(HostResponse& response, const FlatResult& failure, HttpMethod method,
+                                         std::string_view path) {
+    releaseResponse(response);
+    std::memset(&response, 0, sizeof response); // released once, whatever the host's routine left
+    return conversionError(method, path, failure.error ? failure.error : "");
 }
 
 ApiResult<void> JsonApiClient::requestRaw(HostResponse& response, HttpMethod method,
@@ -104,28 +160,27 @@ ApiResult<Value> JsonApiClient::requestGenericValue(HttpMethod method, std::stri
         return sent.error();
     }
     if (held.response.readBody) {
-        ConversionResult body = readStreamedBody(held.response);
-        if (body.ok()) {
-            return std::move(body.value());
-        }
-        const std::string failure(body.errorText());
-        body = ConversionResult(); // what the reading left goes first, to make room for the error
-        return makeApiError(kErrorReadingStream, httpMethodWord(method), path, causeOf(failure));
+        return readStreamedAnswer(held.response, method, path);
     }
-    FlatResult failure{};
-    struct FailureRelease {
-        FlatResult& failure;
-        ~FailureRelease() { releaseFlat(failure); }
-    } releaseFailure{failure};
+    HeldFailure failure;
     {
         Value generic;
-        if (flatToValue(held.response.result.value, generic, kResultName, failure)) {
+        if (flatToValue(held.response.result.value, generic, kResultName, failure.result)) {
             return generic;
         }
-    } // what the reading built goes first, and the answer with it, to make room for the error
-    releaseResponse(held.response);
-    std::memset(&held.response, 0, sizeof held.response); // released once, whatever the host's routine left
-    return conversionError(method, path, failure.error ? failure.error : "");
+    } // what the reading built goes first
+    return flatReadingError(held.response, failure.result, method, path);
+}
+
+ApiResult<Value> JsonApiClient::readStreamedAnswer(HostResponse& response, HttpMethod method,
+                                                   std::string_view path) const {
+    ConversionResult body = readStreamedBody(response);
+    if (body.ok()) {
+        return std::move(body.value());
+    }
+    const std::string failure(body.errorText());
+    body = ConversionResult(); // what the reading left goes first, to make room for the error
+    return makeApiError(kErrorReadingStream, httpMethodWord(method), path, causeOf(failure));
 }
 
 ConversionResult JsonApiClient::readStreamedBody(HostResponse& response) const {

@@ -9,8 +9,10 @@
 #include "router/http_method.h"
 #include "value/conversion_result.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kiv {
 
@@ -30,12 +32,27 @@ class JsonApiClient {
     // elements' bytes and no storage of its own per element. An answer that is not a Collection
     // fails as requestValue<std::vector<Value>> fails on it.
     ApiResult<Value> requestList(HttpMethod method, std::string_view path) const;
+    // The integer that member `key` of each element of the answer's Collection gives, as
+    // `element[key].asInteger(0)` reads it on requestList's tree, or requestList's error. A flat
+    // answer is read without a tree (flatMemberIntegers): it costs one integer per element, and
+    // the list may be longer than a tree conversion allows. A streamed body is read as a tree.
+    ApiResult<std::vector<std::int64_t>> requestMemberIntegers(HttpMethod method, std::string_view path,
+                                                               std::string_view key) const;
 
     // Reads a streamed body to its end and parses it as JSON; runs the body's release callback.
     [[nodiscard]] ConversionResult readStreamedBody(HostResponse& response) const;
 
   private:
     [[nodiscard]] ApiResult<Value> requestGenericValue(HttpMethod method, std::string_view path) const;
+    [[nodiscard]] ApiResult<Value> readStreamedAnswer(HostResponse& response, HttpMethod method,
+                                                      std::string_view path) const;
+    // The answer if it is a Collection, else the error of a list read.
+    [[nodiscard]] ApiResult<Value> listOnly(ApiResult<Value> answer, HttpMethod method,
+                                            std::string_view path) const;
+    [[nodiscard]] ApiError notAListError(HttpMethod method, std::string_view path) const;
+    // Releases the answer whose flat record failed to read, to make room for the error.
+    [[nodiscard]] static ApiError flatReadingError(HostResponse& response, const FlatResult& failure,
+                                                   HttpMethod method, std::string_view path);
     [[nodiscard]] static ApiError conversionError(HttpMethod method, std::string_view path,
                                                   std::string_view message);
 

@@ -10,8 +10,6 @@
 
 namespace kiv {
 
-class Value;
-
 struct QueueDisableJob {
     std::int32_t queueId = 0;
     std::int64_t remainingMinutes = 0; // from the packet's arrival until the queue closes
@@ -24,11 +22,12 @@ struct QueueDisablePlan {
     std::int64_t allQueuesMinutes = 0;
 };
 
-// The queue id of one element of the game-queue list: its `id`, read leniently (missing is 0)
-// and truncated to its low 32 bits.
-[[nodiscard]] std::int32_t queueIdOf(const Value& queue) noexcept;
+// The queue id of one element of the game-queue list: the integer its `id` gives, read leniently
+// (missing is 0), truncated to its low 32 bits.
+[[nodiscard]] std::int32_t queueIdOf(std::int64_t listedId) noexcept;
 
+// One job per listed id, in list order.
 [[nodiscard]] QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTimes& leads,
-                                                 std::span<const Value> queueList);
+                                                 std::span<const std::int64_t> listedIds);
 
 } // namespace kiv

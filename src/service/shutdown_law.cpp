@@ -152,7 +152,7 @@ void ShutdownLaw::planCustomQueue() {
 void ShutdownLaw::planListedQueues() {
     // The list is read afresh rather than taken from the event, so that the jobs follow the
     // list as it is now.
-    const ApiResult<Value> list = context_.readList(kGameQueuesPath);
+    const ApiResult<std::vector<std::int64_t>> list = context_.readListIds(kGameQueuesPath);
     if (!list.ok()) {
         // Nothing is scheduled and the list stays unplanned: the next queue-list or timetable
         // event tries again.
@@ -163,8 +163,7 @@ void ShutdownLaw::planListedQueues() {
     // Taken after the read: a closer cut-off that came while the host ran other work meanwhile
     // is the one to plan from.
     const CutOff cutOff = *queueCutOff_;
-    const QueueDisablePlan plan =
-        planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.value().elements());
+    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.value());
     for (const QueueDisableJob& queue : plan.listedQueues) {
         const std::int32_t queueId = queue.queueId;
         context_.scheduleJobAt(disableQueueJobName(queueId),

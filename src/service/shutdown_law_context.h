@@ -39,8 +39,9 @@ class ShutdownLawContext {
     virtual ApiResult<void> observe(std::string_view path, ChangeHandler handler) = 0;
     // Reads a value with a GET; a failed read carries the answer's status as its code.
     virtual ApiResult<Value> readValue(std::string_view path) = 0;
-    // Reads a Collection with a GET, as one tree.
-    virtual ApiResult<Value> readList(std::string_view path) = 0;
+    // Reads a Collection with a GET: the `id` of each element, as `element["id"].asInteger(0)`
+    // reads it, without the elements themselves.
+    virtual ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) = 0;
     // The plugin's steady clock, in nanoseconds: the host's own clock when it provides one.
     virtual std::int64_t nowNs() = 0;
     // Runs `job` once, at the moment `dueNs` of that clock (at once when it has passed).

@@ -61,8 +61,8 @@ ApiResult<Value> ShutdownLawService::readValue(std::string_view path) {
     return client().requestValue<Value>(HttpMethod::Get, path);
 }
 
-ApiResult<Value> ShutdownLawService::readList(std::string_view path) {
-    return client().requestList(HttpMethod::Get, path);
+ApiResult<std::vector<std::int64_t>> ShutdownLawService::readListIds(std::string_view path) {
+    return client().requestMemberIntegers(HttpMethod::Get, path, "id");
 }
 
 std::int64_t ShutdownLawService::nowNs() {

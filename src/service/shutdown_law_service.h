@@ -24,7 +24,7 @@ class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext
   private:
     ApiResult<void> observe(std::string_view path, ChangeHandler handler) override;
     ApiResult<Value> readValue(std::string_view path) override;
-    ApiResult<Value> readList(std::string_view path) override;
+    ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override;
     std::int64_t nowNs() override;
     void scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) override;
     void publish(std::string_view uri, const PublishedData& data) override;

@@ -36,7 +36,7 @@ class ScriptedContext final : public ShutdownLawContext {
         }
         return parseJson(resource->second).value();
     }
-    ApiResult<Value> readList(std::string_view path) override {
+    ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override {
         if (duringListRead) {
             duringListRead();
         }
@@ -50,7 +50,11 @@ class ScriptedContext final : public ShutdownLawContext {
             error.message = "not a list";
             return error;
         }
-        return std::move(list.value());
+        std::vector<std::int64_t> ids;
+        for (const Value& queue : list.value().elements()) {
+            ids.push_back(queue["id"].asInteger(0));
+        }
+        return ids;
     }
     std::int64_t nowNs() override { return 0; }
     void scheduleJobAt(std::string_view name, std::int64_t, std::function<void()>) override {
