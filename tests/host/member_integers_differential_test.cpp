@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace kiv::test {
+namespace kiv::test::member_integers_differential_test {
 namespace {
 
 constexpr const char* kQueuesPath = "/kiv-game-queues/v1/queues";
@@ -285,4 +285,4 @@ TEST_F(MemberIntegers, SharedArraysPastEitherBoundFailBothWays) {
 }
 
 } // namespace
-} // namespace kiv::test
+} // namespace kiv::test::member_integers_differential_test
