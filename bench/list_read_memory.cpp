@@ -1,8 +1,8 @@
 // Reads the ids of a game-queue list of ELEMENTS elements ({"id": n} each) through the JSON-API
-// client, as the shutdown-law service reads them, and prints the peak bytes the counting
-// allocator saw while the ids were read and held. Built like a plugin module: its operator new and delete are
-// the module's counting ones. The host's record is built with malloc, outside the count, as a host's memory
-// is.
+// client, as the shutdown-law service reads them, and prints the peak bytes the counting allocator
+// saw while the ids were read and held. Built like a plugin module: its operator new and delete are
+// the module's counting ones. The host's record is built with malloc, outside the count, as a
+// host's memory is.
 //   kiv_list_read ELEMENTS
 // prints one JSON object: {"elements": N, "ok": true|false, "peak_bytes": P, "error": "..."}.
 #include "binding/binding_registry.h"
