@@ -72,31 +72,31 @@ void ConversionWork::convert(const BindingFieldConverter& converter, const void*
 
 void ConversionWork::queueAssign(const BindingFieldConverter& converter, void* target, const Value& input,
                                  std::string_view name, const BindingTypeDescriptor* descriptor) {
-    stack_.emplace_back(AssignStep{&converter, target, &input, name, descriptor});
+    stack_.emplace(AssignStep{&converter, target, &input, name, descriptor});
 }
 
 void ConversionWork::queueFieldAssign(const BindingField& field, void* structure, const Value& input,
                                       std::string_view name, const BindingTypeDescriptor& structureType) {
     KIV_ASSERT(field.offset < structureType.size, "a field's member lies inside the native structure");
-    stack_.emplace_back(AssignFieldStep{&field, structure, &input, name, &structureType});
+    stack_.emplace(AssignFieldStep{&field, structure, &input, name, &structureType});
 }
 
 void ConversionWork::queueConvert(const BindingFieldConverter& converter, const void* source, Value& target,
                                   const BindingTypeDescriptor* descriptor) {
-    stack_.emplace_back(ConvertStep{&converter, source, &target, descriptor});
+    stack_.emplace(ConvertStep{&converter, source, &target, descriptor});
 }
 
 void ConversionWork::queueFieldConvert(const BindingField& field, const void* structure, Value& target,
                                        const BindingTypeDescriptor& structureType) {
     KIV_ASSERT(field.offset < structureType.size, "a field's member lies inside the native structure");
-    stack_.emplace_back(ConvertFieldStep{&field, structure, &target});
+    stack_.emplace(ConvertFieldStep{&field, structure, &target});
 }
 
 void ConversionWork::run(Step first) {
     // The first step runs even on a failed result: some targets (strings, vectors, objects)
     // are reset whatever happens. Nested steps run only while the result is ok.
     KIV_ASSERT(stack_.empty(), "one conversion runs at a time: converters queue steps, they never run one");
-    stack_.push_back(std::move(first));
+    stack_.push(std::move(first));
     bool firstStep = true;
     while (!stack_.empty()) {
         if (!firstStep && !ok()) {
@@ -104,13 +104,12 @@ void ConversionWork::run(Step first) {
             break;
         }
         firstStep = false;
-        Step step = std::move(stack_.back());
-        stack_.pop_back();
+        Step step = stack_.pop();
         const std::size_t queuedFrom = stack_.size();
         execute(step);
         KIV_ASSERT(stack_.size() >= queuedFrom, "a step only adds steps above the ones waiting");
         // Queued in order, popped from the back: reversing makes the first queued run first.
-        std::reverse(stack_.begin() + static_cast<std::ptrdiff_t>(queuedFrom), stack_.end());
+        std::reverse(stack_.begin() + queuedFrom, stack_.end());
     }
 }
 
@@ -151,7 +150,7 @@ void ConversionWork::execute(ConvertFieldStep& step) {
     }
     auto converted = std::make_unique<Value>();
     field.converter->convert(*this, member, *converted, field.type.descriptor);
-    stack_.emplace_back(StoreFieldStep{&field, step.target, std::move(converted)});
+    stack_.emplace(StoreFieldStep{&field, step.target, std::move(converted)});
 }
 
 void ConversionWork::execute(StoreFieldStep& step) {

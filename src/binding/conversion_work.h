@@ -5,6 +5,7 @@
 #pragma once
 
 #include "format/message_format.h"
+#include "value/small_stack.h"
 
 #include <initializer_list>
 #include <memory>
@@ -110,7 +111,8 @@ class ConversionWork {
 
     ConversionResult& result_;
     const BindingRegistry& registry_;
-    std::vector<Step> stack_;
+    // Room for the steps of a small structure without a heap block.
+    SmallStack<Step, 8> stack_;
     std::vector<Retired> retired_;
 };
 

@@ -69,8 +69,12 @@ bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethod
         if (!patternMatches(route, match.path, captures)) {
             continue;
         }
-        PathValues values = makePathValues();
-        storeCaptures(route, captures, values);
+        // A path without parameters has nothing to store and needs no table.
+        PathValues values;
+        if (!captures.empty()) {
+            values = makePathValues();
+            storeCaptures(route, captures, values);
+        }
         const std::size_t length = totalLength(values);
         if (chosen == nullptr || length < chosenLength) {
             chosen = &route;

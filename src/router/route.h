@@ -37,11 +37,12 @@ struct Route {
 // One request being matched.
 struct RouteMatch {
     HttpMethod method = HttpMethod::None;
-    std::string customMethod; // only with HttpMethod::Custom
-    std::string path;         // as the host delivered it
+    // The request's own texts, which outlive the match.
+    std::string_view customMethod; // only with HttpMethod::Custom
+    std::string_view path;         // as the host delivered it
     const BindingFunction* function = nullptr;
     const FunctionHttpInfo* info = nullptr;
-    PathValues pathValues; // made by makePathValues once a route is chosen
+    PathValues pathValues; // made by makePathValues once a route with parameters is chosen
 };
 
 // Chooses among the routes, in list order, one whose path matches and (unless the method

@@ -9,13 +9,13 @@
 #include "value/flat_arena.h"
 #include "value/flat_value.h"
 #include "value/pointer_cache.h"
+#include "value/small_stack.h"
 #include "value/value_tree_ops.h"
 
 #include <cstddef>
 #include <cstring>
 #include <new>
 #include <optional>
-#include <vector>
 
 namespace kiv {
 namespace {
@@ -60,13 +60,17 @@ struct ArenaSize {
 // names that the filling walk writes.
 using NameTexts = PointerCache<const char*>;
 
-ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<const Value*>& pending) {
+// Enough for a response of a few members to be written without a heap block for the work list.
+constexpr std::size_t kInlineSteps = 16;
+using PendingValues = SmallStack<const Value*, kInlineSteps>;
+
+ArenaSize measure(const Value& root, const EnumNameLookup* enums) {
     ArenaSize size;
     NameTexts names;
-    pending.push_back(&root);
+    PendingValues pending;
+    pending.push(&root);
     while (!pending.empty()) {
-        const Value& value = *pending.back();
-        pending.pop_back();
+        const Value& value = *pending.pop();
         switch (value.kind()) {
         case ValueKind::String:
             add(size.bytes, ValueTreeOps::string(value).length + 1);
@@ -85,7 +89,7 @@ ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<co
             const CollectionStorage& elements = ValueTreeOps::collection(value);
             add(size.arrays, arrayBytes(elements.size, sizeof(FlatValue)));
             for (std::uint32_t i = 0; i < elements.size; ++i) {
-                pending.push_back(&elements.data[i]);
+                pending.push(&elements.data[i]);
             }
             break;
         }
@@ -96,7 +100,7 @@ ArenaSize measure(const Value& root, const EnumNameLookup* enums, std::vector<co
                     add(size.bytes, key->length + 1);
                     names.store(key, key->text());
                 }
-                pending.push_back(&member);
+                pending.push(&member);
             });
             break;
         default:
@@ -155,11 +159,11 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
         const Value* from;
         void* to; // a FlatValue, possibly unaligned
     };
-    std::vector<Step> pending{{&root, &top}};
+    SmallStack<Step, kInlineSteps> pending;
+    pending.push({&root, &top});
     NameTexts names;
     while (!pending.empty()) {
-        const Step step = pending.back();
-        pending.pop_back();
+        const Step step = pending.pop();
         const Value& from = *step.from;
         FlatValue to{};
         switch (from.kind()) {
@@ -205,7 +209,7 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
             auto* array = arena.records<FlatValue>(elements.size());
             setStorage(to, KIV_FLAT_COLLECTION, array, elements.size());
             for (std::size_t i = 0; i < elements.size(); ++i) {
-                pending.push_back({&elements[i], &array[i]});
+                pending.push({&elements[i], &array[i]});
             }
             break;
         }
@@ -221,8 +225,8 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
                     names.store(key, members[i].key);
                 }
                 members[i].keyOwned = 1;
-                pending.push_back({&member, reinterpret_cast<unsigned char*>(&members[i]) +
-                                                offsetof(FlatStructureMember, value)});
+                pending.push({&member, reinterpret_cast<unsigned char*>(&members[i]) +
+                                           offsetof(FlatStructureMember, value)});
                 ++i;
             });
             break;
@@ -237,8 +241,7 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
 bool valueToFlat(const Value& value, FlatValue& flat, const EnumNameLookup* enums) {
     releaseFlat(flat);
     try {
-        std::vector<const Value*> pending;
-        const ArenaSize size = measure(value, enums, pending);
+        const ArenaSize size = measure(value, enums);
         std::size_t total = size.arrays;
         add(total, size.bytes);
         // A tree of scalars needs no room: its record holds it all.
