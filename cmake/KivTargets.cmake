@@ -11,7 +11,7 @@ endfunction()
 function(kiv_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} kiv_test_support GTest::gtest GTest::gtest_main)
   target_precompile_headers(${name} REUSE_FROM kiv_gtest_pch)
   # A target whose own definitions reach the header (the serve tests' _WIN32_WINNT on Windows)
   # cannot use the shared one and parses the header instead, which is no error.
