@@ -46,10 +46,13 @@ Value* MemberTable::find(std::string_view key) noexcept {
 }
 
 // Each of the two lookups takes its key's reference only once the key is known to be missing.
+// Members often arrive in key order (a tree read back from the records it was written to, a
+// document written from a tree), so a key past the last one is placed without a search.
 template <class TakeKey>
 Value& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey) {
     if (!tree_) {
-        const std::uint32_t position = lowerBound(key);
+        const bool last = size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key) < 0;
+        const std::uint32_t position = last ? size_ : lowerBound(key);
         if (position < size_ && flat_[position].key->view() == key) {
             return *flat_[position].value;
         }
