@@ -51,8 +51,8 @@ Value* MemberTable::find(std::string_view key) noexcept {
 template <class TakeKey>
 Value& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey) {
     if (!tree_) {
-        const bool last = size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key) < 0;
-        const std::uint32_t position = last ? size_ : lowerBound(key);
+        const bool pastTheLast = size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key) < 0;
+        const std::uint32_t position = pastTheLast ? size_ : lowerBound(key);
         if (position < size_ && flat_[position].key->view() == key) {
             return *flat_[position].value;
         }
