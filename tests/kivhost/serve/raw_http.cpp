@@ -45,6 +45,12 @@ bool RawHttp::connected() const noexcept {
     return socket_->socket.is_open();
 }
 
+int RawHttp::localPort() const noexcept {
+    boost::system::error_code failed;
+    const auto local = socket_->socket.local_endpoint(failed);
+    return failed ? 0 : local.port();
+}
+
 bool RawHttp::send(std::string_view bytes) {
     boost::system::error_code failed;
     net::write(socket_->socket, net::buffer(bytes.data(), bytes.size()), failed);

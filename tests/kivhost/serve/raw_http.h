@@ -26,6 +26,8 @@ class RawHttp {
     RawHttp& operator=(const RawHttp&) = delete;
 
     bool connected() const noexcept;
+    // The client's own port, which is the remote port of the server's end; 0 when not connected.
+    int localPort() const noexcept;
     // False once the server has closed or reset the connection.
     bool send(std::string_view bytes);
     // What came so far once at least `bytes` have, or all that came within `wait`.
