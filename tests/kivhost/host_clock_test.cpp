@@ -140,10 +140,12 @@ TEST(RealClockTest, TimersRunOnceTheirMomentHasComeInDueOrder) {
     std::vector<kivhost::TimerRecord> timers = fake.host.timerHistory();
     ASSERT_EQ(timers.size(), 4u);
     const std::int64_t delaysMs[] = {4, 2, 2, 0};
+    std::int64_t previousSetting = settingStarts;
     for (std::size_t i = 0; i < timers.size(); ++i) {
-        EXPECT_GE(timers[i].dueMs - delaysMs[i],
-                  i == 0 ? settingStarts : timers[i - 1].dueMs - delaysMs[i - 1]);
-        EXPECT_LE(timers[i].dueMs - delaysMs[i], settingEnds) << timers[i].name;
+        const std::int64_t setting = timers[i].dueMs - delaysMs[i];
+        EXPECT_GE(setting, previousSetting) << timers[i].name;
+        EXPECT_LE(setting, settingEnds) << timers[i].name;
+        previousSetting = setting;
     }
     std::ranges::stable_sort(timers, {}, &kivhost::TimerRecord::dueMs);
     std::vector<std::string> dueOrder;

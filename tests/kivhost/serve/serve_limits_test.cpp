@@ -49,16 +49,16 @@ long residentMb(int pid) {
 std::optional<int> serverEndOf(int pid, int serverPort, int clientPort) {
     const std::string proc = "/proc/" + std::to_string(pid);
     std::ifstream table(proc + "/net/tcp");
+    const auto portOf = [](const std::string& address) { // "0100007F:1F90": hexadecimal port
+        const std::size_t colon = address.find(':');
+        return colon == std::string::npos ? -1 : std::stoi(address.substr(colon + 1), nullptr, 16);
+    };
     std::string inode;
     for (std::string line; inode.empty() && std::getline(table, line);) {
         // "sl local_address rem_address st queues timer retransmits uid timeout inode ..."
         std::istringstream fields(line);
         std::string slot, local, remote, skipped;
         fields >> slot >> local >> remote;
-        const auto portOf = [](const std::string& address) {
-            const std::size_t colon = address.find(':');
-            return colon == std::string::npos ? -1 : std::stoi(address.substr(colon + 1), nullptr, 16);
-        };
         if (slot.ends_with(':') && portOf(local) == serverPort && portOf(remote) == clientPort) {
             for (int field = 0; field < 6; ++field) {
                 fields >> skipped;
