@@ -19,8 +19,10 @@ void* startOf(ArenaHeader* header) noexcept {
 }
 
 // The live arenas, hashed by their start and chained through their headers, so that registering
-// one allocates nothing. The table grows with the live arenas and goes back to its inline
-// buckets once none is left, so that a plugin that released its records holds no memory here.
+// one allocates nothing. The table doubles when it holds two arenas a bucket and halves when it
+// holds fewer than one in four, down to its inline buckets, so that a plugin that released its
+// records holds no memory here. Whichever bucket array is not in use holds no chain: a chain
+// left behind in it would be read again when the table comes back to it.
 class ArenaRegistry {
   public:
     void add(ArenaHeader* header) noexcept {
@@ -41,10 +43,9 @@ class ArenaRegistry {
             ArenaHeader* header = *link;
             if (startOf(header) == start) {
                 *link = header->next;
-                if (--count_ == 0 && buckets_ != inlineBuckets_) {
-                    ::operator delete(buckets_);
-                    buckets_ = inlineBuckets_;
-                    bucketCount_ = kInlineBuckets;
+                --count_;
+                if (bucketCount_ > kInlineBuckets && count_ < bucketCount_ / 4) {
+                    rehash(bucketCount_ / 2);
                 }
                 return header;
             }
@@ -60,12 +61,15 @@ class ArenaRegistry {
         return &buckets_[((address >> 4) * 0x9E3779B97F4A7C15ull >> 32) & (bucketCount_ - 1)];
     }
 
-    // Without memory for a larger table the chains just grow longer.
+    // Moves every chain into `count` buckets: the inline ones for the smallest table, else a new
+    // array. Without memory for a new array the chains just stay as long as they are.
     void rehash(std::size_t count) noexcept {
-        auto** buckets =
-            static_cast<ArenaHeader**>(::operator new(count * sizeof(ArenaHeader*), std::nothrow));
-        if (!buckets) {
-            return;
+        ArenaHeader** buckets = inlineBuckets_;
+        if (count > kInlineBuckets) {
+            buckets = static_cast<ArenaHeader**>(::operator new(count * sizeof(ArenaHeader*), std::nothrow));
+            if (!buckets) {
+                return;
+            }
         }
         std::memset(buckets, 0, count * sizeof(ArenaHeader*));
         ArenaHeader** old = buckets_;
@@ -83,6 +87,8 @@ class ArenaRegistry {
         }
         if (old != inlineBuckets_) {
             ::operator delete(old);
+        } else {
+            std::memset(inlineBuckets_, 0, sizeof inlineBuckets_);
         }
     }
 
