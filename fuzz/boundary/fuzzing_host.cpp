@@ -104,6 +104,16 @@ std::optional<Timer> FuzzingHost::pickTimer(std::uint8_t pick, bool keep) {
     return timer;
 }
 
+std::vector<Subscription> FuzzingHost::subscriptions() const {
+    std::lock_guard lock(mutex_);
+    return subscriptions_;
+}
+
+std::vector<Timer> FuzzingHost::pendingTimers() const {
+    std::lock_guard lock(mutex_);
+    return timers_;
+}
+
 void FuzzingHost::requireSettled() const {
     std::lock_guard lock(mutex_);
     require(openWaits_ == 0, "the plugin began a wait it did not end");

@@ -34,7 +34,7 @@ void readExport(const ApiExport& api, std::vector<KeptFunction>& functions) {
         readText(function->name, "an exported function has no name");
         readText(record.pathTemplate, "an exported function has no path template");
         require(record.dispatch != nullptr, "an exported function has no dispatch entry");
-        functions.push_back({record.dispatch, function->context});
+        functions.push_back({record.dispatch, function->context, record.pathTemplate});
     }
     const ExportedType* type = api.types;
     for (std::uint32_t i = 0; i < api.typeCount && i < kMostRecords; ++i, type = type->next) {
@@ -94,8 +94,14 @@ void PluginUnderTest::unload() {
 }
 
 void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestPlan& plan) {
+    HostResponse response = dispatchHeld(functions, plan);
+    readAndReleaseResponse(response);
+}
+
+HostResponse dispatchHeld(const std::vector<KeptFunction>& functions, const RequestPlan& plan) {
+    HostResponse response{};
     if (functions.empty()) {
-        return;
+        return response;
     }
     const KeptFunction& function = functions[plan.function % functions.size()];
     std::vector<HostHeader> headers;
@@ -120,9 +126,8 @@ void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestPl
     request.body = textOrNull(plan.body);
     request.bodyLength = plan.body ? static_cast<std::uint32_t>(plan.body->size()) : 0;
     request.customMethod = textOrNull(plan.customMethod);
-    HostResponse response{};
     function.dispatch(&response, &request);
-    readAndReleaseResponse(response);
+    return response;
 }
 
 void deliverEvent(FuzzingHost& host, const EventPlan& plan) {
@@ -160,12 +165,16 @@ void deliverEvent(FuzzingHost& host, const EventPlan& plan) {
     subscription->callback(&event);
 }
 
-void requireBalancedMemory() {
-    if (keptCallbacks.getMemoryStatistics == nullptr) {
-        return;
-    }
+MemoryStatistics memoryStatistics() {
     MemoryStatistics statistics{};
-    keptCallbacks.getMemoryStatistics(nullptr, &statistics);
+    if (keptCallbacks.getMemoryStatistics != nullptr) {
+        keptCallbacks.getMemoryStatistics(nullptr, &statistics);
+    }
+    return statistics;
+}
+
+void requireBalancedMemory() {
+    const MemoryStatistics statistics = memoryStatistics();
     require(statistics.bytesAllocated == statistics.bytesFreed,
             "the plugin did not free every byte at unload");
     require(statistics.allocationCount == statistics.freeCount,

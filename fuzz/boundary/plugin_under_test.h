@@ -16,6 +16,7 @@ namespace kiv::fuzzing {
 struct KeptFunction {
     HttpDispatchFn dispatch = nullptr;
     void* context = nullptr;
+    std::string pathTemplate;
 };
 
 class PluginUnderTest {
@@ -29,6 +30,7 @@ class PluginUnderTest {
     void unload();
 
     void* handle() const noexcept { return plugin_; }
+    const PluginCallbacks& callbacks() const noexcept { return callbacks_; }
     const std::vector<KeptFunction>& functions() const noexcept { return functions_; }
 
   private:
@@ -40,6 +42,9 @@ class PluginUnderTest {
 
 // Serves one request the input describes on a kept function, and reads and releases the answer.
 void dispatchRequest(const std::vector<KeptFunction>& functions, const RequestPlan& request);
+// The same, with the answer handed back unread and unreleased, as a host that holds it.
+[[nodiscard]] HostResponse dispatchHeld(const std::vector<KeptFunction>& functions,
+                                        const RequestPlan& request);
 
 // Delivers one event the input describes, if the host holds any subscription to deliver it on.
 void deliverEvent(FuzzingHost& host, const EventPlan& event);
@@ -49,6 +54,8 @@ inline void fire(const Timer& timer) {
     timer.callback(timer.userData);
 }
 
+// The library's memory statistics (zero before the first load).
+MemoryStatistics memoryStatistics();
 // Once every plugin of the process is unloaded: every block the library allocated is freed.
 void requireBalancedMemory();
 

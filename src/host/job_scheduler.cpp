@@ -15,8 +15,7 @@ void JobScheduler::schedule(std::string_view name, double seconds, JobCallback c
 }
 
 void JobScheduler::scheduleAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback) {
-    scheduleAfterDelay(name, delayUntil(dueNanoseconds, platform::steadyClockNanoseconds()),
-                       std::move(callback));
+    scheduleAfterDelay(name, delayUntil(dueNanoseconds, clock_.elapsedNanoseconds()), std::move(callback));
 }
 
 void JobScheduler::scheduleAfterDelay(std::string_view name, double delaySeconds, JobCallback callback) {

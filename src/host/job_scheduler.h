@@ -6,6 +6,7 @@
 
 #include "host/host_port.h"
 #include "host/plugin_gate.h"
+#include "platform/steady_clock.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,16 +23,17 @@ class JobScheduler {
   public:
     // `onDue` is the plugin's entry for timers: it redeems the token and, inside the plugin's
     // gate, calls runDue.
-    JobScheduler(const HostPort& host, std::shared_ptr<PluginGate> gate, PluginTimerCallbackFn onDue) noexcept
-        : host_(host), gate_(std::move(gate)), onDue_(onDue) {}
+    JobScheduler(const HostPort& host, const platform::SteadyClock& clock, std::shared_ptr<PluginGate> gate,
+                 PluginTimerCallbackFn onDue) noexcept
+        : host_(host), clock_(clock), gate_(std::move(gate)), onDue_(onDue) {}
     ~JobScheduler() { cancelAll(); }
     JobScheduler(const JobScheduler&) = delete;
     JobScheduler& operator=(const JobScheduler&) = delete;
 
     // Runs `callback` once, `seconds` from now.
     void schedule(std::string_view name, double seconds, JobCallback callback);
-    // Runs `callback` at the moment `dueNanoseconds` of the plugin's steady clock (the host's
-    // own when it provides one), at once when the moment has passed.
+    // Runs `callback` at the moment `dueNanoseconds` of the plugin's clock, at once when the
+    // moment has passed.
     void scheduleAt(std::string_view name, std::int64_t dueNanoseconds, JobCallback callback);
 
     // Drops every pending job: their timers, when they fire, find nothing.
@@ -53,6 +55,7 @@ class JobScheduler {
     void scheduleAfterDelay(std::string_view name, double delaySeconds, JobCallback callback);
 
     const HostPort& host_;
+    const platform::SteadyClock& clock_;
     std::shared_ptr<PluginGate> gate_;
     PluginTimerCallbackFn onDue_;
     mutable std::mutex mutex_;

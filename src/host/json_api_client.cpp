@@ -1,5 +1,6 @@
 #include "host/json_api_client.h"
 
+#include "format/message_format.h"
 #include "host/streamed_body.h"
 #include "value/flat_member_integers.h"
 #include "value/flat_value.h"
@@ -194,8 +195,12 @@ ConversionResult JsonApiClient::readStreamedBody(HostResponse& response) const {
         while (moreData && response.readBody) {
             auto length = static_cast<std::uint32_t>(buffer.size());
             if (!response.readBody(response.bodyStream, buffer.data(), &length, &moreData) ||
-                length > buffer.size() || length > kStreamedBodyLimit - text.size()) {
+                length > buffer.size()) {
                 result.setError(kStreamReadError);
+                break;
+            }
+            if (length > kStreamedBodyLimit - text.size()) {
+                result.setError(formatMessage(kStreamedBodyTooLong, {kStreamedBodyLimit}));
                 break;
             }
             text.append(buffer.data(), length);

@@ -28,13 +28,13 @@ template <class Receive> void enter(std::shared_ptr<PluginGate> gate, Receive&& 
 } // namespace
 
 PluginBase::PluginBase()
-    : gate_(std::make_shared<PluginGate>(*this)), registry_(std::make_unique<BindingRegistry>()),
-      client_(host_, *registry_),
+    : gate_(std::make_shared<PluginGate>(*this)), listing_(gate_),
+      clock_(platform::SteadyClock::ofProcess(KIV_HOST_STEADY_CLOCK_NAME)),
+      registry_(std::make_unique<BindingRegistry>()), client_(host_, *registry_),
       observers_(host_, client_, *registry_, shortName_, EventDelivery{&onResourceEvent, handle()}),
       serviceProxy_(host_, *registry_, shortName_, EventDelivery{&onServiceProxyEvent, handle()}),
-      jobs_(host_, gate_, &onJobDue) {
+      jobs_(host_, clock_, gate_, &onJobDue) {
     initializeRegistry(*registry_);
-    enlistPlugin(handle(), gate_);
 }
 
 PluginBase::~PluginBase() {

@@ -17,6 +17,7 @@
 #include "host/resource_observers.h"
 #include "host/service_proxy.h"
 #include "kiv/plugin_abi.h"
+#include "platform/steady_clock.h"
 
 #include <memory>
 #include <string>
@@ -33,8 +34,8 @@ class PluginBase {
     PluginBase& operator=(const PluginBase&) = delete;
     virtual ~PluginBase();
 
-    // The pointer the host holds for this plugin (load record, event subscriptions).
-    void* handle() noexcept { return static_cast<void*>(this); }
+    // The opaque handle the host holds for this plugin (load record, event subscriptions).
+    void* handle() const noexcept { return listing_.handle(); }
     const std::shared_ptr<PluginGate>& gate() const noexcept { return gate_; }
     // Marks the plugin gone for every later entry and drops its pending jobs. Called by unload
     // under the entry lock, and by the destructor.
@@ -51,6 +52,8 @@ class PluginBase {
     BindingRegistry& registry() noexcept { return *registry_; }
     const BindingRegistry& registry() const noexcept { return *registry_; }
 
+    // The clock of the plugin's moments and delays, chosen at construction for the object's life.
+    const platform::SteadyClock& clock() const noexcept { return clock_; }
     const HostPort& host() const noexcept { return host_; }
     const JsonApiClient& client() const noexcept { return client_; }
     ResourceObservers& observers() noexcept { return observers_; }
@@ -63,6 +66,8 @@ class PluginBase {
     static void KIV_CDECL onJobDue(void* token);
 
     std::shared_ptr<PluginGate> gate_;
+    PluginListing listing_;
+    platform::SteadyClock clock_;
     std::string shortName_;
     std::unique_ptr<BindingRegistry> registry_;
     HostPort host_;

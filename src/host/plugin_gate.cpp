@@ -1,20 +1,18 @@
 #include "host/plugin_gate.h"
 
-#include <map>
-#include <mutex>
+#include "platform/token_table.h"
 
 namespace kiv {
 
 namespace {
 
-struct LivePlugins {
-    std::mutex mutex;
-    std::map<const void*, std::shared_ptr<PluginGate>> gates;
-};
-
-LivePlugins& livePlugins() noexcept {
-    static LivePlugins table;
+platform::TokenTable<std::shared_ptr<PluginGate>>& livePlugins() noexcept {
+    static platform::TokenTable<std::shared_ptr<PluginGate>> table;
     return table;
+}
+
+std::uintptr_t tokenOf(const void* handle) noexcept {
+    return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 } // namespace
@@ -31,33 +29,21 @@ PluginEntry::~PluginEntry() {
     }
 }
 
-void enlistPlugin(const void* handle, std::shared_ptr<PluginGate> gate) {
-    LivePlugins& table = livePlugins();
-    std::lock_guard lock(table.mutex);
-    table.gates.insert_or_assign(handle, std::move(gate));
+void* enlistPlugin(std::shared_ptr<PluginGate> gate) {
+    return reinterpret_cast<void*>(livePlugins().issue(std::move(gate)));
 }
 
 void delistPlugin(const void* handle) noexcept {
-    std::shared_ptr<PluginGate> released;
-    LivePlugins& table = livePlugins();
-    std::lock_guard lock(table.mutex);
-    if (auto it = table.gates.find(handle); it != table.gates.end()) {
-        released = std::move(it->second);
-        table.gates.erase(it);
-    }
+    // The gate is released here, after the table's lock.
+    (void)livePlugins().take(tokenOf(handle));
 }
 
 std::shared_ptr<PluginGate> findPluginGate(const void* handle) noexcept {
-    LivePlugins& table = livePlugins();
-    std::lock_guard lock(table.mutex);
-    auto it = table.gates.find(handle);
-    return it != table.gates.end() ? it->second : nullptr;
+    return livePlugins().find(tokenOf(handle)).value_or(nullptr);
 }
 
 std::size_t livePluginCount() noexcept {
-    LivePlugins& table = livePlugins();
-    std::lock_guard lock(table.mutex);
-    return table.gates.size();
+    return livePlugins().size();
 }
 
 } // namespace kiv

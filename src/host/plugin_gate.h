@@ -41,12 +41,29 @@ class PluginEntry {
     std::shared_ptr<PluginGate> gate_;
 };
 
-// The process's table of live plugins, by the handle the host holds (the plugin object, as the
-// load record and event subscriptions hand it out). A handle the table does not know (a stale
-// or foreign pointer) leads nowhere.
-void enlistPlugin(const void* handle, std::shared_ptr<PluginGate> gate);
+// The process's table of live plugins. The handle the host holds for a plugin (load record,
+// event subscriptions) is an opaque token of this table, never the object's address: a handle
+// kept after unload, or a forged one, leads nowhere, even when a later plugin object is
+// allocated where the unloaded one was. Handles count up for the whole process and are reused
+// only after the counter has gone once round the width of a pointer.
+[[nodiscard]] void* enlistPlugin(std::shared_ptr<PluginGate> gate);
 void delistPlugin(const void* handle) noexcept;
 [[nodiscard]] std::shared_ptr<PluginGate> findPluginGate(const void* handle) noexcept;
 [[nodiscard]] std::size_t livePluginCount() noexcept;
+
+// A plugin's place in that table, from its construction until it is delisted or destroyed, so
+// that a plugin whose construction fails half-way leaves no handle behind.
+class PluginListing {
+  public:
+    explicit PluginListing(std::shared_ptr<PluginGate> gate) : handle_(enlistPlugin(std::move(gate))) {}
+    ~PluginListing() { delistPlugin(handle_); }
+    PluginListing(const PluginListing&) = delete;
+    PluginListing& operator=(const PluginListing&) = delete;
+
+    void* handle() const noexcept { return handle_; }
+
+  private:
+    void* handle_;
+};
 
 } // namespace kiv

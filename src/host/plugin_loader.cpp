@@ -6,7 +6,6 @@
 #include "logging/assertion_report.h"
 #include "logging/etw_providers.h"
 #include "logging/log_groups.h"
-#include "platform/steady_clock.h"
 
 #include <cstdlib>
 
@@ -103,8 +102,6 @@ void loadPlugin(std::unique_ptr<HostedPlugin> plugin, PluginLoadInfo* info, cons
     }
     registerLibraryLogGroup();
     registerEtwProviders();
-    // The host's own clock, when it exports one, measures the plugin's delays and moments.
-    platform::useProcessSteadyClock(KIV_HOST_STEADY_CLOCK_NAME);
     const ApiVersion core{info->apiMajor, info->apiMinor, info->apiPatch, {}, {}};
     if (!isCompatible(pluginApiVersion(), core)) {
         refuseCore(core, shortName);

@@ -8,9 +8,11 @@ namespace kiv {
 // The buffer handed to each read of a streamed body.
 inline constexpr std::size_t kStreamChunkSize = 4096;
 
-// A streamed body longer than this is refused as a read error: a stream that never ends must
-// not grow the plugin's memory without end.
+// A streamed body longer than this is refused: a stream that never ends must not grow the
+// plugin's memory without end.
 inline constexpr std::size_t kStreamedBodyLimit = 16u * 1024 * 1024;
+// The refusal's text; %1 is the limit in bytes.
+inline constexpr const char* kStreamedBodyTooLong = "Streamed body longer than the limit of %1 bytes";
 
 // The announced length is only a hint for reserving text space, and at most this much is
 // reserved on its word.

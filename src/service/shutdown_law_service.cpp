@@ -3,7 +3,6 @@
 #include "format/message_format.h"
 #include "host/event_names.h"
 #include "logging/trace_message.h"
-#include "platform/steady_clock.h"
 #include "service/shutdown_law_names.h"
 
 #include <utility>
@@ -66,7 +65,7 @@ ApiResult<std::vector<std::int64_t>> ShutdownLawService::readListIds(std::string
 }
 
 std::int64_t ShutdownLawService::nowNs() {
-    return platform::steadyClockNanoseconds();
+    return clock().elapsedNanoseconds();
 }
 
 void ShutdownLawService::scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) {

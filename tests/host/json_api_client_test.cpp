@@ -218,12 +218,36 @@ TEST_F(JsonApiClient, RawRequestsLeaveTheAnswerToTheCaller) {
     releaseResponse(response); // a released record holds nothing
 }
 
-TEST_F(JsonApiClient, ABodyLongerThanTheLimitIsRefused) {
+// A body as long as the limit is read; a byte more, or a stream that never ends, is refused in
+// words that name the limit, not as a failed read.
+TEST_F(JsonApiClient, BodiesAtTheLimitAreReadAndLongerOnesRefused) {
+    const std::string refusal =
+        "Error reading streamed response for GET /huge: Streamed body longer than the "
+        "limit of " +
+        std::to_string(kStreamedBodyLimit) + " bytes";
+    for (const std::size_t length : {kStreamedBodyLimit - 1, kStreamedBodyLimit, kStreamedBodyLimit + 1}) {
+        std::string body = "[" + std::string(length - 2, ' ') + "]";
+        script = StreamScript{};
+        for (std::size_t at = 0; at < body.size(); at += kStreamChunkSize) {
+            script.chunks.push_back({body.substr(at, kStreamChunkSize), at + kStreamChunkSize < body.size()});
+        }
+        streamScript();
+        ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/huge");
+        if (length <= kStreamedBodyLimit) {
+            EXPECT_TRUE(result.ok()) << length << ": " << result.error().message;
+        } else {
+            ASSERT_FALSE(result.ok());
+            EXPECT_EQ(result.error().message, refusal);
+        }
+        EXPECT_EQ(script.releases, 1);
+    }
+    script = StreamScript{};
     script.chunks = {{"[" + std::string(4095, ' '), true}, {std::string(4096, ' '), true}};
     script.repeatLast = true;
     streamScript();
-    ApiResult<Value> result = plugin.client().requestValue<Value>(HttpMethod::Get, "/huge");
-    ASSERT_FALSE(result.ok());
+    ApiResult<Value> endless = plugin.client().requestValue<Value>(HttpMethod::Get, "/huge");
+    ASSERT_FALSE(endless.ok());
+    EXPECT_EQ(endless.error().message, refusal);
     EXPECT_EQ(script.reads, kStreamedBodyLimit / kStreamChunkSize + 1);
     EXPECT_EQ(script.releases, 1);
 }
