@@ -11,6 +11,8 @@
 #include "value/flat_value.h"
 
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace kiv::kivhost {
 namespace {
@@ -104,6 +106,12 @@ HostCounters CoreProcess::counters() const {
     counters.openBodyStreams = issued_->openBodyStreams.load();
     counters.strayReleases = strayReleaseCount();
     return counters;
+}
+
+void CoreProcess::endIfOutOfMemory() {
+    if (std::exchange(calls_.outOfMemory, false)) {
+        throw std::bad_alloc();
+    }
 }
 
 void CoreProcess::recordFault(const std::string& plugin, std::string text) {

@@ -68,6 +68,9 @@ class CoreProcess final : public RequestRouter {
 
     // The host's counters, gathered from the parts that keep them.
     HostCounters counters() const;
+    // Throws std::bad_alloc when a call of the host table ran out of memory: the call itself
+    // returned to the plugin, which takes no exception, and the host's work ends here instead.
+    void endIfOutOfMemory();
 
     // The parts, for the host's questions about them. The delivery thread, the clock and the
     // journal may be used from any thread; the others only on the delivery thread.

@@ -1,6 +1,7 @@
 #include "kivhost/core/host_api_table.h"
 
 #include <exception>
+#include <new>
 #include <type_traits>
 
 namespace kiv::kivhost {
@@ -14,6 +15,8 @@ template <class Call> void enter(HostApi* api, std::string_view entry, Call call
     HostApiHandler& handler = HostApiTable::handlerOf(api);
     try {
         call(handler);
+    } catch (const std::bad_alloc&) {
+        handler.reportOutOfMemory(entry);
     } catch (const std::exception& error) {
         handler.reportFault(entry, error.what());
     } catch (...) {

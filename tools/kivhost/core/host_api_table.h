@@ -27,6 +27,8 @@ class HostApiHandler {
     virtual void writeLog(std::uint32_t level, const char* text) = 0;
     // A call that failed inside the host: `entry` names the table entry.
     virtual void reportFault(std::string_view entry, std::string_view what) noexcept = 0;
+    // A call that ran out of memory inside the host; by default a fault like any other.
+    virtual void reportOutOfMemory(std::string_view entry) noexcept { reportFault(entry, "out of memory"); }
 
   protected:
     ~HostApiHandler() = default;

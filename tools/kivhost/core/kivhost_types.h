@@ -65,6 +65,8 @@ struct HostCounters {
     // Releases, in this process, of records that no host had open: a second release of the
     // same record, or a record the host never filled.
     std::uint64_t strayReleases = 0;
+    // A call of the host table ran out of memory since the host last looked.
+    bool outOfMemory = false;
 };
 
 // A timer as a plugin scheduled it; PluginHost::replayTimer can run its callback again.

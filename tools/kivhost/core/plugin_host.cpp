@@ -9,8 +9,20 @@ class PluginHost::Impl {
   public:
     explicit Impl(const HostOptions& options) : process(options) {}
 
-    // Runs work on the delivery thread, where every entry into a plugin happens.
-    template <class Work> auto onDeliveryThread(Work&& work) { return process.delivery().call(work); }
+    // Runs work on the delivery thread, where every entry into a plugin happens; the host's work
+    // ends there when a call of the plugin's ran out of memory in the host.
+    template <class Work> auto onDeliveryThread(Work&& work) {
+        return process.delivery().call([&]() -> std::invoke_result_t<Work> {
+            if constexpr (std::is_void_v<std::invoke_result_t<Work>>) {
+                work();
+                process.endIfOutOfMemory();
+            } else {
+                auto result = work();
+                process.endIfOutOfMemory();
+                return result;
+            }
+        });
+    }
 
     CoreProcess process;
 };

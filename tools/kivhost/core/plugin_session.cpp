@@ -187,6 +187,12 @@ void PluginSession::reportFault(std::string_view entry, std::string_view what) n
     }
 }
 
+void PluginSession::reportOutOfMemory(std::string_view) noexcept {
+    // Not a fault of the plugin's, and not one line per call: the host ends its work once the
+    // plugin has returned (CoreProcess::endIfOutOfMemory).
+    services_.calls.outOfMemory = true;
+}
+
 void PluginSession::sendRequest(HostResponse* response, const HostRequest* request) {
     if (!response) {
         fault("sendRequest came without a response record");

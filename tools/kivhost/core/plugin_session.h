@@ -49,6 +49,7 @@ class PluginSession final : public HostApiHandler {
     void endWait() override;
     void writeLog(std::uint32_t level, const char* text) override;
     void reportFault(std::string_view entry, std::string_view what) noexcept override;
+    void reportOutOfMemory(std::string_view entry) noexcept override;
 
   private:
     void callExport(const std::string& entryName);
