@@ -144,6 +144,17 @@ int main(int argc, char** argv) {
             status.path = "/kiv-kr-shutdown-law/v1/status";
             sequence.byte(1); // the second plugin's function records
             writeRequest(sequence, status);
+            // On the third, 300 answers held at once, then an object loaded beside without the
+            // host's clock.
+            sequence.byte(2);
+            sequence.byte(static_cast<std::uint8_t>(SequenceStep::Hold));
+            sequence.byte(0);
+            sequence.byte(1); // released in the reverse order
+            sequence.integer(std::uint16_t{299});
+            writeRequest(sequence, status);
+            sequence.byte(2);
+            sequence.byte(static_cast<std::uint8_t>(SequenceStep::LoadBeside));
+            sequence.byte(0);
             save(output / "sequences" / name, sequence);
             ++written;
         } catch (const std::exception& error) {

@@ -6,8 +6,10 @@
 // a finding replays the same pauses (KIV_FUZZ_SEED, when set, replaces the hash).
 #include "kivhost/core/plugin_clock.h"
 #include "plugin_under_test.h"
+#include "record_checks.h"
 #include "target_steps.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -62,6 +64,15 @@ Sequence readSequence(FuzzInput& input) {
         case SequenceStep::Answer:
             step.answer = readAnswer(input);
             break;
+        case SequenceStep::Hold:
+            step.pick = input.byte();
+            step.flags = input.byte();
+            step.ms = input.integer<std::uint16_t>() % kMostHeldAnswers + 1; // the count
+            step.request = readRequest(input);
+            break;
+        case SequenceStep::LoadBeside:
+            step.flags = input.byte();
+            break;
         case SequenceStep::Unload:
         case SequenceStep::Load:
         case SequenceStep::Count:
@@ -95,14 +106,41 @@ class Plugins {
         current_ = std::move(plugin);
     }
 
-    void unloadCurrent() {
-        std::shared_ptr<PluginUnderTest> plugin;
+    // Loads a second plugin object while the current one stays, when there is none beside it;
+    // without `withClock` the loading thread reads no host clock.
+    void loadBeside(bool withClock) {
+        std::lock_guard loading(loadMutex_);
         {
             std::lock_guard lock(mutex_);
-            plugin.swap(current_);
+            if (beside_ != nullptr) {
+                return;
+            }
         }
-        if (plugin != nullptr) {
-            plugin->unload();
+        if (!withClock) {
+            kivhost::bindPluginClockToThisThread(nullptr);
+        }
+        auto plugin = std::make_shared<PluginUnderTest>(load_);
+        kivhost::bindPluginClockToThisThread(&host_.clock());
+        if (load_.initialized()) {
+            plugin->initialize(host_);
+        }
+        std::lock_guard lock(mutex_);
+        kept_.push_back(plugin->functions());
+        beside_ = std::move(plugin);
+    }
+
+    // Unloads the current object and the one beside it.
+    void unloadCurrent() {
+        std::shared_ptr<PluginUnderTest> plugins[2];
+        {
+            std::lock_guard lock(mutex_);
+            plugins[0].swap(current_);
+            plugins[1].swap(beside_);
+        }
+        for (const std::shared_ptr<PluginUnderTest>& plugin : plugins) {
+            if (plugin != nullptr) {
+                plugin->unload();
+            }
         }
     }
 
@@ -117,6 +155,7 @@ class Plugins {
     std::mutex loadMutex_;
     mutable std::mutex mutex_;
     std::shared_ptr<PluginUnderTest> current_;
+    std::shared_ptr<PluginUnderTest> beside_;
     std::vector<std::vector<KeptFunction>> kept_;
 };
 
@@ -146,6 +185,24 @@ void runStep(const Step& step, FuzzingHost& host, Plugins& plugins) {
         break;
     case SequenceStep::Answer:
         host.setAnswer(step.answer);
+        break;
+    case SequenceStep::Hold: {
+        const std::vector<KeptFunction> functions = plugins.keptFunctions(step.pick);
+        std::vector<HostResponse> held;
+        held.reserve(step.ms);
+        for (std::uint32_t i = 0; i < step.ms; ++i) {
+            held.push_back(dispatchHeld(functions, step.request));
+        }
+        if ((step.flags & 1) != 0) {
+            std::reverse(held.begin(), held.end());
+        }
+        for (HostResponse& response : held) {
+            readAndReleaseResponse(response);
+        }
+        break;
+    }
+    case SequenceStep::LoadBeside:
+        plugins.loadBeside((step.flags & 1) != 0);
         break;
     case SequenceStep::Unload:
         plugins.unloadCurrent();

@@ -19,7 +19,23 @@ enum class RecordStep : std::uint8_t { Event, Request, Advance, FireTimer, Answe
 
 // Beyond the record steps: unload the plugin, and load one again when none is loaded. FireTimer's
 // flags fire the timer twice (bit 0) or after moving the clock on by the step's milliseconds
-// (bit 1).
-enum class SequenceStep : std::uint8_t { Event, Request, Advance, FireTimer, Answer, Unload, Load, Count };
+// (bit 1). Hold sends one request many times and holds every answer before it releases them
+// (up to kMostHeldAnswers, in the order of sending or its reverse); LoadBeside loads a second
+// plugin object beside the current one, with or without the host's clock bound on the loading
+// thread.
+enum class SequenceStep : std::uint8_t {
+    Event,
+    Request,
+    Advance,
+    FireTimer,
+    Answer,
+    Unload,
+    Load,
+    Hold,
+    LoadBeside,
+    Count
+};
+
+inline constexpr std::size_t kMostHeldAnswers = 4096;
 
 } // namespace kiv::fuzzing
