@@ -109,9 +109,9 @@ std::vector<Subscription> FuzzingHost::subscriptions() const {
     return subscriptions_;
 }
 
-std::vector<Timer> FuzzingHost::pendingTimers() const {
+std::vector<Timer> FuzzingHost::pendingTimers(std::size_t from) const {
     std::lock_guard lock(mutex_);
-    return timers_;
+    return {timers_.begin() + static_cast<std::ptrdiff_t>(std::min(from, timers_.size())), timers_.end()};
 }
 
 void FuzzingHost::requireSettled() const {

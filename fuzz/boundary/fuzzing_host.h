@@ -48,9 +48,10 @@ class FuzzingHost final : public kivhost::HostApiHandler {
     std::vector<Timer> advanceTo(std::int64_t ms);
     // One pending timer out of order; taken off the list unless `keep`, so it can fire again.
     std::optional<Timer> pickTimer(std::uint8_t pick, bool keep);
-    // The subscriptions and the pending timers as they stand, for a host's own checks.
+    // The subscriptions and the pending timers (from the `from`-th) as they stand, for a host's
+    // own checks.
     std::vector<Subscription> subscriptions() const;
-    std::vector<Timer> pendingTimers() const;
+    std::vector<Timer> pendingTimers(std::size_t from = 0) const;
     // Everything the plugin was handed and holds is back: no open answer or body stream, every
     // wait ended. Called when no plugin is loaded any more.
     void requireSettled() const;

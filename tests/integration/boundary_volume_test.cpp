@@ -215,9 +215,7 @@ TEST(BoundaryVolume, StaleAndForgedHandlesReachNothing) {
         staleHandle = plugin->handle();
         staleFunctions = plugin->functions();
         // The timers this object scheduled; the host keeps all of them pending until the end.
-        staleTimers = host.pendingTimers();
-        staleTimers.erase(staleTimers.begin(),
-                          staleTimers.begin() + static_cast<std::ptrdiff_t>(timersBefore));
+        staleTimers = host.pendingTimers(timersBefore);
         timersBefore += staleTimers.size();
     }
     for (const Timer& timer : host.advanceTo(kivhost::kEndOfTime)) {

@@ -290,5 +290,29 @@ TEST_F(CommandTest, TheDefaultPluginIsTheShutdownLawLibraryNextToTheBinary) {
         std::string::npos);
 }
 
+// A queue list too long for the memory kivhost may use: the run ends with one out-of-memory
+// message and exit 1, however many timers the plugin goes on asking for, and no timer call is
+// reported as a fault of the plugin's. (A sanitizer's own reservations do not fit under such a
+// limit.)
+TEST_F(CommandTest, RunningOutOfMemoryEndsTheRunOnce) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer reserves more address space than the limit";
+#endif
+    std::string list;
+    for (int id = 1; id <= 400'000; ++id) {
+        list += (id > 1 ? ",{\"id\":" : "{\"id\":") + std::to_string(id) + "}";
+    }
+    const std::filesystem::path scenario =
+        write("long-list.json", R"({"until": 10, "resources": {"/kiv-login/v1/login-data-packet": )"
+                                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 600}, )"
+                                R"("/kiv-game-queues/v1/queues": [)" +
+                                    list + "]}, \"steps\": []}");
+    const CommandResult run =
+        kivhost("run " + quoted(scenario.string()), "ulimit -v 170000; " + quoted(KIVHOST_BINARY));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, "kivhost: out of memory; the timeline ends here\n");
+    EXPECT_EQ(run.out.find("fault"), std::string::npos);
+}
+
 } // namespace
 } // namespace kiv::test
