@@ -56,3 +56,12 @@ void operator delete(void* block, std::size_t) noexcept {
 void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
+
+// The forms that report failure with a null pointer fail the same way.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return failing ? nullptr : std::malloc(size ? size : 1);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return failing ? nullptr : std::malloc(size ? size : 1);
+}
