@@ -49,4 +49,10 @@ void HostPort::yieldWhileWaiting(const char* label) const {
     }
 }
 
+void HostPort::writeLog(std::uint32_t level, const char* text) const {
+    if (HostApi* table = api(); table && table->writeLog) {
+        table->writeLog(table, level, text);
+    }
+}
+
 } // namespace kiv

@@ -21,7 +21,6 @@ class HostPort {
 
     // The context the host passes with every call, so it knows which plugin calls.
     std::uintptr_t context() const noexcept { return host_ ? host_->hostContext : 0; }
-    HostApi* api() const noexcept { return host_ ? host_->api : nullptr; }
 
     void sendRequest(HostResponse& response, const HostRequest& request) const;
     void sendEvent(const HostEventRecord& event) const;
@@ -31,8 +30,11 @@ class HostPort {
                        double delaySeconds) const;
     // Lets the host run other work, between its wait markers under `label`.
     void yieldWhileWaiting(const char* label) const;
+    void writeLog(std::uint32_t level, const char* text) const;
 
   private:
+    HostApi* api() const noexcept { return host_ ? host_->api : nullptr; }
+
     HostInterface* host_ = nullptr;
 };
 

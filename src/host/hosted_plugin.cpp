@@ -32,8 +32,8 @@ void HostedPlugin::load(const ApiVersion& coreVersion, std::string_view shortNam
 }
 
 bool HostedPlugin::initialize(HostInterface* host) {
-    installLogForwarding(logTarget_, host ? host->api : nullptr);
     connect(host, identity_.shortName);
+    installLogForwarding(logTarget_, this->host());
     return Start();
 }
 

@@ -47,7 +47,7 @@ class HostedPlugin : public PluginBase {
     // backend plugin), the tags and the type-name prefix, registers the host types, runs
     // RegisterApi and has the router build the export.
     void load(const ApiVersion& coreVersion, std::string_view shortName);
-    // Initialise: forwards the log to the host, connects to it and runs Start.
+    // Initialise: connects to the host, forwards the log to it and runs Start.
     bool initialize(HostInterface* host);
 
     const ApiVersion& coreApiVersion() const noexcept { return coreApiVersion_; }

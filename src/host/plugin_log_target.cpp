@@ -22,13 +22,11 @@ const char* PluginLogTarget::name() const noexcept {
 }
 
 bool PluginLogTarget::write(const LogRecord& record) noexcept {
-    if (api_ && api_->writeLog) {
-        api_->writeLog(api_, static_cast<std::uint32_t>(record.level), record.text ? record.text : "");
-    }
+    host_.writeLog(static_cast<std::uint32_t>(record.level), record.text ? record.text : "");
     return true;
 }
 
-void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, HostApi* api) {
+void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, const HostPort& host) {
     // One step for other threads that log or configure meanwhile.
     std::lock_guard lock(LogService::lock());
     LogService* service = LogService::currentOrCreate();
@@ -36,7 +34,7 @@ void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, HostApi* api
         return;
     }
     // Made first, so that running out of memory leaves the service as it was.
-    auto created = std::make_unique<PluginLogTarget>(api);
+    auto created = std::make_unique<PluginLogTarget>(host);
     service->stdOutTarget().detach();
     service->stdErrTarget().detach();
     service->debuggerTarget().detach();

@@ -3,7 +3,7 @@
 // target.
 #pragma once
 
-#include "kiv/plugin_abi.h"
+#include "host/host_port.h"
 #include "logging/log_target.h"
 
 #include <memory>
@@ -12,7 +12,7 @@ namespace kiv {
 
 class PluginLogTarget final : public LogTarget {
   public:
-    explicit PluginLogTarget(HostApi* api) noexcept : api_(api) {}
+    explicit PluginLogTarget(const HostPort& host) noexcept : host_(host) {}
     ~PluginLogTarget() override;
 
     const char* name() const noexcept override;
@@ -21,13 +21,13 @@ class PluginLogTarget final : public LogTarget {
     bool write(const LogRecord& record) noexcept override;
 
   private:
-    HostApi* api_;
+    const HostPort& host_; // the installing plugin's, which outlives the target
 };
 
 // Sends the process's log to the host from now on. Inside the host's process the built-in
 // console targets write where nobody reads, so they are detached, and the host decides what to
 // keep, so every level reaches it (but the noisy XTR group). A process whose log already goes to
 // a host keeps that one target: two plugins must not send every line twice.
-void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, HostApi* api);
+void installLogForwarding(std::unique_ptr<PluginLogTarget>& target, const HostPort& host);
 
 } // namespace kiv
