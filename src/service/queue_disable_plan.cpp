@@ -2,9 +2,6 @@
 
 #include "platform/saturating.h"
 
-#include <algorithm>
-#include <limits>
-
 namespace kiv {
 
 std::int32_t queueIdOf(std::int64_t listedId) noexcept {
@@ -14,13 +11,11 @@ std::int32_t queueIdOf(std::int64_t listedId) noexcept {
 QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTimes& leads,
                                    std::span<const std::int64_t> listedIds) {
     QueueDisablePlan plan;
-    plan.allQueuesMinutes = std::numeric_limits<std::int64_t>::min();
     plan.listedQueues.reserve(listedIds.size());
     for (const std::int64_t listedId : listedIds) {
         const std::int32_t queueId = queueIdOf(listedId);
         const std::int64_t remaining =
             platform::saturatingSubtract(cutOffMinutes, leadMinutesOf(leads, queueId));
-        plan.allQueuesMinutes = std::max(plan.allQueuesMinutes, remaining);
         plan.listedQueues.push_back({queueId, remaining});
     }
     return plan;

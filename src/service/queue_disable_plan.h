@@ -17,9 +17,6 @@ struct QueueDisableJob {
 
 struct QueueDisablePlan {
     std::vector<QueueDisableJob> listedQueues; // one per list element, in list order
-    // The latest moment among the listed queues (the custom queue is not listed). With no
-    // listed queue it stays at the lowest minute count, a moment long past.
-    std::int64_t allQueuesMinutes = 0;
 };
 
 // The queue id of one element of the game-queue list: the integer its `id` gives, read leniently

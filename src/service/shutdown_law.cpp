@@ -8,6 +8,8 @@
 #include "service/queue_disable_plan.h"
 #include "service/shutdown_law_names.h"
 
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace kiv {
@@ -53,7 +55,6 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
         return;
     }
     const CutOff cutOff{context_.nowNs(), *cutOffMinutes};
-    const std::uint64_t packet = ++latestPacket_;
     state_.cutOffMinutes = *cutOffMinutes;
     LogMessage(LogLevel::Always, kServiceLogGroups, 0,
                "KR Law Shutdown Enabled with the cut-off minutes: %lld",
@@ -61,14 +62,14 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
     const CutOffSchedule schedule = scheduleCutOff(*cutOffMinutes);
     if (schedule.cutOffJobMinutes) {
         context_.scheduleJobAt(kCutOffJobName, cutOff.momentNs(),
-                               [this, packet] { assignStatus(ShutdownLawStatus::CUT_OFF, packet); });
+                               [this] { assignStatus(ShutdownLawStatus::CUT_OFF); });
     }
     if (schedule.warningJobMinutes) {
         context_.scheduleJobAt(kWarningJobName, cutOff.momentNs(kWarningLeadMinutes),
-                               [this, packet] { assignStatus(ShutdownLawStatus::WARNING, packet); });
+                               [this] { assignStatus(ShutdownLawStatus::WARNING); });
     }
     if (schedule.statusNow) {
-        assignStatus(*schedule.statusNow, packet);
+        assignStatus(*schedule.statusNow);
     }
     // Queues may close early, never late: only a closer cut-off moves them.
     if (!queueCutOff_ || cutOff.momentNs() < queueCutOff_->momentNs()) {
@@ -123,10 +124,13 @@ void ShutdownLaw::observeQueueList() {
 }
 
 void ShutdownLaw::onQueueList(const ResourceChange& change) {
-    if (queueListInProgress_ || !needsPlan(listPlannedFrom_)) {
+    if (!change.createdOrUpdated) {
         return;
     }
-    if (!change.createdOrUpdated) {
+    // Every list read plans what it names that no plan has yet; a list that changed during the
+    // read is read again after it, not inside it.
+    if (queueListInProgress_) {
+        queueListChangedMeanwhile_ = true;
         return;
     }
     queueListInProgress_ = true;
@@ -134,7 +138,10 @@ void ShutdownLaw::onQueueList(const ResourceChange& change) {
         bool& flag;
         ~InProgress() { flag = false; }
     } inProgress{queueListInProgress_};
-    planListedQueues();
+    do {
+        queueListChangedMeanwhile_ = false;
+        planListedQueues();
+    } while (queueListChangedMeanwhile_);
 }
 
 bool ShutdownLaw::needsPlan(const std::optional<CutOff>& plannedFrom) const noexcept {
@@ -154,8 +161,8 @@ void ShutdownLaw::planListedQueues() {
     // list as it is now.
     const ApiResult<std::vector<std::int64_t>> list = context_.readListIds(kGameQueuesPath);
     if (!list.ok()) {
-        // Nothing is scheduled and the list stays unplanned: the next queue-list or timetable
-        // event tries again.
+        // Nothing is scheduled and the list as last read stays as it was: the next queue-list or
+        // timetable event tries again.
         LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue list %s: %s",
                    kGameQueuesPath.data(), list.error().message.c_str());
         return;
@@ -163,28 +170,70 @@ void ShutdownLaw::planListedQueues() {
     // Taken after the read: a closer cut-off that came while the host ran other work meanwhile
     // is the one to plan from.
     const CutOff cutOff = *queueCutOff_;
-    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, list.value());
+    const std::int64_t cutOffNs = cutOff.momentNs();
+    // The listed queues that no plan has yet, or whose plan a closer cut-off has overtaken. Each
+    // element of the list gets its job, as the first plan gives one to every element.
+    std::vector<std::int64_t> toPlan;
+    for (const std::int64_t listedId : list.value()) {
+        const auto planned = listedQueues_.find(queueIdOf(listedId));
+        if (planned == listedQueues_.end() || cutOffNs < planned->second.plannedFromNs) {
+            toPlan.push_back(listedId);
+        }
+    }
+    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, toPlan);
     for (const QueueDisableJob& queue : plan.listedQueues) {
         const std::int32_t queueId = queue.queueId;
-        context_.scheduleJobAt(disableQueueJobName(queueId),
-                               momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes),
+        const std::int64_t closingNs = momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes);
+        context_.scheduleJobAt(disableQueueJobName(queueId), closingNs,
                                [this, queueId] { disableQueue(queueId); });
+        // Early, never late: the queue closes at the earliest moment any plan gives it.
+        const auto [entry, first] = listedQueues_.try_emplace(
+            queueId, ListedQueue{cutOffNs, closingNs, state_.isQueueDisabled(queueId), false});
+        if (!first) {
+            entry->second.plannedFromNs = cutOffNs;
+            entry->second.closingNs = std::min(entry->second.closingNs, closingNs);
+        }
     }
     // The custom queue follows the listed ones, as it does in the list's own order of jobs.
     if (needsPlan(customPlannedFrom_)) {
         planCustomQueue();
     }
-    // With an empty list the moment lies long past, and the job is due at once.
-    context_.scheduleJobAt(kDisableAllQueuesJobName,
-                           momentAfterMinutes(cutOff.receivedNs, plan.allQueuesMinutes),
-                           [this] { disableAllQueues(); });
-    listPlannedFrom_ = cutOff;
+    planAllQueues(list.value(), !plan.listedQueues.empty());
     state_.queueListHandled = true;
 }
 
-void ShutdownLaw::assignStatus(ShutdownLawStatus status, std::uint64_t packet) {
-    // The latest packet's jobs keep their word; an earlier packet's may only move the law on.
-    if (packet != latestPacket_ && status < state_.status) {
+void ShutdownLaw::planAllQueues(std::span<const std::int64_t> listedIds, bool queuesPlanned) {
+    // This list is now the one all queues follow.
+    for (auto& [queueId, queue] : listedQueues_) {
+        queue.inLastList = false;
+    }
+    openListedQueues_ = 0;
+    // With an empty list the moment lies long past, and the job is due at once.
+    std::int64_t lastClosingNs = std::numeric_limits<std::int64_t>::min();
+    for (const std::int64_t listedId : listedIds) {
+        ListedQueue& queue = listedQueues_.at(queueIdOf(listedId));
+        lastClosingNs = std::max(lastClosingNs, queue.closingNs);
+        if (!queue.inLastList) {
+            queue.inLastList = true;
+            openListedQueues_ += queue.closed ? 0 : 1;
+        }
+    }
+    if (state_.isAllQueuesDisabled) {
+        return;
+    }
+    // The last job still stands when its moment does and no queue job came after it: on a shared
+    // moment, the queues close first.
+    if (!queuesPlanned && allQueuesClosingNs_ == lastClosingNs) {
+        return;
+    }
+    allQueuesClosingNs_ = lastClosingNs;
+    context_.scheduleJobAt(kDisableAllQueuesJobName, lastClosingNs, [this] { disableAllQueues(); });
+}
+
+void ShutdownLaw::assignStatus(ShutdownLawStatus status) {
+    // Forward only, whichever packet or job would set it: NONE, WARNING, CUT_OFF. The same status
+    // again is published again.
+    if (status < state_.status) {
         return;
     }
     state_.status = status;
@@ -196,13 +245,18 @@ void ShutdownLaw::disableQueue(std::int32_t queueId) {
         return;
     }
     state_.disabledQueues.push_back(queueId);
+    if (const auto listed = listedQueues_.find(queueId); listed != listedQueues_.end()) {
+        listed->second.closed = true;
+        openListedQueues_ -= listed->second.inLastList ? 1 : 0;
+    }
     context_.publish(queueStatusPath(queueId), QueueShutdownStatus{true});
     context_.publish(kDisabledQueuesPath, state_.disabledQueues);
 }
 
 void ShutdownLaw::disableAllQueues() {
-    // Every plan schedules its own disable-all job; the earliest one closes them.
-    if (state_.isAllQueuesDisabled) {
+    // All queues count as closed once every queue of the list as last read has: a job that a
+    // later list has overtaken may find one of its queues open and do nothing.
+    if (state_.isAllQueuesDisabled || openListedQueues_ > 0) {
         return;
     }
     state_.isAllQueuesDisabled = true;

@@ -256,11 +256,11 @@ TEST(LoginDataChangesTest, EachPacketIsDecidedAfreshAndEarlierJobsKeepRunning) {
     law.start();
     EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"CUT_OFF"})");
 
-    // From CUT_OFF back to WARNING: a later packet overrides.
+    // Not from CUT_OFF back to WARNING: the status moves forward only, whichever packet would set
+    // it, and a packet that would move it back publishes nothing.
     law.change(ResourceChangeKind::Update, kLoginPath,
                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 50})");
-    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"WARNING"})");
-    // A repeated WARNING is published again.
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"CUT_OFF"})");
     law.change(ResourceChangeKind::Create, kLoginPath,
                R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 200})");
     law.change(ResourceChangeKind::Update, kLoginPath,
@@ -271,12 +271,55 @@ TEST(LoginDataChangesTest, EachPacketIsDecidedAfreshAndEarlierJobsKeepRunning) {
               (std::vector<std::string>{enabled(0), enabled(50), enabled(200), enabled(20), kDisabledLog}));
     EXPECT_EQ(lawJobs(law), (std::vector<ScheduledJob>{cutOffAfter(3000), cutOffAfter(12000),
                                                        warningAfter(6600), cutOffAfter(1200)}));
+    EXPECT_EQ(notifications(law), kCutOffNow);
     law.runAll();
     // Jobs of every packet fire: cut-off at 20 and 50, warning at 110, cut-off at 200 minutes.
-    // The warning belongs to a superseded packet and would move CUT_OFF back: it does nothing.
-    EXPECT_EQ(notifications(law),
-              (std::vector<std::string>{"CUT_OFF", "WARNING", "WARNING", "CUT_OFF", "CUT_OFF", "CUT_OFF"}));
+    // The cut-off jobs assign CUT_OFF again, which is no step back; the warning would be one and
+    // does nothing.
+    EXPECT_EQ(notifications(law), (std::vector<std::string>{"CUT_OFF", "CUT_OFF", "CUT_OFF", "CUT_OFF"}));
     EXPECT_EQ(law.host.nowMs(), 200 * 60000);
+}
+
+TEST(LoginDataChangesTest, ARepeatedWarningIsPublishedAgain) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 50})");
+    law.start();
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 80})");
+    EXPECT_EQ(notifications(law), (std::vector<std::string>{"WARNING", "WARNING"}));
+}
+
+TEST(LoginDataChangesTest, APacketAfterTheCutOffLeavesItInPlace) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 0})");
+    law.start();
+    EXPECT_EQ(notifications(law), kCutOffNow);
+    law.runForMinutes(5);
+    // 1 to 90 minutes away would be WARNING at once: the status moves forward only, and nothing
+    // is published.
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 20})");
+    law.runForMinutes(1);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"CUT_OFF"})");
+    EXPECT_EQ(notifications(law), kCutOffNow);
+    // Its own cut-off job assigns CUT_OFF again, which is no step back.
+    law.runAll();
+    EXPECT_EQ(notifications(law), (std::vector<std::string>{"CUT_OFF", "CUT_OFF"}));
+}
+
+TEST(LoginDataChangesTest, AFurtherPacketsWarningAfterTheCutOffLeavesItInPlace) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 120})");
+    law.start();
+    law.runForMinutes(30);
+    // The cut-off moves from 02:00 to 03:30, with a warning due at 02:00: the earliest cut-off
+    // stands, and the warning finds the status past it.
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 180})");
+    law.runForMinutes(95);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/notification"), R"({"type":"CUT_OFF"})");
+    law.runAll();
+    EXPECT_EQ(notifications(law), (std::vector<std::string>{"WARNING", "CUT_OFF", "CUT_OFF"}));
 }
 
 } // namespace

@@ -253,14 +253,14 @@ TEST(QueueListTest, AFailedReadPlansOnlyTheCustomQueueUntilTheNextEvent) {
                                          disableAllAfterMinutes(200)}));
 }
 
-TEST(QueueListTest, LaterListsTimetablesAndFurtherCutOffsMoveNoQueue) {
+TEST(QueueListTest, LaterTimetablesAndFurtherCutOffsMoveNoQueue) {
     ShutdownLawHost law;
     law.put(kLoginPath, kLoginAt300);
     law.put(kTimetablePath, R"({"1": 100})");
     law.put(kQueuesPath, R"([{"id": 1}])");
     law.start();
     const std::vector<ScheduledJob> built = queueJobs(law);
-    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 1}, {"id": 2}])");
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 1}])");
     law.change(ResourceChangeKind::Update, kTimetablePath, R"({"1": 10})");
     // A second packet with a further cut-off re-reads the timetable and schedules its own
     // cut-off, but the queues keep the moments of the first.
@@ -272,6 +272,168 @@ TEST(QueueListTest, LaterListsTimetablesAndFurtherCutOffsMoveNoQueue) {
         timetableReads += request.find(kTimetablePath) != std::string::npos;
     }
     EXPECT_EQ(timetableReads, 2u);
+}
+
+constexpr const char* kExplicitAt300 =
+    R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 300})";
+
+TEST(QueueListTest, AListThatGrowsPlansItsNewQueues) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kQueuesPath, R"([{"id": 5}])");
+    law.start();
+    law.runForMinutes(10);
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 5}, {"id": 7}])");
+    // Queue 7 closes at the default lead before the cut-off, as 5 does; all queues with the last.
+    EXPECT_EQ(queueJobs(law),
+              (std::vector<ScheduledJob>{disableAfterMinutes(5, 225), disableAfterMinutes(-2, 225),
+                                         disableAllAfterMinutes(225), disableAfterMinutes(7, 215),
+                                         disableAllAfterMinutes(215)}));
+    law.runForMinutes(291);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/queue-status/7"), R"({"isDisabled":true})");
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/status"), R"({"isAllQueuesDisabled":true})");
+    law.runAll();
+    EXPECT_EQ(queueTimeline(law),
+              (std::vector<std::string>{
+                  R"(210 notification {"type":"WARNING"})",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/5 {"isDisabled":true})",
+                  R"(225 disabled-queues [5])",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/-2 {"isDisabled":true})",
+                  R"(225 disabled-queues [5,-2])",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/7 {"isDisabled":true})",
+                  R"(225 disabled-queues [5,-2,7])",
+                  R"(225 status {"isAllQueuesDisabled":true})",
+                  R"(300 notification {"type":"CUT_OFF"})",
+              }));
+}
+
+TEST(QueueListTest, ALaterListPlansItsNewQueuesFromTheQueueCutOffWithTheTimetableAsLastRead) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kTimetablePath, R"({"5": 100})");
+    law.put(kQueuesPath, R"([{"id": 5}])");
+    law.start();
+    law.runForMinutes(10);
+    // A further packet does not move the queue cut-off; a timetable read later gives the leads.
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 400})");
+    law.change(ResourceChangeKind::Update, kTimetablePath, R"({"5": 10, "7": 30, "8": 250})");
+    law.runForMinutes(10);
+    // The list is deleted and comes back grown; queue 5 keeps its moment.
+    law.change(ResourceChangeKind::Delete, kQueuesPath);
+    law.change(ResourceChangeKind::Create, kQueuesPath, R"([{"id": 7}, {"id": 5}, {"id": 8}])");
+    EXPECT_EQ(queueJobs(law),
+              (std::vector<ScheduledJob>{disableAfterMinutes(5, 200), disableAfterMinutes(-2, 225),
+                                         disableAllAfterMinutes(200), disableAfterMinutes(7, 250),
+                                         disableAfterMinutes(8, 30), disableAllAfterMinutes(250)}));
+    law.runAll();
+    EXPECT_EQ(queueTimeline(law),
+              (std::vector<std::string>{
+                  R"(50 queue-status /kiv-kr-shutdown-law/v1/queue-status/8 {"isDisabled":true})",
+                  R"(50 disabled-queues [8])",
+                  R"(200 queue-status /kiv-kr-shutdown-law/v1/queue-status/5 {"isDisabled":true})",
+                  R"(200 disabled-queues [8,5])",
+                  R"(210 notification {"type":"WARNING"})",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/-2 {"isDisabled":true})",
+                  R"(225 disabled-queues [8,5,-2])",
+                  R"(270 queue-status /kiv-kr-shutdown-law/v1/queue-status/7 {"isDisabled":true})",
+                  R"(270 disabled-queues [8,5,-2,7])",
+                  R"(270 status {"isAllQueuesDisabled":true})",
+                  R"(300 notification {"type":"CUT_OFF"})",
+                  R"(410 notification {"type":"CUT_OFF"})",
+              }));
+}
+
+TEST(QueueListTest, AQueueThatLeavesTheListKeepsItsMomentAndAllQueuesFollowTheListAsLastRead) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kTimetablePath, R"({"5": 200})");
+    law.put(kQueuesPath, R"([{"id": 5}, {"id": 7}])");
+    law.start();
+    law.runForMinutes(150);
+    // Queue 5 closed at 100; 7, due at 225, leaves the list, so every listed queue has closed.
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 5}])");
+    law.runForMinutes(0); // the jobs due at once
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/status"), R"({"isAllQueuesDisabled":true})");
+    law.runAll();
+    EXPECT_EQ(queueTimeline(law),
+              (std::vector<std::string>{
+                  R"(100 queue-status /kiv-kr-shutdown-law/v1/queue-status/5 {"isDisabled":true})",
+                  R"(100 disabled-queues [5])",
+                  R"(150 status {"isAllQueuesDisabled":true})",
+                  R"(210 notification {"type":"WARNING"})",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/7 {"isDisabled":true})",
+                  R"(225 disabled-queues [5,7])",
+                  R"(225 queue-status /kiv-kr-shutdown-law/v1/queue-status/-2 {"isDisabled":true})",
+                  R"(225 disabled-queues [5,7,-2])",
+                  R"(300 notification {"type":"CUT_OFF"})",
+              }));
+}
+
+TEST(AllQueuesTest, ACloserPacketAfterTheTimetableChangedClosesAllQueuesWithTheLastOfThem) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kTimetablePath, R"({"5": 200})");
+    law.put(kQueuesPath, R"([{"id": 5}, {"id": 7}])");
+    law.start();
+    law.runForMinutes(5);
+    law.change(ResourceChangeKind::Update, kTimetablePath, R"({"7": 200})");
+    law.runForMinutes(5);
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 270})");
+    // Queue 7 closes at 80 by the new plan, 5 at 100 by the first.
+    law.runForMinutes(90.5);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/disabled-queues"), "[7,5]");
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/status"), R"({"isAllQueuesDisabled":true})");
+    law.runAll();
+    const std::vector<std::string> timeline = queueTimeline(law);
+    ASSERT_GE(timeline.size(), 5u);
+    EXPECT_EQ(timeline[4], R"(100 status {"isAllQueuesDisabled":true})");
+}
+
+TEST(AllQueuesTest, AGrownListAndACloserPacketCloseAllQueuesWithTheLastOfThem) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kTimetablePath, R"({"7": 10})");
+    law.put(kQueuesPath, R"([{"id": 5}])");
+    law.start();
+    law.runForMinutes(10);
+    law.change(ResourceChangeKind::Update, kQueuesPath, R"([{"id": 5}, {"id": 7}])");
+    law.runForMinutes(10);
+    law.change(ResourceChangeKind::Update, kLoginPath,
+               R"({"minutesUntilShutdownEnabled": true, "minutesUntilShutdown": 270})");
+    // Queue 5 closes at 215, 7 at 280.
+    law.runForMinutes(205.5);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/queue-status/7"), R"({"isDisabled":false})");
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/status"), R"({"isAllQueuesDisabled":false})");
+    law.runAll();
+    EXPECT_EQ(queueTimeline(law),
+              (std::vector<std::string>{
+                  R"(200 notification {"type":"WARNING"})",
+                  R"(210 notification {"type":"WARNING"})",
+                  R"(215 queue-status /kiv-kr-shutdown-law/v1/queue-status/5 {"isDisabled":true})",
+                  R"(215 disabled-queues [5])",
+                  R"(215 queue-status /kiv-kr-shutdown-law/v1/queue-status/-2 {"isDisabled":true})",
+                  R"(215 disabled-queues [5,-2])",
+                  R"(280 queue-status /kiv-kr-shutdown-law/v1/queue-status/7 {"isDisabled":true})",
+                  R"(280 disabled-queues [5,-2,7])",
+                  R"(280 status {"isAllQueuesDisabled":true})",
+                  R"(290 notification {"type":"CUT_OFF"})",
+                  R"(300 notification {"type":"CUT_OFF"})",
+              }));
+}
+
+TEST(AllQueuesTest, AnEmptyListClosesAllQueuesAtOnceAndTheCustomQueueTakesNoPart) {
+    ShutdownLawHost law;
+    law.put(kLoginPath, kExplicitAt300);
+    law.put(kQueuesPath, R"([{"id": 5}])");
+    law.start();
+    law.runForMinutes(10);
+    law.change(ResourceChangeKind::Update, kQueuesPath, "[]");
+    law.runForMinutes(0);
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/status"), R"({"isAllQueuesDisabled":true})");
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/custom-status"), R"({"isDisabled":false})");
+    EXPECT_EQ(law.get("/kiv-kr-shutdown-law/v1/queue-status/5"), R"({"isDisabled":false})");
 }
 
 TEST(UnloadTest, PendingJobsAreDroppedAndSendNothing) {

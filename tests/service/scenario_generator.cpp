@@ -15,6 +15,8 @@ constexpr const char* kLoginPath = "/kiv-login/v1/login-data-packet";
 constexpr const char* kTimetablePath = "/kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable";
 constexpr const char* kQueuesPath = "/kiv-game-queues/v1/queues";
 constexpr const char* kOtherPaths[] = {kLoginPath, kTimetablePath, kQueuesPath};
+// An episode of a story: the timetable deleted.
+constexpr const char* kTimetableDeleted = "timetable deleted";
 
 constexpr std::int64_t kLowest = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kHighest = std::numeric_limits<std::int64_t>::max();
@@ -275,9 +277,11 @@ Scenario ScenarioGenerator::scattered() {
 
 struct ScenarioGenerator::Story {
     Scenario scenario;
-    std::vector<std::int64_t> queuePool;  // the ids the story's lists and timetables name
-    std::optional<std::int64_t> cutOffMs; // of the last enabled packet the story sent
-    std::map<std::string, bool> present;  // what the world holds, as far as the story knows
+    std::vector<std::int64_t> queuePool;          // the ids the story's lists and timetables name
+    std::optional<std::int64_t> cutOffMs;         // of the last enabled packet the story sent
+    std::optional<std::int64_t> earliestCutOffMs; // of every enabled packet the story sent
+    std::vector<std::int64_t> lastList;           // the ids of the last list the story wrote
+    std::map<std::string, bool> present;          // what the world holds, as far as the story knows
 };
 
 Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
@@ -289,6 +293,7 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
     const std::optional<std::int64_t> remaining =
         story.cutOffMs ? std::optional<std::int64_t>((*story.cutOffMs - atMs) / kMinuteMs) : std::nullopt;
     std::int64_t minutes = 0;
+    const bool pastCutOff = story.earliestCutOffMs && atMs >= *story.earliestCutOffMs;
     const std::size_t choice = below(10);
     if (choice == 7) {
         switch (below(4)) { // a packet under which the law is off
@@ -310,7 +315,9 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
         }
         return packet;
     }
-    if (remaining && choice < 4) { // closer
+    if (pastCutOff && choice < 3) { // after the cut-off, a cut-off minutes or hours away again
+        minutes = chance(0.6) ? between(1, 90) : between(91, 300);
+    } else if (remaining && choice < 4) { // closer
         minutes = *remaining - 1 < -10 ? *remaining - 1 : between(-10, *remaining - 1);
     } else if (remaining && choice < 6) { // further
         minutes = *remaining + between(1, 240);
@@ -323,6 +330,7 @@ Value ScenarioGenerator::storyPacket(Story& story, std::int64_t atMs) {
         minutes = between(-10, 400);
     }
     story.cutOffMs = atMs + minutes * kMinuteMs;
+    story.earliestCutOffMs = std::min(story.earliestCutOffMs.value_or(*story.cutOffMs), *story.cutOffMs);
 
     Value reading;
     switch (below(10)) {
@@ -393,17 +401,44 @@ Value ScenarioGenerator::storyTimetable(const Story& story) {
     return table;
 }
 
-Value ScenarioGenerator::storyQueueList(const Story& story) {
+Value ScenarioGenerator::storyQueueList(Story& story) {
     if (chance(0.1)) {
         return queueList();
     }
+    // Mostly a list that follows the last one: grown by queues no plan has yet, shrunk, emptied or
+    // the same again; else one drawn afresh from the story's queues.
+    std::vector<std::int64_t> ids;
+    const std::size_t choice = story.lastList.empty() ? 9 : below(10);
+    if (choice < 3) { // grown
+        ids = story.lastList;
+        for (std::size_t i = 1 + below(3); i > 0; --i) {
+            if (chance(0.5)) {
+                story.queuePool.push_back(between(-3, 40));
+            }
+            ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(below(ids.size() + 1)),
+                       story.queuePool[below(story.queuePool.size())]);
+        }
+    } else if (choice < 5) { // shrunk
+        ids = story.lastList;
+        for (std::size_t i = 1 + below(ids.size()); i > 0 && !ids.empty(); --i) {
+            ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(below(ids.size())));
+        }
+    } else if (choice == 5) { // emptied
+    } else if (choice == 6) { // the same again
+        ids = story.lastList;
+    } else {
+        for (std::size_t i = below(7); i > 0; --i) {
+            ids.push_back(story.queuePool[below(story.queuePool.size())]);
+        }
+    }
+    story.lastList = ids;
     Value list;
     list.makeCollection();
-    for (std::size_t i = below(7); i > 0; --i) {
+    for (const std::int64_t id : ids) {
         Value& queue = list.append();
         queue.makeStructure();
-        if (!chance(0.08)) {
-            queue.member("id").setSigned(story.queuePool[below(story.queuePool.size())]);
+        if (!chance(0.05)) {
+            queue.member("id").setSigned(id);
         }
     }
     return list;
@@ -516,13 +551,32 @@ Scenario ScenarioGenerator::story() {
     }
     for (const char* path : {kTimetablePath, kQueuesPath}) {
         if (!story.present[path] && chance(0.7)) {
-            episodes.emplace_back(moment(), path);
+            const std::int64_t atMs = moment();
+            episodes.emplace_back(atMs, path);
+            // Now and then the timetable goes before a late list comes: the list is planned with
+            // the lead times as last read.
+            if (path == kQueuesPath && chance(0.3)) {
+                episodes.emplace_back(between(0, atMs / kMinuteMs) * kMinuteMs, kTimetableDeleted);
+            }
+        }
+    }
+    // After the first plan the list changes again and again, now and then deleted on the way.
+    if (chance(0.4)) {
+        for (std::size_t i = 1 + below(4); i > 0; --i) {
+            episodes.emplace_back(moment(), kQueuesPath);
         }
     }
     std::sort(episodes.begin(), episodes.end());
     for (const auto& [atMs, path] : episodes) {
         const std::size_t kind = below(20);
-        if (path) {
+        if (path == kTimetableDeleted) {
+            ScenarioStep deletion;
+            deletion.atMs = atMs;
+            deletion.path = kTimetablePath;
+            deletion.change = kivhost::ResourceChangeKind::Delete;
+            story.present[kTimetablePath] = false;
+            story.scenario.steps.push_back(std::move(deletion));
+        } else if (path) {
             change(story, atMs, path);
         } else if (kind < 7) {
             change(story, atMs, kLoginPath);

@@ -7,8 +7,10 @@
 //
 // Stories follow one user's session on whole minutes, where moments meet: the timetable and
 // the queue list arrive late, fail (deleted, or a value of the wrong shape) and come again, the
-// login packet repeats with the cut-off closer, further, the same or disabled, and the routes
-// are read on the way. Now and then a story's value is a hostile one.
+// timetable goes before a late list comes, the list grows, shrinks, empties and comes back after
+// the first plan, the login packet repeats with the cut-off closer, further, the same or
+// disabled, also after the cut-off, and the routes are read on the way. Now and then a story's
+// value is a hostile one.
 #pragma once
 
 #include "kivhost/core/happening.h"
@@ -69,7 +71,7 @@ class ScenarioGenerator {
     struct Story;
     Value storyPacket(Story& story, std::int64_t atMs);
     Value storyTimetable(const Story& story);
-    Value storyQueueList(const Story& story);
+    Value storyQueueList(Story& story);
     Value wrongShape(bool forList);
     void change(Story& story, std::int64_t atMs, const std::string& path);
     void failAndComeAgain(Story& story, std::int64_t atMs, const std::string& path);

@@ -114,9 +114,8 @@ class LawModel {
 
   private:
     struct Job {
-        enum class Kind { Status, DisableQueue, DisableAllQueues };
+        enum class Kind { Status, DisableQueue, AllQueuesCheck };
         Kind kind = Kind::Status;
-        std::uint64_t packet = 0; // the enabled packet a status job belongs to
         LawStatus status = LawStatus::None;
         std::int32_t queue = 0;
     };
@@ -144,22 +143,31 @@ class LawModel {
     void fire(const Job& job) {
         switch (job.kind) {
         case Job::Kind::Status:
-            // A superseded packet's job never moves the status back.
-            if (job.packet == latestPacket_ || job.status >= status_) {
-                assignStatus(job.status);
-            }
+            assignStatus(job.status);
             break;
         case Job::Kind::DisableQueue:
             closeQueue(job.queue);
             break;
-        case Job::Kind::DisableAllQueues:
-            if (!allQueuesClosed_) {
-                allQueuesClosed_ = true;
-                outcome_.allQueuesClosing = now_;
-                publish("status", boolMember("isAllQueuesDisabled", true));
-            }
+        case Job::Kind::AllQueuesCheck:
+            checkAllQueues();
             break;
         }
+    }
+
+    // All queues count as closed once every queue of the list as last read has closed (at once
+    // for an empty list); the custom queue takes no part.
+    void checkAllQueues() {
+        if (allQueuesClosed_ || !lastList_) {
+            return;
+        }
+        for (const std::int32_t queue : *lastList_) {
+            if (!isClosed(queue)) {
+                return;
+            }
+        }
+        allQueuesClosed_ = true;
+        outcome_.allQueuesClosing = now_;
+        publish("status", boolMember("isAllQueuesDisabled", true));
     }
 
     // ---- What the plugin sends -------------------------------------------------------------
@@ -180,7 +188,12 @@ class LawModel {
         outcome_.observations.push_back(std::move(generic));
     }
 
+    // The status only moves forward, whoever would set it; the same status again is published
+    // again.
     void assignStatus(LawStatus status) {
+        if (status < status_) {
+            return;
+        }
         status_ = status;
         outcome_.notifications.emplace_back(now_, status);
         Value data;
@@ -233,17 +246,16 @@ class LawModel {
             return; // the law is off for this packet: it changes nothing
         }
 
-        latestPacket_ = ++packetCount_;
         const std::int64_t cutOffMs = addSaturating(now_, minutesInMs(minutes));
         if (minutes <= 0) {
             assignStatus(LawStatus::CutOff);
         } else if (minutes <= kWarningMinutes) {
             assignStatus(LawStatus::Warning);
-            schedule(cutOffMs, {Job::Kind::Status, latestPacket_, LawStatus::CutOff, 0});
+            schedule(cutOffMs, {Job::Kind::Status, LawStatus::CutOff, 0});
         } else {
-            schedule(cutOffMs, {Job::Kind::Status, latestPacket_, LawStatus::CutOff, 0});
+            schedule(cutOffMs, {Job::Kind::Status, LawStatus::CutOff, 0});
             schedule(subtractSaturating(cutOffMs, minutesInMs(kWarningMinutes)),
-                     {Job::Kind::Status, latestPacket_, LawStatus::Warning, 0});
+                     {Job::Kind::Status, LawStatus::Warning, 0});
         }
         queueCutOffMs_ = queueCutOffMs_ ? std::min(*queueCutOffMs_, cutOffMs) : cutOffMs;
 
@@ -271,7 +283,7 @@ class LawModel {
             return;
         }
         customPlannedFrom_ = queueCutOffMs_;
-        schedule(closingMoment(kCustomQueue), {Job::Kind::DisableQueue, 0, LawStatus::None, kCustomQueue});
+        schedule(closingMoment(kCustomQueue), {Job::Kind::DisableQueue, LawStatus::None, kCustomQueue});
     }
 
     // Names that read as the same queue ("7", "+7", "007") are taken in the table's member order,
@@ -292,26 +304,50 @@ class LawModel {
         planCustomQueue();
     }
 
-    // The list is read afresh whenever a plan is due; a failed read plans nothing and the next
-    // trigger tries again.
+    // Every delivery of the list reads it afresh; a failed read changes nothing and the next
+    // delivery tries again. A read plans each listed queue that no plan has yet, or whose plan a
+    // closer cut-off has overtaken, from the queue cut-off with the lead times as last read; a
+    // queue closes at the earliest moment any plan gives it, and one that leaves the list keeps
+    // its moment.
     void onQueueList() {
-        if (!needsPlan(listPlannedFrom_)) {
-            return;
-        }
         const Value* list = stored(kQueuesPath);
         if (!list || !list->isCollection()) {
             return;
         }
-        listPlannedFrom_ = queueCutOffMs_;
-        std::int64_t lastMoment = kLowest;
+        std::vector<std::int32_t> ids;
         for (const Value& queue : list->elements()) {
-            const auto id = static_cast<std::int32_t>(static_cast<std::uint32_t>(queue["id"].asInteger(0)));
+            ids.push_back(static_cast<std::int32_t>(static_cast<std::uint32_t>(queue["id"].asInteger(0))));
+        }
+        std::vector<std::int32_t> toPlan;
+        for (const std::int32_t id : ids) {
+            const auto planned = listPlannedFrom_.find(id);
+            if (planned == listPlannedFrom_.end() || *queueCutOffMs_ < planned->second) {
+                toPlan.push_back(id);
+            }
+        }
+        for (const std::int32_t id : toPlan) {
+            listPlannedFrom_[id] = *queueCutOffMs_;
             const std::int64_t moment = closingMoment(id);
-            lastMoment = std::max(lastMoment, moment);
-            schedule(moment, {Job::Kind::DisableQueue, 0, LawStatus::None, id});
+            const auto closing = closingMoments_.find(id);
+            if (closing == closingMoments_.end() || moment < closing->second) {
+                closingMoments_[id] = moment;
+            }
+            schedule(moment, {Job::Kind::DisableQueue, LawStatus::None, id});
         }
         planCustomQueue();
-        schedule(list->size() == 0 ? now_ : lastMoment, {Job::Kind::DisableAllQueues, 0, LawStatus::None, 0});
+        lastList_ = ids;
+        // The check comes when the last queue of this list closes by its earliest plan, after the
+        // queue jobs (at once when that has passed, or for an empty list). A read that planned no
+        // queue and leaves that moment where the last check stands needs no check of its own.
+        std::int64_t lastMoment = kLowest;
+        for (const std::int32_t id : ids) {
+            lastMoment = std::max(lastMoment, closingMoments_[id]);
+        }
+        if (allQueuesClosed_ || (toPlan.empty() && lastCheckMoment_ == lastMoment)) {
+            return;
+        }
+        lastCheckMoment_ = lastMoment;
+        schedule(lastMoment, {Job::Kind::AllQueuesCheck, LawStatus::None, 0});
     }
 
     // ---- Routes ----------------------------------------------------------------------------
@@ -355,14 +391,16 @@ class LawModel {
     std::uint64_t nextJob_ = 0;
 
     LawStatus status_ = LawStatus::None;
-    std::uint64_t packetCount_ = 0;
-    std::uint64_t latestPacket_ = 0;
     std::optional<std::int64_t> queueCutOffMs_; // the earliest cut-off of every enabled packet
     std::map<std::int32_t, std::int64_t> leadMinutes_;
     bool timetableObserved_ = false;
     bool queueListObserved_ = false;
     std::optional<std::int64_t> customPlannedFrom_;
-    std::optional<std::int64_t> listPlannedFrom_;
+    // Per listed queue: the queue cut-off it was last planned from, and its earliest moment.
+    std::map<std::int32_t, std::int64_t> listPlannedFrom_;
+    std::map<std::int32_t, std::int64_t> closingMoments_;
+    std::optional<std::vector<std::int32_t>> lastList_; // the list as last read
+    std::optional<std::int64_t> lastCheckMoment_;       // of the last all-queues check scheduled
     std::vector<std::int32_t> disabled_;
     bool allQueuesClosed_ = false;
 

@@ -106,14 +106,15 @@ const Session kSessions[] = {
         resources:
           /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 10})",
      {"-2@0", "WARNING@0", "CUT_OFF@10"}},
-    {"FurtherCutOffMovesNoQueueAndTheLatestWarningMayFollowACutOff",
+    // The further packet's warning, due after the first cut-off, finds the status past it.
+    {"FurtherCutOffMovesNoQueueAndItsWarningLeavesTheCutOff",
      R"(
         resources:
           /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
           /kiv-game-queues/v1/queues: [{id: 1}]
         steps:
           - {at: 10, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 500}})",
-     {"-2@225", "1@225", "all@225", "WARNING@210", "CUT_OFF@300", "WARNING@420", "CUT_OFF@510"}},
+     {"-2@225", "1@225", "all@225", "WARNING@210", "CUT_OFF@300", "CUT_OFF@510"}},
     {"DisabledPacketChangesNothing",
      R"(
         resources:
@@ -122,7 +123,8 @@ const Session kSessions[] = {
           - {at: 5, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: false, minutesUntilShutdown: 5}}
           - {at: 6, update: /kiv-login/v1/login-data-packet, value: {minor: true, minutesUntilMidnight: 1}})",
      {"-2@25", "WARNING@10", "CUT_OFF@100"}},
-    {"FailedListIsReadAgainAndALaterTimetableChangesNoPlan",
+    // The timetable at 50 moves no queue; the list at 60 plans its new queue with it.
+    {"FailedListIsReadAgainAndALaterListPlansItsNewQueue",
      R"(
         resources:
           /kiv-login/v1/login-data-packet: {minor: 1, minorShutdownEnforced: "true", minutesUntilMidnight: 300}
@@ -132,7 +134,7 @@ const Session kSessions[] = {
           - {at: 40, create: /kiv-game-queues/v1/queues, value: [{id: 3}, {id: 4}]}
           - {at: 50, create: /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable, value: {"3": 100}}
           - {at: 60, update: /kiv-game-queues/v1/queues, value: [{id: 5}]})",
-     {"-2@225", "3@225", "4@225", "all@225", "WARNING@210", "CUT_OFF@300"}},
+     {"-2@225", "3@225", "4@225", "5@225", "all@225", "WARNING@210", "CUT_OFF@300"}},
     {"DeletedTimetableReadsAsEmptyOnTheNextPacket",
      R"(
         resources:
@@ -143,7 +145,7 @@ const Session kSessions[] = {
           - {at: 10, delete: /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable}
           - {at: 20, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 200}})",
      {"-2@145", "7@145", "all@145", "WARNING@130", "WARNING@210", "CUT_OFF@220", "CUT_OFF@300"}},
-    {"LatestPacketMovesCutOffBackToWarning",
+    {"ALaterPacketNeverMovesCutOffBackToWarning",
      R"(
         resources:
           /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: -5}
@@ -151,7 +153,79 @@ const Session kSessions[] = {
         steps:
           - {at: 30, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 120}}
           - {at: 61, get: /kiv-kr-shutdown-law/v1/notification})",
-     {"-2@0", "all@0", "CUT_OFF@0", "WARNING@60", "CUT_OFF@150"}},
+     {"-2@0", "all@0", "CUT_OFF@0", "CUT_OFF@150"}},
+    {"APacketMinutesAwayAfterTheCutOffPublishesNothing",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 0}
+        steps:
+          - {at: 5, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 20}}
+          - {at: 6, get: /kiv-kr-shutdown-law/v1/notification})",
+     {"-2@0", "CUT_OFF@0", "CUT_OFF@25"}},
+    {"AListThatGrowsPlansItsNewQueues",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-game-queues/v1/queues: [{id: 5}]
+        steps:
+          - {at: 10, update: /kiv-game-queues/v1/queues, value: [{id: 5}, {id: 7}]}
+          - {at: 301, get: /kiv-kr-shutdown-law/v1/queue-status/7}
+          - {at: 301, get: /kiv-kr-shutdown-law/v1/status})",
+     {"-2@225", "5@225", "7@225", "all@225", "WARNING@210", "CUT_OFF@300"}},
+    // The closer packet plans 7 at 80 and 5 at 205 from the timetable as last read; 5 keeps 100.
+    {"AllQueuesCloseWithTheLastQueueWhenACloserPacketFollowsATimetableChange",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"5": 200}
+          /kiv-game-queues/v1/queues: [{id: 5}, {id: 7}]
+        steps:
+          - {at: 5, update: /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable, value: {"7": 200}}
+          - {at: 10, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 270}}
+          - {at: 100.5, get: /kiv-kr-shutdown-law/v1/status})",
+     {"-2@205", "5@100", "7@80", "all@100", "WARNING@190", "WARNING@210", "CUT_OFF@280", "CUT_OFF@300"}},
+    // Queue 7 joins at 10 (closing at 290), and the closer packet plans it at 280, 5 at 215.
+    {"AllQueuesWaitForTheQueueAGrownListGainedWhenACloserPacketFollows",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"7": 10}
+          /kiv-game-queues/v1/queues: [{id: 5}]
+        steps:
+          - {at: 10, update: /kiv-game-queues/v1/queues, value: [{id: 5}, {id: 7}]}
+          - {at: 20, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 270}}
+          - {at: 225.5, get: /kiv-kr-shutdown-law/v1/status})",
+     {"-2@215", "5@215", "7@280", "all@280", "WARNING@200", "WARNING@210", "CUT_OFF@290", "CUT_OFF@300"}},
+    // Queue 5 closed at 100; when 7 leaves the list at 150 every listed queue has closed.
+    {"AQueueThatLeavesTheListKeepsItsMomentAndTakesNoPartInAllQueues",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"5": 200}
+          /kiv-game-queues/v1/queues: [{id: 5}, {id: 7}]
+        steps:
+          - {at: 150, update: /kiv-game-queues/v1/queues, value: [{id: 5}]})",
+     {"-2@225", "5@100", "7@225", "all@150", "WARNING@210", "CUT_OFF@300"}},
+    // The deleted timetable's leads stay the ones last read when the list comes back grown.
+    {"ADeletedListComesBackGrownAfterATimetableDelete",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable: {"7": 30}
+          /kiv-game-queues/v1/queues: [{id: 5}]
+        steps:
+          - {at: 10, delete: /kiv-platform-config/v1/namespaces/KrShutdownQueueDisableTimeTable}
+          - {at: 20, delete: /kiv-game-queues/v1/queues}
+          - {at: 30, create: /kiv-game-queues/v1/queues, value: [{id: 5}, {id: 7}]})",
+     {"-2@225", "5@225", "7@270", "all@270", "WARNING@210", "CUT_OFF@300"}},
+    {"AnEmptyListAfterTheFirstPlanClosesAllQueuesAtOnce",
+     R"(
+        resources:
+          /kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}
+          /kiv-game-queues/v1/queues: [{id: 5}]
+        steps:
+          - {at: 10, update: /kiv-game-queues/v1/queues, value: []})",
+     {"-2@225", "5@225", "all@10", "WARNING@210", "CUT_OFF@300"}},
     {"WarningAndQueueOnTheSameMinute",
      R"(
         resources:

@@ -36,15 +36,17 @@ class ScriptedContext final : public ShutdownLawContext {
         }
         return parseJson(resource->second).value();
     }
+    // The host runs other work while the body it took is read.
     ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override {
+        const auto resource = resources.find(path);
+        const std::string body = resource == resources.end() ? std::string() : resource->second;
         if (duringListRead) {
             duringListRead();
         }
-        const auto resource = resources.find(path);
         if (resource == resources.end()) {
             return absent();
         }
-        ConversionResult list = parseJson(resource->second);
+        ConversionResult list = parseJson(body);
         if (!list.ok() || !list.value().isCollection()) {
             ApiError error;
             error.message = "not a list";
@@ -107,6 +109,29 @@ TEST(ShutdownLawReentryTest, ANestedQueueListDeliveryDuringTheReadBuildsNoSecond
     // Two listed queues, the custom queue and all queues, once.
     EXPECT_EQ(disableJobCount(context), 4u);
     EXPECT_TRUE(law.state().queueListHandled);
+}
+
+TEST(ShutdownLawReentryTest, AListThatChangesDuringTheReadIsReadAgainAfterIt) {
+    ScriptedContext context;
+    context.resources[std::string(kLoginDataPacketPath)] = kEnabledPacket;
+    context.resources[std::string(kQueueTimetablePath)] = "{}";
+    context.resources[std::string(kGameQueuesPath)] = R"([{"id": 1}])";
+    ShutdownLaw law(context);
+    int reads = 0;
+    context.duringListRead = [&] {
+        if (reads++ == 0) {
+            context.resources[std::string(kGameQueuesPath)] = R"([{"id": 1}, {"id": 2}])";
+            context.change(kGameQueuesPath);
+        }
+    };
+    law.start();
+    EXPECT_EQ(reads, 2);
+    // The grown list plans queue 2, and all queues follow it.
+    EXPECT_EQ(context.jobNames,
+              (std::vector<std::string>{std::string(kCutOffJobName), std::string(kWarningJobName),
+                                        disableQueueJobName(1), disableQueueJobName(kCustomQueueId),
+                                        std::string(kDisableAllQueuesJobName), disableQueueJobName(2),
+                                        std::string(kDisableAllQueuesJobName)}));
 }
 
 TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEventTriesAgain) {
