@@ -28,6 +28,14 @@ void PrintTo(const Malformed& malformed, std::ostream* out) {
     *out << malformed.text;
 }
 
+std::string repeated(std::string_view text, std::size_t times) {
+    std::string all;
+    for (std::size_t i = 0; i < times; ++i) {
+        all += text;
+    }
+    return all;
+}
+
 class MalformedScenarioTest : public testing::TestWithParam<Malformed> {};
 
 TEST_P(MalformedScenarioTest, IsRefusedWithAMessageNamingFileStepAndFault) {
@@ -107,23 +115,39 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad.yaml: line 3, column 1: did not find expected node content"},
         Malformed{"YamlTab", "until: 1\n\tsteps: []",
                   "bad.yaml: line 2, column 1: found a tab character that violates indentation"},
-        // A repeated key is refused with its line wherever it is; the readers would keep one.
+        // A repeated key is refused with its place wherever it is; the readers would keep one.
         Malformed{"RepeatedUntil", "until: 10\ncore: 18.0.0\nuntil: 20",
-                  "bad.yaml: line 3: 'until' is repeated (first on line 1)"},
+                  "bad.yaml: line 3, column 1: 'until' is repeated (first on line 1)"},
         Malformed{"RepeatedResource", "resources:\n  /a/v1/x: 1\n  '/a/v1/x': 2",
-                  "bad.yaml: line 3: '/a/v1/x' is repeated (first on line 2)"},
+                  "bad.yaml: line 3, column 3: '/a/v1/x' is repeated (first on line 2)"},
         Malformed{"RepeatedInValue", "steps:\n  - at: 1\n    update: /a\n    value: {n: 1,\n      n: 2}",
-                  "bad.yaml: line 5: 'n' is repeated (first on line 4)"},
+                  "bad.yaml: line 5, column 7: 'n' is repeated (first on line 4)"},
         Malformed{"RepeatedJson",
                   "{\"until\": 1,\n \"steps\": [{\"at\": 0, \"get\": \"/a\"}],\n \"until\": 2}",
-                  "bad.json: line 3: 'until' is repeated (first on line 1)", ScenarioFormat::Json},
+                  "bad.json: line 3, column 2: 'until' is repeated (first on line 1)", ScenarioFormat::Json},
         Malformed{"RepeatedJsonNested", "{\"resources\": {\"/a\": {\"k\": 1}, \"/b\": {\"k\": 1, \"k\": 2}}}",
-                  "bad.json: line 1: 'k' is repeated (first on line 1)", ScenarioFormat::Json},
+                  "bad.json: line 1, column 47: 'k' is repeated (first on line 1)", ScenarioFormat::Json},
         Malformed{"JsonSteps", R"({"steps": 1})", "bad.json: 'steps' must be a list of steps, got 1",
                   ScenarioFormat::Json},
         Malformed{"JsonAt", R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
                   "bad.json: step 2: 'at' must be a number of minutes, got true", ScenarioFormat::Json},
-        Malformed{"JsonSyntax", "{", "bad.json: Error: ...", ScenarioFormat::Json}),
+        // Every error of the text names its line and column from 1 in one format; nesting is
+        // refused as soon as it passes the readers' limit, however deep the text goes on.
+        Malformed{"JsonSyntax", "{\"until\": 1,\n \"steps\" []}",
+                  "bad.json: line 2, column 10: Missing a colon after a name of object member.",
+                  ScenarioFormat::Json},
+        Malformed{"DeepFlowList", std::string(100000, '['),
+                  "bad.yaml: line 1, column 65: [ and { nested deeper than 64 levels"},
+        Malformed{"DeepFlowMapping", repeated("{a: ", 100000),
+                  "bad.yaml: line 1, column 257: [ and { nested deeper than 64 levels"},
+        Malformed{"NulByte", std::string("until: 10\nsteps: [{at: 1, get: /a}]\0\nbad: 1", 43),
+                  "bad.yaml: line 2, column 26: a NUL byte; a scenario is text"},
+        Malformed{"NulByteJson", std::string("{\"until\": 1\0}", 13),
+                  "bad.json: line 1, column 12: a NUL byte; a scenario is text", ScenarioFormat::Json},
+        Malformed{"NotUtf8", "until: 1\ncore: 18.0.0\nsteps: \xff[]",
+                  "bad.yaml: line 3, column 8: invalid leading UTF-8 octet"},
+        Malformed{"NotUtf8Json", "{\"until\": 1,\n\"c\xffre\": 1}",
+                  "bad.json: line 2, column 3: Invalid encoding in string.", ScenarioFormat::Json}),
     CaseName());
 
 // A key may come again in another mapping, also one that an alias repeats.
@@ -196,6 +220,29 @@ TEST(ScenarioTest, FilesAreReadByTheirNameAndNamedInMessages) {
         }
     }
     std::filesystem::remove_all(folder);
+}
+
+// A scenario file is read up to its limit and refused beyond it, without reading further.
+TEST(ScenarioTest, AFileIsReadUpToItsSizeLimit) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "kivhost-scenario-size.yaml";
+    const std::string start = "until: 1\n#";
+    for (const std::size_t size :
+         {kivhost::kMaxScenarioBytes - 1, kivhost::kMaxScenarioBytes, kivhost::kMaxScenarioBytes + 1}) {
+        std::ofstream(file, std::ios::binary) << start << std::string(size - start.size() - 1, 'x') << '\n';
+        ASSERT_EQ(std::filesystem::file_size(file), size);
+        if (size <= kivhost::kMaxScenarioBytes) {
+            EXPECT_EQ(kivhost::readScenarioFile(file).untilMs, 60000);
+            continue;
+        }
+        try {
+            kivhost::readScenarioFile(file);
+            ADD_FAILURE() << "a file of " << size << " bytes is read";
+        } catch (const ScenarioError& error) {
+            EXPECT_EQ(error.what(), file.string() + ": cannot be read: it is larger than 8 MiB, the most a "
+                                                    "scenario may hold");
+        }
+    }
+    std::filesystem::remove(file);
 }
 
 TEST(ScenarioTest, TheDefaultScenarioReads) {

@@ -24,9 +24,12 @@ int runCommandWork(PluginIsolation isolation,
         return attempt();
     }
     const ChildOutcome outcome = runInChildProcess(attempt, std::cerr, "kivhost: ");
-    if (outcome.signal != 0) {
-        reportError(std::cerr, "the plugin library ended the process (" + signalName(outcome.signal) +
-                                   "); the lines above are what it wrote");
+    if (!outcome.workReturned) {
+        const std::string how = outcome.signal != 0
+                                    ? signalName(outcome.signal)
+                                    : "exit status " + std::to_string(outcome.unfinishedStatus);
+        reportError(std::cerr,
+                    "the plugin library ended the process (" + how + "); the lines above are what it wrote");
         return kExitFailure;
     }
     return outcome.exitCode;

@@ -8,6 +8,7 @@
 #include "kivhost/command/describe_command.h"
 #include "kivhost/command/run_command.h"
 #include "kivhost/command/serve_command.h"
+#include "kivhost/platform/closed_output.h"
 #include "kivhost/timeline/timeline.h"
 
 #include <CLI/CLI.hpp>
@@ -36,7 +37,8 @@ void addPluginOption(CLI::App& command, std::string& plugin) {
         .add_option("--plugin", plugin,
                     "The plugin library (default: kiv_kr_shutdown_law next to kivhost); a name without a "
                     "folder is a file in the current folder, else looked up in the library search path")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check([](const std::string& text) { return text.empty() ? "must name a library file" : ""; });
 }
 
 // The optional SCENARIO file ("-": standard input); left empty when not given.
@@ -213,6 +215,7 @@ void registerHelpCommand(CLI::App& app, int& exitCode) {
 }
 
 int runCommandLine(int argc, char** argv) {
+    keepProcessOnClosedPipes();
     int exitCode = kExitSuccess;
     CLI::App app("The development host: loads a plugin library through its export, plays the platform "
                  "around it and shows what the plugin does.",

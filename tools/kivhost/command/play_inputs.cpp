@@ -4,7 +4,6 @@
 #include "kivhost/command/default_plugin.h"
 
 #include <iostream>
-#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
@@ -12,12 +11,7 @@ namespace {
 // "-" is standard input, read as YAML (which takes JSON too, though the YAML reader rounds
 // integers beyond 2^53 where the JSON reader keeps them).
 Scenario readScenarioInput(std::optional<std::int64_t> untilMs) {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    if (std::cin.bad()) {
-        throw ScenarioError("standard input: cannot be read");
-    }
-    return readScenarioText(text.str(), ScenarioFormat::Yaml, "standard input", untilMs);
+    return readScenarioStream(std::cin, ScenarioFormat::Yaml, "standard input", untilMs);
 }
 
 std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file,

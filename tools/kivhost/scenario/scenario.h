@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <istream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,10 @@ inline constexpr std::int64_t kDefaultPlayMinutes = 1440;
 // Times beyond this many minutes (about 1900 years) are refused: they are mistakes, and every
 // time in milliseconds stays far inside 64 bits.
 inline constexpr std::int64_t kMaxScenarioMinutes = 1000000000;
+
+// The most a scenario file (or standard input) may hold; scenarios are a few kilobytes, and a
+// device such as /dev/urandom given by mistake is refused without reading on for gigabytes.
+inline constexpr std::size_t kMaxScenarioBytes = 8u << 20;
 
 enum class StepAction { Get, Update, Create, Delete };
 
@@ -52,6 +57,9 @@ enum class ScenarioFormat { Yaml, Json };
 // choice) ends play instead of the file's own `until`; a step after the end of play is refused
 // either way.
 Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs = {});
+// Reads a stream (standard input) to its end as the file `source`, at most kMaxScenarioBytes.
+Scenario readScenarioStream(std::istream& in, ScenarioFormat format, const std::string& source,
+                            std::optional<std::int64_t> untilMs = {});
 Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
                           std::optional<std::int64_t> untilMs = {});
 

@@ -1,7 +1,7 @@
 #include "kivhost/scenario/scenario.h"
 
 #include "kivhost/core/json_text.h"
-#include "kivhost/scenario/repeated_keys.h"
+#include "kivhost/scenario/scenario_text_scan.h"
 #include "value/json_reader.h"
 #include "value/yaml_reader.h"
 
@@ -252,14 +252,30 @@ bool endsWithJson(const std::filesystem::path& file) {
 
 Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
                           std::optional<std::int64_t> untilMs) {
-    if (const std::optional<std::string> problem = findRepeatedKey(text, format)) {
-        throw ScenarioError(source + ": " + *problem);
+    const ScenarioTextScan scan = scanScenarioText(text, format);
+    if (scan.problem) {
+        throw ScenarioError(source + ": " + *scan.problem);
     }
     ConversionResult parsed = format == ScenarioFormat::Json ? parseJson(text) : parseYaml(text);
     if (!parsed.ok()) {
         throw ScenarioError(source + ": " + std::string(parsed.errorText()));
     }
     return ScenarioReader(source, untilMs).read(parsed.value());
+}
+
+Scenario readScenarioStream(std::istream& in, ScenarioFormat format, const std::string& source,
+                            std::optional<std::int64_t> untilMs) {
+    std::string text(kMaxScenarioBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) {
+        throw ScenarioError(source + ": cannot be read");
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxScenarioBytes) {
+        throw ScenarioError(source + ": cannot be read: it is larger than " +
+                            std::to_string(kMaxScenarioBytes >> 20) + " MiB, the most a scenario may hold");
+    }
+    return readScenarioText(text, format, source, untilMs);
 }
 
 Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs) {
@@ -271,13 +287,8 @@ Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::
     if (!in) {
         throw ScenarioError(file.string() + ": cannot be read: " + std::strerror(errno));
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        throw ScenarioError(file.string() + ": cannot be read");
-    }
-    return readScenarioText(text.str(), endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
-                            file.string(), untilMs);
+    return readScenarioStream(in, endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
+                              file.string(), untilMs);
 }
 
 } // namespace kiv::kivhost
