@@ -8,6 +8,7 @@
 #include "kivhost/command/describe_command.h"
 #include "kivhost/command/run_command.h"
 #include "kivhost/command/serve_command.h"
+#include "kivhost/command/test_command.h"
 #include "kivhost/platform/closed_output.h"
 #include "kivhost/timeline/timeline.h"
 
@@ -51,12 +52,12 @@ void addScenarioArgument(CLI::App& command, std::string& scenario) {
 }
 
 // Closes the command's help with an example and the exit codes.
-void setHelpFooter(CLI::App& command, std::string_view example) {
-    command.footer(
-        "Example:\n  " + std::string(example) +
-        "\n\nExit status: 0 success; 1 a failure the run found (a refused scenario, a library that "
-        "cannot load or ends the process, output that cannot be written); 2 a command line that "
-        "cannot be taken.");
+void setHelpFooter(CLI::App& command, std::string_view example,
+                   std::string_view exitStatus =
+                       "0 success; 1 a failure the run found (a refused scenario, a "
+                       "library that cannot load or ends the process, output that "
+                       "cannot be written); 2 a command line that cannot be taken.") {
+    command.footer("Example:\n  " + std::string(example) + "\n\nExit status: " + std::string(exitStatus));
 }
 
 // Makes `work` the command's action, run once the whole command line is parsed; its exit code
@@ -97,6 +98,29 @@ void registerRunCommand(CLI::App& app, int& exitCode) {
     setCommandWork(
         *command, exitCode, PluginIsolation::ChildProcess,
         [arguments](std::ostream& out, std::ostream& errors) { return runCommand(*arguments, out, errors); });
+}
+
+void registerTestCommand(CLI::App& app, int& exitCode) {
+    auto arguments = std::make_shared<TestArguments>();
+    CLI::App* command = app.add_subcommand(
+        "test", "Play scenarios and check what their steps with expect say the plugin does.");
+    command
+        ->add_option(
+            "SCENARIO", arguments->scenarios,
+            "Scenario files, folders of them (their .yaml, .yml and .json files), - for standard input")
+        ->type_name("")
+        ->required();
+    addPluginOption(*command, arguments->plugin);
+    command->add_option("--junit", arguments->junit, "Also write a JUnit XML report to FILE, for CI")
+        ->type_name("FILE");
+    command->add_flag("--quiet", arguments->quiet, "Print only the expectations that failed and the summary");
+    setHelpFooter(*command, "kivhost test scenarios/ --junit report.xml",
+                  "0 every expectation held; 1 one did not, or a scenario could not be played; 2 a "
+                  "scenario that cannot be read or a command line that cannot be taken.");
+    setCommandWork(*command, exitCode, PluginIsolation::ChildProcess,
+                   [arguments](std::ostream& out, std::ostream& errors) {
+                       return testCommand(*arguments, out, errors);
+                   });
 }
 
 // The command line of `kivhost serve` as given; empty texts are options not given.
@@ -224,6 +248,7 @@ int runCommandLine(int argc, char** argv) {
     app.require_subcommand(1);
     setHelpFooter(app, "kivhost run --only fire,event");
     registerRunCommand(app, exitCode);
+    registerTestCommand(app, exitCode);
     registerServeCommand(app, exitCode);
     registerDescribeCommand(app, exitCode);
     registerHelpCommand(app, exitCode);

@@ -29,6 +29,8 @@ std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>&
     }
 }
 
+} // namespace
+
 std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesystem::path>& given,
                                                 std::ostream& errors) {
     std::filesystem::path plugin = given.value_or(defaultPluginLibrary());
@@ -43,8 +45,6 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
     }
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
                                          const std::optional<std::filesystem::path>& pluginGiven,

@@ -37,12 +37,36 @@ struct ScenarioStep {
     Value value; // the new value of update and create
 };
 
+// What a step with `expect` says the plugin does, checked by `kivhost test` against what the
+// plugin answers, publishes and logs; `run` plays past it.
+enum class ExpectationKind {
+    Answer, // a GET's status and value, asked at `at` and at every moment through `through`
+    Event,  // an event published from `at` through `through`
+    Log,    // a log line written from `at` through `through`
+};
+
+struct Expectation {
+    std::size_t number = 0;      // the step's, from 1
+    std::size_t line = 0;        // the step's line in the file, from 1
+    std::size_t stepsBefore = 0; // the actions that come before it in the file, played first
+    std::int64_t atMs = 0;
+    std::int64_t throughMs = 0; // atMs for one moment
+    ExpectationKind kind = ExpectationKind::Answer;
+    std::string subject;                 // the path asked, the event's name, or the text a log line holds
+    std::string label;                   // what failures call it: "law", "GET /path", "event Name"
+    std::optional<std::uint32_t> status; // Answer
+    std::optional<Value> value;          // Answer: the whole value; Event: members the payload has
+    std::optional<std::uint32_t> level;  // Log
+    std::optional<std::uint64_t> times;  // Event, Log: exactly this often; else at least once
+};
+
 struct Scenario {
     std::string source; // the file as given, named in messages
     std::optional<CoreVersion> core;
     std::optional<std::int64_t> untilMs;
     std::vector<std::pair<std::string, Value>> resources;
-    std::vector<ScenarioStep> steps;
+    std::vector<ScenarioStep> steps; // the actions
+    std::vector<Expectation> expectations;
 };
 
 // A scenario that cannot be played; the message names the file, the step and what is wrong.
