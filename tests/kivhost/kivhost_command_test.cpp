@@ -129,7 +129,7 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
          "kivhost: the plugin library is missing: " + missing + "\n"},
         // --until is held to the steps as the file's own until is, and replaces it.
         {"run --until 200" + fake, 1,
-         "kivhost: the built-in default scenario: step 2: at 215 lies after until 200\n"},
+         "kivhost: the built-in default scenario: step 2: through 209 lies after until 200\n"},
         {"run " + quoted(late.string()) + fake, 1,
          "kivhost: " + late.string() + ": step 1: at 20 lies after until 10\n"},
         {"run " + quoted(late.string()) + " --until 19.5" + fake, 1,
@@ -141,9 +141,11 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
         {"run --until 0x10", 2,
          "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
         {"run --only fire,tick", 2, "kivhost: --only: 'tick' is no timeline type; the types are load,..."},
-        {"runn", 2, "kivhost: unknown command 'runn'; the commands are run, serve, describe, help\n..."},
-        {"", 2, "kivhost: a command is required: run, serve, describe, help\n..."},
-        {"help runn", 2, "kivhost: no command 'runn'; the commands are run, serve, describe, help\n..."},
+        {"runn", 2,
+         "kivhost: unknown command 'runn'; the commands are run, test, serve, describe, help\n..."},
+        {"", 2, "kivhost: a command is required: run, test, serve, describe, help\n..."},
+        {"help runn", 2,
+         "kivhost: no command 'runn'; the commands are run, test, serve, describe, help\n..."},
     };
     for (const auto& c : cases) {
         const CommandResult result = kivhost(c.arguments);

@@ -132,7 +132,10 @@ int testCommand(const TestArguments& arguments, std::ostream& out, std::ostream&
             reportError(errors, scenario.source + ": " + suite.error);
             ++unplayed;
         } else if (!arguments.quiet && suiteFailures == 0) {
-            out << scenario.source << ": " << counted(suite.cases.size(), "expectation") << " held\n";
+            out << scenario.source << ": "
+                << (suite.cases.empty() ? "played; it has no expectations"
+                                        : counted(suite.cases.size(), "expectation") + " held")
+                << '\n';
         }
         expectations += scenario.expectations.size();
         failed += suiteFailures;

@@ -24,6 +24,13 @@ bool holds(const Value& observed, const Value& expected) {
     });
 }
 
+// An error answer as failures write it: error "Unknown queueId: -2".
+std::string errorText(const std::string& error) {
+    Value text;
+    text.setString(error);
+    return "error " + toJson(text);
+}
+
 std::string timesText(std::uint64_t times) {
     return times == 1 ? "once" : std::to_string(times) + " times";
 }
@@ -72,15 +79,17 @@ void ExpectationCheck::askAnswer(PluginHost& host, const Expectation& expectatio
     const bool statusHolds = !expectation.status || *expectation.status == status;
     const bool valueHolds =
         !expectation.value || (!response.error && toJson(response.value) == toJson(*expectation.value));
-    if (statusHolds && valueHolds) {
+    const bool errorHolds = !expectation.error || response.error == expectation.error;
+    if (statusHolds && valueHolds && errorHolds) {
         return;
     }
     std::string expected = expectation.status ? std::to_string(*expectation.status) : "";
-    if (expectation.value) {
-        expected += (expected.empty() ? "" : " ") + toJson(*expectation.value);
+    if (expectation.value || expectation.error) {
+        expected += (expected.empty() ? "" : " ") +
+                    (expectation.value ? toJson(*expectation.value) : errorText(*expectation.error));
     }
     std::string observed =
-        std::to_string(status) + " " + (response.error ? *response.error : toJson(response.value));
+        std::to_string(status) + " " + (response.error ? errorText(*response.error) : toJson(response.value));
     if (expectation.throughMs > expectation.atMs) {
         observed += " at minute " + minutesText(host.nowMs());
     }

@@ -16,7 +16,7 @@ struct ExpectationForm {
 constexpr std::string_view kKinds = "get, law, closed, event or log";
 
 const ExpectationForm kForms[] = {
-    {"get", {"status", "value"}}, {"law", {}}, {"closed", {}}, {"event", {"payload", "times"}},
+    {"get", {"status", "value", "error"}}, {"law", {}}, {"closed", {}}, {"event", {"payload", "times"}},
     {"log", {"level", "times"}},
 };
 
@@ -109,8 +109,15 @@ class ExpectationReader {
         into_.label = "GET " + into_.subject;
         const Value* status = expect.find("status");
         const Value* value = expect.find("value");
-        if (!status && !value) {
-            fail("'get' needs a 'status', a 'value' or both, what the answer must be");
+        const Value* error = expect.find("error");
+        if (!status && !value && !error) {
+            fail("'get' needs a 'status', and a 'value' or an 'error', what the answer must be");
+        }
+        if (value && error) {
+            fail("'get' expects a 'value' or an 'error', not both");
+        }
+        if (error) {
+            into_.error = text(*error, "error");
         }
         if (status) {
             into_.status = static_cast<std::uint32_t>(count(*status, "status", 599));

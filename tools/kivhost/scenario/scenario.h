@@ -56,6 +56,7 @@ struct Expectation {
     std::string label;                   // what failures call it: "law", "GET /path", "event Name"
     std::optional<std::uint32_t> status; // Answer
     std::optional<Value> value;          // Answer: the whole value; Event: members the payload has
+    std::optional<std::string> error;    // Answer: the error text the answer carries
     std::optional<std::uint32_t> level;  // Log
     std::optional<std::uint64_t> times;  // Event, Log: exactly this often; else at least once
 };
