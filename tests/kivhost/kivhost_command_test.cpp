@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -100,7 +101,27 @@ TEST_F(CommandTest, DescribePrintsTheApiAsJson) {
               R"([{"description":"","name":"Calm","value":0},{"description":"","name":"Busy","value":1}])");
     EXPECT_EQ(
         kivhost::toJson(api["events"]),
-        R"([{"description":"Fired on request.","name":"OnFakeEvent","namespace":"Fake","payload":"FakeStatus","tags":["Plugins"]}])");
+        R"([{"description":"Fired on request.","name":"OnFakeEvent","namespace":"Fake","owner":"plugin","payload":"FakeStatus","tags":["Plugins"]}])");
+
+    // What a UI engineer looks for in the shutdown-law library's: the event each resource's
+    // change comes under, its status in value order, its own types apart from the framework's.
+    const Value law = json(kivhost("describe").out);
+    EXPECT_EQ(law["functions"][2]["path"].getString(""), "/kiv-kr-shutdown-law/v1/queue-status/{queue_id}");
+    EXPECT_EQ(law["functions"][2]["event"].getString(""),
+              "OnJsonApiEvent_kiv-kr-shutdown-law_v1_queue-status");
+    std::map<std::string, std::string> owners;
+    for (const Value& type : law["types"].elements()) {
+        owners[std::string(type["name"].getString(""))] = type["owner"].getString("");
+        if (type["name"].getString("") == "KivKrShutdownLawShutdownLawStatus") {
+            EXPECT_EQ(
+                kivhost::toJson(type["values"]),
+                R"([{"description":"","name":"NONE","value":0},{"description":"","name":"WARNING","value":1},)"
+                R"({"description":"","name":"CUT_OFF","value":2}])");
+        }
+    }
+    EXPECT_EQ(owners["KivKrShutdownLawShutdownLawNotification"], "plugin");
+    EXPECT_EQ(owners["PluginResourceEvent"], "framework");
+    EXPECT_EQ(law["events"][0]["owner"].getString(""), "framework");
 }
 
 // Exit status 1 for a failure the run found, 2 for a command line that cannot be taken; every
