@@ -131,6 +131,40 @@ INSTANTIATE_TEST_SUITE_P(
                   ScenarioFormat::Json},
         Malformed{"JsonAt", R"({"steps": [{"at": 0, "get": "/a"}, {"at": true}]})",
                   "bad.json: step 2: 'at' must be a number of minutes, got true", ScenarioFormat::Json},
+        // Steps with expect.
+        Malformed{"ExpectNothing", "steps: [{at: 1, expect: {}}]",
+                  "bad.yaml: step 1: 'expect' names none of get, law, closed, event or log"},
+        Malformed{"ExpectTwo", "steps: [{at: 1, expect: {law: NONE, closed: []}}]",
+                  "bad.yaml: step 1: 'expect' has both law and closed; a step expects one thing"},
+        Malformed{
+            "ExpectWithAction", "steps: [{at: 1, get: /a, expect: {law: NONE}}]",
+            "bad.yaml: step 1: unknown key 'get'; a step with 'expect' has at, through (for a span) and "
+            "expect"},
+        Malformed{"ExpectForeignKey", "steps: [{at: 1, expect: {law: NONE, times: 1}}]",
+                  "bad.yaml: step 1: 'times' does not go with 'law'"},
+        Malformed{"ThroughBeforeAt", "steps: [{at: 5, through: 4.5, expect: {law: NONE}}]",
+                  "bad.yaml: step 1: through 4.5 comes before at 5"},
+        Malformed{"ThroughAfterUntil", "until: 10\nsteps: [{at: 5, through: 11, expect: {law: NONE}}]",
+                  "bad.yaml: step 1: through 11 lies after until 10"},
+        Malformed{"ExpectOutOfOrder", "steps: [{at: 5, get: /a}, {at: 4, expect: {law: NONE}}]",
+                  "bad.yaml: step 2: at 4 comes before the previous step's at 5; steps are in time order"},
+        Malformed{"LawNotText", "steps: [{at: 1, expect: {law: [NONE]}}]",
+                  "bad.yaml: step 1: 'law' must be a status such as WARNING, got a list"},
+        Malformed{"ClosedNotList", "steps: [{at: 1, expect: {closed: 450}}]",
+                  "bad.yaml: step 1: 'closed' must be a list of queue ids such as [450, -2], got 450"},
+        Malformed{
+            "GetNothing", "steps: [{at: 1, expect: {get: /a}}]",
+            "bad.yaml: step 1: 'get' needs a 'status', and a 'value' or an 'error', what the answer must be"},
+        Malformed{"GetValueAndError", "steps: [{at: 1, expect: {get: /a, value: 1, error: x}}]",
+                  "bad.yaml: step 1: 'get' expects a 'value' or an 'error', not both"},
+        Malformed{"StatusTooLarge", "steps: [{at: 1, expect: {get: /a, status: 600}}]",
+                  "bad.yaml: step 1: 'status' must be a whole number from 0 to 599, got 600"},
+        Malformed{"TimesNegative", "steps: [{at: 1, expect: {event: E, times: -1}}]",
+                  "bad.yaml: step 1: 'times' must be a whole number from 0 to 1000000, got -1"},
+        Malformed{"LevelUnknown", "steps: [{at: 1, expect: {log: x, level: LOUD}}]",
+                  "bad.yaml: step 1: 'level' must be OKAY, WARN, ERROR, ALWAYS or a number, got 'LOUD'"},
+        Malformed{"EventEmpty", "steps: [{at: 1, expect: {event: ''}}]",
+                  "bad.yaml: step 1: 'event' must be a text, got ''"},
         // Every error of the text names its line and column from 1 in one format; nesting is
         // refused as soon as it passes the readers' limit, however deep the text goes on.
         Malformed{"JsonSyntax", "{\"until\": 1,\n \"steps\" []}",
@@ -191,6 +225,57 @@ steps:
     }
     EXPECT_TRUE(scenario.steps[1].value.isEmpty());
     EXPECT_EQ(kivhost::toJson(scenario.steps[2].value), R"({"deep":[true]})");
+}
+
+// The same expectations written in YAML and in JSON read alike, each with the line its step is on.
+TEST(ScenarioTest, ExpectationsReadAlikeFromYamlAndJson) {
+    const std::string yaml = R"(until: 30
+steps:
+  - {at: 0, expect: {law: WARNING}}
+  - {at: 1, get: /a}
+  - at: 1
+    through: 2.5
+    expect: {event: OnE, payload: {n: 1}, times: 0}
+  - {at: 3, expect: {log: text, level: 2}}
+  - {at: 3, expect: {get: /b, status: 404, error: gone}}
+)";
+    const std::string json = R"({"until": 30, "steps": [
+  {"at": 0, "expect": {"law": "WARNING"}}, {"at": 1, "get": "/a"},
+  {"at": 1,
+   "through": 2.5, "expect": {"event": "OnE", "payload": {"n": 1}, "times": 0}},
+  {"at": 3, "expect": {"log": "text", "level": "ERROR"}},
+  {"at": 3, "expect": {"get": "/b", "status": 404, "error": "gone"}}]}
+)";
+    const kivhost::Scenario fromYaml = kivhost::readScenarioText(yaml, ScenarioFormat::Yaml, "e.yaml");
+    const kivhost::Scenario fromJson = kivhost::readScenarioText(json, ScenarioFormat::Json, "e.json");
+    ASSERT_EQ(fromYaml.expectations.size(), 4u);
+    ASSERT_EQ(fromJson.expectations.size(), 4u);
+    const std::size_t yamlLines[] = {3, 5, 8, 9};
+    const std::size_t jsonLines[] = {2, 3, 5, 6};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const kivhost::Expectation& a = fromYaml.expectations[i];
+        const kivhost::Expectation& b = fromJson.expectations[i];
+        EXPECT_EQ(a.line, yamlLines[i]) << i;
+        EXPECT_EQ(b.line, jsonLines[i]) << i;
+        EXPECT_EQ(a.number, b.number);
+        EXPECT_EQ(a.stepsBefore, b.stepsBefore);
+        EXPECT_EQ(a.atMs, b.atMs);
+        EXPECT_EQ(a.throughMs, b.throughMs);
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.subject, b.subject);
+        EXPECT_EQ(a.label, b.label);
+        EXPECT_EQ(a.status, b.status);
+        EXPECT_EQ(a.value ? kivhost::toJson(*a.value) : "-", b.value ? kivhost::toJson(*b.value) : "-");
+        EXPECT_EQ(a.error, b.error);
+        EXPECT_EQ(a.level, b.level);
+        EXPECT_EQ(a.times, b.times);
+    }
+    EXPECT_EQ(fromYaml.expectations[0].subject, "/kiv-kr-shutdown-law/v1/notification");
+    EXPECT_EQ(kivhost::toJson(*fromYaml.expectations[0].value), R"({"type":"WARNING"})");
+    EXPECT_EQ(fromYaml.expectations[1].stepsBefore, 1u);
+    EXPECT_EQ(fromYaml.expectations[1].throughMs, 150000);
+    EXPECT_EQ(fromYaml.expectations[2].label, "log ERROR 'text'");
+    EXPECT_EQ(fromYaml.steps.size(), 1u);
 }
 
 TEST(ScenarioTest, FilesAreReadByTheirNameAndNamedInMessages) {
