@@ -28,7 +28,8 @@ std::string checkCoreVersion(const std::string& text); // --core
 std::string checkMinutes(const std::string& text);     // --until
 std::string checkTypes(const std::string& text);       // --only, --exclude
 
-// Plays the scenario and returns the exit code: 0 when it was played, 1 when it could not be.
+// Plays the scenario (or prints the built-in one) and returns the exit code: 0 when it was played,
+// 1 when it could not be, 2 for --print-scenario given a SCENARIO.
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors);
 
 } // namespace kiv::kivhost

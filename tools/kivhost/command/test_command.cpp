@@ -15,13 +15,6 @@
 namespace kiv::kivhost {
 namespace {
 
-bool isScenarioFile(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".yaml" || extension == ".yml" || extension == ".json";
-}
-
 // The scenarios named, read: a folder stands for its .yaml, .yml and .json files in name order.
 // Every one that cannot be read is reported; nullopt then.
 std::optional<std::vector<Scenario>> readScenarios(const std::vector<std::string>& given,
@@ -45,7 +38,7 @@ std::optional<std::vector<Scenario>> readScenarios(const std::vector<std::string
         } else {
             std::vector<std::filesystem::path> files;
             for (const auto& entry : std::filesystem::directory_iterator(name, ignored)) {
-                if (entry.is_regular_file(ignored) && isScenarioFile(entry.path())) {
+                if (entry.is_regular_file(ignored) && isScenarioFileName(entry.path())) {
                     files.push_back(entry.path());
                 }
             }

@@ -18,7 +18,8 @@ struct ChildOutcome {
 
 // Runs `work` in a child process that shares the standard output. What the child writes to the
 // standard error comes to `errors` line by line, each line that does not begin with
-// `linePrefix` given it. The child ends with this process, whatever ends it. Where processes
+// `linePrefix` given it. The child ends with this process, whatever ends it (on Linux, with the
+// thread that calls this: call it from one that lives as long as the work). Where processes
 // cannot be forked (Windows) the work runs in this process, unprotected.
 ChildOutcome runInChildProcess(const std::function<int()>& work, std::ostream& errors,
                                const std::string& linePrefix);

@@ -82,6 +82,9 @@ enum class ScenarioFormat { Yaml, Json };
 // choice) ends play instead of the file's own `until`; a step after the end of play is refused
 // either way.
 Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs = {});
+// Whether the file's name marks a scenario: .yaml, .yml or .json in any case.
+bool isScenarioFileName(const std::filesystem::path& file);
+
 // Reads a stream (standard input) to its end as the file `source`, at most kMaxScenarioBytes.
 Scenario readScenarioStream(std::istream& in, ScenarioFormat format, const std::string& source,
                             std::optional<std::int64_t> untilMs = {});

@@ -1,6 +1,5 @@
 #include "kivhost/scenario/scenario.h"
 
-#include "kivhost/core/json_text.h"
 #include "kivhost/scenario/expectation_reader.h"
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/scenario/scenario_text_scan.h"
@@ -13,7 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
@@ -275,14 +273,24 @@ class ScenarioReader {
     Scenario scenario_;
 };
 
-bool endsWithJson(const std::filesystem::path& file) {
+// ".JSON" as ".json".
+std::string lowerCaseExtension(const std::filesystem::path& file) {
     std::string extension = file.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".json";
+    return extension;
+}
+
+bool endsWithJson(const std::filesystem::path& file) {
+    return lowerCaseExtension(file) == ".json";
 }
 
 } // namespace
+
+bool isScenarioFileName(const std::filesystem::path& file) {
+    const std::string extension = lowerCaseExtension(file);
+    return extension == ".yaml" || extension == ".yml" || extension == ".json";
+}
 
 Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
                           std::optional<std::int64_t> untilMs) {
