@@ -102,5 +102,28 @@ TEST_F(TestCommandTest, ScenarioAndUsageErrorsExitTwo) {
     EXPECT_EQ(held.out, "standard input: 1 expectation held\n1 scenario, 1 expectation, 0 failed\n");
 }
 
+// A scenario whose library ends the process is reported as not played, and the others play on;
+// the report carries it as an error.
+TEST_F(TestCommandTest, AScenarioThatEndsTheProcessLeavesTheOthersToPlay) {
+    const std::filesystem::path refused =
+        write("a-old-core.yaml", "core: 17.0.0\nsteps: [{at: 1, expect: {law: NONE}}]\n");
+    std::filesystem::copy_file(KIVHOST_DEFAULT_SCENARIO, folder_ / "b-default.yaml");
+    const std::filesystem::path report = folder_ / "report.xml";
+    const CommandResult result =
+        kivhost("test --quiet " + quoted(folder_.string()) + " --junit " + quoted(report.string()));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.errors.find("kivhost: Expression: ALE-EECF0606\n"), std::string::npos) << result.errors;
+    EXPECT_TRUE(result.errors.ends_with("kivhost: " + refused.string() +
+                                        ": the plugin library ended the process (SIGABRT)\n"))
+        << result.errors;
+    const std::size_t expectations =
+        1 + kivhost::readScenarioFile(KIVHOST_DEFAULT_SCENARIO).expectations.size();
+    EXPECT_EQ(result.out, "2 scenarios, " + std::to_string(expectations) +
+                              " expectations, 0 failed, 1 scenario not played\n");
+    EXPECT_EQ(std::system(("xmllint --noout " + quoted(report.string())).c_str()), 0);
+    EXPECT_NE(readAll(report).find("<error message=\"the plugin library ended the process (SIGABRT)\"/>"),
+              std::string::npos);
+}
+
 } // namespace test_command_test
 } // namespace kiv::test

@@ -1,7 +1,6 @@
 #include "kivhost/command/command_work.h"
 
 #include "kivhost/command/command_failure.h"
-#include "kivhost/platform/child_process.h"
 
 #include <iostream>
 
@@ -12,6 +11,13 @@ std::optional<std::filesystem::path> givenPath(const std::string& text) {
         return std::nullopt;
     }
     return text;
+}
+
+std::string endedProcessText(const ChildOutcome& outcome) {
+    return "the plugin library ended the process (" +
+           (outcome.signal != 0 ? signalName(outcome.signal)
+                                : "exit status " + std::to_string(outcome.unfinishedStatus)) +
+           ")";
 }
 
 int runCommandWork(PluginIsolation isolation,
@@ -25,11 +31,7 @@ int runCommandWork(PluginIsolation isolation,
     }
     const ChildOutcome outcome = runInChildProcess(attempt, std::cerr, "kivhost: ");
     if (!outcome.workReturned) {
-        const std::string how = outcome.signal != 0
-                                    ? signalName(outcome.signal)
-                                    : "exit status " + std::to_string(outcome.unfinishedStatus);
-        reportError(std::cerr,
-                    "the plugin library ended the process (" + how + "); the lines above are what it wrote");
+        reportError(std::cerr, endedProcessText(outcome) + "; the lines above are what it wrote");
         return kExitFailure;
     }
     return outcome.exitCode;

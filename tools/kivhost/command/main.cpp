@@ -140,7 +140,8 @@ void registerTestCommand(CLI::App& app, int& exitCode) {
     setHelpFooter(*command, "kivhost test scenarios/ --junit report.xml",
                   "0 every expectation held; 1 one did not, or a scenario could not be played; 2 a "
                   "scenario that cannot be read or a command line that cannot be taken.");
-    setCommandWork(*command, exitCode, PluginIsolation::ChildProcess,
+    // Each scenario plays in a child process of its own.
+    setCommandWork(*command, exitCode, PluginIsolation::InProcess,
                    [arguments](std::ostream& out, std::ostream& errors) {
                        return testCommand(*arguments, out, errors);
                    });

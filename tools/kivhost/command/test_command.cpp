@@ -9,8 +9,12 @@
 #include "kivhost/scenario/scenario_player.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
@@ -66,9 +70,15 @@ std::string placeText(const Expectation& expectation) {
            (expectation.throughMs > expectation.atMs ? " through " + minutesText(expectation.throughMs) : "");
 }
 
-// The expectations of one scenario after play: a test suite of the report.
-JunitSuite playChecked(const Scenario& scenario, const std::filesystem::path& plugin) {
-    JunitSuite suite{scenario.source, {}, {}};
+// What playing one scenario found: why it could not be played to its end (empty when it was), and
+// the failure of each expectation that did not hold, by its index.
+struct PlayFindings {
+    std::string error;
+    std::map<std::size_t, std::string> failures;
+};
+
+PlayFindings playChecked(const Scenario& scenario, const std::filesystem::path& plugin) {
+    PlayFindings findings;
     ExpectationCheck check;
     PlayOptions options;
     options.plugin = plugin;
@@ -76,22 +86,79 @@ JunitSuite playChecked(const Scenario& scenario, const std::filesystem::path& pl
         if (!playScenario(
                  scenario, options, [](const Happening&) {}, &check)
                  .initialized) {
-            suite.error = "the plugin's initialize reported a failure; nothing was played";
+            findings.error = "the plugin's initialize reported a failure; nothing was played";
         }
     } catch (const HostError& error) {
-        suite.error = error.what();
+        findings.error = error.what();
     }
-    for (const Expectation& expectation : scenario.expectations) {
-        const auto failure =
-            std::find_if(check.failures().begin(), check.failures().end(),
-                         [&](const ExpectationFailure& f) { return f.expectation == &expectation; });
-        suite.cases.push_back({placeText(expectation) + ": " + expectation.label,
-                               failure == check.failures().end()
-                                   ? std::string()
-                                   : "expected " + failure->expected + ", got " + failure->observed});
+    for (const ExpectationFailure& failure : check.failures()) {
+        findings.failures[static_cast<std::size_t>(failure.expectation - scenario.expectations.data())] =
+            "expected " + failure.expected + ", got " + failure.observed;
     }
+    return findings;
+}
+
+// The findings as the child that played hands them to kivhost: the error on the first line, then
+// "INDEX FAILURE" for each failure. Line ends inside the texts travel as spaces.
+void writeFindings(std::FILE* channel, const PlayFindings& findings) {
+    const auto line = [&](std::string text) {
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::fputs((text + "\n").c_str(), channel);
+    };
+    line(findings.error);
+    for (const auto& [index, failure] : findings.failures) {
+        line(std::to_string(index) + " " + failure);
+    }
+    std::fflush(channel);
+}
+
+PlayFindings readFindings(std::FILE* channel) {
+    std::rewind(channel);
+    std::string text;
+    for (int c = 0; (c = std::fgetc(channel)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    std::istringstream lines(text);
+    PlayFindings findings;
+    std::getline(lines, findings.error);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t space = line.find(' ');
+        findings.failures[std::stoul(line.substr(0, space))] = line.substr(space + 1);
+    }
+    return findings;
+}
+
+// Plays one scenario in a child process, so that a library which ends the process ends that
+// scenario's play only, and returns what was found.
+PlayFindings playIsolated(const Scenario& scenario, const std::filesystem::path& plugin,
+                          std::ostream& errors) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> channel(std::tmpfile(), &std::fclose);
+    if (!channel) {
+        return {"no temporary file to play it with", {}};
+    }
+    const ChildOutcome child = runInChildProcess(
+        [&] {
+            writeFindings(channel.get(), playChecked(scenario, plugin));
+            return kExitSuccess;
+        },
+        errors, "kivhost: ");
+    if (!child.workReturned) {
+        return {endedProcessText(child), {}};
+    }
+    return readFindings(channel.get());
+}
+
+// The scenario's test suite of the report: a case for each expectation, none when it was not played.
+JunitSuite suiteOf(const Scenario& scenario, PlayFindings findings) {
+    JunitSuite suite{scenario.source, std::move(findings.error), {}};
     if (!suite.error.empty()) { // what was not played did not hold
-        suite.cases.clear();
+        return suite;
+    }
+    for (std::size_t i = 0; i < scenario.expectations.size(); ++i) {
+        const Expectation& expectation = scenario.expectations[i];
+        const auto failure = findings.failures.find(i);
+        suite.cases.push_back({placeText(expectation) + ": " + expectation.label,
+                               failure == findings.failures.end() ? std::string() : failure->second});
     }
     return suite;
 }
@@ -112,7 +179,7 @@ int testCommand(const TestArguments& arguments, std::ostream& out, std::ostream&
     std::size_t failed = 0;
     std::size_t unplayed = 0;
     for (const Scenario& scenario : *scenarios) {
-        JunitSuite suite = playChecked(scenario, *plugin);
+        JunitSuite suite = suiteOf(scenario, playIsolated(scenario, *plugin, errors));
         std::size_t suiteFailures = 0;
         for (std::size_t i = 0; i < suite.cases.size(); ++i) {
             if (!suite.cases[i].failure.empty()) {
