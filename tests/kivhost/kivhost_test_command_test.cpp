@@ -95,11 +95,17 @@ TEST_F(TestCommandTest, ScenarioAndUsageErrorsExitTwo) {
     EXPECT_EQ(kivhost("test").exitCode, 2);
     EXPECT_EQ(kivhost("test " + quoted(folder_.string())).exitCode, 2) << "a folder without scenarios";
 
-    const std::filesystem::path good =
-        write("good.yaml", "until: 1\nsteps: [{at: 1, expect: {law: NONE}}]\n");
+    // An answer expected at a moment is asked at its turn, before a later step of that moment.
+    const std::filesystem::path good = write("good.yaml", R"(until: 1
+resources: {/kiv-login/v1/login-data-packet: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 300}}
+steps:
+  - {at: 1, expect: {law: NONE}}
+  - {at: 1, update: /kiv-login/v1/login-data-packet, value: {minutesUntilShutdownEnabled: true, minutesUntilShutdown: 50}}
+  - {at: 1, expect: {law: WARNING}}
+)");
     const CommandResult held = kivhost("test -", quoted(KIVHOST_BINARY), "<" + quoted(good.string()));
     EXPECT_EQ(held.exitCode, 0) << held.errors;
-    EXPECT_EQ(held.out, "standard input: 1 expectation held\n1 scenario, 1 expectation, 0 failed\n");
+    EXPECT_EQ(held.out, "standard input: 2 expectations held\n1 scenario, 2 expectations, 0 failed\n");
 }
 
 // A scenario whose library ends the process is reported as not played, and the others play on;

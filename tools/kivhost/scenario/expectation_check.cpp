@@ -53,10 +53,11 @@ void ExpectationCheck::begin(PluginHost& host, const Expectation& expectation) {
 }
 
 void ExpectationCheck::entered(PluginHost& host) {
-    // Asking may fail an expectation, which takes it out of open_.
+    // Asking may fail an expectation, which takes it out of open_. An answer expected at one
+    // moment was asked at its turn, before the steps that follow it at that moment.
     const std::vector<const Expectation*> open = open_;
     for (const Expectation* expectation : open) {
-        if (expectation->kind == ExpectationKind::Answer) {
+        if (expectation->kind == ExpectationKind::Answer && expectation->throughMs > expectation->atMs) {
             askAnswer(host, *expectation);
         }
     }

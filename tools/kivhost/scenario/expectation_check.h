@@ -25,7 +25,7 @@ class ExpectationCheck {
     // An expectation's turn, in the order of the file at its `at`: an answer is asked now.
     void begin(PluginHost& host, const Expectation& expectation);
     // The plugin was entered at the current moment (timers ran, a step played): answers expected
-    // through a span that is still open are asked again.
+    // over a span that is still open are asked again.
     void entered(PluginHost& host);
     // Play moves on to `nextMs`: expectations whose span ends before it are settled.
     void movingTo(std::int64_t nextMs);
