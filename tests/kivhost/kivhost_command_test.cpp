@@ -147,6 +147,8 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
          "kivhost: the plugin library is missing: " + missing + "\n"},
         {"run " + quoted(good.string()) + " --core 19.0.0" + fake, 1,
          "kivhost: the plugin fake is built for plugin API 18.0.0, which core 19.0.0 does not offer\n"},
+        {"run /dev/urandom" + fake, 1,
+         "kivhost: /dev/urandom: cannot be read: it is larger than 8 MiB, the most a scenario may hold\n"},
         {"describe --plugin " + quoted(missing), 1,
          "kivhost: the plugin library is missing: " + missing + "\n"},
         // --until is held to the steps as the file's own until is, and replaces it.

@@ -178,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "bad.yaml: line 2, column 26: a NUL byte; a scenario is text"},
         Malformed{"NulByteJson", std::string("{\"until\": 1\0}", 13),
                   "bad.json: line 1, column 12: a NUL byte; a scenario is text", ScenarioFormat::Json},
+        Malformed{"UndefinedAlias", "core: 18.0.0\nuntil: *nowhere",
+                  "bad.yaml: line 2, column 8: Undefined alias encountered: \"nowhere\""},
         Malformed{"NotUtf8", "until: 1\ncore: 18.0.0\nsteps: \xff[]",
                   "bad.yaml: line 3, column 8: invalid leading UTF-8 octet"},
         Malformed{"NotUtf8Json", "{\"until\": 1,\n\"c\xffre\": 1}",

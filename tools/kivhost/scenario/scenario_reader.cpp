@@ -273,6 +273,21 @@ class ScenarioReader {
     Scenario scenario_;
 };
 
+// The YAML reader's "What is wrong. At line: 3 col: 7" as every scenario error names its place:
+// "line 3, column 7: What is wrong". Other texts are kept as they are.
+std::string placedReaderError(std::string_view text) {
+    constexpr std::string_view kAt = ". At line: ";
+    constexpr std::string_view kColumn = " col: ";
+    const std::size_t at = text.rfind(kAt);
+    const std::size_t column = text.rfind(kColumn);
+    if (at == std::string_view::npos || column == std::string_view::npos || column < at) {
+        return std::string(text);
+    }
+    const std::string_view line = text.substr(at + kAt.size(), column - at - kAt.size());
+    return "line " + std::string(line) + ", column " + std::string(text.substr(column + kColumn.size())) +
+           ": " + std::string(text.substr(0, at));
+}
+
 // ".JSON" as ".json".
 std::string lowerCaseExtension(const std::filesystem::path& file) {
     std::string extension = file.extension().string();
@@ -300,7 +315,7 @@ Scenario readScenarioText(std::string_view text, ScenarioFormat format, const st
     }
     ConversionResult parsed = format == ScenarioFormat::Json ? parseJson(text) : parseYaml(text);
     if (!parsed.ok()) {
-        throw ScenarioError(source + ": " + std::string(parsed.errorText()));
+        throw ScenarioError(source + ": " + placedReaderError(parsed.errorText()));
     }
     return ScenarioReader(source, untilMs, std::move(scan.stepLines)).read(parsed.value());
 }
