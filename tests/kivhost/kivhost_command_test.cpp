@@ -181,10 +181,13 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
          "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
         {"run --only fire,tick", 2, "kivhost: --only: 'tick' is no timeline type; the types are load,..."},
         {"runn", 2,
-         "kivhost: unknown command 'runn'; the commands are run, test, serve, describe, help\n..."},
+         "kivhost: unknown command 'runn'; the commands are run, test, serve, describe, help; did you mean "
+         "'run'?\n..."},
         {"", 2, "kivhost: a command is required: run, test, serve, describe, help\n..."},
         {"help runn", 2,
-         "kivhost: no command 'runn'; the commands are run, test, serve, describe, help\n..."},
+         "kivhost: no command 'runn'; the commands are run, test, serve, describe, help; did you mean "
+         "'run'?\n"
+         "..."},
     };
     for (const auto& c : cases) {
         const CommandResult result = kivhost(c.arguments);

@@ -37,20 +37,15 @@ std::size_t editDistance(std::string_view from, std::string_view to) {
     return row[to.size()];
 }
 
-// The command's option nearest to `given`, when one is near enough to be what was meant.
+// The command's option nearest to `given`.
 std::string nearestOption(const std::string& given, const CLI::App& command) {
-    std::string nearest;
-    std::size_t best = std::max<std::size_t>(2, given.size() / 3) + 1;
+    std::vector<std::string> names;
     for (const CLI::Option* option : command.get_options()) {
         for (const std::string& name : option->get_lnames()) {
-            const std::string candidate = "--" + name;
-            if (const std::size_t distance = editDistance(given, candidate); distance < best) {
-                best = distance;
-                nearest = candidate;
-            }
+            names.push_back("--" + name);
         }
     }
-    return nearest;
+    return nearestName(given, names);
 }
 
 std::string extraArgumentText(const std::string& extra, const CLI::App& command) {
@@ -63,6 +58,18 @@ std::string extraArgumentText(const std::string& extra, const CLI::App& command)
 }
 
 } // namespace
+
+std::string nearestName(const std::string& given, const std::vector<std::string>& names) {
+    std::string nearest;
+    std::size_t best = std::max<std::size_t>(2, given.size() / 3) + 1;
+    for (const std::string& name : names) {
+        if (const std::size_t distance = editDistance(given, name); distance < best) {
+            best = distance;
+            nearest = name;
+        }
+    }
+    return nearest;
+}
 
 CLI::Validator wholeNumberFrom(long long low, long long high) {
     return check([low, high](std::string& text) -> std::string {

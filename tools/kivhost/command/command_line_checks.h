@@ -17,6 +17,10 @@ CLI::Validator decimalFrom(double low, double high);
 // One of `words`: "must be virtual or real" otherwise.
 CLI::Validator oneOf(const std::vector<std::string>& words);
 
+// The name among `names` nearest to `given`, when one is near enough to be what was meant; empty
+// otherwise.
+std::string nearestName(const std::string& given, const std::vector<std::string>& names);
+
 // What a command line error says, one problem a line, without the program's name.
 std::string usageMessage(const CLI::ParseError& error, const CLI::App* command);
 

@@ -232,12 +232,27 @@ int usageError(std::string_view message, const std::string& helpTopic) {
     return kExitUsage;
 }
 
-std::string commandNames(const CLI::App& app) {
-    std::string names;
+std::vector<std::string> commandList(const CLI::App& app) {
+    std::vector<std::string> names;
     for (const CLI::App* command : app.get_subcommands({})) {
-        names += (names.empty() ? "" : ", ") + command->get_name();
+        names.push_back(command->get_name());
     }
     return names;
+}
+
+std::string commandNames(const CLI::App& app) {
+    std::string names;
+    for (const std::string& name : commandList(app)) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return names;
+}
+
+// "no command 'runn'; the commands are run, ...; did you mean 'run'?"
+std::string noSuchCommand(const std::string& start, const std::string& given, const CLI::App& app) {
+    const std::string nearest = nearestName(given, commandList(app));
+    return start + " '" + given + "'; the commands are " + commandNames(app) +
+           (nearest.empty() ? "" : "; did you mean '" + nearest + "'?");
 }
 
 void registerHelpCommand(CLI::App& app, int& exitCode) {
@@ -255,7 +270,7 @@ void registerHelpCommand(CLI::App& app, int& exitCode) {
         try {
             command = app.get_subcommand(*topic);
         } catch (const CLI::OptionNotFound&) {
-            exitCode = usageError("no command '" + *topic + "'; the commands are " + commandNames(app), "");
+            exitCode = usageError(noSuchCommand("no command", *topic, app), "");
             return;
         }
         std::cout << command->help("kivhost");
@@ -285,8 +300,7 @@ int runCommandLine(int argc, char** argv) {
         try {
             (void)app.get_subcommand(argv[1]);
         } catch (const CLI::OptionNotFound&) {
-            return usageError(
-                std::string("unknown command '") + argv[1] + "'; the commands are " + commandNames(app), "");
+            return usageError(noSuchCommand("unknown command", argv[1], app), "");
         }
     }
     // Each command runs as its part of the parse; its exit code comes back in exitCode.
