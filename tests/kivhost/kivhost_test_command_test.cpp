@@ -48,8 +48,9 @@ TEST_F(TestCommandTest, AWrongExpectationFailsWithItsLineAndBothValues) {
          "last "
          "{\"data\":{\"isAllQueuesDisabled\":true},\"eventType\":\"Update\",\"uri\":\"/kiv-kr-shutdown-law/"
          "v1/status\"}"},
-        {"{log: \"cut-off minutes: 300\", level: ALWAYS}", "{log: \"cut-off minutes: 300\", level: ERROR}",
-         "step 3 at 0: log ERROR 'cut-off minutes: 300': expected written at least once, got never"},
+        // The text has what XML must escape, and the report stays well formed.
+        {"{log: \"cut-off minutes: 300\", level: ALWAYS}", "{log: \"<&\\\"'>\\x01\", level: ERROR}",
+         "step 3 at 0: log ERROR '<&\"'>\x01': expected written at least once, got never"},
         {"{at: 300, expect: {law: CUT_OFF}}",
          "{at: 300, expect: {get: /kiv-kr-shutdown-law/v1/queue-status/-2, error: Unknown}}",
          "step 15 at 300: GET /kiv-kr-shutdown-law/v1/queue-status/-2: expected error \"Unknown\", got 404 "

@@ -1,5 +1,7 @@
 #include "kivhost/command/junit_report.h"
 
+#include "kivhost/core/json_text.h"
+
 #include <algorithm>
 
 namespace kiv::kivhost {
@@ -7,7 +9,7 @@ namespace kiv::kivhost {
 std::string xmlEscaped(std::string_view text) {
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text) {
+    for (const char c : repairUtf8(text)) {
         switch (c) {
         case '&':
             escaped += "&amp;";

@@ -23,8 +23,9 @@ struct JunitSuite {
 
 void writeJunitReport(std::ostream& out, const std::vector<JunitSuite>& suites);
 
-// The text with &, <, >, " and ' escaped, and bytes XML cannot hold (control characters but tab
-// and line ends) replaced with U+FFFD, so that any plugin's answer can go in an attribute.
+// The text with &, <, >, " and ' escaped, and what XML cannot hold (control characters but tab and
+// line ends, bytes that are not UTF-8) replaced with U+FFFD, so that any text can go in an
+// attribute.
 std::string xmlEscaped(std::string_view text);
 
 } // namespace kiv::kivhost
