@@ -42,7 +42,8 @@ std::string placed(TextPosition position, const std::string& what) {
 enum class NodeKind { Mapping, List, Scalar };
 
 // Follows the nesting of the document as its readers report it: the keys of each open mapping
-// (in a mapping, keys and values alternate), and the elements of the top-level `steps` list.
+// (in a mapping, keys and values alternate), and the elements of the top-level `steps` list. A
+// JSON text may nest millions deep within a scenario's size: an open list costs a few bytes.
 class Outline {
   public:
     // A node begins on `line`: a scalar, or a collection that stays open until close(). For a
@@ -61,12 +62,19 @@ class Outline {
             stepLines_.push_back(line);
         }
         if (kind != NodeKind::Scalar) {
-            const bool steps = open_.size() == 1 && open_.back().lastKey == "steps" && kind == NodeKind::List;
-            open_.push_back({kind == NodeKind::Mapping, true, steps, {}, {}});
+            const bool steps = open_.size() == 1 && open_.back().mapping &&
+                               mappings_.back().lastKey == "steps" && kind == NodeKind::List;
+            open_.push_back({kind == NodeKind::Mapping, true, steps});
+            if (kind == NodeKind::Mapping) {
+                mappings_.emplace_back();
+            }
         }
         return true;
     }
     void close() {
+        if (!open_.empty() && open_.back().mapping) {
+            mappings_.pop_back();
+        }
         if (!open_.empty()) {
             open_.pop_back();
         }
@@ -81,12 +89,14 @@ class Outline {
         bool mapping;
         bool keyNext;
         bool steps;
+    };
+    struct MappingKeys {
         std::string lastKey;
         std::map<std::string, std::size_t> keyLines;
     };
 
     bool noteKey(std::string key, std::size_t line) {
-        Open& mapping = open_.back();
+        MappingKeys& mapping = mappings_.back();
         const auto [first, added] = mapping.keyLines.emplace(key, line);
         if (!added) {
             repetition_ = "'" + key + "' is repeated (first on line " + std::to_string(first->second) + ")";
@@ -96,6 +106,7 @@ class Outline {
     }
 
     std::vector<Open> open_;
+    std::vector<MappingKeys> mappings_; // of the open mappings, innermost last
     std::vector<std::size_t> stepLines_;
     std::string repetition_;
 };
