@@ -106,7 +106,8 @@ TEST_F(ProcessTest, AClosedOutputEndsTheCommandQuietly) {
     const std::filesystem::path hours = write("hours.yaml", "until: 600\nsteps: [{at: 600, get: /a}]\n");
     const std::string fake = " --plugin " + quoted(fakePluginLibrary());
     for (const std::string& arguments : std::vector<std::string>{
-             "run", "run --json", "describe", "run " + quoted(hours.string()) + " --real-clock" + fake}) {
+             "run", "run --json", "describe", "run " + quoted(hours.string()) + " --real-clock" + fake,
+             "test " + quoted(std::string(KIV_SOURCE_DIR) + "/scenarios")}) {
         for (int round = 0; round < 3; ++round) {
             EXPECT_EQ(runWithClosedOutput(quoted(KIVHOST_BINARY) + " " + arguments + " 2>" +
                                           quoted(errors.string())),
