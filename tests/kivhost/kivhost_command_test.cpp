@@ -1,64 +1,20 @@
 // The kivhost command end to end: the binary plays scenarios against the fake plugin library,
 // prints JSON lines and readable timelines, describes the plugin's API, and refuses what it
 // cannot play with a message and a non-zero exit.
-#include "fake_host.h"
+#include "command_fixture.h"
 
 #include "kivhost/core/json_text.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 
 namespace kiv::test {
 namespace {
-
-struct CommandResult {
-    int exitCode;
-    std::string out;
-    std::string errors;
-};
-
-class CommandTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ =
-            std::filesystem::temp_directory_path() /
-            ("kivhost-command-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::filesystem::path write(const std::string& name, const std::string& text) {
-        const std::filesystem::path file = folder_ / name;
-        std::ofstream(file) << text;
-        return file;
-    }
-
-    static std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-    // `program` is a shell's command word (quoted); `redirections` come after the harness's own, so
-    // they may send the output elsewhere.
-    CommandResult kivhost(const std::string& arguments, const std::string& program = quoted(KIVHOST_BINARY),
-                          const std::string& redirections = "") {
-        const std::filesystem::path out = folder_ / "out.txt";
-        const std::filesystem::path errors = folder_ / "errors.txt";
-        const std::string command = program + " " + arguments + " >" + quoted(out.string()) + " 2>" +
-                                    quoted(errors.string()) + " " + redirections;
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(errors)};
-    }
-
-    static std::string readAll(const std::filesystem::path& file) {
-        std::ifstream in(file);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    std::filesystem::path folder_;
-};
 
 TEST_F(CommandTest, RunPrintsTheTimelineAsJsonLines) {
     const std::filesystem::path scenario = write("play.yaml", R"(
@@ -145,7 +101,27 @@ TEST_F(CommandTest, DescribePrintsTheApiAsJson) {
               R"([{"description":"","name":"Calm","value":0},{"description":"","name":"Busy","value":1}])");
     EXPECT_EQ(
         kivhost::toJson(api["events"]),
-        R"([{"description":"Fired on request.","name":"OnFakeEvent","namespace":"Fake","payload":"FakeStatus","tags":["Plugins"]}])");
+        R"([{"description":"Fired on request.","name":"OnFakeEvent","namespace":"Fake","owner":"plugin","payload":"FakeStatus","tags":["Plugins"]}])");
+
+    // What a UI engineer looks for in the shutdown-law library's: the event each resource's
+    // change comes under, its status in value order, its own types apart from the framework's.
+    const Value law = json(kivhost("describe").out);
+    EXPECT_EQ(law["functions"][2]["path"].getString(""), "/kiv-kr-shutdown-law/v1/queue-status/{queue_id}");
+    EXPECT_EQ(law["functions"][2]["event"].getString(""),
+              "OnJsonApiEvent_kiv-kr-shutdown-law_v1_queue-status");
+    std::map<std::string, std::string> owners;
+    for (const Value& type : law["types"].elements()) {
+        owners[std::string(type["name"].getString(""))] = type["owner"].getString("");
+        if (type["name"].getString("") == "KivKrShutdownLawShutdownLawStatus") {
+            EXPECT_EQ(
+                kivhost::toJson(type["values"]),
+                R"([{"description":"","name":"NONE","value":0},{"description":"","name":"WARNING","value":1},)"
+                R"({"description":"","name":"CUT_OFF","value":2}])");
+        }
+    }
+    EXPECT_EQ(owners["KivKrShutdownLawShutdownLawNotification"], "plugin");
+    EXPECT_EQ(owners["PluginResourceEvent"], "framework");
+    EXPECT_EQ(law["events"][0]["owner"].getString(""), "framework");
 }
 
 // Exit status 1 for a failure the run found, 2 for a command line that cannot be taken; every
@@ -171,25 +147,47 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
          "kivhost: the plugin library is missing: " + missing + "\n"},
         {"run " + quoted(good.string()) + " --core 19.0.0" + fake, 1,
          "kivhost: the plugin fake is built for plugin API 18.0.0, which core 19.0.0 does not offer\n"},
+        {"run /dev/urandom" + fake, 1,
+         "kivhost: /dev/urandom: cannot be read: it is larger than 256 MiB, the most a scenario may hold\n"},
         {"describe --plugin " + quoted(missing), 1,
          "kivhost: the plugin library is missing: " + missing + "\n"},
         // --until is held to the steps as the file's own until is, and replaces it.
         {"run --until 200" + fake, 1,
-         "kivhost: the built-in default scenario: step 2: at 215 lies after until 200\n"},
+         "kivhost: the built-in default scenario: step 2: through 209 lies after until 200\n"},
         {"run " + quoted(late.string()) + fake, 1,
          "kivhost: " + late.string() + ": step 1: at 20 lies after until 10\n"},
         {"run " + quoted(late.string()) + " --until 19.5" + fake, 1,
          "kivhost: " + late.string() + ": step 1: at 20 lies after until 19.5\n"},
-        {"run --frobnicate", 2, "kivhost: The following argument was not expected: --frobnicate\n..."},
+        // The parser's own texts never show; an unknown option names the nearest one.
+        {"run --frobnicate", 2, "kivhost: unknown option '--frobnicate'\nkivhost: see 'kivhost help run'\n"},
+        {"run --jsn", 2, "kivhost: unknown option '--jsn'; did you mean '--json'?\n..."},
+        {"test --quite x.yaml", 2, "kivhost: unknown option '--quite'; did you mean '--quiet'?\n..."},
+        {"run a.yaml b.yaml", 2, "kivhost: unexpected argument 'b.yaml'\n..."},
+        {"serve --port 65536", 2, "kivhost: --port: must be a whole number from 0 to 65535\n..."},
+        {"serve --speed 0", 2, "kivhost: --speed: must be a number from 0.001 to 1000000\n..."},
+        {"serve --clock wall", 2, "kivhost: --clock: must be virtual or real\n..."},
+        {"run --stream 16777217", 2, "kivhost: --stream: must be a whole number from 1 to 16777216\n..."},
+        {"run --only", 2, "kivhost: --only: needs a value\n..."},
+        {"run --only ''", 2, "kivhost: --only: must name timeline types, such as fire,event\n..."},
+        {"run --only fire --exclude ''", 2,
+         "kivhost: --exclude: must name timeline types, such as fire,event\n..."},
+        {"run --plugin ''", 2, "kivhost: --plugin: must name a library file\n..."},
+        {"run --print-scenario " + quoted(good.string()), 2,
+         "kivhost: --print-scenario prints the built-in scenario; give no SCENARIO with it\n"},
         {"run --core 18.0", 2, "kivhost: --core: must be a version such as 18.0.0\n..."},
         {"run --until -3", 2,
          "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
         {"run --until 0x10", 2,
          "kivhost: --until: must be a decimal number of minutes from 0 to 1000000000\n..."},
         {"run --only fire,tick", 2, "kivhost: --only: 'tick' is no timeline type; the types are load,..."},
-        {"runn", 2, "kivhost: unknown command 'runn'; the commands are run, serve, describe, help\n..."},
-        {"", 2, "kivhost: a command is required: run, serve, describe, help\n..."},
-        {"help runn", 2, "kivhost: no command 'runn'; the commands are run, serve, describe, help\n..."},
+        {"runn", 2,
+         "kivhost: unknown command 'runn'; the commands are run, test, serve, describe, help; did you mean "
+         "'run'?\n..."},
+        {"", 2, "kivhost: a command is required: run, test, serve, describe, help\n..."},
+        {"help runn", 2,
+         "kivhost: no command 'runn'; the commands are run, test, serve, describe, help; did you mean "
+         "'run'?\n"
+         "..."},
     };
     for (const auto& c : cases) {
         const CommandResult result = kivhost(c.arguments);
@@ -206,6 +204,38 @@ TEST_F(CommandTest, FailuresAndUsageErrorsHaveTheirExitCodesAndMessages) {
         }
     }
     EXPECT_EQ(kivhost("run " + quoted(late.string()) + " --until 20 --only response" + fake).exitCode, 0);
+    EXPECT_EQ(kivhost("run " + quoted(good.string()) + " --stream 16777216" + fake).exitCode, 0)
+        << "the largest chunk";
+}
+
+// --only may be repeated and --exclude leaves types out of what it keeps; --quiet prints nothing
+// but errors; --print-scenario prints the built-in scenario, the default file.
+TEST_F(CommandTest, TheTimelineCanBeNarrowedOrSilenced) {
+    const std::string fake = " --plugin " + quoted(fakePluginLibrary());
+    const auto types = [](const std::string& timeline) {
+        std::set<std::string> seen;
+        std::istringstream lines(timeline);
+        for (std::string time, type, rest; lines >> time >> type && std::getline(lines, rest);) {
+            seen.insert(type);
+        }
+        return seen;
+    };
+    EXPECT_EQ(types(kivhost("run --only load,unload --only log" + fake).out),
+              (std::set<std::string>{"load", "log", "unload"}));
+    EXPECT_EQ(types(kivhost("run --only load,unload,log --exclude unload --exclude log" + fake).out),
+              (std::set<std::string>{"load"}));
+    const std::set<std::string> all = types(kivhost("run" + fake).out);
+    std::set<std::string> allButSubscriptions = all;
+    allButSubscriptions.erase("subscribe");
+    allButSubscriptions.erase("unsubscribe");
+    EXPECT_EQ(types(kivhost("run --exclude subscribe,unsubscribe" + fake).out), allButSubscriptions);
+
+    const CommandResult quiet = kivhost("run --quiet" + fake);
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out + quiet.errors, "");
+    const CommandResult printed = kivhost("run --print-scenario");
+    EXPECT_EQ(printed.exitCode, 0);
+    EXPECT_EQ(printed.out, readAll(KIVHOST_DEFAULT_SCENARIO));
 }
 
 // Help names its placeholders and exit codes; --version names the timeline format.

@@ -169,6 +169,8 @@ bool act(Plugin& plugin, const std::string& action, HostResponse& response) {
         get(plugin, action.substr(verb.size() + 1), verb == "get" ? 1 : verb == "get-twice" ? 2 : 0);
     } else if (verb == "log") {
         api->writeLog(api, static_cast<std::uint32_t>(std::atoi(first.c_str())), second.c_str());
+    } else if (verb == "exit") {
+        std::exit(std::atoi(first.c_str())); // a library that ends the process as if it were its own
     } else if (verb == "op1") {
         api->hostOperation1(api, 1, 2);
     } else if (verb == "fail") {

@@ -1,6 +1,8 @@
 #include "kivhost/command/command_failure.h"
 
 #include "kivhost/core/host_error.h"
+#include "kivhost/platform/child_process.h"
+#include "kivhost/platform/closed_output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +15,12 @@ namespace {
 
 int firstOutputError = 0; // errno of the first failed write to the output, 0 while none failed
 
+// A reader that closed the output wants no more of it (`kivhost run | head -1`): that is no
+// failure, and nothing is said about it.
+bool readerClosedTheOutput(int error) {
+    return error == EPIPE || standardOutputReaderGone();
+}
+
 } // namespace
 
 void reportError(std::ostream& errors, std::string_view message) {
@@ -23,6 +31,9 @@ void noteOutputState() {
     // The C stream notices a failed write first: it may still take the text into its buffer.
     if ((!std::cout || std::ferror(stdout)) && firstOutputError == 0) {
         firstOutputError = errno != 0 ? errno : EIO;
+        if (readerClosedTheOutput(firstOutputError)) {
+            finishProcess(kExitSuccess);
+        }
     }
 }
 
@@ -37,6 +48,9 @@ int checkedOutput(int exitCode, std::ostream& errors) {
         return exitCode;
     }
     const int error = firstOutputError != 0 ? firstOutputError : errno;
+    if (readerClosedTheOutput(error)) {
+        return exitCode;
+    }
     reportError(errors, std::string("cannot write the output: ") +
                             (error != 0 ? std::strerror(error) : "write error"));
     return kExitFailure;

@@ -19,10 +19,11 @@ inline constexpr int kExitUsage = 2;
 void reportError(std::ostream& errors, std::string_view message);
 
 // Called after each write to the standard output: remembers why the first write that failed did
-// fail, while errno still says so, for the message that fails the command at its end.
+// fail, while errno still says so, for the message that fails the command at its end. A reader
+// that closed the output ends the process there, quietly, with status 0: it wanted no more.
 void noteOutputState();
 // Fails a command whose output could not all be written (exit code 1, with the reason); returns
-// `exitCode` otherwise. Flushes the standard output first.
+// `exitCode` otherwise, also when the output's reader has closed it. Flushes the standard output first.
 int checkedOutput(int exitCode, std::ostream& errors);
 
 // Runs a command's work and returns its exit code. A plugin that cannot be loaded or driven

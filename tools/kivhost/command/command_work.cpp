@@ -1,7 +1,6 @@
 #include "kivhost/command/command_work.h"
 
 #include "kivhost/command/command_failure.h"
-#include "kivhost/platform/child_process.h"
 
 #include <iostream>
 
@@ -14,6 +13,13 @@ std::optional<std::filesystem::path> givenPath(const std::string& text) {
     return text;
 }
 
+std::string endedProcessText(const ChildOutcome& outcome) {
+    return "the plugin library ended the process (" +
+           (outcome.signal != 0 ? signalName(outcome.signal)
+                                : "exit status " + std::to_string(outcome.unfinishedStatus)) +
+           ")";
+}
+
 int runCommandWork(PluginIsolation isolation,
                    const std::function<int(std::ostream& out, std::ostream& errors)>& work) {
     const auto attempt = [&] {
@@ -24,9 +30,8 @@ int runCommandWork(PluginIsolation isolation,
         return attempt();
     }
     const ChildOutcome outcome = runInChildProcess(attempt, std::cerr, "kivhost: ");
-    if (outcome.signal != 0) {
-        reportError(std::cerr, "the plugin library ended the process (" + signalName(outcome.signal) +
-                                   "); the lines above are what it wrote");
+    if (!outcome.workReturned) {
+        reportError(std::cerr, endedProcessText(outcome) + "; the lines above are what it wrote");
         return kExitFailure;
     }
     return outcome.exitCode;

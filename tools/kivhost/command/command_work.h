@@ -1,6 +1,8 @@
 // How a kivhost command's work runs once its command line is parsed.
 #pragma once
 
+#include "kivhost/platform/child_process.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,6 +18,10 @@ std::optional<std::filesystem::path> givenPath(const std::string& text);
 // the shutdown-law library does on a core it refuses) is reported as a failure of the command, or
 // in kivhost's own process (serve, which owns its signals and threads).
 enum class PluginIsolation { ChildProcess, InProcess };
+
+// "the plugin library ended the process (SIGABRT)": what is said of a child that did not finish
+// its work.
+std::string endedProcessText(const ChildOutcome& outcome);
 
 // Runs `work` on the standard streams and returns the command's exit code: its HostErrors are
 // reported (see reportingHostErrors), and output that could not be written fails it.

@@ -1,11 +1,13 @@
 #include "kivhost/command/describe_command.h"
 
 #include "kivhost/command/default_plugin.h"
+#include "kivhost/core/event_names.h"
 #include "kivhost/core/json_text.h"
 #include "kivhost/core/plugin_host.h"
 
 #include <rapidjson/prettywriter.h>
 
+#include <algorithm>
 #include <string>
 
 namespace kiv::kivhost {
@@ -52,11 +54,23 @@ std::string methodText(const FunctionDescription& function) {
     return methodName(function.method);
 }
 
+// "plugin" for what the plugin declares as its own (tagged "Plugins", as its functions are),
+// "framework" for what the framework it is built on declares, so that a UI engineer tells the
+// plugin's types apart.
+const char* ownerOf(const std::vector<std::string>& tags) {
+    return std::find(tags.begin(), tags.end(), "Plugins") != tags.end() ? "plugin" : "framework";
+}
+
 void writeFunction(PrettyWriter& writer, const FunctionDescription& function) {
     writer.StartObject();
     writeText(writer, "name", function.name);
     writeText(writer, "method", methodText(function));
     writeText(writer, "path", function.pathTemplate);
+    // A resource read with GET is announced, when it changes, under its path's event name: the
+    // name a UI subscribes to.
+    if (function.method == KIV_HTTP_METHOD_GET && function.pathTemplate.starts_with("/")) {
+        writeText(writer, "event", eventNameForPath(function.pathTemplate));
+    }
     writeText(writer, "namespace", function.namespaceName);
     writeText(writer, "description", function.description);
     writer.Key("arguments");
@@ -85,6 +99,7 @@ void writeFunction(PrettyWriter& writer, const FunctionDescription& function) {
 void writeTypeDescription(PrettyWriter& writer, const TypeDescription& type) {
     writer.StartObject();
     writeText(writer, "name", type.name);
+    writeText(writer, "owner", ownerOf(type.tags));
     writeText(writer, "namespace", type.namespaceName);
     writer.Key("size");
     writer.Uint(type.nativeSize);
@@ -106,9 +121,14 @@ void writeTypeDescription(PrettyWriter& writer, const TypeDescription& type) {
         }
         writer.EndArray();
     } else {
+        // In value order, as a status reads from its lowest to its highest.
+        std::vector<EnumValueDescription> values = type.enumValues;
+        std::stable_sort(
+            values.begin(), values.end(),
+            [](const EnumValueDescription& a, const EnumValueDescription& b) { return a.value < b.value; });
         writer.Key("values");
         writer.StartArray();
-        for (const EnumValueDescription& value : type.enumValues) {
+        for (const EnumValueDescription& value : values) {
             writer.StartObject();
             writeText(writer, "name", value.name);
             writer.Key("value");
@@ -124,6 +144,7 @@ void writeTypeDescription(PrettyWriter& writer, const TypeDescription& type) {
 void writeEvent(PrettyWriter& writer, const EventDescription& event) {
     writer.StartObject();
     writeText(writer, "name", event.name);
+    writeText(writer, "owner", ownerOf(event.tags));
     writeText(writer, "namespace", event.namespaceName);
     writeText(writer, "payload", event.payloadTypeName);
     writeText(writer, "description", event.description);
@@ -131,8 +152,9 @@ void writeEvent(PrettyWriter& writer, const EventDescription& event) {
     writer.EndObject();
 }
 
-// Each function with its name, method, path template, arguments (location and type) and result
-// type; each type with its fields or enum values; each event with its payload type.
+// Each function with its name, method, path template (and for a GET, the event a change of the
+// resource comes under), arguments (location and type) and result type; each type with its owner
+// and its fields or enum values; each event with its owner and payload type.
 std::string describeApi(const PluginInfo& plugin) {
     rapidjson::StringBuffer buffer;
     PrettyWriter writer(buffer);

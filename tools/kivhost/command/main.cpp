@@ -1,13 +1,16 @@
 // kivhost: the development host. `kivhost run` plays a scenario against a plugin library on the
 // virtual clock and prints what happens; `kivhost serve` puts the plugin on a local HTTP port
 // with a dashboard; `kivhost describe` prints the plugin's API; `kivhost help` explains them.
-// This file is kivhost's command line, the only one that sees CLI11: each command's work lives in
-// its own file and takes its arguments as a plain record.
+// This file is kivhost's command line, which with command_line_checks is all that sees CLI11: each
+// command's work lives in its own file and takes its arguments as a plain record.
 #include "kivhost/command/command_failure.h"
+#include "kivhost/command/command_line_checks.h"
 #include "kivhost/command/command_work.h"
 #include "kivhost/command/describe_command.h"
 #include "kivhost/command/run_command.h"
 #include "kivhost/command/serve_command.h"
+#include "kivhost/command/test_command.h"
+#include "kivhost/platform/closed_output.h"
 #include "kivhost/timeline/timeline.h"
 
 #include <CLI/CLI.hpp>
@@ -23,7 +26,7 @@ namespace kiv::kivhost {
 namespace {
 
 // Raised with every change of the command line or of what the commands print.
-constexpr const char* kKivhostVersion = "1.1.0";
+constexpr const char* kKivhostVersion = "1.2.0";
 
 std::string versionText() {
     return std::string("kivhost ") + kKivhostVersion + " (run --json timeline format " +
@@ -36,7 +39,8 @@ void addPluginOption(CLI::App& command, std::string& plugin) {
         .add_option("--plugin", plugin,
                     "The plugin library (default: kiv_kr_shutdown_law next to kivhost); a name without a "
                     "folder is a file in the current folder, else looked up in the library search path")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check([](const std::string& text) { return text.empty() ? "must name a library file" : ""; });
 }
 
 // The optional SCENARIO file ("-": standard input); left empty when not given.
@@ -48,13 +52,14 @@ void addScenarioArgument(CLI::App& command, std::string& scenario) {
         ->type_name("");
 }
 
-// Closes the command's help with an example and the exit codes.
-void setHelpFooter(CLI::App& command, std::string_view example) {
-    command.footer(
-        "Example:\n  " + std::string(example) +
-        "\n\nExit status: 0 success; 1 a failure the run found (a refused scenario, a library that "
-        "cannot load or ends the process, output that cannot be written); 2 a command line that "
-        "cannot be taken.");
+// Closes the command's help with an example, the exit codes, and `more` before them.
+void setHelpFooter(CLI::App& command, std::string_view example, std::string_view more = "",
+                   std::string_view exitStatus =
+                       "0 success; 1 a failure the run found (a refused scenario, a "
+                       "library that cannot load or ends the process, output that "
+                       "cannot be written); 2 a command line that cannot be taken.") {
+    command.footer((more.empty() ? "" : std::string(more) + "\n\n") + "Example:\n  " + std::string(example) +
+                   "\n\nExit status: " + std::string(exitStatus));
 }
 
 // Makes `work` the command's action, run once the whole command line is parsed; its exit code
@@ -82,19 +87,64 @@ void registerRunCommand(CLI::App& app, int& exitCode) {
         ->check(checkMinutes);
     command
         ->add_option("--only", arguments->only,
-                     "Print only these timeline types, separated by commas (e.g. fire,event,response)")
+                     "Print only these timeline types, separated by commas (e.g. fire,event,response); "
+                     "repeatable")
         ->type_name("TYPES")
+        ->allow_extra_args(false)
+        ->check(checkTypes);
+    command
+        ->add_option("--exclude", arguments->exclude,
+                     "Leave out these timeline types, separated by commas (e.g. subscribe,unsubscribe); "
+                     "repeatable")
+        ->type_name("TYPES")
+        ->allow_extra_args(false)
         ->check(checkTypes);
     command
         ->add_option("--stream", arguments->streamChunkBytes,
                      "Answer the plugin's GETs as streamed bodies of at most BYTES (1 to 16777216) per read")
         ->type_name("BYTES")
-        ->check(CLI::Range(1u, 1u << 24).description(""));
+        ->check(wholeNumberFrom(1, 1 << 24));
     command->add_flag("--real-clock", arguments->realClock, "Run timers and steps on the real clock");
-    setHelpFooter(*command, "kivhost run scenarios/late-queue-list.yaml --only fire,event --until 300");
+    command->add_flag("--quiet", arguments->quiet, "Print nothing but errors");
+    command->add_flag("--print-scenario", arguments->printScenario,
+                      "Print the built-in scenario, a starting point for one's own, and exit");
+    setHelpFooter(*command, "kivhost run scenarios/late-queue-list.yaml --only fire,event --until 300",
+                  "Scenario (YAML; JSON when the name ends in .json):\n"
+                  "  core: 18.0.0                the core plugin-API version at load\n"
+                  "  until: 300                  minutes to play\n"
+                  "  resources: {PATH: VALUE}    other plugins' resources at start\n"
+                  "  steps:                      in time order, at minutes since the start\n"
+                  "    - {at: 10, get: PATH}\n"
+                  "    - {at: 20, update: PATH, value: VALUE}    also create, and delete without value\n"
+                  "    - {at: 30, expect: {law: WARNING}}        checked by kivhost test\n"
+                  "--print-scenario prints the built-in one; the README's Scenarios section has the rest.");
     setCommandWork(
         *command, exitCode, PluginIsolation::ChildProcess,
         [arguments](std::ostream& out, std::ostream& errors) { return runCommand(*arguments, out, errors); });
+}
+
+void registerTestCommand(CLI::App& app, int& exitCode) {
+    auto arguments = std::make_shared<TestArguments>();
+    CLI::App* command = app.add_subcommand(
+        "test", "Play scenarios and check what their steps with expect say the plugin does.");
+    command
+        ->add_option(
+            "SCENARIO", arguments->scenarios,
+            "Scenario files, folders of them (their .yaml, .yml and .json files), - for standard input")
+        ->type_name("")
+        ->required();
+    addPluginOption(*command, arguments->plugin);
+    command->add_option("--junit", arguments->junit, "Also write a JUnit XML report to FILE, for CI")
+        ->type_name("FILE");
+    command->add_flag("--quiet", arguments->quiet, "Print only the expectations that failed and the summary");
+    setHelpFooter(*command, "kivhost test scenarios/ --junit report.xml",
+                  "0 every expectation held; 1 one did not, or a scenario could not be played; 2 a "
+                  "scenario that cannot be read or a command line that cannot be taken.");
+    // Each scenario plays in a child process of its own.
+    setCommandWork(*command, exitCode, PluginIsolation::InProcess,
+                   [arguments](std::ostream& out, std::ostream& errors) {
+                       return testCommand(*arguments, out, errors);
+                   });
 }
 
 // The command line of `kivhost serve` as given; empty texts are options not given.
@@ -118,16 +168,16 @@ void registerServeCommand(CLI::App& app, int& exitCode) {
     addPluginOption(*command, line->plugin);
     command->add_option("--port", line->port, "The port; 0 picks a free one")
         ->type_name("N")
-        ->check(CLI::Range(0, 65535));
+        ->check(wholeNumberFrom(0, 65535));
     command
         ->add_option("--clock", line->clock,
                      "virtual: time moves when a client advances it; real: it "
                      "also runs with the real clock")
-        ->check(CLI::IsMember({"virtual", "real"}));
+        ->check(oneOf({"virtual", "real"}));
     CLI::Option* speed =
         command->add_option("--speed", line->speed, "On the real clock: simulated seconds per real second")
             ->type_name("X")
-            ->check(CLI::Range(0.001, 1000000.0));
+            ->check(decimalFrom(0.001, 1000000.0));
     command->get_option("--clock")->type_name("virtual|real");
     command
         ->add_option("--allow-origin", line->origins,
@@ -182,12 +232,27 @@ int usageError(std::string_view message, const std::string& helpTopic) {
     return kExitUsage;
 }
 
-std::string commandNames(const CLI::App& app) {
-    std::string names;
+std::vector<std::string> commandList(const CLI::App& app) {
+    std::vector<std::string> names;
     for (const CLI::App* command : app.get_subcommands({})) {
-        names += (names.empty() ? "" : ", ") + command->get_name();
+        names.push_back(command->get_name());
     }
     return names;
+}
+
+std::string commandNames(const CLI::App& app) {
+    std::string names;
+    for (const std::string& name : commandList(app)) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return names;
+}
+
+// "no command 'runn'; the commands are run, ...; did you mean 'run'?"
+std::string noSuchCommand(const std::string& start, const std::string& given, const CLI::App& app) {
+    const std::string nearest = nearestName(given, commandList(app));
+    return start + " '" + given + "'; the commands are " + commandNames(app) +
+           (nearest.empty() ? "" : "; did you mean '" + nearest + "'?");
 }
 
 void registerHelpCommand(CLI::App& app, int& exitCode) {
@@ -205,7 +270,7 @@ void registerHelpCommand(CLI::App& app, int& exitCode) {
         try {
             command = app.get_subcommand(*topic);
         } catch (const CLI::OptionNotFound&) {
-            exitCode = usageError("no command '" + *topic + "'; the commands are " + commandNames(app), "");
+            exitCode = usageError(noSuchCommand("no command", *topic, app), "");
             return;
         }
         std::cout << command->help("kivhost");
@@ -213,6 +278,7 @@ void registerHelpCommand(CLI::App& app, int& exitCode) {
 }
 
 int runCommandLine(int argc, char** argv) {
+    keepProcessOnClosedPipes();
     int exitCode = kExitSuccess;
     CLI::App app("The development host: loads a plugin library through its export, plays the platform "
                  "around it and shows what the plugin does.",
@@ -221,6 +287,7 @@ int runCommandLine(int argc, char** argv) {
     app.require_subcommand(1);
     setHelpFooter(app, "kivhost run --only fire,event");
     registerRunCommand(app, exitCode);
+    registerTestCommand(app, exitCode);
     registerServeCommand(app, exitCode);
     registerDescribeCommand(app, exitCode);
     registerHelpCommand(app, exitCode);
@@ -233,8 +300,7 @@ int runCommandLine(int argc, char** argv) {
         try {
             (void)app.get_subcommand(argv[1]);
         } catch (const CLI::OptionNotFound&) {
-            return usageError(
-                std::string("unknown command '") + argv[1] + "'; the commands are " + commandNames(app), "");
+            return usageError(noSuchCommand("unknown command", argv[1], app), "");
         }
     }
     // Each command runs as its part of the parse; its exit code comes back in exitCode.
@@ -244,7 +310,8 @@ int runCommandLine(int argc, char** argv) {
         return app.exit(success);
     } catch (const CLI::ParseError& error) {
         const std::vector<CLI::App*> parsed = app.get_subcommands();
-        return usageError(error.what(), parsed.empty() ? "" : parsed.front()->get_name());
+        const CLI::App* command = parsed.empty() ? &app : parsed.front();
+        return usageError(usageMessage(error, command), parsed.empty() ? "" : command->get_name());
     }
     return exitCode;
 }

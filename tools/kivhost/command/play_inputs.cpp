@@ -4,7 +4,6 @@
 #include "kivhost/command/default_plugin.h"
 
 #include <iostream>
-#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
@@ -12,12 +11,7 @@ namespace {
 // "-" is standard input, read as YAML (which takes JSON too, though the YAML reader rounds
 // integers beyond 2^53 where the JSON reader keeps them).
 Scenario readScenarioInput(std::optional<std::int64_t> untilMs) {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    if (std::cin.bad()) {
-        throw ScenarioError("standard input: cannot be read");
-    }
-    return readScenarioText(text.str(), ScenarioFormat::Yaml, "standard input", untilMs);
+    return readScenarioStream(std::cin, ScenarioFormat::Yaml, "standard input", untilMs);
 }
 
 std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>& file,
@@ -35,6 +29,8 @@ std::optional<Scenario> loadScenario(const std::optional<std::filesystem::path>&
     }
 }
 
+} // namespace
+
 std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesystem::path>& given,
                                                 std::ostream& errors) {
     std::filesystem::path plugin = given.value_or(defaultPluginLibrary());
@@ -49,8 +45,6 @@ std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesys
     }
     return std::nullopt;
 }
-
-} // namespace
 
 std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::path>& scenarioFile,
                                          const std::optional<std::filesystem::path>& pluginGiven,

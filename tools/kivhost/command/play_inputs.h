@@ -23,4 +23,9 @@ std::optional<PlayInputs> loadPlayInputs(const std::optional<std::filesystem::pa
                                          const std::optional<std::filesystem::path>& pluginGiven,
                                          std::ostream& errors, std::optional<std::int64_t> untilMs = {});
 
+// The plugin library given, or the shutdown-law library next to kivhost; nullopt, with a message
+// on `errors`, when it is missing.
+std::optional<std::filesystem::path> findPlugin(const std::optional<std::filesystem::path>& given,
+                                                std::ostream& errors);
+
 } // namespace kiv::kivhost

@@ -2,6 +2,7 @@
 
 #include "kivhost/command/command_failure.h"
 #include "kivhost/command/command_work.h"
+#include "kivhost/command/default_plugin.h"
 #include "kivhost/command/play_inputs.h"
 #include "kivhost/scenario/minutes.h"
 #include "kivhost/scenario/scenario_player.h"
@@ -16,14 +17,25 @@
 namespace kiv::kivhost {
 namespace {
 
-// "fire,event": the timeline types to keep; every type when none is given.
-std::set<std::string, std::less<>> typeList(const std::string& text) {
-    std::set<std::string, std::less<>> types;
+using TypeSet = std::set<std::string, std::less<>>;
+
+// "fire,event": the timeline types named.
+TypeSet typeList(const std::string& text) {
+    TypeSet types;
     std::size_t start = 0;
-    while (start <= text.size() && !text.empty()) {
+    while (start <= text.size()) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         types.emplace(text.substr(start, comma - start));
         start = comma + 1;
+    }
+    return types;
+}
+
+// The types that the lists name together.
+TypeSet typeList(const std::vector<std::string>& texts) {
+    TypeSet types;
+    for (const std::string& text : texts) {
+        types.merge(typeList(text));
     }
     return types;
 }
@@ -39,6 +51,9 @@ std::string checkMinutes(const std::string& text) {
 }
 
 std::string checkTypes(const std::string& text) {
+    if (text.empty()) {
+        return "must name timeline types, such as fire,event";
+    }
     const auto known = happeningTypes();
     for (const std::string& type : typeList(text)) {
         if (std::find(known.begin(), known.end(), type) == known.end()) {
@@ -53,6 +68,14 @@ std::string checkTypes(const std::string& text) {
 }
 
 int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& errors) {
+    if (arguments.printScenario) {
+        if (!arguments.scenario.empty()) {
+            reportError(errors, "--print-scenario prints the built-in scenario; give no SCENARIO with it");
+            return kExitUsage;
+        }
+        out << defaultScenarioText();
+        return kExitSuccess;
+    }
     const std::optional<PlayInputs> inputs =
         loadPlayInputs(givenPath(arguments.scenario), givenPath(arguments.plugin), errors,
                        arguments.until.empty() ? std::nullopt : parseMinutesMs(arguments.until));
@@ -72,10 +95,15 @@ int runCommand(const RunArguments& arguments, std::ostream& out, std::ostream& e
     // as fast as the output takes it.
     const auto lineOf = arguments.json ? timelineJson : timelineText;
     const bool flushEachLine = arguments.realClock;
-    const std::set<std::string, std::less<>> only = typeList(arguments.only);
+    const TypeSet only = typeList(arguments.only);
+    const TypeSet excluded = typeList(arguments.exclude);
+    const auto shown = [&](const Happening& happening) {
+        const std::string_view type = happeningType(happening.detail);
+        return !arguments.quiet && (only.empty() || only.contains(type)) && !excluded.contains(type);
+    };
     try {
         const PlayOutcome outcome = playScenario(inputs->scenario, options, [&](const Happening& happening) {
-            if (!only.empty() && !only.contains(std::string_view(happeningType(happening.detail)))) {
+            if (!shown(happening)) {
                 return;
             }
             out << lineOf(happening) << '\n';

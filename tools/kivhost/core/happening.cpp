@@ -45,4 +45,14 @@ std::span<const std::string_view> happeningTypes() noexcept {
     return kTypes;
 }
 
+std::span<const std::string_view> logLevelNames() noexcept {
+    static constexpr std::string_view kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
+    return kNames;
+}
+
+std::string logLevelText(std::uint32_t level) {
+    const auto names = logLevelNames();
+    return level < names.size() ? std::string(names[level]) : "LEVEL " + std::to_string(level);
+}
+
 } // namespace kiv::kivhost

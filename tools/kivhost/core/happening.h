@@ -99,4 +99,11 @@ const char* happeningType(const HappeningDetail& detail) noexcept;
 // Every type word happeningType gives.
 std::span<const std::string_view> happeningTypes() noexcept;
 
+// The names of the log levels from 0 on ("OKAY", "WARN", "ERROR", "ALWAYS"); higher levels have
+// none.
+std::span<const std::string_view> logLevelNames() noexcept;
+
+// A log level as timelines write it: its name, or "LEVEL n".
+std::string logLevelText(std::uint32_t level);
+
 } // namespace kiv::kivhost

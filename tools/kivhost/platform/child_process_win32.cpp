@@ -2,10 +2,18 @@
 // kivhost with it.
 #include "kivhost/platform/child_process.h"
 
+#include <cstdlib>
+#include <iostream>
+
 namespace kiv::kivhost {
 
 ChildOutcome runInChildProcess(const std::function<int()>& work, std::ostream&, const std::string&) {
     return {work(), 0};
+}
+
+void finishProcess(int exitCode) {
+    std::cerr.flush();
+    std::_Exit(exitCode);
 }
 
 std::string signalName(int signal) {

@@ -10,6 +10,10 @@ DynamicLibrary DynamicLibrary::open(const std::filesystem::path& path, std::stri
     if (!library.handle_) {
         const char* reason = dlerror();
         error = reason ? reason : "unknown reason";
+        // The loader names the ELF class only; say which one this process takes.
+        if (error.find("wrong ELF class") != std::string::npos) {
+            error += " (this kivhost loads " + std::to_string(sizeof(void*) * 8) + "-bit libraries)";
+        }
     }
     return library;
 }

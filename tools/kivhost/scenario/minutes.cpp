@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
@@ -47,6 +48,12 @@ std::optional<std::int64_t> parseMinutesMs(std::string_view text) {
 
 std::string minutesRule() {
     return "must be a decimal number of minutes from 0 to " + std::to_string(kMaxScenarioMinutes);
+}
+
+std::string minutesText(std::int64_t ms) {
+    std::ostringstream text;
+    text << static_cast<double>(ms) / 60000.0;
+    return text.str();
 }
 
 } // namespace kiv::kivhost

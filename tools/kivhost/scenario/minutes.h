@@ -13,6 +13,9 @@ namespace kiv::kivhost {
 // text, negative, not a number, too large).
 std::optional<std::int64_t> parseMinutesMs(std::string_view text);
 
+// A time in minutes as messages write it: 215, 1.5.
+std::string minutesText(std::int64_t ms);
+
 // "must be a number of minutes from 0 to ...": what to tell someone whose text was refused.
 std::string minutesRule();
 

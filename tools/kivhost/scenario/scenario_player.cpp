@@ -3,17 +3,48 @@
 namespace kiv::kivhost {
 namespace {
 
-// Without an end of play, timers run until none is pending, but no further than a day.
-void runOutTimers(PluginHost& host) {
-    constexpr std::int64_t kLastMs = kDefaultPlayMinutes * 60000;
-    while (const std::optional<std::int64_t> due = host.nextDueMs()) {
-        if (*due > kLastMs) {
-            host.runUntil(kLastMs);
+// Moves the host's clock, running the timers due on the way. With expectations to check, it stops
+// at each moment timers run, so that answers expected over a span are asked after each.
+class PlayClock {
+  public:
+    PlayClock(PluginHost& host, ExpectationCheck* check) : host_(host), check_(check) {}
+
+    void runUntil(std::int64_t ms) {
+        if (!check_) {
+            host_.runUntil(ms);
             return;
         }
-        host.runUntil(*due);
+        while (const std::optional<std::int64_t> due = host_.nextDueMs()) {
+            if (*due > ms) {
+                break;
+            }
+            moveTo(*due);
+            check_->entered(host_);
+        }
+        moveTo(ms);
     }
-}
+
+    // Without an end of play, timers run until none is pending, but no further than a day.
+    void runOutTimers() {
+        constexpr std::int64_t kLastMs = kDefaultPlayMinutes * 60000;
+        while (const std::optional<std::int64_t> due = host_.nextDueMs()) {
+            if (*due > kLastMs) {
+                runUntil(kLastMs);
+                return;
+            }
+            runUntil(*due);
+        }
+    }
+
+  private:
+    void moveTo(std::int64_t ms) {
+        check_->movingTo(ms);
+        host_.runUntil(ms);
+    }
+
+    PluginHost& host_;
+    ExpectationCheck* check_;
+};
 
 } // namespace
 
@@ -34,7 +65,8 @@ void playStep(PluginHost& host, const ScenarioStep& step) {
     }
 }
 
-PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options) {
+PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options,
+                           ExpectationCheck* check) {
     for (const auto& [path, value] : scenario.resources) {
         host.putResource(path, value);
     }
@@ -42,17 +74,34 @@ PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const Pla
     PlayOutcome outcome;
     outcome.initialized = host.initialize(id);
     if (outcome.initialized) {
-        // Timers due at a step's moment run before the step; the scenario has no step after
-        // its end of play.
-        for (const ScenarioStep& step : scenario.steps) {
-            host.runUntil(step.atMs);
-            playStep(host, step);
+        // Steps play in the order of the file, expectations among them; timers due at a step's
+        // moment run before the step. The scenario has no step after its end of play.
+        PlayClock clock(host, check);
+        auto expectation = scenario.expectations.begin();
+        const auto beginExpectationsBefore = [&](std::size_t steps) {
+            for (; check && expectation != scenario.expectations.end() && expectation->stepsBefore <= steps;
+                 ++expectation) {
+                clock.runUntil(expectation->atMs);
+                check->begin(host, *expectation);
+            }
+        };
+        for (std::size_t played = 0; played < scenario.steps.size(); ++played) {
+            beginExpectationsBefore(played);
+            clock.runUntil(scenario.steps[played].atMs);
+            playStep(host, scenario.steps[played]);
+            if (check) {
+                check->entered(host);
+            }
         }
+        beginExpectationsBefore(scenario.steps.size());
         if (const std::optional<std::int64_t> endMs = scenario.untilMs) {
-            host.runUntil(*endMs);
+            clock.runUntil(*endMs);
         } else {
-            runOutTimers(host);
+            clock.runOutTimers();
         }
+    }
+    if (check) {
+        check->finish();
     }
     outcome.endMs = host.nowMs();
     host.unload(id);
@@ -60,15 +109,20 @@ PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const Pla
 }
 
 PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,
-                         const std::function<void(const Happening&)>& listener) {
+                         const std::function<void(const Happening&)>& listener, ExpectationCheck* check) {
     HostOptions hostOptions;
     hostOptions.core = options.core.value_or(scenario.core.value_or(CoreVersion{}));
     hostOptions.clock = options.clock;
     hostOptions.streamChunkBytes = options.streamChunkBytes;
     hostOptions.keepHappenings = false; // the listener sees each one as it happens
     PluginHost host(hostOptions);
-    host.setListener(listener);
-    return playScenarioOn(host, scenario, options);
+    host.setListener([&](const Happening& happening) {
+        listener(happening);
+        if (check) {
+            check->record(happening);
+        }
+    });
+    return playScenarioOn(host, scenario, options, check);
 }
 
 } // namespace kiv::kivhost

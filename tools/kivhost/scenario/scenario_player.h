@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kivhost/core/plugin_host.h"
+#include "kivhost/scenario/expectation_check.h"
 #include "kivhost/scenario/scenario.h"
 
 #include <cstdint>
@@ -32,12 +33,16 @@ struct PlayOutcome {
 void playStep(PluginHost& host, const ScenarioStep& step);
 
 // Each happening reaches `listener` as it happens. Throws HostError when the plugin cannot be
-// loaded.
+// loaded. The scenario's expectations are checked by `check` when one is given (it is told of
+// every happening after the listener), and passed over otherwise.
 PlayOutcome playScenario(const Scenario& scenario, const PlayOptions& options,
-                         const std::function<void(const Happening&)>& listener);
+                         const std::function<void(const Happening&)>& listener,
+                         ExpectationCheck* check = nullptr);
 
 // Plays on a host that the caller made, with the core version and clock of the caller's choosing,
-// and keeps to look at afterwards; the plugin is loaded into it and unloaded at the end.
-PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options);
+// and keeps to look at afterwards; the plugin is loaded into it and unloaded at the end. With a
+// `check`, the caller tells it of the host's happenings.
+PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options,
+                           ExpectationCheck* check = nullptr);
 
 } // namespace kiv::kivhost

@@ -1,22 +1,25 @@
 #include "kivhost/scenario/scenario.h"
 
-#include "kivhost/core/json_text.h"
-#include "kivhost/scenario/repeated_keys.h"
+#include "kivhost/scenario/expectation_reader.h"
+#include "kivhost/scenario/minutes.h"
+#include "kivhost/scenario/scenario_text_scan.h"
+#include "kivhost/scenario/value_description.h"
 #include "value/json_reader.h"
 #include "value/yaml_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace kiv::kivhost {
 namespace {
 
 constexpr std::string_view kScenarioKeys[] = {"core", "until", "resources", "steps"};
 constexpr std::string_view kStepKeys[] = {"at", "get", "update", "create", "delete", "value"};
+constexpr std::string_view kExpectationKeys[] = {"at", "through", "expect"};
 
 struct ActionName {
     std::string_view key;
@@ -31,52 +34,43 @@ template <std::size_t N> bool isOneOf(std::string_view key, const std::string_vi
     return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
 }
 
-// What a value is, for the end of a message: "got a list", "got 'abc'", "got -3".
-std::string described(const Value& value) {
-    switch (value.kind()) {
-    case ValueKind::Empty:
-        return "got nothing";
-    case ValueKind::String: {
-        const std::string_view text = value.getString("");
-        return "got '" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...'" : "'");
+// A step's moment (`at`, or an expectation's `through`) lies within play: at or before `until`,
+// or within a day without one.
+void checkWithinPlay(const Scenario& scenario, std::size_t number, std::string_view key, std::int64_t ms) {
+    const std::string at = "step " + std::to_string(number) + ": " + std::string(key) + " " + minutesText(ms);
+    if (scenario.untilMs && ms > *scenario.untilMs) {
+        throw ScenarioError(scenario.source + ": " + at + " lies after until " +
+                            minutesText(*scenario.untilMs));
     }
-    case ValueKind::Collection:
-        return "got a list";
-    case ValueKind::Structure:
-        return "got a mapping";
-    case ValueKind::Blob:
-        return "got binary data";
-    default:
-        return "got " + toJson(value);
+    if (!scenario.untilMs && ms > kDefaultPlayMinutes * 60000) {
+        throw ScenarioError(scenario.source + ": " + at + " lies after the end of play at " +
+                            std::to_string(kDefaultPlayMinutes) + " minutes; give an 'until'");
     }
 }
 
-// A time in minutes as messages write it: 215, 1.5.
-std::string minutesText(std::int64_t ms) {
-    std::ostringstream text;
-    text << static_cast<double>(ms) / 60000.0;
-    return text.str();
-}
-
-// Every step lies within play: at or before `until`, or within a day without one.
+// Steps are checked in the order of the file, so the first one out of play is named.
 void checkStepsWithinPlay(const Scenario& scenario) {
+    std::size_t nextExpectation = 0;
     for (const ScenarioStep& step : scenario.steps) {
-        const std::string at = "step " + std::to_string(step.number) + ": at " + minutesText(step.atMs);
-        if (scenario.untilMs && step.atMs > *scenario.untilMs) {
-            throw ScenarioError(scenario.source + ": " + at + " lies after until " +
-                                minutesText(*scenario.untilMs));
+        for (; nextExpectation < scenario.expectations.size() &&
+               scenario.expectations[nextExpectation].number < step.number;
+             ++nextExpectation) {
+            const Expectation& expectation = scenario.expectations[nextExpectation];
+            checkWithinPlay(scenario, expectation.number, "through", expectation.throughMs);
         }
-        if (!scenario.untilMs && step.atMs > kDefaultPlayMinutes * 60000) {
-            throw ScenarioError(scenario.source + ": " + at + " lies after the end of play at " +
-                                std::to_string(kDefaultPlayMinutes) + " minutes; give an 'until'");
-        }
+        checkWithinPlay(scenario, step.number, "at", step.atMs);
+    }
+    for (; nextExpectation < scenario.expectations.size(); ++nextExpectation) {
+        const Expectation& expectation = scenario.expectations[nextExpectation];
+        checkWithinPlay(scenario, expectation.number, "through", expectation.throughMs);
     }
 }
 
 class ScenarioReader {
   public:
-    ScenarioReader(std::string source, std::optional<std::int64_t> untilOverride)
-        : untilOverride_(untilOverride) {
+    ScenarioReader(std::string source, std::optional<std::int64_t> untilOverride,
+                   std::vector<std::size_t> stepLines)
+        : untilOverride_(untilOverride), stepLines_(std::move(stepLines)) {
         scenario_.source = std::move(source);
     }
 
@@ -169,11 +163,51 @@ class ScenarioReader {
         }
         std::size_t number = 0;
         for (const Value& step : steps.elements()) {
-            scenario_.steps.push_back(readStep(step, ++number));
+            ++number;
+            if (step.isStructure() && step.find("expect")) {
+                scenario_.expectations.push_back(readExpectationStep(step, number));
+            } else {
+                scenario_.steps.push_back(readStep(step, number));
+            }
         }
     }
 
-    ScenarioStep readStep(const Value& step, std::size_t number) const {
+    Expectation readExpectationStep(const Value& step, std::size_t number) {
+        for (const ValueMember member : step.members()) {
+            if (!isOneOf(member.key, kExpectationKeys)) {
+                failStep(number, "unknown key '" + std::string(member.key) +
+                                     "'; a step with 'expect' has at, through (for a span) and expect");
+            }
+        }
+        Expectation expectation;
+        expectation.number = number;
+        expectation.line = number <= stepLines_.size() ? stepLines_[number - 1] : 0;
+        expectation.stepsBefore = scenario_.steps.size();
+        expectation.atMs = atOf(step, number);
+        expectation.throughMs = expectation.atMs;
+        if (const Value* through = step.find("through")) {
+            expectation.throughMs = minutesInMs(
+                *through, [&](const std::string& what) { failStep(number, "'through' " + what); });
+            if (expectation.throughMs < expectation.atMs) {
+                failStep(number, "through " + minutesText(expectation.throughMs) + " comes before at " +
+                                     minutesText(expectation.atMs));
+            }
+        }
+        readExpectation(*step.find("expect"), scenario_.source + ": step " + std::to_string(number) + ": ",
+                        expectation);
+        checkTime(number, expectation.atMs);
+        return expectation;
+    }
+
+    std::int64_t atOf(const Value& step, std::size_t number) const {
+        const Value* at = step.find("at");
+        if (!at) {
+            failStep(number, "it has no 'at', the minutes since the start");
+        }
+        return minutesInMs(*at, [&](const std::string& what) { failStep(number, "'at' " + what); });
+    }
+
+    ScenarioStep readStep(const Value& step, std::size_t number) {
         if (!step.isStructure()) {
             failStep(number, "a step is a mapping such as {at: 10, get: /path}, " + described(step));
         }
@@ -187,11 +221,7 @@ class ScenarioReader {
         }
         ScenarioStep result;
         result.number = number;
-        const Value* at = step.find("at");
-        if (!at) {
-            failStep(number, "it has no 'at', the minutes since the start");
-        }
-        result.atMs = minutesInMs(*at, [&](const std::string& what) { failStep(number, "'at' " + what); });
+        result.atMs = atOf(step, number);
 
         const ActionName* action = nullptr;
         for (const ActionName& candidate : kActions) {
@@ -226,40 +256,89 @@ class ScenarioReader {
         if (value) {
             result.value = *value;
         }
-        checkTime(result);
+        checkTime(number, result.atMs);
         return result;
     }
 
-    void checkTime(const ScenarioStep& step) const {
-        if (!scenario_.steps.empty() && step.atMs < scenario_.steps.back().atMs) {
-            failStep(step.number, "at " + minutesText(step.atMs) + " comes before the previous step's at " +
-                                      minutesText(scenario_.steps.back().atMs) + "; steps are in time order");
+    void checkTime(std::size_t number, std::int64_t atMs) {
+        if (previousAtMs_ && atMs < *previousAtMs_) {
+            failStep(number, "at " + minutesText(atMs) + " comes before the previous step's at " +
+                                 minutesText(*previousAtMs_) + "; steps are in time order");
         }
+        previousAtMs_ = atMs;
     }
 
     std::optional<std::int64_t> untilOverride_;
+    std::vector<std::size_t> stepLines_;
+    std::optional<std::int64_t> previousAtMs_;
     Scenario scenario_;
 };
 
-bool endsWithJson(const std::filesystem::path& file) {
+// The YAML reader's "What is wrong. At line: 3 col: 7" as every scenario error names its place:
+// "line 3, column 7: What is wrong". Other texts are kept as they are.
+std::string placedReaderError(std::string_view text) {
+    constexpr std::string_view kAt = ". At line: ";
+    constexpr std::string_view kColumn = " col: ";
+    const std::size_t at = text.rfind(kAt);
+    const std::size_t column = text.rfind(kColumn);
+    if (at == std::string_view::npos || column == std::string_view::npos || column < at) {
+        return std::string(text);
+    }
+    const std::string_view line = text.substr(at + kAt.size(), column - at - kAt.size());
+    return "line " + std::string(line) + ", column " + std::string(text.substr(column + kColumn.size())) +
+           ": " + std::string(text.substr(0, at));
+}
+
+// ".JSON" as ".json".
+std::string lowerCaseExtension(const std::filesystem::path& file) {
     std::string extension = file.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".json";
+    return extension;
+}
+
+bool endsWithJson(const std::filesystem::path& file) {
+    return lowerCaseExtension(file) == ".json";
 }
 
 } // namespace
 
+bool isScenarioFileName(const std::filesystem::path& file) {
+    const std::string extension = lowerCaseExtension(file);
+    return extension == ".yaml" || extension == ".yml" || extension == ".json";
+}
+
 Scenario readScenarioText(std::string_view text, ScenarioFormat format, const std::string& source,
                           std::optional<std::int64_t> untilMs) {
-    if (const std::optional<std::string> problem = findRepeatedKey(text, format)) {
-        throw ScenarioError(source + ": " + *problem);
+    ScenarioTextScan scan = scanScenarioText(text, format);
+    if (scan.problem) {
+        throw ScenarioError(source + ": " + *scan.problem);
     }
     ConversionResult parsed = format == ScenarioFormat::Json ? parseJson(text) : parseYaml(text);
     if (!parsed.ok()) {
-        throw ScenarioError(source + ": " + std::string(parsed.errorText()));
+        throw ScenarioError(source + ": " + placedReaderError(parsed.errorText()));
     }
-    return ScenarioReader(source, untilMs).read(parsed.value());
+    return ScenarioReader(source, untilMs, std::move(scan.stepLines)).read(parsed.value());
+}
+
+Scenario readScenarioStream(std::istream& in, ScenarioFormat format, const std::string& source,
+                            std::optional<std::int64_t> untilMs, std::size_t maxBytes) {
+    // Read piece by piece, so that a small scenario costs no more than its size.
+    std::string text;
+    std::array<char, 64 * 1024> piece;
+    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+        if (text.size() > maxBytes) {
+            const std::string limit = maxBytes % (1u << 20) == 0 ? std::to_string(maxBytes >> 20) + " MiB"
+                                                                 : std::to_string(maxBytes) + " bytes";
+            throw ScenarioError(source + ": cannot be read: it is larger than " + limit +
+                                ", the most a scenario may hold");
+        }
+    }
+    if (in.bad()) {
+        throw ScenarioError(source + ": cannot be read");
+    }
+    return readScenarioText(text, format, source, untilMs);
 }
 
 Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::int64_t> untilMs) {
@@ -271,13 +350,8 @@ Scenario readScenarioFile(const std::filesystem::path& file, std::optional<std::
     if (!in) {
         throw ScenarioError(file.string() + ": cannot be read: " + std::strerror(errno));
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        throw ScenarioError(file.string() + ": cannot be read");
-    }
-    return readScenarioText(text.str(), endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
-                            file.string(), untilMs);
+    return readScenarioStream(in, endsWithJson(file) ? ScenarioFormat::Json : ScenarioFormat::Yaml,
+                              file.string(), untilMs);
 }
 
 } // namespace kiv::kivhost

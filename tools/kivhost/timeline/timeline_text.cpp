@@ -11,11 +11,6 @@ template <class... Describers> struct DetailTexts : Describers... {
 };
 template <class... Describers> DetailTexts(Describers...) -> DetailTexts<Describers...>;
 
-std::string levelName(std::uint32_t level) {
-    static const char* const kNames[] = {"OKAY", "WARN", "ERROR", "ALWAYS"};
-    return level < 4 ? kNames[level] : "LEVEL " + std::to_string(level);
-}
-
 std::string answer(std::uint32_t status, const std::optional<std::string>& error) {
     return "-> " + std::to_string(status) + (error ? ": " + *error : "");
 }
@@ -32,7 +27,7 @@ std::string detailText(const Happening& happening) {
                        std::to_string(unloaded.memory.bytesAllocated) + " bytes allocated and " +
                        std::to_string(unloaded.memory.bytesFreed) + " freed";
             },
-            [](const LogWritten& log) { return levelName(log.level) + " " + log.text; },
+            [](const LogWritten& log) { return logLevelText(log.level) + " " + log.text; },
             [](const TimerScheduled& timer) { return timer.name + " in " + clockText(timer.delayMs); },
             [](const TimerFired& fired) { return fired.name; },
             [](const EventSent& event) { return event.name + " " + toJson(event.payload); },
