@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     const kiv::BindingRegistry registry;
     const kiv::JsonApiClient client(port, registry);
 
-    const std::uint64_t before = kiv::liveBytes(kiv::readMemoryStatistics());
+    const MemoryStatistics start = kiv::readMemoryStatistics();
+    const std::uint64_t before = start.bytesAllocated - start.bytesFreed;
     const kiv::ApiResult<std::vector<std::int64_t>> ids =
         client.requestMemberIntegers(kiv::HttpMethod::Get, "/kiv-game-queues/v1/queues", "id");
     const MemoryStatistics after = kiv::readMemoryStatistics();

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 namespace kiv {
 
@@ -76,43 +75,6 @@ void countingFree(void* block) noexcept {
     std::free(block);
 }
 
-void* countingReallocate(void* block, std::size_t size) noexcept {
-    if (!block) {
-        return countingAllocate(size);
-    }
-    if (size == 0) {
-        countingFree(block);
-        return nullptr;
-    }
-    // The old size must be read while the block is still ours; it is counted only once the heap
-    // has given the new block, because a refused resize leaves the old block live.
-    const std::size_t oldSize = platform::heapBlockSize(block);
-    void* resized = std::realloc(block, size);
-    if (!resized) {
-        return nullptr;
-    }
-    counters.bytesFreed.fetch_add(oldSize);
-    counters.freeCount.fetch_add(1);
-    countAllocation(resized);
-    return resized;
-}
-
-char* countingDuplicate(const char* text) noexcept {
-    if (!text) {
-        return nullptr;
-    }
-    const std::size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(countingAllocate(size));
-    if (copy) {
-        std::memcpy(copy, text, size);
-    }
-    return copy;
-}
-
-std::size_t countingBlockSize(void* block) noexcept {
-    return platform::heapBlockSize(block);
-}
-
 MemoryStatistics readMemoryStatistics() noexcept {
     MemoryStatistics statistics{};
     statistics.freeCount = counters.freeCount.load();
@@ -123,10 +85,6 @@ MemoryStatistics readMemoryStatistics() noexcept {
     statistics.liveAllocationsAtPeak = counters.liveAllocationsAtPeak.load();
     statistics.reserved = 0;
     return statistics;
-}
-
-std::uint64_t liveBytes(const MemoryStatistics& statistics) noexcept {
-    return difference(statistics.bytesAllocated, statistics.bytesFreed);
 }
 
 } // namespace kiv

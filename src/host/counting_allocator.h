@@ -17,21 +17,8 @@ void* countingAllocate(std::size_t size) noexcept;
 // Counts the block's size and one free, then gives it back. A null pointer does nothing.
 void countingFree(void* block) noexcept;
 
-// Resizes a block. A null block allocates; a size of 0 frees the block and returns null. When the
-// heap refuses, null comes back, the old block lives on and nothing is counted.
-void* countingReallocate(void* block, std::size_t size) noexcept;
-
-// A counted copy of a NUL-terminated text, or null when the text is null or the heap has no room.
-char* countingDuplicate(const char* text) noexcept;
-
-// The size the heap really gave a counted block; 0 for null.
-std::size_t countingBlockSize(void* block) noexcept;
-
 // The six counters, each read atomically: the freed counters before the allocated ones, so that
 // even while other threads allocate, the figures read never show more freed than allocated.
 MemoryStatistics readMemoryStatistics() noexcept;
-
-// Bytes allocated minus bytes freed, never below zero.
-std::uint64_t liveBytes(const MemoryStatistics& statistics) noexcept;
 
 } // namespace kiv

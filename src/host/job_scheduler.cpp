@@ -23,43 +23,41 @@ void JobScheduler::scheduleAfterDelay(std::string_view name, double delaySeconds
     const std::int32_t wholeSeconds = wholeSecondsForTrace(delaySeconds);
     traceMessage("QueueJob '%s' will be triggerd after '%d' secs. (%d mins)", jobName.c_str(), wholeSeconds,
                  wholeSeconds / 60);
+    requireEntry();
+    const std::uint64_t jobId = nextJobId_++;
+    JobEntry& entry = table_[jobId];
+    entry.callback = std::move(callback);
     std::uintptr_t token = 0;
-    {
-        std::lock_guard lock(mutex_);
-        const std::uint64_t jobId = nextJobId_++;
-        JobEntry& entry = table_[jobId];
-        entry.callback = std::move(callback);
-        try {
-            token = issueJobToken({gate_, jobId});
-        } catch (...) {
-            table_.erase(jobId);
-            throw;
-        }
-        entry.token = token;
+    try {
+        token = issueJobToken({gate_, jobId});
+    } catch (...) {
+        table_.erase(jobId);
+        throw;
     }
+    entry.token = token;
     host_.scheduleTimer(jobName.c_str(), onDue_, reinterpret_cast<void*>(token), delaySeconds);
 }
 
 void JobScheduler::runDue(std::uint64_t jobId) {
-    KIV_ASSERT(gate_->entryLock().isHeldByCaller(), "a job runs inside its plugin's entry");
-    JobCallback callback;
-    {
-        std::lock_guard lock(mutex_);
-        auto it = table_.find(jobId);
-        if (it == table_.end()) {
-            return;
-        }
-        callback = std::move(it->second.callback);
-        table_.erase(it);
+    requireEntry();
+    auto it = table_.find(jobId);
+    if (it == table_.end()) {
+        return;
     }
-    // Run without the mutex: a job may schedule further jobs.
+    // Taken out before it runs: a job may schedule further jobs.
+    const JobCallback callback = std::move(it->second.callback);
+    table_.erase(it);
     if (callback) {
         callback();
     }
 }
 
 void JobScheduler::cancelAll() noexcept {
-    std::lock_guard lock(mutex_);
+    requireEntry();
+    dropAll();
+}
+
+void JobScheduler::dropAll() noexcept {
     for (const auto& [jobId, job] : table_) {
         cancelJobToken(job.token);
     }
@@ -67,13 +65,12 @@ void JobScheduler::cancelAll() noexcept {
 }
 
 std::size_t JobScheduler::pendingCount() const {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     return table_.size();
 }
 
-bool JobScheduler::isPending(std::uint64_t jobId) const {
-    std::lock_guard lock(mutex_);
-    return table_.contains(jobId);
+void JobScheduler::requireEntry() const noexcept {
+    KIV_ASSERT(gate_->entryLock().isHeldByCaller(), "the job table is used inside the plugin's entry");
 }
 
 } // namespace kiv

@@ -1,7 +1,7 @@
 // One-shot jobs run through the host's timer. The host holds an opaque token for each job (never
 // the job's address): a timer that fires after the plugin is gone, or a second time, finds
-// nothing and does nothing. The job table has its own mutex, held only for the table operation
-// and never while the host or a job runs.
+// nothing and does nothing. The job table has no lock of its own: it is used inside the plugin's
+// entry (asserted), and a job may schedule further jobs while it runs.
 #pragma once
 
 #include "host/host_port.h"
@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <unordered_map>
 
@@ -26,7 +25,9 @@ class JobScheduler {
     JobScheduler(const HostPort& host, const platform::SteadyClock& clock, std::shared_ptr<PluginGate> gate,
                  PluginTimerCallbackFn onDue) noexcept
         : host_(host), clock_(clock), gate_(std::move(gate)), onDue_(onDue) {}
-    ~JobScheduler() { cancelAll(); }
+    // The plugin is gone by now and no entry reaches the table: the tokens are dropped without
+    // the entry lock.
+    ~JobScheduler() { dropAll(); }
     JobScheduler(const JobScheduler&) = delete;
     JobScheduler& operator=(const JobScheduler&) = delete;
 
@@ -44,7 +45,6 @@ class JobScheduler {
     void runDue(std::uint64_t jobId);
 
     [[nodiscard]] std::size_t pendingCount() const;
-    [[nodiscard]] bool isPending(std::uint64_t jobId) const;
 
   private:
     struct JobEntry {
@@ -53,12 +53,13 @@ class JobScheduler {
     };
 
     void scheduleAfterDelay(std::string_view name, double delaySeconds, JobCallback callback);
+    void dropAll() noexcept;
+    void requireEntry() const noexcept;
 
     const HostPort& host_;
     const platform::SteadyClock& clock_;
     std::shared_ptr<PluginGate> gate_;
     PluginTimerCallbackFn onDue_;
-    mutable std::mutex mutex_;
     std::unordered_map<std::uint64_t, JobEntry> table_;
     std::uint64_t nextJobId_ = 1;
 };

@@ -76,10 +76,6 @@ ApiError JsonApiClient::conversionError(HttpMethod method, std::string_view path
     return makeApiError(kErrorConverting, httpMethodWord(method), path, causeOf(message));
 }
 
-ApiResult<Value> JsonApiClient::requestList(HttpMethod method, std::string_view path) const {
-    return listOnly(requestGenericValue(method, path), method, path);
-}
-
 ApiResult<std::vector<std::int64_t>>
 JsonApiClient::requestMemberIntegers(HttpMethod method, std::string_view path, std::string_view key) const {
     HeldResponse held;

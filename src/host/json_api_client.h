@@ -28,14 +28,11 @@ class JsonApiClient {
 
     // The answer (whole or streamed) as a value of type T.
     template <class T> ApiResult<T> requestValue(HttpMethod method, std::string_view path) const;
-    // The answer as one Collection tree, whose elements share its storage: a long list costs its
-    // elements' bytes and no storage of its own per element. An answer that is not a Collection
-    // fails as requestValue<std::vector<Value>> fails on it.
-    ApiResult<Value> requestList(HttpMethod method, std::string_view path) const;
     // The integer that member `key` of each element of the answer's Collection gives, as
-    // `element[key].asInteger(0)` reads it on requestList's tree, or requestList's error. A flat
-    // answer is read without a tree (flatMemberIntegers): it costs one integer per element, and
-    // the list may be longer than a tree conversion allows. A streamed body is read as a tree.
+    // `element[key].asInteger(0)` reads it on the answer read as a tree, or the error of
+    // requestValue<std::vector<Value>>. A flat answer is read without a tree
+    // (flatMemberIntegers): it costs one integer per element, and the list may be longer than a
+    // tree conversion allows. A streamed body is read as a tree.
     ApiResult<std::vector<std::int64_t>> requestMemberIntegers(HttpMethod method, std::string_view path,
                                                                std::string_view key) const;
 

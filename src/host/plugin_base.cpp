@@ -31,8 +31,10 @@ PluginBase::PluginBase()
     : gate_(std::make_shared<PluginGate>(*this)), listing_(gate_),
       clock_(platform::SteadyClock::ofProcess(KIV_HOST_STEADY_CLOCK_NAME)),
       registry_(std::make_unique<BindingRegistry>()), client_(host_, *registry_),
-      observers_(host_, client_, *registry_, shortName_, EventDelivery{&onResourceEvent, handle()}),
-      serviceProxy_(host_, *registry_, shortName_, EventDelivery{&onServiceProxyEvent, handle()}),
+      observers_(host_, client_, *registry_, shortName_, EventDelivery{&onResourceEvent, handle()},
+                 gate_->entryLock()),
+      serviceProxy_(host_, *registry_, shortName_, EventDelivery{&onServiceProxyEvent, handle()},
+                    gate_->entryLock()),
       jobs_(host_, clock_, gate_, &onJobDue) {
     initializeRegistry(*registry_);
 }

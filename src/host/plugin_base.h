@@ -8,6 +8,13 @@
 // The host comes in through three callbacks here (resource events, service-proxy events, timers)
 // and through the loader's and the router's; every one of them takes the plugin's entry lock
 // through its gate, so the parts serve one entry at a time and find the plugin gone, not freed.
+//
+// One locking rule: the entry lock guards the state of every part, and the parts keep no lock of
+// their own. Every entry may come on any host thread, and the parts assert that the lock is held
+// wherever they read or change their state; code that calls a part from outside an entry (a
+// test, a tool) takes the entry first (PluginEntry). Only what several plugin objects share has
+// a lock of its own: the process-wide tables of live plugins, job tokens and record arenas, the
+// binding registry's caches and the log service.
 #pragma once
 
 #include "host/host_port.h"

@@ -23,6 +23,7 @@ struct FlatPayload {
 } // namespace
 
 ApiResult<void> ResourceObservers::observe(std::string_view path, ResourceEventHandler handler) {
+    requireEntry();
     auto shared = std::make_shared<const ResourceEventHandler>(std::move(handler));
     const bool pattern = isPathPattern(path);
     if (pattern) {
@@ -47,6 +48,7 @@ ApiResult<void> ResourceObservers::observe(std::string_view path, ResourceEventH
 }
 
 void ResourceObservers::subscribe(std::string_view path) {
+    requireEntry();
     const std::string name = eventNameForPath(path);
     std::int32_t& count = subscriptionCounts_[name];
     if (count++ != 0) {
@@ -57,6 +59,7 @@ void ResourceObservers::subscribe(std::string_view path) {
 }
 
 void ResourceObservers::unsubscribe(std::string_view path) {
+    requireEntry();
     const std::string name = eventNameForPath(path);
     auto count = subscriptionCounts_.find(name);
     if (count == subscriptionCounts_.end() || count->second <= 0) {
@@ -70,6 +73,7 @@ void ResourceObservers::unsubscribe(std::string_view path) {
 }
 
 void ResourceObservers::deliver(std::string_view eventName, const FlatValue& payload) {
+    requireEntry();
     if (subscriptionCount(eventName) <= 0) {
         return;
     }
@@ -103,31 +107,32 @@ void ResourceObservers::dispatch(const PluginResourceEvent& event) const {
     }
 }
 
-ApiResult<void> ResourceObservers::publish(std::string_view genericName, std::string_view uri,
-                                           PluginResourceEventType type, Value data) {
+void ResourceObservers::publish(std::string_view genericName, std::string_view uri,
+                                PluginResourceEventType type, Value data) {
+    requireEntry();
+    const std::string specific = eventNameForPath(uri);
     // The event's own fields are converted, and the data, already a value, joins them as it is.
     ConversionResult event;
     convertNative(event, PluginResourceEvent{std::string(uri), type, Value()}, registry_);
-    if (!event.ok()) {
-        ApiError error;
-        error.message = event.errorText();
-        return error;
-    }
-    const std::string specific = eventNameForPath(uri);
-    traceMessage("%s: Sending event: %s", shortName_.c_str(), specific.c_str());
     FlatPayload payload;
-    try {
-        event.value().member("data") = std::move(data);
-        // valueToFlat fails only when memory runs out; its message comes from the one mapping
-        // of value failures to texts.
-        if (!valueToFlat(event.value(), payload.flat, &registry_)) {
-            throw std::bad_alloc();
+    if (event.ok()) {
+        try {
+            event.value().member("data") = std::move(data);
+            // valueToFlat fails only when memory runs out; its message comes from the one mapping
+            // of value failures to texts.
+            if (!valueToFlat(event.value(), payload.flat, &registry_)) {
+                throw std::bad_alloc();
+            }
+        } catch (...) {
+            event.setError(failureTextOfCurrentException());
         }
-    } catch (...) {
-        ApiError error;
-        error.message = failureTextOfCurrentException();
-        return error;
     }
+    if (!event.ok()) {
+        const std::string failure(event.errorText());
+        traceMessage("%s: Couldn't send event %s: %s", shortName_.c_str(), specific.c_str(), failure.c_str());
+        return;
+    }
+    traceMessage("%s: Sending event: %s", shortName_.c_str(), specific.c_str());
     const std::string generalName(genericName);
     HostEventRecord record{specific.c_str(), payload.flat, 0, nullptr};
     host_.sendEvent(record);
@@ -135,10 +140,10 @@ ApiResult<void> ResourceObservers::publish(std::string_view genericName, std::st
         record.name = generalName.c_str();
         host_.sendEvent(record);
     }
-    return {};
 }
 
 void ResourceObservers::unsubscribeAll() {
+    requireEntry();
     // The host may call back while it unsubscribes, so the names are walked from a copy.
     std::vector<std::string> names;
     for (const auto& [name, count] : subscriptionCounts_) {
@@ -158,8 +163,13 @@ void ResourceObservers::unsubscribeAll() {
 }
 
 std::int32_t ResourceObservers::subscriptionCount(std::string_view eventName) const {
+    requireEntry();
     auto it = subscriptionCounts_.find(eventName);
     return it != subscriptionCounts_.end() ? it->second : 0;
+}
+
+void ResourceObservers::requireEntry() const noexcept {
+    KIV_ASSERT(entryLock_.isHeldByCaller(), "the observers' tables are used inside the plugin's entry");
 }
 
 } // namespace kiv

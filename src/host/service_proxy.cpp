@@ -5,6 +5,7 @@
 #include "logging/log_groups.h"
 #include "logging/log_message.h"
 #include "logging/log_record.h"
+#include "platform/invariant.h"
 
 #include <optional>
 #include <utility>
@@ -20,6 +21,7 @@ constexpr const char* kAsyncEvent = "OnServiceProxyAsyncEvent";
 } // namespace
 
 void ServiceProxyMailbox::subscribe() {
+    requireEntry();
     subscribed_ = true;
     for (const char* name : {kByUuidEvent, kByMethodEvent, kAsyncEvent}) {
         host_.subscribeEvent(name, delivery_, KIV_EVENT_KIND_SERVICE_PROXY);
@@ -27,6 +29,7 @@ void ServiceProxyMailbox::subscribe() {
 }
 
 void ServiceProxyMailbox::unsubscribe() {
+    requireEntry();
     if (!std::exchange(subscribed_, false)) {
         return;
     }
@@ -36,6 +39,7 @@ void ServiceProxyMailbox::unsubscribe() {
 }
 
 void ServiceProxyMailbox::deliver(std::string_view eventName, const FlatValue& payload) {
+    requireEntry();
     using Receive = void (ServiceProxyMailbox::*)(const PluginServiceProxyResponse&);
     Receive receive = nullptr;
     if (eventName == kByUuidEvent) {
@@ -60,7 +64,7 @@ std::string ServiceProxyMailbox::methodKey(const PluginServiceProxyResponse& res
 }
 
 void ServiceProxyMailbox::keep(std::string key, const PluginServiceProxyResponse& response) {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     received_.insert_or_assign(std::move(key), response);
 }
 
@@ -78,7 +82,7 @@ void ServiceProxyMailbox::receiveAsync(const PluginServiceProxyResponse& respons
     const std::string key = methodKey(response);
     Callback handler;
     {
-        std::lock_guard lock(mutex_);
+        requireEntry();
         if (auto it = asyncHandlers_.find(key); it != asyncHandlers_.end()) {
             handler = it->second;
         }
@@ -88,7 +92,7 @@ void ServiceProxyMailbox::receiveAsync(const PluginServiceProxyResponse& respons
         return;
     }
     const std::string& name = shortName_;
-    LogMessage(LogLevel::Error, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg),
+    LogMessage(LogLevel::Error, kLogGroupDbg,
                "%s: Could not find registered handler for async service proxy event %s", name.c_str(),
                key.c_str());
 }
@@ -101,7 +105,7 @@ void ServiceProxyMailbox::fulfilPendingRequest() {
     };
     std::optional<Match> match;
     {
-        std::lock_guard lock(mutex_);
+        requireEntry();
         for (auto answer = received_.begin(); answer != received_.end(); ++answer) {
             auto request = pending_.find(answer->first);
             if (request == pending_.end()) {
@@ -120,49 +124,53 @@ void ServiceProxyMailbox::fulfilPendingRequest() {
         match->callback(match->response);
     }
     const std::string& name = shortName_;
-    LogMessage(LogLevel::Always, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg),
-               "%s: Fulfilled service proxy request: %s", name.c_str(), match->key.c_str());
+    LogMessage(LogLevel::Always, kLogGroupDbg, "%s: Fulfilled service proxy request: %s", name.c_str(),
+               match->key.c_str());
 }
 
 void ServiceProxyMailbox::addPendingRequest(std::string key, Callback callback) {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     pending_.insert_or_assign(std::move(key), std::move(callback));
 }
 
 void ServiceProxyMailbox::addAsyncHandler(std::string key, Callback callback) {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     asyncHandlers_.insert_or_assign(std::move(key), std::move(callback));
 }
 
 void ServiceProxyMailbox::clear() {
-    // The callbacks are destroyed after the mutex is given back: their captures may reach here.
+    // The callbacks are destroyed once the tables are empty: what they capture may reach here.
     decltype(pending_) pending;
     decltype(asyncHandlers_) asyncHandlers;
     decltype(received_) received;
-    std::lock_guard lock(mutex_);
+    requireEntry();
     pending.swap(pending_);
     asyncHandlers.swap(asyncHandlers_);
     received.swap(received_);
 }
 
 std::size_t ServiceProxyMailbox::receivedCount() const {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     return received_.size();
 }
 
 std::size_t ServiceProxyMailbox::pendingCount() const {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     return pending_.size();
 }
 
 bool ServiceProxyMailbox::received(std::string_view key, PluginServiceProxyResponse& copy) const {
-    std::lock_guard lock(mutex_);
+    requireEntry();
     auto it = received_.find(key);
     if (it == received_.end()) {
         return false;
     }
     copy = it->second;
     return true;
+}
+
+void ServiceProxyMailbox::requireEntry() const noexcept {
+    KIV_ASSERT(entryLock_.isHeldByCaller(), "the service-proxy tables are used inside the plugin's entry");
 }
 
 } // namespace kiv

@@ -3,17 +3,17 @@
 // asynchronous messages go straight to the handler registered for their service and method.
 // The messages come through three host events, one for each of the three ways in.
 //
-// One plain mutex guards the three tables, and it is never held while a callback runs: a
-// callback may register a follow-up request or handler without deadlocking.
+// The three tables have no lock of their own: everything runs inside the plugin's entry
+// (asserted), and a callback may register a follow-up request or handler while it runs.
 #pragma once
 
 #include "host/host_port.h"
 #include "host/host_types.h"
+#include "platform/recursive_lock.h"
 
 #include <cstddef>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -26,8 +26,9 @@ class ServiceProxyMailbox {
     using Callback = std::function<void(const PluginServiceProxyResponse&)>;
 
     ServiceProxyMailbox(const HostPort& host, const BindingRegistry& registry, const std::string& shortName,
-                        EventDelivery delivery) noexcept
-        : host_(host), registry_(registry), shortName_(shortName), delivery_(delivery) {}
+                        EventDelivery delivery, const platform::RecursiveLock& entryLock) noexcept
+        : host_(host), registry_(registry), shortName_(shortName), delivery_(delivery),
+          entryLock_(entryLock) {}
 
     // Subscribes the three events, by uuid, by method and async, in that order; or unsubscribes
     // them, in the order of their names.
@@ -67,14 +68,14 @@ class ServiceProxyMailbox {
 
   private:
     void keep(std::string key, const PluginServiceProxyResponse& response);
+    void requireEntry() const noexcept;
 
     const HostPort& host_;
     const BindingRegistry& registry_;
     const std::string& shortName_;
     EventDelivery delivery_;
-    bool subscribed_ = false; // changed and read under the plugin's entry lock
-
-    mutable std::mutex mutex_;
+    const platform::RecursiveLock& entryLock_;
+    bool subscribed_ = false;
     std::map<std::string, Callback, std::less<>> pending_;
     std::map<std::string, Callback, std::less<>> asyncHandlers_;
     std::map<std::string, PluginServiceProxyResponse, std::less<>> received_;

@@ -21,7 +21,7 @@ using Brix::Client::ShutdownLaw::Api::ShutdownLawStatus;
 
 namespace {
 
-constexpr std::uint32_t kServiceLogGroups = static_cast<std::uint32_t>(kLogGroupDbg);
+constexpr std::uint64_t kServiceLogGroups = kLogGroupDbg;
 
 const char* truthText(bool value) noexcept {
     return value ? "true" : "false";
@@ -30,9 +30,12 @@ const char* truthText(bool value) noexcept {
 } // namespace
 
 void ShutdownLaw::start() {
-    // A packet that cannot be read yet arrives later through its events.
-    (void)context_.observe(kLoginDataPacketPath,
-                           [this](const ResourceChange& change) { onLoginData(change); });
+    // A packet that cannot be read yet arrives later through its events: a failed first read
+    // needs nothing more.
+    if (!context_.observe(kLoginDataPacketPath, [this](const ResourceChange& change) { onLoginData(change); })
+             .ok()) {
+        return;
+    }
 }
 
 std::int64_t ShutdownLaw::CutOff::momentNs(std::int64_t minutesBefore) const noexcept {
@@ -51,20 +54,18 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
                  truthText(login.minor), static_cast<long long>(login.minutesUntilMidnight));
     const std::optional<std::int64_t> cutOffMinutes = chooseCutOffMinutes(login);
     if (!cutOffMinutes) {
-        LogMessage(LogLevel::Always, kServiceLogGroups, 0, "KR Law Shutdown Disabled.");
+        LogMessage(LogLevel::Always, kServiceLogGroups, "KR Law Shutdown Disabled.");
         return;
     }
     const CutOff cutOff{context_.nowNs(), *cutOffMinutes};
-    state_.cutOffMinutes = *cutOffMinutes;
-    LogMessage(LogLevel::Always, kServiceLogGroups, 0,
-               "KR Law Shutdown Enabled with the cut-off minutes: %lld",
+    LogMessage(LogLevel::Always, kServiceLogGroups, "KR Law Shutdown Enabled with the cut-off minutes: %lld",
                static_cast<long long>(*cutOffMinutes));
     const CutOffSchedule schedule = scheduleCutOff(*cutOffMinutes);
-    if (schedule.cutOffJobMinutes) {
+    if (schedule.cutOffJob) {
         context_.scheduleJobAt(kCutOffJobName, cutOff.momentNs(),
                                [this] { assignStatus(ShutdownLawStatus::CUT_OFF); });
     }
-    if (schedule.warningJobMinutes) {
+    if (schedule.warningJob) {
         context_.scheduleJobAt(kWarningJobName, cutOff.momentNs(kWarningLeadMinutes),
                                [this] { assignStatus(ShutdownLawStatus::WARNING); });
     }
@@ -92,11 +93,11 @@ void ShutdownLaw::observeTimetable() {
     // depend on the configuration being there. A namespace the configuration does not hold is
     // an ordinary state of the platform, any other failure is not.
     if (timetable.error().errorCode == 404) {
-        LogMessage(LogLevel::Always, kServiceLogGroups, 0,
+        LogMessage(LogLevel::Always, kServiceLogGroups,
                    "No queue-disable timetable at %s: every queue closes %lld minutes before the cut-off.",
                    kQueueTimetablePath.data(), static_cast<long long>(kDefaultLeadMinutes));
     } else {
-        LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue-disable timetable %s: %s",
+        LogMessage(LogLevel::Error, kServiceLogGroups, "Couldn't read the queue-disable timetable %s: %s",
                    kQueueTimetablePath.data(), timetable.error().message.c_str());
     }
     onTimetable(ResourceChange{true, Value::emptyValue()});
@@ -163,7 +164,7 @@ void ShutdownLaw::planListedQueues() {
     if (!list.ok()) {
         // Nothing is scheduled and the list as last read stays as it was: the next queue-list or
         // timetable event tries again.
-        LogMessage(LogLevel::Error, kServiceLogGroups, 0, "Couldn't read the queue list %s: %s",
+        LogMessage(LogLevel::Error, kServiceLogGroups, "Couldn't read the queue list %s: %s",
                    kGameQueuesPath.data(), list.error().message.c_str());
         return;
     }
@@ -199,7 +200,6 @@ void ShutdownLaw::planListedQueues() {
         planCustomQueue();
     }
     planAllQueues(list.value(), !plan.listedQueues.empty());
-    state_.queueListHandled = true;
 }
 
 void ShutdownLaw::planAllQueues(std::span<const std::int64_t> listedIds, bool queuesPlanned) {

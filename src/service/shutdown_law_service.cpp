@@ -90,9 +90,8 @@ void ShutdownLawService::publish(std::string_view uri, const PublishedData& data
                      typeName.c_str(), path.c_str());
         return;
     }
-    // A failed send has no one to report to: the host learns of changes only through events.
-    (void)observers().publish(kJsonApiEventName, uri, PluginResourceEventType::Update,
-                              std::move(converted.value()));
+    observers().publish(kJsonApiEventName, uri, PluginResourceEventType::Update,
+                        std::move(converted.value()));
 }
 
 } // namespace kiv

@@ -90,9 +90,12 @@ TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
         };
     });
     ProbePlugin& plugin = loaded.plugin();
-    (void)plugin.observers().observe("/probe", [&](const PluginResourceEvent&) { occupancy.enter(); });
-    for (int i = 0; i < kRounds; ++i) {
-        plugin.jobs().schedule("kiv-probe.enter", 0.0, [&] { occupancy.enter(); });
+    {
+        const PluginEntry entry = loaded.enter();
+        (void)plugin.observers().observe("/probe", [&](const PluginResourceEvent&) { occupancy.enter(); });
+        for (int i = 0; i < kRounds; ++i) {
+            plugin.jobs().schedule("kiv-probe.enter", 0.0, [&] { occupancy.enter(); });
+        }
     }
     const std::vector<HostTimer> timers = host.timers;
     const HttpFunctionRecord& route = routeRecord(*plugin.apiExport(), "GetKivProbeV1Enter");
@@ -132,6 +135,19 @@ TEST(EntryLock, DeliveriesJobsAndRequestsFromSeveralThreadsRunOneAtATime) {
     }
     EXPECT_EQ(occupancy.entries.load(), 3 * kRounds);
     EXPECT_EQ(occupancy.most.load(), 1);
+}
+
+// The parts assert the one locking rule: a call from outside the plugin's entry stops a build
+// that checks its invariants.
+TEST(EntryLockDeathTest, APartUsedOutsideTheEntryStops) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "invariants are checked in debug builds";
+#else
+    FakeHost host;
+    LoadedPlugin loaded(host);
+    EXPECT_DEATH((void)loaded.plugin().jobs().pendingCount(), "inside the plugin's entry");
+    EXPECT_DEATH(loaded.plugin().observers().unsubscribeAll(), "inside the plugin's entry");
+#endif
 }
 
 } // namespace

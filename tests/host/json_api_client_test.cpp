@@ -87,30 +87,6 @@ TEST_F(JsonApiClient, ANonCollectionRequestedAsAListNamesTheResult) {
               "value to '<result>' of type vector because the input not a collection.");
 }
 
-// A list read as one tree answers as the read into a vector of values does: the same elements,
-// or the same error.
-TEST_F(JsonApiClient, AListReadAsOneTreeAnswersAsTheVectorRead) {
-    for (const char* answer : {"[]", R"([{"id": 9}, 4, [1, {"a": "b"}], null])", "5", R"({"id": 9})"}) {
-        SCOPED_TRACE(answer);
-        const Value sent = parseJson(answer).value();
-        answerWith([&](HostResponse& response, const HostRequest&) { answerValue(response, sent); });
-        const ApiResult<Value> tree = plugin.client().requestList(HttpMethod::Get, kQueuesPath);
-        const ApiResult<std::vector<Value>> vector =
-            plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
-        ASSERT_EQ(tree.ok(), vector.ok());
-        if (!tree.ok()) {
-            EXPECT_EQ(tree.error().message, vector.error().message);
-            EXPECT_EQ(tree.error().errorCode, vector.error().errorCode);
-            continue;
-        }
-        std::string elements = "[";
-        for (const Value& element : vector.value()) {
-            elements += (elements.size() > 1 ? "," : "") + valueText(element);
-        }
-        EXPECT_EQ(valueText(tree.value()), elements + "]");
-    }
-}
-
 TEST_F(JsonApiClient, UnknownFlatKindsAreConversionErrors) {
     answerWith([](HostResponse& response, const HostRequest&) {
         response.result.value.kind = 77;

@@ -1,6 +1,6 @@
 // The member-integer request against the tree it does without: random flat lists of every shape,
-// hostile ones among them, read by requestMemberIntegers and by requestList, whose elements'
-// member the tree reads, give the same integers or the same error. Only the bound on values
+// hostile ones among them, read by requestMemberIntegers and as a list of value trees whose
+// elements' member the test reads, give the same integers or the same error. Only the bound on values
 // differs, and that is checked on its own.
 #include "loaded_plugin.h"
 #include "value/flat_member_integers.h"
@@ -167,15 +167,20 @@ class MemberIntegers : public ::testing::Test {
         };
     }
 
+    // The reading the one without a tree is held against: the answer as a list of value trees.
+    ApiResult<std::vector<Value>> readAsValues() const {
+        return plugin.client().requestValue<std::vector<Value>>(HttpMethod::Get, kQueuesPath);
+    }
+
     // Both reads of the current answer agree; returns the error text, or "" for integers.
     std::string expectSameReading(std::string_view key = "id") const {
         const ApiResult<std::vector<std::int64_t>> read =
             plugin.client().requestMemberIntegers(HttpMethod::Get, kQueuesPath, key);
-        const ApiResult<Value> tree = plugin.client().requestList(HttpMethod::Get, kQueuesPath);
+        const ApiResult<std::vector<Value>> tree = readAsValues();
         EXPECT_EQ(read.ok(), tree.ok()) << (read.ok() ? tree.error() : read.error()).message;
         if (read.ok() && tree.ok()) {
             std::vector<std::int64_t> ofTree;
-            for (const Value& element : tree.value().elements()) {
+            for (const Value& element : tree.value()) {
                 ofTree.push_back(element[key].asInteger(0));
             }
             EXPECT_EQ(read.value(), ofTree);
@@ -261,7 +266,7 @@ TEST_F(MemberIntegers, ThreeMillionElementsReadAsIdsButNotAsATree) {
         EXPECT_EQ(ids.value()[i], idOf(i));
     }
     EXPECT_EQ(ids.value().back(), idOf(kCount - 1));
-    const ApiResult<Value> tree = plugin.client().requestList(HttpMethod::Get, kQueuesPath);
+    const ApiResult<std::vector<Value>> tree = readAsValues();
     ASSERT_FALSE(tree.ok());
     EXPECT_EQ(tree.error().message, valuesBoundError(kMaxFlatValues));
 }
@@ -279,7 +284,7 @@ TEST_F(MemberIntegers, SharedArraysPastEitherBoundFailBothWays) {
         plugin.client().requestMemberIntegers(HttpMethod::Get, kQueuesPath, "id");
     ASSERT_FALSE(ids.ok());
     EXPECT_EQ(ids.error().message, valuesBoundError(kMaxFlatValuesWithoutTree));
-    const ApiResult<Value> tree = plugin.client().requestList(HttpMethod::Get, kQueuesPath);
+    const ApiResult<std::vector<Value>> tree = readAsValues();
     ASSERT_FALSE(tree.ok());
     EXPECT_EQ(tree.error().message, valuesBoundError(kMaxFlatValues));
 }

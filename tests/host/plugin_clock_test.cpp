@@ -29,6 +29,7 @@ SetClockFn provideHostClock() {
 // law does with a packet's moment, and gives the delay the host was handed.
 double delayAfterMoment(LoadedPlugin& loaded, const std::function<void()>& passTime, double seconds) {
     ProbePlugin& plugin = loaded.plugin();
+    const PluginEntry entry = loaded.enter();
     const std::int64_t moment = plugin.clock().elapsedNanoseconds();
     passTime();
     plugin.jobs().scheduleAt("job", moment + static_cast<std::int64_t>(seconds * kSecond), [] {});

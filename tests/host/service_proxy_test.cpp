@@ -25,6 +25,7 @@ class ServiceProxy : public ::testing::Test {
   protected:
     FakeHost host;
     LoadedPlugin loaded{host};
+    const PluginEntry entry = loaded.enter(); // the test calls the plugin's parts directly
     ServiceProxyMailbox& mailbox = loaded.plugin().serviceProxy();
 };
 

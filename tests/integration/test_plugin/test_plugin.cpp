@@ -49,7 +49,7 @@ void TestPlugin::onLoginData(const PluginResourceEvent& event) {
     }
     status_.state = TestState::SEEN;
     status_.loginMinutes = event.data["minutes"].asInteger(-1);
-    LogMessage(LogLevel::Always, 1, 0, "Test plugin saw login minutes: %lld",
+    LogMessage(LogLevel::Always, 1, "Test plugin saw login minutes: %lld",
                static_cast<long long>(status_.loginMinutes));
     publishStatus();
     jobs().schedule(kTickJob, static_cast<double>(status_.loginMinutes) * 60.0, [this] { tick(); });
@@ -71,11 +71,8 @@ void TestPlugin::tick() {
 void TestPlugin::publishStatus() {
     ConversionResult converted;
     convertNative(converted, status_, registry());
-    if (ApiResult<void> sent = observers().publish(
-            kJsonApiEventName, kStatusPath, PluginResourceEventType::Update, std::move(converted.value()));
-        !sent.ok()) {
-        LogMessage(LogLevel::Error, 1, 0, "%s: %s", kShortName, sent.error().message.c_str());
-    }
+    observers().publish(kJsonApiEventName, kStatusPath, PluginResourceEventType::Update,
+                        std::move(converted.value()));
 }
 
 } // namespace kiv::test_plugin
