@@ -68,7 +68,7 @@ bool addLogLines(BenchTable& table) {
     // Both messages are 100 bytes long once their arguments are in.
     registerTimed("log/100-byte line/kiv", [queue = 0]() mutable {
         ++queue;
-        LogMessage(LogLevel::Warn, 0, 0,
+        LogMessage(LogLevel::Warn, 0,
                    "kiv-kr-shutdown-law: queue %4d closes in %3d minutes; its players get the shutdown "
                    "notice right now",
                    queue % 10000, queue % 1000);

@@ -2,6 +2,7 @@
 // rebuilt from scratch for the argument's own C type, so snprintf never sees a conversion,
 // length modifier, flag or precision that does not fit the value it is handed.
 #include "format/message_format.h"
+#include "platform/ascii.h"
 
 #include "platform/invariant.h"
 
@@ -52,10 +53,6 @@ struct PrintfDirective {
 
 constexpr std::string_view kConversions = "diouxXcsaAeEfFgGpn";
 
-bool isDigit(char c) noexcept {
-    return c >= '0' && c <= '9';
-}
-
 std::uint8_t flagOf(char c) noexcept {
     switch (c) {
     case '-':
@@ -77,7 +74,7 @@ std::uint8_t flagOf(char c) noexcept {
 std::uint32_t readDigits(std::string_view text, std::size_t& pos) noexcept {
     constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
     std::uint32_t value = 0;
-    for (; pos < text.size() && isDigit(text[pos]); ++pos) {
+    for (; pos < text.size() && platform::isAsciiDigit(text[pos]); ++pos) {
         const auto digit = static_cast<std::uint32_t>(text[pos] - '0');
         value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
     }
@@ -102,7 +99,7 @@ bool readField(std::string_view text, std::size_t& pos, PrintfField& field) noex
         std::uint32_t number = 0;
         const std::size_t digits = readArgumentNumber(text.substr(pos), number);
         if (digits == 0) {
-            if (pos < text.size() && isDigit(text[pos])) {
+            if (pos < text.size() && platform::isAsciiDigit(text[pos])) {
                 return false; // "*0..." names no argument
             }
             field.source = PrintfField::Source::NextArgument;
@@ -117,7 +114,7 @@ bool readField(std::string_view text, std::size_t& pos, PrintfField& field) noex
         field.value = number;
         return true;
     }
-    if (pos < text.size() && isDigit(text[pos])) {
+    if (pos < text.size() && platform::isAsciiDigit(text[pos])) {
         field.source = PrintfField::Source::Literal;
         field.value = readDigits(text, pos);
     }

@@ -2,6 +2,7 @@
 // "{name:spec}" and plain printf directives are turned into positional directives, and the
 // named values are recorded in a details map.
 #include "format/named_format.h"
+#include "platform/ascii.h"
 
 #include <array>
 #include <charconv>
@@ -40,10 +41,6 @@ bool hasTypedSuffix(std::string_view name) noexcept {
         }
     }
     return false;
-}
-
-bool isSpace(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 struct Placeholder {
@@ -119,7 +116,7 @@ class PositionalTemplate {
     // Removes trailing white space, never reaching into the caller's text before this template.
     void trimTrailingSpace() {
         std::size_t end = out_.size();
-        while (end > start_ && isSpace(out_[end - 1])) {
+        while (end > start_ && platform::isAsciiSpace(out_[end - 1])) {
             --end;
         }
         out_.resize(end);

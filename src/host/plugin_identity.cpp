@@ -29,8 +29,7 @@ std::string_view fullNamePrefix(std::string_view shortName, const PluginType& ty
     const std::string complaint =
         formatMessage("GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type",
                       {shortName, type.name});
-    LogMessage(LogLevel::Error, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg),
-               "            Plugin Manager| %s", complaint.c_str());
+    LogMessage(LogLevel::Error, kLogGroupDbg, "            Plugin Manager| %s", complaint.c_str());
     return "ucx-xx-";
 }
 

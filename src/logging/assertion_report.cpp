@@ -48,7 +48,7 @@ std::size_t formatAssertionReport(char* out, std::size_t size, const AssertionSi
 void reportAssertion(const AssertionSite& site) noexcept {
     char report[kLogBufferSize];
     formatAssertionReport(report, sizeof report, site);
-    LogMessage(LogLevel::Error, lowHalf(kLogGroupDbg), highHalf(kLogGroupDbg), "%s", report);
+    LogMessage(LogLevel::Error, kLogGroupDbg, "%s", report);
 }
 
 } // namespace kiv

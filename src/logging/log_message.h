@@ -8,10 +8,9 @@
 
 namespace kiv {
 
-// Logs a printf-style message at `level` in the groups of the 64-bit mask given as two halves
-// (0: no group). Messages longer than 4095 characters are cut.
-KIV_PRINTF_CHECKED(4, 5)
-void LogMessage(LogLevel level, std::uint32_t groupsLow, std::uint32_t groupsHigh, const char* format,
-                ...) noexcept;
+// Logs a printf-style message at `level` in the groups of the 64-bit mask (0: no group).
+// Messages longer than 4095 characters are cut.
+KIV_PRINTF_CHECKED(3, 4)
+void LogMessage(LogLevel level, std::uint64_t groups, const char* format, ...) noexcept;
 
 } // namespace kiv

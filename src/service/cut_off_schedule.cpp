@@ -1,6 +1,5 @@
 #include "service/cut_off_schedule.h"
 
-#include "platform/saturating.h"
 #include "value/value.h"
 
 namespace kiv {
@@ -33,9 +32,9 @@ CutOffSchedule scheduleCutOff(std::int64_t cutOffMinutes) noexcept {
         schedule.statusNow = ShutdownLawStatus::CUT_OFF;
         return schedule;
     }
-    schedule.cutOffJobMinutes = cutOffMinutes;
+    schedule.cutOffJob = true;
     if (cutOffMinutes > kWarningLeadMinutes) {
-        schedule.warningJobMinutes = platform::saturatingSubtract(cutOffMinutes, kWarningLeadMinutes);
+        schedule.warningJob = true;
     } else {
         schedule.statusNow = ShutdownLawStatus::WARNING;
     }

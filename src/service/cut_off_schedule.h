@@ -33,11 +33,12 @@ inline constexpr std::int64_t kWarningLeadMinutes = 90;
 // explicit cut-off in force wins over the minors' midnight cut-off.
 [[nodiscard]] std::optional<std::int64_t> chooseCutOffMinutes(const LoginData& login) noexcept;
 
-// What a known cut-off leads to.
+// What a known cut-off leads to: a status at once, and which of the two jobs lie ahead. The
+// jobs' moments count from the packet, and the law computes them there.
 struct CutOffSchedule {
     std::optional<Brix::Client::ShutdownLaw::Api::ShutdownLawStatus> statusNow; // assigned at once
-    std::optional<std::int64_t> cutOffJobMinutes;  // the cut-off job's delay, when it lies ahead
-    std::optional<std::int64_t> warningJobMinutes; // the warning job's delay, when that lies ahead
+    bool cutOffJob = false;
+    bool warningJob = false;
 };
 
 [[nodiscard]] CutOffSchedule scheduleCutOff(std::int64_t cutOffMinutes) noexcept;

@@ -1,4 +1,5 @@
 #include "service/queue_timetable.h"
+#include "platform/ascii.h"
 
 #include "value/value.h"
 
@@ -10,10 +11,6 @@ namespace {
 
 bool isWhiteSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool isDigit(char c) noexcept {
-    return c >= '0' && c <= '9';
 }
 
 } // namespace
@@ -28,14 +25,14 @@ std::optional<std::int32_t> readTimetableQueueId(std::string_view memberName) no
         negative = memberName[at] == '-';
         ++at;
     }
-    if (at == memberName.size() || !isDigit(memberName[at])) {
+    if (at == memberName.size() || !platform::isAsciiDigit(memberName[at])) {
         return std::nullopt;
     }
     // The magnitude is gathered in 64 bits and refused as soon as it leaves the 32-bit range,
     // so any run of digits is read without overflow.
     constexpr std::int64_t kLargestMagnitude = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t magnitude = 0;
-    for (; at < memberName.size() && isDigit(memberName[at]); ++at) {
+    for (; at < memberName.size() && platform::isAsciiDigit(memberName[at]); ++at) {
         magnitude = magnitude * 10 + (memberName[at] - '0');
         if (magnitude > kLargestMagnitude) {
             return std::nullopt;

@@ -18,11 +18,6 @@ struct ShutdownLawState {
         Brix::Client::ShutdownLaw::Api::ShutdownLawStatus::NONE;
     // Set when the last queue of the list as last read has closed; never cleared.
     bool isAllQueuesDisabled = false;
-    // Minutes from the last enabling login data packet until the cut-off; -1 while none is known.
-    std::int64_t cutOffMinutes = -1;
-    // Set once a queue list has been read and planned; later reads plan the queues no plan has
-    // yet, and a closer cut-off plans the listed ones again.
-    bool queueListHandled = false;
     // Lead times of the last timetable read.
     QueueLeadTimes queueDisableMinutes;
 

@@ -2,6 +2,7 @@
 // base prefixes, infinity and NaN spellings) is read here; std::from_chars does the digit
 // work, which is exact, locale-independent and never looks past the end it is given.
 #include "value/number_reading.h"
+#include "platform/ascii.h"
 
 #include "format/message_format.h"
 
@@ -15,18 +16,11 @@
 namespace kiv {
 namespace {
 
-// The white space that strtod and strtoll skip in the C locale.
-bool isSpace(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-bool isDigit(char c) noexcept {
-    return c >= '0' && c <= '9';
-}
 bool isHexDigit(char c) noexcept {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return platform::isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 unsigned hexDigitValue(char c) noexcept {
-    if (isDigit(c)) {
+    if (platform::isAsciiDigit(c)) {
         return static_cast<unsigned>(c - '0');
     }
     return static_cast<unsigned>((c | 0x20) - 'a' + 10);
@@ -41,7 +35,7 @@ struct SignedStart {
     bool negative;
 };
 SignedStart skipSpaceAndSign(const char* p, const char* end) noexcept {
-    while (p != end && isSpace(*p)) {
+    while (p != end && platform::isAsciiSpace(*p)) {
         ++p;
     }
     bool negative = false;
@@ -116,7 +110,7 @@ std::size_t specialSpellingLength(const char* p, const char* end, double& value)
         if (*q == ')') {
             return static_cast<std::size_t>(q + 1 - p);
         }
-        if (!(isDigit(*q) || (toLower(*q) >= 'a' && toLower(*q) <= 'z') || *q == '_')) {
+        if (!(platform::isAsciiDigit(*q) || (toLower(*q) >= 'a' && toLower(*q) <= 'z') || *q == '_')) {
             break;
         }
     }
@@ -147,7 +141,7 @@ SignificandShape shapeOf(const char* p, const char* end, bool hex) noexcept {
             seenPoint = true;
             continue;
         }
-        if (!(hex ? isHexDigit(*p) : isDigit(*p))) {
+        if (!(hex ? isHexDigit(*p) : platform::isAsciiDigit(*p))) {
             break;
         }
         const unsigned digit = hexDigitValue(*p);
@@ -257,7 +251,8 @@ DoublePrefix readDoublePrefix(std::string_view text) noexcept {
     const SignedStart start = skipSpaceAndSign(begin, end);
     const char* p = start.digits;
     DoublePrefix result;
-    if (p != end && (isDigit(*p) || (*p == '.' && end - p > 1 && isDigit(p[1])))) {
+    if (p != end &&
+        (platform::isAsciiDigit(*p) || (*p == '.' && end - p > 1 && platform::isAsciiDigit(p[1])))) {
         result = readUnsignedFloating(p, end);
     } else if (const std::size_t length = specialSpellingLength(p, end, result.value); length != 0) {
         result.consumed = length;

@@ -257,9 +257,9 @@ class LogForwarding : public ::testing::Test {
 TEST_F(LogForwarding, LinesReachTheHostWithTheirLevelUnlessMuted) {
     FakeHost host;
     LoadedPlugin loaded(host);
-    LogMessage(LogLevel::Okay, 1, 0, "forwarded %d", 1);
-    LogMessage(LogLevel::Always, lowHalf(kLogGroupXtr), 0, "forwarded %d", 2);
-    LogMessage(LogLevel::Error, 0, 0, "forwarded %d", 3);
+    LogMessage(LogLevel::Okay, 1, "forwarded %d", 1);
+    LogMessage(LogLevel::Always, kLogGroupXtr, "forwarded %d", 2);
+    LogMessage(LogLevel::Error, 0, "forwarded %d", 3);
     const std::vector<HostLogLine> lines = linesContaining(host, "forwarded");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].level, 0u);
@@ -272,7 +272,7 @@ TEST_F(LogForwarding, LongMessagesAreCut) {
     FakeHost host;
     LoadedPlugin loaded(host);
     const std::string message = "long:" + std::string(5000, 'x');
-    LogMessage(LogLevel::Always, 1, 0, "%s", message.c_str());
+    LogMessage(LogLevel::Always, 1, "%s", message.c_str());
     const std::vector<HostLogLine> lines = linesContaining(host, "long:");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].text, message.substr(0, 4095));
@@ -287,7 +287,7 @@ TEST_F(LogForwarding, ASecondPluginLeavesTheFirstTargetInPlace) {
         LogService::current()->setMinimumLevel(LogLevel::Warn);
     }
     LoadedPlugin secondPlugin(second);
-    LogMessage(LogLevel::Always, 1, 0, "shared line");
+    LogMessage(LogLevel::Always, 1, "shared line");
     EXPECT_EQ(linesContaining(first, "shared line").size(), 1u);
     EXPECT_TRUE(linesContaining(second, "shared line").empty());
     std::lock_guard lock(LogService::lock());

@@ -37,7 +37,7 @@ const std::vector<Layer> kLayers = {
     {"kivhost/platform", {}},
     {"kivhost/core", {"platform", "value", "kiv", "kivhost/platform"}},
     {"kivhost/timeline", {"kivhost/core"}},
-    {"kivhost/scenario", {"value", "kivhost/core"}},
+    {"kivhost/scenario", {"platform", "value", "kivhost/core"}},
     {"kivhost/serve", {"platform", "value", "kivhost/core", "kivhost/scenario", "kivhost/timeline"}},
     {"kivhost/command",
      {"platform", "kivhost/platform", "kivhost/core", "kivhost/scenario", "kivhost/serve",

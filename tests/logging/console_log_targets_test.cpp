@@ -24,10 +24,10 @@ std::string consolePrefix() {
 
 TEST_F(ConsoleLogTargetTest, StdErrPrintsGroupDbgAndDropsGroupGen) {
     ::testing::internal::CaptureStderr();
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupDbg), 0, "debug %d", 1);
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupGen), 0, "general %d", 2);
-    LogMessage(LogLevel::Error, 0, 0, "no group %d", 3);
-    LogMessage(LogLevel::Always, 0, 0, "no group %d", 4);
+    LogMessage(LogLevel::Warn, kLogGroupDbg, "debug %d", 1);
+    LogMessage(LogLevel::Warn, kLogGroupGen, "general %d", 2);
+    LogMessage(LogLevel::Error, 0, "no group %d", 3);
+    LogMessage(LogLevel::Always, 0, "no group %d", 4);
     const std::string prefix = consolePrefix();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), prefix + "  WARN| debug 1\n" + prefix +
                                                             " ERROR| no group 3\n" + prefix +
@@ -37,7 +37,7 @@ TEST_F(ConsoleLogTargetTest, StdErrPrintsGroupDbgAndDropsGroupGen) {
 TEST_F(ConsoleLogTargetTest, StdErrDropsLevelsBelowWarn) {
     withService([](LogService& service) { service.setMinimumLevel(LogLevel::Okay); });
     ::testing::internal::CaptureStderr();
-    LogMessage(LogLevel::Okay, lowHalf(kLogGroupDbg), 0, "okay");
+    LogMessage(LogLevel::Okay, kLogGroupDbg, "okay");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
@@ -45,10 +45,10 @@ TEST_F(ConsoleLogTargetTest, StdOutIsNotAttachedUntilAsked) {
     LogTargetInterface* stdOut = logServiceApi().stdOutTarget();
     EXPECT_FALSE(stdOut->isAttached(stdOut));
     ::testing::internal::CaptureStdout();
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupGen), 0, "before");
+    LogMessage(LogLevel::Warn, kLogGroupGen, "before");
     stdOut->attach(stdOut);
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupGen), 0, "general");
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupDbg), 0, "debug");
+    LogMessage(LogLevel::Warn, kLogGroupGen, "general");
+    LogMessage(LogLevel::Warn, kLogGroupDbg, "debug");
     withService([](LogService& service) { service.stdOutTarget().flush(); });
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "general\n");
 }
@@ -59,7 +59,7 @@ TEST_F(ConsoleLogTargetTest, StdOutCanFlushEachLine) {
         service.stdOutTarget().attach();
     });
     ::testing::internal::CaptureStdout();
-    LogMessage(LogLevel::Warn, 0, 0, "flushed");
+    LogMessage(LogLevel::Warn, 0, "flushed");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "flushed\n");
 }
 

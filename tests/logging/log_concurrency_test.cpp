@@ -35,7 +35,7 @@ TEST_F(LogConcurrencyTest, LoggingWhileTargetsAreReconfigured) {
     for (int logger = 0; logger < kLoggers; ++logger) {
         threads.emplace_back([logger] {
             for (int i = 0; i < kMessagesPerLogger; ++i) {
-                LogMessage(LogLevel::Warn, 1, 0, "logger %d message %d", logger, i);
+                LogMessage(LogLevel::Warn, 1, "logger %d message %d", logger, i);
             }
         });
     }

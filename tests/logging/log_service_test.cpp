@@ -27,43 +27,43 @@ class LogServiceTest : public test::LogServiceFixture {
 };
 
 TEST_F(LogServiceTest, DefaultsDropLevelZeroAndGroupXtr) {
-    LogMessage(LogLevel::Okay, 0, 0, "okay");
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupXtr), 0, "extra");
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupXtr | kLogGroupGen), 0, "extra and general");
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupGen), 0, "general");
-    LogMessage(LogLevel::Warn, 0, 0, "no group");
+    LogMessage(LogLevel::Okay, 0, "okay");
+    LogMessage(LogLevel::Warn, kLogGroupXtr, "extra");
+    LogMessage(LogLevel::Warn, kLogGroupXtr | kLogGroupGen, "extra and general");
+    LogMessage(LogLevel::Warn, kLogGroupGen, "general");
+    LogMessage(LogLevel::Warn, 0, "no group");
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"general", "no group"}));
 }
 
 TEST_F(LogServiceTest, MinimumLevelComparesSigned) {
     recorder.setMinimumLevel(static_cast<LogLevel>(-100));
     withService([](LogService& service) { service.setMinimumLevel(static_cast<LogLevel>(-2)); });
-    LogMessage(static_cast<LogLevel>(-3), 0, 0, "below");
-    LogMessage(static_cast<LogLevel>(-1), 0, 0, "above");
+    LogMessage(static_cast<LogLevel>(-3), 0, "below");
+    LogMessage(static_cast<LogLevel>(-1), 0, "above");
     withService([](LogService& service) { service.setMinimumLevel(LogLevel::Error); });
-    LogMessage(LogLevel::Warn, 0, 0, "warning");
-    LogMessage(LogLevel::Always, 0, 0, "always");
+    LogMessage(LogLevel::Warn, 0, "warning");
+    LogMessage(LogLevel::Always, 0, "always");
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"above", "always"}));
 }
 
 TEST_F(LogServiceTest, PausedServiceDropsEverything) {
     withService([](LogService& service) { service.setPaused(true); });
-    LogMessage(LogLevel::Always, 0, 0, "paused");
+    LogMessage(LogLevel::Always, 0, "paused");
     withService([](LogService& service) { service.setPaused(false); });
-    LogMessage(LogLevel::Always, 0, 0, "resumed");
+    LogMessage(LogLevel::Always, 0, "resumed");
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"resumed"}));
 }
 
 TEST_F(LogServiceTest, MutedGroupsUseTheWholeMask) {
     withService([](LogService& service) { service.setMutedGroups(std::uint64_t{1} << 40); });
-    LogMessage(LogLevel::Warn, 0, 1u << 8, "muted high group");
-    LogMessage(LogLevel::Warn, lowHalf(kLogGroupXtr), 0, "extra, no longer muted");
+    LogMessage(LogLevel::Warn, std::uint64_t{1} << 40, "muted high group");
+    LogMessage(LogLevel::Warn, kLogGroupXtr, "extra, no longer muted");
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"extra, no longer muted"}));
 }
 
 TEST_F(LogServiceTest, RecordCarriesLevelGroupsAndFormattedText) {
-    LogMessage(LogLevel::Always, 1, 0x10, "KR Law Shutdown Enabled with the cut-off minutes: %lld",
-               1234567890123LL);
+    LogMessage(LogLevel::Always, (std::uint64_t{0x10} << 32) | 1,
+               "KR Law Shutdown Enabled with the cut-off minutes: %lld", 1234567890123LL);
     const auto lines = recorder.lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].level, LogLevel::Always);
@@ -73,14 +73,14 @@ TEST_F(LogServiceTest, RecordCarriesLevelGroupsAndFormattedText) {
 
 TEST_F(LogServiceTest, LongMessageReachesTargetsCutTo4095) {
     const std::string text(5000, 'm');
-    LogMessage(LogLevel::Warn, 0, 0, "%s", text.c_str());
+    LogMessage(LogLevel::Warn, 0, "%s", text.c_str());
     const auto texts = recorder.texts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], text.substr(0, 4095));
 }
 
 TEST_F(LogServiceTest, NullFormatLogsAnEmptyText) {
-    LogMessage(LogLevel::Warn, 0, 0, nullptr);
+    LogMessage(LogLevel::Warn, 0, nullptr);
     EXPECT_EQ(recorder.texts(), (std::vector<std::string>{""}));
 }
 
@@ -102,7 +102,7 @@ TEST_P(TargetFilterTest, ServiceAppliesTargetFilters) {
         service.setMutedGroups(0);
     });
     recorder.applySettings({c.targetLevel, c.required, c.muted, "#M"});
-    LogMessage(c.level, lowHalf(c.groups), highHalf(c.groups), "record");
+    LogMessage(c.level, c.groups, "record");
     EXPECT_EQ(recorder.texts().size(), c.delivered ? 1u : 0u);
 }
 
@@ -138,15 +138,15 @@ TEST_F(LogServiceTest, LastReleaseDestroysTheServiceAndTheNextUseStartsFromDefau
         EXPECT_FALSE(service.paused());
         EXPECT_EQ(service.mutedGroups(), kLogGroupXtr);
     });
-    LogMessage(LogLevel::Warn, 0, 0, "after");
+    LogMessage(LogLevel::Warn, 0, "after");
     EXPECT_TRUE(recorder.texts().empty());
 }
 
 TEST_F(LogServiceTest, ReleaseWithoutAcquireIsIgnored) {
     LogService::release();
-    LogService::release();                 // no service
-    LogMessage(LogLevel::Warn, 0, 0, "x"); // creates one without a user
-    LogService::release();                 // no user to give back
+    LogService::release();              // no service
+    LogMessage(LogLevel::Warn, 0, "x"); // creates one without a user
+    LogService::release();              // no user to give back
     {
         std::lock_guard lock(LogService::lock());
         EXPECT_NE(LogService::current(), nullptr);
@@ -185,8 +185,8 @@ TEST_F(LogServiceTest, TargetMayDetachItselfWhileWriting) {
     first.attach();
     RecordingLogTarget last("last");
     last.applySettings({LogLevel::Okay, 0, 0, "#M"});
-    LogMessage(LogLevel::Warn, 0, 0, "one");
-    LogMessage(LogLevel::Warn, 0, 0, "two");
+    LogMessage(LogLevel::Warn, 0, "one");
+    LogMessage(LogLevel::Warn, 0, "two");
     EXPECT_EQ(first.writes, 1);
     EXPECT_EQ(recorder.texts().size(), 2u);
     EXPECT_EQ(last.texts().size(), 2u) << "the entry after a removed one is not skipped";

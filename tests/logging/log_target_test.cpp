@@ -27,7 +27,7 @@ class LogTargetTest : public test::LogServiceFixture {
 
     std::size_t linesAfterOneMessage() {
         const std::size_t before = recorder.lines().size();
-        LogMessage(LogLevel::Warn, 0, 0, "message");
+        LogMessage(LogLevel::Warn, 0, "message");
         return recorder.lines().size() - before;
     }
 
@@ -96,8 +96,8 @@ TEST_F(LogTargetTest, ApplySettingsConfiguresAndAttachesOnce) {
     EXPECT_EQ(recorder.minimumLevel(), LogLevel::Error);
     EXPECT_EQ(recorder.requiredGroups(), kLogGroupDbg);
     EXPECT_EQ(recorder.mutedGroups(), kLogGroupGen);
-    LogMessage(LogLevel::Error, 1, 0, "kept");
-    LogMessage(LogLevel::Warn, 1, 0, "below the target's level");
+    LogMessage(LogLevel::Error, 1, "kept");
+    LogMessage(LogLevel::Warn, 1, "below the target's level");
     const auto lines = recorder.lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].line, "[ ERROR] kept\n");

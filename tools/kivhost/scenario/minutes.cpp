@@ -1,4 +1,5 @@
 #include "kivhost/scenario/minutes.h"
+#include "platform/ascii.h"
 
 #include "kivhost/scenario/scenario.h"
 
@@ -9,10 +10,6 @@
 namespace kiv::kivhost {
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // Digits, optionally a point and more digits: what people mean by a number of minutes. strtod
 // alone would also take "0x10", "1e3", "inf" and leading spaces.
 bool isPlainDecimal(std::string_view text) {
@@ -22,7 +19,7 @@ bool isPlainDecimal(std::string_view text) {
         point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
     const auto allDigits = [](std::string_view part) {
         for (const char c : part) {
-            if (!isDigit(c)) {
+            if (!kiv::platform::isAsciiDigit(c)) {
                 return false;
             }
         }
