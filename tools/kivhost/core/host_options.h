@@ -3,29 +3,11 @@
 // resources it stores.
 #pragma once
 
-#include <compare>
+#include "kivhost/core/kivhost_types.h"
+
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
 
 namespace kiv::kivhost {
-
-struct CoreVersion {
-    std::uint32_t major = 18;
-    std::uint32_t minor = 0;
-    std::uint32_t patch = 0;
-
-    // "X.Y.Z": three decimal numbers within 32 bits, nothing before, between or after them.
-    static std::optional<CoreVersion> parse(std::string_view text);
-    std::string text() const;
-
-    // A plugin built for `plugin` runs on this core when the majors are equal and the plugin
-    // asks for no later minor and patch than the core offers.
-    bool accepts(const CoreVersion& plugin) const noexcept;
-
-    friend auto operator<=>(const CoreVersion&, const CoreVersion&) = default;
-};
 
 enum class ClockKind {
     // Time stands still while anything runs; the host moves it to the next due timer.

@@ -1,37 +1,40 @@
 // The plain types that the parts of kivhost's core share with one another and with the host's
-// users: plugin numbers, what the host knows of a loaded plugin, answers to requests, timers,
-// counters and the kinds of change of a stored resource. Only records, enums and their names live
-// here, so that every part can include it without reaching up to the host that assembles them.
+// users: plugin numbers, core versions, answers to requests, timers, counters and the kinds of
+// change of a stored resource. Only records, enums and their names live here, and this header
+// includes none of kivhost's others, so that every part can include it without reaching up to the
+// host that assembles them.
 #pragma once
-
-#include "kivhost/core/api_description.h"
-#include "kivhost/core/host_options.h"
 
 #include "kiv/plugin_abi.h"
 #include "value/value.h"
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kiv::kivhost {
 
 // A loaded plugin's number: its place in the order of loading, kept after it is unloaded.
 using PluginId = std::size_t;
 
-// One loaded plugin as the host sees it.
-struct PluginInfo {
-    std::filesystem::path library;
-    std::string entryName;
-    PluginLoadInfo loadRecord{}; // as the export left it
-    CoreVersion apiVersion;      // the plugin's, from the record's first three words
-    std::string shortName;
-    ApiDescription api;
-    std::uintptr_t hostContext = 0; // handed to the plugin in its HostInterface
-    bool initialized = false;
-    bool unloaded = false;
+// The plugin API version of a core or a plugin.
+struct CoreVersion {
+    std::uint32_t major = 18;
+    std::uint32_t minor = 0;
+    std::uint32_t patch = 0;
+
+    // "X.Y.Z": three decimal numbers within 32 bits, nothing before, between or after them.
+    static std::optional<CoreVersion> parse(std::string_view text);
+    std::string text() const;
+
+    // A plugin built for `plugin` runs on this core when the majors are equal and the plugin
+    // asks for no later minor and patch than the core offers.
+    bool accepts(const CoreVersion& plugin) const noexcept;
+
+    friend auto operator<=>(const CoreVersion&, const CoreVersion&) = default;
 };
 
 // The answer to a request, read from the response record (whole or streamed) and released.

@@ -14,6 +14,7 @@
 #include "kivhost/core/host_error.h"
 #include "kivhost/core/host_options.h"
 #include "kivhost/core/kivhost_types.h"
+#include "kivhost/core/plugin_info.h"
 
 #include "kiv/plugin_abi.h"
 #include "value/value.h"

@@ -6,6 +6,7 @@
 #include "kivhost/core/host_api_table.h"
 #include "kivhost/core/kivhost_types.h"
 #include "kivhost/core/path_template.h"
+#include "kivhost/core/plugin_info.h"
 #include "kivhost/core/plugin_services.h"
 #include "kivhost/platform/dynamic_library.h"
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kivhost/core/kivhost_types.h"
+#include "kivhost/core/plugin_info.h"
 
 #include <string>
 

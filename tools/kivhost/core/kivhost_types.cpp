@@ -1,4 +1,4 @@
-#include "kivhost/core/host_options.h"
+#include "kivhost/core/kivhost_types.h"
 
 #include <charconv>
 
