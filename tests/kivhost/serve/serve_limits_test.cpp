@@ -3,6 +3,7 @@
 // parallel connects, a second server on the same port, and a stop with idle connections open.
 // Each load is bounded in count and stops by itself.
 #include "law_scenario.h"
+#include "process_memory.h"
 #include "raw_http.h"
 #include "serve_process.h"
 
@@ -32,17 +33,6 @@ namespace kiv::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The server's resident memory in MB, from /proc.
-long residentMb(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmRSS:")) {
-            return std::stol(line.substr(6)) / 1024;
-        }
-    }
-    return -1;
-}
 
 // The descriptor of the server's end of a loopback connection, found as the socket whose local
 // port is `serverPort` and whose remote port is `clientPort` in the server's /proc tables.

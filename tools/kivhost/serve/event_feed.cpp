@@ -57,6 +57,7 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
     batch.first = std::max(from, first_);
     batch.oldest = first_;
     batch.dropped = from < first_ ? first_ - from : 0;
+    batch.next = first_ + entries_.size();
     if (closed_) {
         return batch;
     }
@@ -76,6 +77,7 @@ FeedBatch EventFeed::keptFrom(std::size_t from) const {
     batch.first = std::clamp(from, first_, first_ + entries_.size());
     batch.oldest = first_;
     batch.dropped = from < first_ ? first_ - from : 0;
+    batch.next = first_ + entries_.size();
     batch.entries.assign(entries_.begin() + static_cast<std::ptrdiff_t>(batch.first - first_),
                          entries_.end());
     return batch;

@@ -38,6 +38,7 @@ struct FeedBatch {
     std::size_t first = 0;   // the id of entries.front(), or where the next entry will be
     std::size_t oldest = 0;  // the id of the oldest entry the feed keeps
     std::size_t dropped = 0; // entries asked for that the feed no longer keeps
+    std::size_t next = 0;    // the id the next entry will get
     std::vector<std::shared_ptr<const FeedEntry>> entries;
 };
 

@@ -7,6 +7,7 @@
 #include "kivhost/serve/dashboard_page.h"
 #include "kivhost/serve/openapi_document.h"
 #include "kivhost/serve/request_target.h"
+#include "kivhost/serve/serve_limits.h"
 #include "value/json_reader.h"
 
 #include <cstddef>
@@ -91,8 +92,13 @@ ServeAnswer answerResource(ServeWorld& world, const ServeRequest& request, std::
     if (!parsed.ok()) {
         return errorAnswer(400, "The body is not valid JSON: " + std::string(parsed.errorText()));
     }
-    const ResourceChangeKind change = world.putResource(path, parsed.value());
-    return jsonAnswer(change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, change));
+    const std::optional<ResourceChangeKind> change = world.putResource(path, parsed.value());
+    if (!change) {
+        return errorAnswer(507, "The server stores at most " + std::to_string(kMaxResources) +
+                                    " resources and " + std::to_string(kMaxResourceBytes >> 20) +
+                                    " MB of their JSON; delete some, or reset.");
+    }
+    return jsonAnswer(*change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, *change));
 }
 
 ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_view) {
@@ -116,7 +122,10 @@ ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, s
     if (!ms) {
         return refusal;
     }
-    world.advanceBy(*ms);
+    if (!world.advanceBy(*ms)) {
+        return errorAnswer(409, "The clock stops at minute " + std::to_string(kMaxScenarioMinutes) +
+                                    ", the last moment a scenario can name.");
+    }
     return jsonAnswer(200, world.stateJson());
 }
 
@@ -134,7 +143,8 @@ ServeAnswer answerClockSet(ServeWorld& world, const ServeRequest& request, std::
 
 ServeAnswer answerClockNext(ServeWorld& world, const ServeRequest&, std::string_view) {
     if (!world.advanceToNextTimer()) {
-        return errorAnswer(409, "No timer is pending.");
+        return errorAnswer(409,
+                           "No timer is pending before minute " + std::to_string(kMaxScenarioMinutes) + ".");
     }
     return jsonAnswer(200, world.stateJson());
 }
@@ -160,7 +170,8 @@ ServeAnswer answerReset(ServeWorld& world, const ServeRequest& request, std::str
             return errorAnswer(400, error.what());
         }
     }
-    if (!world.reset(scenario)) {
+    // A new instance runs as a fresh server's does, unless asked to stay paused.
+    if (!world.reset(scenario, queryValue(request.query, "paused") == "true")) {
         return errorAnswer(500, "The plugin's initialize reported a failure after the reset.");
     }
     return jsonAnswer(200, world.stateJson());

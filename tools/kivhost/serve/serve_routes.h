@@ -20,7 +20,8 @@ struct ServeAnswer {
     int status = 200;
     std::string contentType = "application/json";
     std::string body;
-    std::string allow; // the Allow header of a 405
+    std::string allow;         // the Allow header of a 405
+    int retryAfterSeconds = 0; // the Retry-After header of a 503, when above 0
 };
 
 // {"error": text}, as every failure is answered.

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace kiv::kivhost {
@@ -74,10 +75,17 @@ void ServeServer::accepted(const boost::system::error_code& failed,
     if (!slots_.take(client)) {
         return; // stopping
     }
-    std::thread([this, client]() mutable {
-        serveHttpConnection(*client, world_, rules_, log_);
-        slots_.release(std::move(client));
-    }).detach();
+    try {
+        std::thread([this, client]() mutable {
+            ServeContext context{world_, rules_, log_, slots_, answers_};
+            serveHttpConnection(*client, context);
+            slots_.release(std::move(client));
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had (the address space is full): the client is closed unserved, and
+        // the server goes on with those it serves.
+        slots_.release(client);
+    }
     acceptNext();
 }
 

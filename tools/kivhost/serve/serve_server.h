@@ -1,10 +1,12 @@
 // The HTTP side of `kivhost serve` on Boost.Beast: binds loopback only, serves each connection on
-// a thread of its own, at most kMaxConnections at once (further clients wait in the listening
-// socket's backlog), ends connections whose reads run past their deadlines, and stops within a
+// a thread of its own, at most kMaxConnections at once (when all are taken, the one waiting
+// longest on its client makes room; further clients wait in the listening socket's backlog
+// meanwhile), ends connections whose reads or writes run past their deadlines, and stops within a
 // moment, idle keep-alive connections included.
 #pragma once
 
 #include "kivhost/serve/access_rules.h"
+#include "kivhost/serve/answer_budget.h"
 #include "kivhost/serve/connection_slots.h"
 #include "kivhost/serve/request_log.h"
 #include "kivhost/serve/serve_world.h"
@@ -42,6 +44,7 @@ class ServeServer {
     boost::asio::io_context io_;
     boost::asio::ip::tcp::acceptor acceptor_;
     ConnectionSlots slots_;
+    AnswerBudget answers_;
 };
 
 } // namespace kiv::kivhost

@@ -23,6 +23,9 @@ HostOptions hostOptionsOf(const Scenario& scenario) {
     // The host's own clock is always virtual: the world moves it, so that the delivery thread
     // never sleeps waiting for a moment and clients' requests are answered meanwhile.
     options.clock = ClockKind::Virtual;
+    // The feed is the history the server keeps, and it is bounded; a journal of every happening
+    // would grow for as long as the server runs.
+    options.keepHappenings = false;
     return options;
 }
 
@@ -43,7 +46,7 @@ ServeWorld::ServeWorld(const Scenario& scenario, const ServeSetup& setup)
     : clockKind_(setup.clock), speed_(setup.speed), pluginFile_(setup.plugin), scenario_(scenario) {
     {
         std::lock_guard lock(clockMutex_);
-        begin(scenario_);
+        begin(scenario_, false);
     }
     if (clockKind_ == ClockKind::Real) {
         pacer_ = std::thread([this] { pace(); });
@@ -74,7 +77,7 @@ void ServeWorld::end() noexcept {
     host_.reset();
 }
 
-void ServeWorld::begin(const Scenario& scenario) {
+void ServeWorld::begin(const Scenario& scenario, bool paused) {
     end();
     feed_.restart(newInstanceId());
     initialized_ = false;
@@ -82,11 +85,14 @@ void ServeWorld::begin(const Scenario& scenario) {
     nextStep_ = 0;
     advancedMs_ = 0;
     start_ = std::chrono::steady_clock::now();
+    paused_ = paused && clockKind_ == ClockKind::Real;
     recording_.start(scenario);
+    stored_.clear();
     host_ = std::make_unique<PluginHost>(hostOptionsOf(scenario));
     host_->setListener([this](const Happening& happening) { feed_.add(happening); });
     for (const auto& [path, value] : scenario.resources) {
         host_->putResource(path, value);
+        stored_.store(path, toJson(value).size());
     }
     plugin_ = host_->load(pluginFile_);
     initialized_ = host_->initialize(plugin_);
@@ -95,9 +101,9 @@ void ServeWorld::begin(const Scenario& scenario) {
     }
 }
 
-bool ServeWorld::reset(const std::optional<Scenario>& scenario) {
+bool ServeWorld::reset(const std::optional<Scenario>& scenario, bool paused) {
     std::lock_guard lock(clockMutex_);
-    begin(scenario ? *scenario : scenario_);
+    begin(scenario ? *scenario : scenario_, paused);
     return initialized_;
 }
 
@@ -113,8 +119,8 @@ std::int64_t ServeWorld::targetMs() const {
     const double elapsedMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
     const double paced = elapsedMs * speed_;
-    const auto pacedMs = paced >= static_cast<double>(kEndOfTime) ? kEndOfTime : std::llround(paced);
-    return platform::saturatingAdd(advancedMs_, pacedMs);
+    const auto pacedMs = paced >= static_cast<double>(kMaxClockMs) ? kMaxClockMs : std::llround(paced);
+    return std::min(platform::saturatingAdd(advancedMs_, pacedMs), kMaxClockMs);
 }
 
 void ServeWorld::catchUp() {
@@ -127,15 +133,31 @@ void ServeWorld::catchUp() {
         // Timers due at a step's moment run before the step, as in `kivhost run`.
         host_->runUntil(step.atMs);
         playStep(*host_, step);
-        recording_.add(step.atMs, step.action, step.path, step.value);
+        noteChange(step.atMs, step.action, step.path, step.value);
     }
     host_->runUntil(target);
 }
 
-void ServeWorld::advanceBy(std::int64_t ms) {
+void ServeWorld::noteChange(std::int64_t atMs, StepAction action, const std::string& path,
+                            const Value& value) {
+    std::string valueJson;
+    if (action == StepAction::Create || action == StepAction::Update) {
+        valueJson = toJson(value);
+        stored_.store(path, valueJson.size());
+    } else if (action == StepAction::Delete) {
+        stored_.erase(path);
+    }
+    recording_.add(atMs, action, path, std::move(valueJson));
+}
+
+bool ServeWorld::advanceBy(std::int64_t ms) {
     std::lock_guard lock(clockMutex_);
+    if (ms > kMaxClockMs - targetMs()) {
+        return false;
+    }
     advancedMs_ = platform::saturatingAdd(advancedMs_, ms);
     catchUp();
+    return true;
 }
 
 bool ServeWorld::advanceTo(std::int64_t ms) {
@@ -153,7 +175,7 @@ bool ServeWorld::advanceToNextTimer() {
     std::lock_guard lock(clockMutex_);
     catchUp();
     const std::optional<std::int64_t> due = host_->nextDueMs();
-    if (!due) {
+    if (!due || *due > kMaxClockMs) {
         return false;
     }
     advancedMs_ = platform::saturatingAdd(advancedMs_, std::max<std::int64_t>(0, *due - targetMs()));
@@ -192,15 +214,20 @@ void ServeWorld::pace() {
     }
 }
 
-ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value& value) {
+std::optional<ResourceChangeKind> ServeWorld::putResource(const std::string& path, const Value& value) {
     std::lock_guard lock(clockMutex_);
     catchUp();
+    std::string valueJson = toJson(value);
+    if (!stored_.fits(path, valueJson.size())) {
+        return std::nullopt;
+    }
     const ResourceChangeKind change =
         host_->resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
     host_->changeResource(change, path, value);
+    stored_.store(path, valueJson.size());
     recording_.add(host_->nowMs(),
                    change == ResourceChangeKind::Update ? StepAction::Update : StepAction::Create, path,
-                   value);
+                   std::move(valueJson));
     catchUp(); // a moment the change put in the past is due now
     return change;
 }
@@ -212,7 +239,7 @@ bool ServeWorld::deleteResource(const std::string& path) {
         return false;
     }
     host_->changeResource(ResourceChangeKind::Delete, path);
-    recording_.add(host_->nowMs(), StepAction::Delete, path);
+    noteChange(host_->nowMs(), StepAction::Delete, path, {});
     catchUp();
     return true;
 }

@@ -5,14 +5,20 @@
 // The clock is virtual: it moves when a client advances it, and with a speed above 0 also with
 // the real clock (speed simulated seconds per real second) unless paused. Either way the timers
 // and scenario steps due meanwhile run in time order, as `kivhost run` plays them, and what is
-// due at the current moment runs before any answer. A reset unloads the plugin and starts a new
-// instance of the world: a fresh host, clock, feed and recording. The methods may be called from
+// due at the current moment runs before any answer. The clock stops at kMaxClockMs, the last
+// moment a scenario can name, so that every recording replays. A reset unloads the plugin and
+// starts a new instance of the world: a fresh host, clock, feed and recording.
+//
+// Its memory stays bounded whatever clients do: the host keeps no journal (the feed, bounded, is
+// the history), the recording keeps its newest steps, and the resource store holds what its
+// limits allow (resource_budget.h). The methods may be called from
 // any thread; the host takes every call into the plugin to its one delivery thread.
 #pragma once
 
 #include "kivhost/core/plugin_host.h"
 #include "kivhost/scenario/scenario.h"
 #include "kivhost/serve/event_feed.h"
+#include "kivhost/serve/resource_budget.h"
 #include "kivhost/serve/session_recording.h"
 
 #include <chrono>
@@ -27,6 +33,9 @@
 #include <vector>
 
 namespace kiv::kivhost {
+
+// The last moment the clock shows: the latest a scenario can name.
+inline constexpr std::int64_t kMaxClockMs = kMaxScenarioMinutes * 60000;
 
 struct ServeSetup {
     std::filesystem::path plugin;
@@ -47,18 +56,21 @@ class ServeWorld {
     bool initialized() const;
     EventFeed& feed() noexcept { return feed_; }
 
-    // Moves the clock forward by `ms`, running what falls due on the way.
-    void advanceBy(std::int64_t ms);
+    // Moves the clock forward by `ms`, running what falls due on the way; false (and nothing
+    // moves) when that passes kMaxClockMs.
+    bool advanceBy(std::int64_t ms);
     // Moves the clock to `ms`; false (and nothing moves) when that lies in the past.
     bool advanceTo(std::int64_t ms);
-    // Moves the clock to the next pending timer's moment; false when no timer is pending.
+    // Moves the clock to the next pending timer's moment; false when no timer is pending before
+    // kMaxClockMs.
     bool advanceToNextTimer();
     // The real clock stops and goes on; false on the virtual clock, which never runs by itself.
     bool pause();
     bool resume();
 
-    // PUT: creates the resource, or updates it when it is stored; returns the change made.
-    ResourceChangeKind putResource(const std::string& path, const Value& value);
+    // PUT: creates the resource, or updates it when it is stored; returns the change made, or
+    // nullopt (and nothing changes) when the store's limits leave no room for it.
+    std::optional<ResourceChangeKind> putResource(const std::string& path, const Value& value);
     // DELETE: false when nothing is stored at the path (and nothing is sent).
     bool deleteResource(const std::string& path);
     // A client's GET of the plugin's function at the target (path and query); nullopt when no
@@ -70,9 +82,10 @@ class ServeWorld {
     std::int64_t nowMs() const;
 
     // Unloads the plugin and starts a new instance from the scenario given, or from the one the
-    // server started with; returns what the plugin's initialize returned. Throws HostError when
-    // the plugin cannot be loaded (the world then serves without it).
-    bool reset(const std::optional<Scenario>& scenario);
+    // server started with, its real clock running unless `paused`; returns what the plugin's
+    // initialize returned. Throws HostError when the plugin cannot be loaded (the world then
+    // serves without it).
+    bool reset(const std::optional<Scenario>& scenario, bool paused = false);
 
     // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}], "first", "next",
     // "timeline": [...]}: the clock in seconds, the pending timers with their due times in
@@ -87,7 +100,10 @@ class ServeWorld {
 
   private:
     // Starts a host on the scenario with a new instance id; under clockMutex_.
-    void begin(const Scenario& scenario);
+    void begin(const Scenario& scenario, bool paused);
+    // Records a change of a resource made by a scenario step or a client, and its size in the
+    // store; under clockMutex_.
+    void noteChange(std::int64_t atMs, StepAction action, const std::string& path, const Value& value);
     // Unloads the plugin and drops the host; under clockMutex_ or alone.
     void end() noexcept;
     // The moment the clock should show now: what clients advanced plus the real time elapsed
@@ -108,6 +124,7 @@ class ServeWorld {
     bool initialized_ = false;
     PluginId plugin_ = 0;
     SessionRecording recording_;
+    ResourceBudget stored_;
     std::vector<ScenarioStep> steps_;
     std::size_t nextStep_ = 0;
     std::int64_t advancedMs_ = 0;

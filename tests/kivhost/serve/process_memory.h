@@ -1,0 +1,27 @@
+// Another process's memory as Linux shows it in /proc: what the serve tests hold the server to.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace kiv::test {
+
+// A field of /proc/PID/status in MB ("VmRSS" resident now, "VmHWM" its peak, "VmSize" the address
+// space), or -1 when the process or the field is not there.
+inline long statusMb(int pid, std::string_view field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const std::string prefix = std::string(field) + ":";
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(prefix)) {
+            return std::stol(line.substr(prefix.size())) / 1024;
+        }
+    }
+    return -1;
+}
+
+inline long residentMb(int pid) {
+    return statusMb(pid, "VmRSS");
+}
+
+} // namespace kiv::test
