@@ -246,6 +246,31 @@ TEST_F(ServeDayTest, TheClockStopsWhereRecordingsCanFollow) {
     EXPECT_TRUE(replays(call("GET", "/kivhost/scenario").body));
 }
 
+// The plugin runs in a child process: a plugin that ends its process (here it aborts while
+// loading on a core version it refuses) leaves the server answering, its routes 502 with the
+// report, the dashboard and its stream showing it, until a reset starts a new child.
+TEST_F(ServeDayTest, APluginThatDiesLeavesTheServerAnsweringUntilAReset) {
+    RawHttp stream(port());
+    stream.send(rawRequest(port(), "GET", "/events"));
+    ASSERT_TRUE(stream.waitFor("event: instance", 10s));
+    const RawAnswer died = call("POST", "/kivhost/reset", "core: 17.0.0\n");
+    EXPECT_EQ(died.status, 502);
+    EXPECT_NE(died.body.find("SIGABRT"), std::string::npos) << died.body;
+    EXPECT_NE(died.body.find("ALE-EECF0606"), std::string::npos) << "the report quotes what it wrote";
+    for (const std::string& target : {kLaw + "notification", std::string("/kivhost/state")}) {
+        const RawAnswer refused = call("GET", target);
+        EXPECT_EQ(refused.status, 502) << target;
+        EXPECT_EQ(refused.body, died.body) << target;
+    }
+    EXPECT_EQ(call("GET", "/").status, 200);
+    EXPECT_TRUE(stream.waitFor("event: fault", 10s));
+
+    EXPECT_EQ(call("POST", "/kivhost/reset").status, 200);
+    EXPECT_EQ(call("PUT", kLoginControl, kLoginPacket).status, 201);
+    EXPECT_EQ(call("GET", kLaw + "notification").status, 200);
+    EXPECT_TRUE(stream.waitFor("login-data-packet", 10s));
+}
+
 class ServeDayRealClockTest : public ServeDayTest {
   protected:
     ServeDayRealClockTest() : ServeDayTest({"--clock", "real"}) {}

@@ -31,7 +31,20 @@ void EventFeed::addLine(std::string type, std::string line) {
     push(std::move(entry));
 }
 
+void EventFeed::forwardTo(FeedForward forward) {
+    std::lock_guard lock(mutex_);
+    forward_ = std::move(forward);
+}
+
+void EventFeed::addEntry(FeedEntry entry) {
+    push(std::make_shared<const FeedEntry>(std::move(entry)));
+}
+
 void EventFeed::push(std::shared_ptr<const FeedEntry> entry) {
+    if (forward_.entry) { // set before any entry is made, and never changed after
+        forward_.entry(*entry);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         bytes_ += entry->bytes();
@@ -94,7 +107,10 @@ void EventFeed::restart(std::string instance) {
         first_ += entries_.size();
         entries_.clear();
         bytes_ = 0;
-        instance_ = std::move(instance);
+        instance_ = instance;
+    }
+    if (forward_.restart) {
+        forward_.restart(instance);
     }
     added_.notify_all();
 }

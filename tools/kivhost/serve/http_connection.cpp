@@ -7,6 +7,7 @@
 #include "kivhost/serve/request_log.h"
 #include "kivhost/serve/request_target.h"
 #include "kivhost/serve/serve_routes.h"
+#include "kivhost/serve/state_timeline.h"
 
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
@@ -169,18 +170,6 @@ ServeRequest serveRequestOf(const http::request<http::string_body>& request, Req
     return served;
 }
 
-ServeAnswer answerSafely(ServeWorld& world, const ServeRequest& request) {
-    try {
-        return answerRequest(world, request);
-    } catch (const std::bad_alloc&) {
-        ServeAnswer busy = errorAnswer(503, "The server has no memory left for this request; try again.");
-        busy.retryAfterSeconds = 1;
-        return busy;
-    } catch (const std::exception& error) {
-        return errorAnswer(500, error.what());
-    }
-}
-
 // Whether a request is coming: on a kept-alive connection, its first byte is waited for up to
 // kIdleTime. A new connection's wait counts toward its first request's time, and bytes already
 // read belong to a request sent right after the last.
@@ -233,13 +222,13 @@ bool serveOneRequest(Connection& connection, bool fresh) {
     DeadlineSocket& socket = connection.socket;
     boost::beast::flat_buffer& buffer = connection.buffer;
     ServeContext& context = connection.context;
-    ServeWorld& world = context.world;
+    ServeBackend& backend = context.backend;
     http::request_parser<http::string_body> parser;
     parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
     parser.body_limit(kMaxBodyBytes);
     const RequestHead& head = parser.get();
     const auto logged = [&](int status) {
-        context.log.record(world.nowMs(), head.method_string(), head.target(), status);
+        context.log.record(backend.nowMs(), head.method_string(), head.target(), status);
     };
     const auto refused = [&](int status, std::string_view reason) {
         refuse(connection, head, status, reason);
@@ -302,12 +291,14 @@ bool serveOneRequest(Connection& connection, bool fresh) {
             head.version(), head.method() == http::verb::head, fieldOf(head, "Last-Event-ID"), target->query,
             verdict.crossOrigin ? fieldOf(head, http::field::origin) : std::string_view()};
         context.slots.startStream(connection.client);
-        streamEvents(socket, connection.client, world.feed(), start);
+        streamEvents(socket, connection.client, backend.feed(), start);
         return false;
     }
-    ServeAnswer answer = target->path == "/events"
-                             ? methodNotAllowed("GET")
-                             : answerSafely(world, serveRequestOf(parser.get(), *target));
+    ServeAnswer answer = target->path == "/events" ? methodNotAllowed("GET")
+                                                   : backend.answer(serveRequestOf(parser.get(), *target));
+    if (answer.addsTimeline) {
+        answer.body = withTimeline(std::move(answer.body), backend.feed(), answer.timelineSince);
+    }
     logged(writeWithinBudget(socket, context.answers, head, std::move(answer), verdict.crossOrigin, failed));
     return !failed && head.keep_alive();
 }

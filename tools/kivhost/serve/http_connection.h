@@ -23,7 +23,7 @@
 #include "kivhost/serve/answer_budget.h"
 #include "kivhost/serve/connection_slots.h"
 #include "kivhost/serve/request_log.h"
-#include "kivhost/serve/serve_world.h"
+#include "kivhost/serve/serve_backend.h"
 
 #include <boost/asio/ip/tcp.hpp>
 
@@ -40,7 +40,7 @@ inline constexpr std::chrono::seconds kIdleTime{60};
 
 // What every connection of a server shares.
 struct ServeContext {
-    ServeWorld& world;
+    ServeBackend& backend;
     const AccessRules& rules;
     RequestLog& log;
     ConnectionSlots& slots;

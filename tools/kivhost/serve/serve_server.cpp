@@ -15,8 +15,8 @@ namespace kiv::kivhost {
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-ServeServer::ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog)
-    : world_(world), rules_(std::move(access)), log_(world.feed(), requestLog), acceptor_(io_) {}
+ServeServer::ServeServer(ServeBackend& backend, AccessOptions access, std::ostream* requestLog)
+    : backend_(backend), rules_(std::move(access)), log_(backend.feed(), requestLog), acceptor_(io_) {}
 
 int ServeServer::bind(int port, std::string& error) {
     boost::system::error_code failed;
@@ -77,7 +77,7 @@ void ServeServer::accepted(const boost::system::error_code& failed,
     }
     try {
         std::thread([this, client]() mutable {
-            ServeContext context{world_, rules_, log_, slots_, answers_};
+            ServeContext context{backend_, rules_, log_, slots_, answers_};
             serveHttpConnection(*client, context);
             slots_.release(std::move(client));
         }).detach();
@@ -90,7 +90,7 @@ void ServeServer::accepted(const boost::system::error_code& failed,
 }
 
 void ServeServer::stop() {
-    world_.feed().close();
+    backend_.feed().close();
     slots_.stop();
     net::post(io_, [this] {
         boost::system::error_code ignored;

@@ -9,7 +9,7 @@
 #include "kivhost/serve/answer_budget.h"
 #include "kivhost/serve/connection_slots.h"
 #include "kivhost/serve/request_log.h"
-#include "kivhost/serve/serve_world.h"
+#include "kivhost/serve/serve_backend.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -23,7 +23,7 @@ namespace kiv::kivhost {
 class ServeServer {
   public:
     // `requestLog` receives a line per request when given.
-    ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog);
+    ServeServer(ServeBackend& backend, AccessOptions access, std::ostream* requestLog);
 
     // Binds 127.0.0.1 at the port, or at a free one for 0, and listens; returns the port, or -1
     // with the reason in `error` (another server holds the port: "address in use").
@@ -38,7 +38,7 @@ class ServeServer {
     void acceptNext();
     void accepted(const boost::system::error_code& failed, const std::shared_ptr<ClientSocket>& client);
 
-    ServeWorld& world_;
+    ServeBackend& backend_;
     AccessRules rules_;
     RequestLog log_;
     boost::asio::io_context io_;

@@ -44,6 +44,7 @@ std::string newInstanceId() {
 
 ServeWorld::ServeWorld(const Scenario& scenario, const ServeSetup& setup)
     : clockKind_(setup.clock), speed_(setup.speed), pluginFile_(setup.plugin), scenario_(scenario) {
+    feed_.forwardTo(setup.forward);
     {
         std::lock_guard lock(clockMutex_);
         begin(scenario_, false);
@@ -79,7 +80,8 @@ void ServeWorld::end() noexcept {
 
 void ServeWorld::begin(const Scenario& scenario, bool paused) {
     end();
-    feed_.restart(newInstanceId());
+    instance_ = newInstanceId();
+    feed_.restart(instance_);
     initialized_ = false;
     steps_ = scenario.steps;
     nextStep_ = 0;
@@ -279,11 +281,11 @@ std::string ServeWorld::recordingJson() const {
     return recording_.json(host_->nowMs());
 }
 
-std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
+std::string ServeWorld::worldStateJson() const {
     std::vector<TimerRecord> timers;
     std::int64_t now = 0;
-    FeedBatch timeline;
     bool paused = false;
+    std::string instance;
     {
         // One consistent picture: no catch-up runs while it is taken.
         std::lock_guard lock(clockMutex_);
@@ -291,14 +293,14 @@ std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
         std::stable_sort(timers.begin(), timers.end(),
                          [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
         now = host_->nowMs();
-        timeline = feed_.keptFrom(since.value_or(0));
         paused = paused_;
+        instance = instance_;
     }
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
     writer.Key("instance");
-    writeJsonText(writer, timeline.instance);
+    writeJsonText(writer, instance);
     writer.Key("t");
     writeSeconds(writer, now);
     writer.Key("clock");
@@ -319,20 +321,6 @@ std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
         writer.Key("due");
         writeSeconds(writer, timer.dueMs);
         writer.EndObject();
-    }
-    writer.EndArray();
-    writer.Key("first");
-    writer.Uint64(timeline.oldest);
-    writer.Key("next");
-    writer.Uint64(timeline.first + timeline.entries.size());
-    if (since) {
-        writer.Key("dropped");
-        writer.Uint64(timeline.dropped);
-    }
-    writer.Key("timeline");
-    writer.StartArray();
-    for (const auto& entry : timeline.entries) {
-        writer.RawValue(entry->line.data(), entry->line.size(), rapidjson::kObjectType);
     }
     writer.EndArray();
     writer.EndObject();

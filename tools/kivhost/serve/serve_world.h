@@ -40,7 +40,8 @@ inline constexpr std::int64_t kMaxClockMs = kMaxScenarioMinutes * 60000;
 struct ServeSetup {
     std::filesystem::path plugin;
     ClockKind clock = ClockKind::Virtual;
-    double speed = 1.0; // on the real clock: simulated seconds per real second
+    double speed = 1.0;  // on the real clock: simulated seconds per real second
+    FeedForward forward; // where the feed's entries go, when not kept here
 };
 
 class ServeWorld {
@@ -87,14 +88,10 @@ class ServeWorld {
     // serves without it).
     bool reset(const std::optional<Scenario>& scenario, bool paused = false);
 
-    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}], "first", "next",
-    // "timeline": [...]}: the clock in seconds, the pending timers with their due times in
-    // seconds, the ids of the oldest entry the feed keeps and of its next one, and the timeline
-    // kept as `kivhost run --json` writes it, with the server's own `http` lines (the request
-    // log) among them. With `since`, the timeline holds the entries from that id on only, and
-    // "dropped" says how many of those asked for are no longer kept: a client that polls with
-    // the last answer's `next` reads each entry once.
-    std::string stateJson(std::optional<std::size_t> since = std::nullopt) const;
+    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}]}: the clock in
+    // seconds and the pending timers with their due times in seconds. The state answers complete
+    // it with the feed's timeline (see state_timeline.h).
+    std::string worldStateJson() const;
     // What happened since the start or the last reset, as a scenario in JSON.
     std::string recordingJson() const;
 
@@ -121,6 +118,7 @@ class ServeWorld {
 
     mutable std::mutex clockMutex_; // one catch-up at a time, so that steps play in order
     std::unique_ptr<PluginHost> host_;
+    std::string instance_; // the id of this instance of the world
     bool initialized_ = false;
     PluginId plugin_ = 0;
     SessionRecording recording_;
