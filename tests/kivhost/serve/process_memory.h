@@ -1,6 +1,7 @@
 // Another process's memory as Linux shows it in /proc: what the serve tests hold the server to.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -9,7 +10,7 @@ namespace kiv::test {
 
 // A field of /proc/PID/status in MB ("VmRSS" resident now, "VmHWM" its peak, "VmSize" the address
 // space), or -1 when the process or the field is not there.
-inline long statusMb(int pid, std::string_view field) {
+inline long ownStatusMb(int pid, std::string_view field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     const std::string prefix = std::string(field) + ":";
     for (std::string line; std::getline(status, line);) {
@@ -18,6 +19,17 @@ inline long statusMb(int pid, std::string_view field) {
         }
     }
     return -1;
+}
+
+// The field summed over the process and its children (the server runs its plugin in one), or -1
+// when the process is not there.
+inline long statusMb(int pid, std::string_view field) {
+    long total = ownStatusMb(pid, field);
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    for (int child = 0; total >= 0 && children >> child;) {
+        total += std::max(0L, ownStatusMb(child, field));
+    }
+    return total;
 }
 
 inline long residentMb(int pid) {
