@@ -100,7 +100,7 @@ bool readFrame(int descriptor, FrameType& type, std::string& payload) {
 std::string encodeRequest(const ServeRequest& request) {
     std::string out;
     for (const std::string* text :
-         {&request.method, &request.path, &request.target, &request.query, &request.body}) {
+         {&request.method, &request.path, &request.target, &request.query, &request.body, &request.host}) {
         putText(out, *text);
     }
     return out;
@@ -109,7 +109,7 @@ std::string encodeRequest(const ServeRequest& request) {
 std::optional<ServeRequest> decodeRequest(std::string_view in) {
     ServeRequest request;
     for (std::string* text :
-         {&request.method, &request.path, &request.target, &request.query, &request.body}) {
+         {&request.method, &request.path, &request.target, &request.query, &request.body, &request.host}) {
         if (!takeText(in, *text)) {
             return std::nullopt;
         }

@@ -167,6 +167,7 @@ ServeRequest serveRequestOf(const http::request<http::string_body>& request, Req
     served.target = std::string(request.target());
     served.query = std::move(target.query);
     served.body = request.body();
+    served.host = fieldOf(request, http::field::host);
     return served;
 }
 

@@ -186,8 +186,8 @@ ServeAnswer answerRecording(ServeWorld& world, const ServeRequest&, std::string_
     return jsonAnswer(200, world.recordingJson());
 }
 
-ServeAnswer answerOpenApi(ServeWorld& world, const ServeRequest&, std::string_view) {
-    return jsonAnswer(200, openApiJson(world.plugin()));
+ServeAnswer answerOpenApi(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    return jsonAnswer(200, openApiJson(world.plugin(), "http://" + request.host));
 }
 
 ServeAnswer answerNoControl(ServeWorld&, const ServeRequest& request, std::string_view) {

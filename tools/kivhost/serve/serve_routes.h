@@ -16,6 +16,7 @@ struct ServeRequest {
     std::string target; // as the client sent it: the path undecoded, with the query
     std::string query;  // as the client sent it, without the "?"
     std::string body;
+    std::string host; // the Host header, which names this server
 };
 
 struct ServeAnswer {
