@@ -6,13 +6,13 @@
 #include "kivhost/serve/serve_backend.h"
 
 #include "kivhost/core/happening.h"
-#include "kivhost/platform/child_process.h"
 #include "kivhost/serve/child_frames.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <iostream>
 #include <mutex>
@@ -39,6 +39,12 @@ Pipe openPipe() {
         throw HostError("cannot start the plugin's process: no pipe to be had");
     }
     return {ends[0], ends[1]};
+}
+
+// "SIGABRT", for the report.
+std::string nameOfSignal(int signal) {
+    const char* abbreviation = sigabbrev_np(signal);
+    return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
 // Closes every descriptor from `from` on but the kept ones (sorted): the child must not hold the
@@ -266,7 +272,7 @@ class PluginChild : public ServeBackend {
             return;
         }
         std::string report = WIFSIGNALED(status)
-                                 ? "The plugin's process ended with " + signalName(WTERMSIG(status)) + "."
+                                 ? "The plugin's process ended with " + nameOfSignal(WTERMSIG(status)) + "."
                                  : "The plugin's process exited with status " +
                                        std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 1) + ".";
         if (!lastLines_.empty()) {

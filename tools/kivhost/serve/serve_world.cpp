@@ -282,16 +282,21 @@ std::string ServeWorld::recordingJson() const {
 }
 
 std::string ServeWorld::worldStateJson() const {
-    std::vector<TimerRecord> timers;
+    std::vector<std::pair<std::size_t, TimerRecord>> timers; // pending, with their scheduling order
     std::int64_t now = 0;
     bool paused = false;
     std::string instance;
     {
         // One consistent picture: no catch-up runs while it is taken.
         std::lock_guard lock(clockMutex_);
-        timers = host_->timerHistory();
+        const std::vector<TimerRecord> history = host_->timerHistory();
+        for (std::size_t i = 0; i < history.size(); ++i) {
+            if (!history[i].fired) {
+                timers.push_back({i, history[i]});
+            }
+        }
         std::stable_sort(timers.begin(), timers.end(),
-                         [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
+                         [](const auto& a, const auto& b) { return a.second.dueMs < b.second.dueMs; });
         now = host_->nowMs();
         paused = paused_;
         instance = instance_;
@@ -311,15 +316,14 @@ std::string ServeWorld::worldStateJson() const {
     writer.Bool(paused);
     writer.Key("timers");
     writer.StartArray();
-    for (const TimerRecord& timer : timers) {
-        if (timer.fired) {
-            continue;
-        }
+    for (const auto& [scheduled, timer] : timers) {
         writer.StartObject();
         writer.Key("name");
         writeJsonText(writer, timer.name);
         writer.Key("due");
         writeSeconds(writer, timer.dueMs);
+        writer.Key("scheduled");
+        writer.Uint64(scheduled);
         writer.EndObject();
     }
     writer.EndArray();

@@ -88,8 +88,9 @@ class ServeWorld {
     // serves without it).
     bool reset(const std::optional<Scenario>& scenario, bool paused = false);
 
-    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}]}: the clock in
-    // seconds and the pending timers with their due times in seconds. The state answers complete
+    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due", "scheduled"}]}: the
+    // clock in seconds and the pending timers in due order, with their due times in seconds and
+    // their places in the order they were scheduled in. The state answers complete
     // it with the feed's timeline (see state_timeline.h).
     std::string worldStateJson() const;
     // What happened since the start or the last reset, as a scenario in JSON.
