@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace kiv::kivhost {
 
@@ -30,6 +31,11 @@ class ServeBackend {
 
 // Loads and initialises the plugin on the scenario; throws HostError when it cannot be loaded.
 std::unique_ptr<ServeBackend> startServeBackend(const Scenario& scenario, const ServeSetup& setup);
+
+// When this process is a server's plugin process (the server started it so), runs the world on
+// the scenario for that server until it closes its end, and returns the exit code; nullopt in a
+// process started otherwise.
+std::optional<int> serveAsPluginProcess(const Scenario& scenario, const ServeSetup& setup);
 
 // The world in the server's own process.
 class InProcessBackend : public ServeBackend {

@@ -1,8 +1,10 @@
-// The plugin in a child process of the server (see serve_backend.h). The child builds the world
-// on the scenario and answers the requests the server hands it one at a time, sending the feed's
-// entries as they happen; the server keeps the feed, so that what the streams and the dashboard
-// showed outlives a child that dies. What the child writes to its standard error reaches the
-// server's, and its last lines make the report of a child that died.
+// The plugin in a child process of the server (see serve_backend.h). The server starts kivhost
+// again with its own command line, marked in the environment as its plugin's process: a fresh
+// process, which a server with many threads could not make by forking alone. The child builds
+// the world on the scenario and answers the requests the server hands it one at a time, sending
+// the feed's entries as they happen; the server keeps the feed, so that what the streams and the
+// dashboard showed outlives a child that dies. What the child writes to its standard error
+// reaches the server's, and its last lines make the report of a child that died.
 #include "kivhost/serve/serve_backend.h"
 
 #include "kivhost/core/happening.h"
@@ -12,13 +14,17 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace kiv::kivhost {
 namespace {
@@ -47,28 +53,63 @@ std::string nameOfSignal(int signal) {
     return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
-// Closes every descriptor from `from` on but the kept ones (sorted): the child must not hold the
-// server's sockets, or clients would not see them closed.
-void closeAllBut(int from, int keptLow, int keptHigh) {
-    close_range(static_cast<unsigned>(from), static_cast<unsigned>(keptLow - 1), 0);
-    close_range(static_cast<unsigned>(keptLow + 1), static_cast<unsigned>(keptHigh - 1), 0);
-    close_range(static_cast<unsigned>(keptHigh + 1), ~0U, 0);
+// The environment variable that marks kivhost as a server's plugin process, and the descriptors
+// it reads the requests from and writes its frames to.
+constexpr const char* kPluginProcessMark = "KIVHOST_SERVE_PLUGIN_PROCESS=1";
+constexpr int kRequestsDescriptor = 3;
+constexpr int kFramesDescriptor = 4;
+
+// What the server runs its plugin's process as: this program with this process's command line,
+// the mark added to the environment. Made before any fork, since a forked child of a process
+// with threads may only make system calls until it runs the program.
+struct ChildCommand {
+    std::string program;
+    std::vector<std::string> words;
+    std::vector<std::string> environment;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+};
+
+std::unique_ptr<ChildCommand> childCommand() {
+    auto command = std::make_unique<ChildCommand>();
+    char program[4096];
+    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (length <= 0) {
+        throw HostError("cannot start the plugin's process: this program's file is not known");
+    }
+    command->program.assign(program, static_cast<std::size_t>(length));
+    std::ifstream line("/proc/self/cmdline", std::ios::binary);
+    for (std::string word; std::getline(line, word, '\0');) {
+        command->words.push_back(word);
+    }
+    for (char** variable = environ; *variable; ++variable) {
+        command->environment.emplace_back(*variable);
+    }
+    command->environment.emplace_back(kPluginProcessMark);
+    for (std::string& word : command->words) {
+        command->argv.push_back(word.data());
+    }
+    command->argv.push_back(nullptr);
+    for (std::string& variable : command->environment) {
+        command->envp.push_back(variable.data());
+    }
+    command->envp.push_back(nullptr);
+    return command;
 }
 
-// The child: the world, and requests answered until the server closes its end.
-[[noreturn]] void runChild(int requests, int frames, const Scenario& scenario, ServeSetup setup) {
+// The world, and requests answered until the server closes its end.
+int runPluginProcess(const Scenario& scenario, ServeSetup setup) {
     // Ctrl-C reaches the whole process group; the server ends the child when it stops.
     std::signal(SIGINT, SIG_IGN);
-    FrameWriter out(frames);
+    FrameWriter out(kFramesDescriptor);
     setup.forward.entry = [&out](const FeedEntry& entry) { out.write(FrameType::Entry, encodeEntry(entry)); };
     setup.forward.restart = [&out](const std::string& instance) { out.write(FrameType::Restart, instance); };
-    int exitCode = 0;
     try {
         ServeWorld world(scenario, setup);
         out.write(FrameType::Started, world.initialized() ? "1" : "0");
         FrameType type{};
         std::string payload;
-        while (readFrame(requests, type, payload)) {
+        while (readFrame(kRequestsDescriptor, type, payload)) {
             const std::optional<ServeRequest> request = decodeRequest(payload);
             const ServeAnswer answer = request
                                            ? answerCaught(world, *request)
@@ -79,15 +120,14 @@ void closeAllBut(int from, int keptLow, int keptHigh) {
         }
     } catch (const std::exception& error) {
         out.write(FrameType::Started, std::string("!") + error.what());
-        exitCode = 1;
+        return 1;
     }
-    std::fflush(stdout);
-    std::_Exit(exitCode);
+    return 0;
 }
 
 class PluginChild : public ServeBackend {
   public:
-    PluginChild(const Scenario& scenario, const ServeSetup& setup) : scenario_(scenario), setup_(setup) {
+    PluginChild() : command_(childCommand()) {
         // A child that died leaves a pipe without reader; writing to it must fail, not end the server.
         std::signal(SIGPIPE, SIG_IGN);
         std::unique_lock lock(mutex_);
@@ -155,15 +195,18 @@ class PluginChild : public ServeBackend {
         const Pipe requests = openPipe();
         const Pipe frames = openPipe();
         const Pipe errors = openPipe();
-        std::cout.flush();
-        std::cerr.flush();
         const pid_t child = fork();
         if (child == 0) {
+            // Only system calls from here to the program: the descriptors the child keeps, at the
+            // numbers it reads them from, and no other (the server's sockets among them).
+            const int requestsEnd = fcntl(requests.read, F_DUPFD, 10);
+            const int framesEnd = fcntl(frames.write, F_DUPFD, 10);
             dup2(errors.write, STDERR_FILENO);
-            const int low = std::min(requests.read, frames.write);
-            const int high = std::max(requests.read, frames.write);
-            closeAllBut(STDERR_FILENO + 1, low, high);
-            runChild(requests.read, frames.write, scenario_, setup_);
+            dup2(requestsEnd, kRequestsDescriptor);
+            dup2(framesEnd, kFramesDescriptor);
+            close_range(kFramesDescriptor + 1, ~0U, 0);
+            execve(command_->program.c_str(), command_->argv.data(), command_->envp.data());
+            _exit(127);
         }
         for (const int end : {requests.read, frames.write, errors.write}) {
             close(end);
@@ -318,8 +361,7 @@ class PluginChild : public ServeBackend {
         close(from);
     }
 
-    const Scenario scenario_;
-    const ServeSetup setup_;
+    const std::unique_ptr<ChildCommand> command_;
     EventFeed feed_;
 
     mutable std::mutex mutex_;
@@ -342,8 +384,17 @@ class PluginChild : public ServeBackend {
 
 } // namespace
 
-std::unique_ptr<ServeBackend> startServeBackend(const Scenario& scenario, const ServeSetup& setup) {
-    return std::make_unique<PluginChild>(scenario, setup);
+std::unique_ptr<ServeBackend> startServeBackend(const Scenario&, const ServeSetup&) {
+    // The child reads the scenario and the plugin from the same command line.
+    return std::make_unique<PluginChild>();
+}
+
+std::optional<int> serveAsPluginProcess(const Scenario& scenario, const ServeSetup& setup) {
+    const char* mark = std::getenv("KIVHOST_SERVE_PLUGIN_PROCESS");
+    if (!mark || std::string_view(mark) != "1") {
+        return std::nullopt;
+    }
+    return runPluginProcess(scenario, setup);
 }
 
 } // namespace kiv::kivhost

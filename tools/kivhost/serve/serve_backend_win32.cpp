@@ -7,4 +7,8 @@ std::unique_ptr<ServeBackend> startServeBackend(const Scenario& scenario, const 
     return std::make_unique<InProcessBackend>(scenario, setup);
 }
 
+std::optional<int> serveAsPluginProcess(const Scenario&, const ServeSetup&) {
+    return std::nullopt;
+}
+
 } // namespace kiv::kivhost
