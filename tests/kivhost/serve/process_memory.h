@@ -32,6 +32,11 @@ inline long statusMb(int pid, std::string_view field) {
     return total;
 }
 
+// Whether a process's memory figures are the program's own. A sanitizer keeps freed memory in
+// quarantine and shadows every byte, so a sanitized build's figures say little of the program's:
+// bounds on memory hold in the plain builds, and the sanitized ones print the figures only.
+inline constexpr bool kPlainMemory = KIV_SANITIZED == 0;
+
 inline long residentMb(int pid) {
     return statusMb(pid, "VmRSS");
 }

@@ -75,16 +75,17 @@ class ServeDayTest : public testing::Test {
 
 // 48 PUTs of a megabyte of zeros used to hold 16 MB each (the host's journal, the recording's
 // trees); now the server stays small, and the recording, bounded, starts from the resources as
-// they stood at its first kept step and still replays.
+// they stood at its first kept step and still replays. (Sanitized builds, whose memory is not
+// measured, put a megabyte of text instead: one node, which they convert in a fraction of the time.)
 TEST_F(ServeDayTest, LargePutsKeepMemoryBoundedAndTheRecordingReplaysFromASnapshot) {
     ASSERT_EQ(call("PUT", "/kivhost/resources/t/v1/first", R"({"n": 1})").status, 201);
     ASSERT_EQ(call("POST", "/kivhost/clock/advance?minutes=5").status, 200);
-    const std::string big = zeros();
+    const std::string big = kPlainMemory ? zeros() : "\"" + std::string((1u << 20) - 8, 'z') + "\"";
     for (int i = 0; i < 48; ++i) {
         ASSERT_EQ(call("PUT", "/kivhost/resources/t/v1/big", big).status, i == 0 ? 201 : 200) << i;
     }
     const long resident = residentMb(pid());
-    EXPECT_LT(resident, 300);
+    EXPECT_TRUE(!kPlainMemory || resident < 300) << resident;
     std::printf("after 48 PUTs of 1 MB: %ld MB resident, %ld MB at the peak\n", resident,
                 statusMb(pid(), "VmHWM"));
 
@@ -184,7 +185,7 @@ TEST_F(ServeDayTest, ClientsThatStopReadingAreDropped) {
         ASSERT_EQ(call("PUT", "/kivhost/resources/t/v1/flood", piece).status, i == 0 ? 201 : 200) << i;
     }
     const long resident = residentMb(pid());
-    EXPECT_LT(resident, 400);
+    EXPECT_TRUE(!kPlainMemory || resident < 400) << resident;
     std::printf("60 stalled readers of a 20 MB state: %ld MB resident\n", resident);
 
     const std::optional<std::string> caughtUp = untilClosed(behind, 20s);
@@ -229,8 +230,8 @@ TEST_F(ServeDayTest, ResetsLeakNothing) {
     const long residentAfter = residentMb(pid());
     std::printf("500 resets: %ld -> %ld MB of address space, %ld -> %ld MB resident\n", virtualBefore,
                 virtualAfter, residentBefore, residentAfter);
-    EXPECT_LT(virtualAfter - virtualBefore, 8);
-    EXPECT_LT(residentAfter - residentBefore, 2);
+    EXPECT_TRUE(!kPlainMemory || virtualAfter - virtualBefore < 8);
+    EXPECT_TRUE(!kPlainMemory || residentAfter - residentBefore < 2);
 }
 
 // The clock stops at the last moment a scenario can name: what it records always replays.

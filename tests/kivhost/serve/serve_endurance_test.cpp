@@ -66,7 +66,7 @@ std::string scriptRequest(int port, std::size_t n, const std::vector<std::string
 }
 
 // The bodies the script puts: small ones, and a megabyte of zeros (the densest tree a body makes)
-// one turn in 64.
+// one turn in 64; in sanitized builds, whose memory is not measured, a megabyte of text instead.
 std::vector<std::string> scriptBodies() {
     const std::string small[] = {"1", R"({"small": true})", "[" + std::string(100, '7') + "]",
                                  "\"" + std::string(10000, 'x') + "\""};
@@ -78,7 +78,7 @@ std::vector<std::string> scriptBodies() {
     while (zeros.size() < (1u << 20) - 4) {
         zeros += "0,";
     }
-    bodies.push_back(zeros + "0]");
+    bodies.push_back(kPlainMemory ? zeros + "0]" : "\"" + std::string((1u << 20) - 8, 'z') + "\"");
     return bodies;
 }
 
@@ -229,7 +229,7 @@ TEST(ServeEnduranceTest, AWorkingDayKeepsMemoryBoundedAndTheRealClientServed) {
                     std::chrono::duration_cast<std::chrono::milliseconds>(real.longestWait).count()),
                 peak);
     EXPECT_EQ(real.failed, 0u);
-    EXPECT_LT(peak, kMaxResidentMb);
+    EXPECT_TRUE(!kPlainMemory || peak < kMaxResidentMb) << peak;
     EXPECT_TRUE(unexpected.empty()) << unexpected.size() << " unexpected statuses, the first "
                                     << unexpected.front();
     EXPECT_GE(scriptAnswered, day.requests * 9 / 10);
