@@ -4,6 +4,7 @@
 #include "platform/page_memory.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -15,11 +16,20 @@ struct FreePage {
     FreePage* next;
 };
 
+// Every reservation made, so that they can be given back when the module ends.
+struct Reservation {
+    unsigned char* pages;
+    Reservation* next;
+};
+
 struct PageSourceState {
     std::mutex mutex;
     unsigned char* reservation = nullptr; // the current 64 KiB reservation
     std::size_t pagesHandedOut = kPageReservationSize / kPoolPageSize;
     FreePage* freePages = nullptr;
+    Reservation* reservations = nullptr;
+    std::size_t pagesInUse = 0;
+    bool ending = false; // the module's static destruction has begun
 };
 
 // The state lives for the whole process and is never destroyed, so trees that are
@@ -29,6 +39,35 @@ PageSourceState& state() noexcept {
     static PageSourceState* instance = new (storage) PageSourceState();
     return *instance;
 }
+
+// Gives every reservation back to the system once the module is ending and no page is in use:
+// a library that is unloaded and loaded again (a host's reset) would otherwise leave its
+// reservations mapped each time. Under the state's mutex.
+void releaseWhenDone(PageSourceState& s) noexcept {
+    if (!s.ending || s.pagesInUse != 0) {
+        return;
+    }
+    while (Reservation* reservation = s.reservations) {
+        s.reservations = reservation->next;
+        platform::releasePages(reservation->pages, kPageReservationSize);
+        std::free(reservation);
+    }
+    s.reservation = nullptr;
+    s.pagesHandedOut = kPageReservationSize / kPoolPageSize;
+    s.freePages = nullptr;
+}
+
+// Marks the module's end when its static objects are destroyed. Trees destroyed later in the
+// same destruction still hand their pages back, and the last one releases the reservations;
+// the order of static destructors across files does not matter.
+struct ReleaseAtModuleEnd {
+    ~ReleaseAtModuleEnd() {
+        PageSourceState& s = state();
+        std::lock_guard lock(s.mutex);
+        s.ending = true;
+        releaseWhenDone(s);
+    }
+} releaseAtModuleEnd;
 
 } // namespace
 
@@ -42,17 +81,26 @@ void* PageSource::takePage() noexcept {
     std::lock_guard lock(s.mutex);
     if (FreePage* page = s.freePages) {
         s.freePages = page->next;
+        ++s.pagesInUse;
         return page;
     }
     constexpr std::size_t pagesPerReservation = kPageReservationSize / kPoolPageSize;
     if (s.pagesHandedOut == pagesPerReservation) {
+        auto* record = static_cast<Reservation*>(std::malloc(sizeof(Reservation)));
         auto* reservation = static_cast<unsigned char*>(platform::reservePages(kPageReservationSize));
-        if (!reservation) {
+        if (!record || !reservation) {
+            std::free(record);
+            if (reservation) {
+                platform::releasePages(reservation, kPageReservationSize);
+            }
             return nullptr;
         }
+        *record = Reservation{reservation, s.reservations};
+        s.reservations = record;
         s.reservation = reservation;
         s.pagesHandedOut = 0;
     }
+    ++s.pagesInUse;
     return s.reservation + kPoolPageSize * s.pagesHandedOut++;
 }
 
@@ -67,6 +115,8 @@ void PageSource::returnPage(void* page) noexcept {
     auto* freePage = static_cast<FreePage*>(page);
     freePage->next = s.freePages;
     s.freePages = freePage;
+    --s.pagesInUse;
+    releaseWhenDone(s);
 }
 
 } // namespace kiv

@@ -77,6 +77,7 @@ bool RawHttp::fill(std::chrono::steady_clock::time_point until) {
         socket_->io.run();
     }
     received_.append(socket_->buffer.data(), got);
+    closed_ = closed_ || failed == net::error::eof || failed == net::error::connection_reset;
     return !failed && got > 0;
 }
 
@@ -95,6 +96,13 @@ bool RawHttp::waitFor(std::string_view text, std::chrono::milliseconds wait) {
         }
     }
     return true;
+}
+
+bool RawHttp::closedWithin(std::chrono::milliseconds wait) {
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!closed_ && fill(until)) {
+    }
+    return closed_;
 }
 
 std::optional<RawAnswer> RawHttp::answer(std::chrono::milliseconds wait) {

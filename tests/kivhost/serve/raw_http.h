@@ -34,6 +34,9 @@ class RawHttp {
     const std::string& receive(std::size_t bytes, std::chrono::milliseconds wait);
     // Whether the text came within `wait` (reading on until it does).
     bool waitFor(std::string_view text, std::chrono::milliseconds wait);
+    // Whether the server closed the connection within `wait`, reading (and keeping) what it sent
+    // until then.
+    bool closedWithin(std::chrono::milliseconds wait);
     // The next answer, or nullopt when none came whole within `wait`.
     std::optional<RawAnswer> answer(std::chrono::milliseconds wait = std::chrono::seconds(10));
 
@@ -44,6 +47,7 @@ class RawHttp {
 
     std::unique_ptr<Socket> socket_;
     std::string received_;
+    bool closed_ = false; // the server closed or reset the connection
 };
 
 // "GET /path HTTP/1.1" with a Host of 127.0.0.1:port, the extra header lines (each ending in

@@ -260,7 +260,14 @@ TEST_F(ServeControlsTest, TheOpenApiDescriptionAgreesWithDescribe) {
         EXPECT_EQ(operation["parameters"].size(), function["arguments"].size());
     }
     EXPECT_EQ(api["webhooks"].size(), described["events"].size());
-    EXPECT_EQ(api["components"]["schemas"].size(), described["types"].size());
+    // The schemas are the plugin's types that its routes and events name, and the server's own
+    // four (that every one is used is check_openapi.py's to say).
+    std::size_t pluginTypes = 0;
+    for (std::size_t i = 0; i < described["types"].size(); ++i) {
+        pluginTypes += api["components"]["schemas"].find(described["types"][i]["name"].getString("")) ? 1 : 0;
+    }
+    EXPECT_GT(pluginTypes, 0u);
+    EXPECT_EQ(pluginTypes + 4, api["components"]["schemas"].size());
     // Every reference resolves.
     const std::string text = call("GET", "/kivhost/openapi.json").body;
     const std::string marker = "\"$ref\":\"#/components/schemas/";

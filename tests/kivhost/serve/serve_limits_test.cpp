@@ -3,6 +3,7 @@
 // parallel connects, a second server on the same port, and a stop with idle connections open.
 // Each load is bounded in count and stops by itself.
 #include "law_scenario.h"
+#include "process_memory.h"
 #include "raw_http.h"
 #include "serve_process.h"
 
@@ -32,17 +33,6 @@ namespace kiv::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The server's resident memory in MB, from /proc.
-long residentMb(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmRSS:")) {
-            return std::stol(line.substr(6)) / 1024;
-        }
-    }
-    return -1;
-}
 
 // The descriptor of the server's end of a loopback connection, found as the socket whose local
 // port is `serverPort` and whose remote port is `clientPort` in the server's /proc tables.
@@ -139,7 +129,7 @@ TEST_F(ServeLimitsTest, HeaderBlocksBeyondTheLimitsAnswer431) {
     const std::optional<RawAnswer> refused = flood.answer(5s);
     EXPECT_TRUE(sent < lines || (refused && refused->status == 431)) << sent;
     EXPECT_LT(sent, lines / 10) << "the server read far past its limit";
-    const long resident = residentMb(serve_.pid());
+    const long resident = ownStatusMb(serve_.pid(), "VmRSS"); // where the connections are served
     EXPECT_LT(resident, 300);
     std::printf("after a header flood (%zu lines of 4 KB sent): %ld MB resident\n", sent, resident);
     EXPECT_EQ(exchange(rawRequest(port(), "GET", "/kivhost/state")).status, 200);
@@ -297,7 +287,7 @@ TEST_F(ServeLimitsTest, ManyStreamsReplayingALongHistoryShareIt) {
     }
     const std::string& first = streams.front()->receive(0, 0ms);
     EXPECT_NE(first.find("event: dropped\ndata: {\"dropped\":"), std::string::npos);
-    const long resident = residentMb(serve_.pid());
+    const long resident = ownStatusMb(serve_.pid(), "VmRSS"); // where the connections are served
     EXPECT_LT(resident, 600); // a copy of the history per stream would be 2.5 GB
     std::printf("64 streams replaying the history: %ld MB resident\n", resident);
     streams.clear();

@@ -17,14 +17,19 @@ int serveUntilStopped(const ServeArguments& arguments, std::ostream& out, std::o
         return 1;
     }
 
+    const ServeSetup setup{inputs->plugin, arguments.clock, arguments.speed, {}};
+    if (const std::optional<int> served = serveAsPluginProcess(inputs->scenario, setup)) {
+        return *served; // this process runs the plugin for the server that started it
+    }
+
     StopRequest stopRequest; // before any thread starts
 
-    ServeWorld world(inputs->scenario, ServeSetup{inputs->plugin, arguments.clock, arguments.speed});
-    if (!world.initialized()) {
+    const std::unique_ptr<ServeBackend> backend = startServeBackend(inputs->scenario, setup);
+    if (!backend->initialized()) {
         reportError(errors, "the plugin's initialize reported a failure; nothing is served");
         return 1;
     }
-    ServeServer server(world, arguments.access, arguments.logRequests ? &out : nullptr);
+    ServeServer server(*backend, arguments.access, arguments.logRequests ? &out : nullptr);
     std::string refusal;
     const int port = server.bind(arguments.port, refusal);
     if (port < 0) {

@@ -23,12 +23,17 @@ bool changesState(std::string_view method) {
     return method == "PUT" || method == "POST" || method == "PATCH" || method == "DELETE";
 }
 
-bool isJsonType(std::string_view contentType) {
+bool isReadableType(std::string_view contentType) {
     std::string type = lowered(contentType.substr(0, contentType.find(';')));
     while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) {
         type.pop_back();
     }
-    return type == "application/json" || (type.starts_with("application/") && type.ends_with("+json"));
+    // None of these is a type a page may send without a preflight, which the listed origins
+    // alone pass.
+    const bool suffixed =
+        type.starts_with("application/") && (type.ends_with("+json") || type.ends_with("+yaml"));
+    return suffixed || type == "application/json" || type == "application/yaml" ||
+           type == "application/x-yaml" || type == "text/yaml";
 }
 
 AccessRules::AccessRules(AccessOptions options) : options_(std::move(options)) {
@@ -80,11 +85,12 @@ AccessVerdict AccessRules::check(const RequestOrigin& request) const {
             return {403, "Requests that change state are taken only from this server's own pages and from "
                          "origins named with --allow-origin."};
         }
-        // A browser's body must be JSON: the types a page may send without a preflight (forms,
-        // text/plain) are refused. Command-line clients send no Origin; their bodies are read as
-        // JSON whatever type they name.
-        if (!request.origin.empty() && request.hasBody && !isJsonType(request.contentType)) {
-            return {415, "Send the body as application/json."};
+        // A browser's body must be JSON or YAML: the types a page may send without a preflight
+        // (forms, text/plain) are refused. Command-line clients send no Origin; their bodies are
+        // read whatever type they name.
+        if (!request.origin.empty() && request.hasBody && !isReadableType(request.contentType)) {
+            return {415, "Send the body as application/json, or a scenario to /kivhost/reset as "
+                         "application/yaml."};
         }
     }
     return {0, {}, listed && !own};

@@ -51,7 +51,8 @@ class AccessRules {
 
 // PUT, POST, PATCH and DELETE: the methods that may change what the server holds.
 bool changesState(std::string_view method);
-// application/json or a type ending in +json, with or without parameters.
-bool isJsonType(std::string_view contentType);
+// application/json, application/yaml (also application/x-yaml and text/yaml) or a type ending in
+// +json or +yaml, with or without parameters: the body types a page may send.
+bool isReadableType(std::string_view contentType);
 
 } // namespace kiv::kivhost

@@ -31,7 +31,20 @@ void EventFeed::addLine(std::string type, std::string line) {
     push(std::move(entry));
 }
 
+void EventFeed::forwardTo(FeedForward forward) {
+    std::lock_guard lock(mutex_);
+    forward_ = std::move(forward);
+}
+
+void EventFeed::addEntry(FeedEntry entry) {
+    push(std::make_shared<const FeedEntry>(std::move(entry)));
+}
+
 void EventFeed::push(std::shared_ptr<const FeedEntry> entry) {
+    if (forward_.entry) { // set before any entry is made, and never changed after
+        forward_.entry(*entry);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         bytes_ += entry->bytes();
@@ -57,6 +70,7 @@ FeedBatch EventFeed::after(std::size_t from, std::chrono::milliseconds wait, std
     batch.first = std::max(from, first_);
     batch.oldest = first_;
     batch.dropped = from < first_ ? first_ - from : 0;
+    batch.next = first_ + entries_.size();
     if (closed_) {
         return batch;
     }
@@ -76,6 +90,7 @@ FeedBatch EventFeed::keptFrom(std::size_t from) const {
     batch.first = std::clamp(from, first_, first_ + entries_.size());
     batch.oldest = first_;
     batch.dropped = from < first_ ? first_ - from : 0;
+    batch.next = first_ + entries_.size();
     batch.entries.assign(entries_.begin() + static_cast<std::ptrdiff_t>(batch.first - first_),
                          entries_.end());
     return batch;
@@ -92,7 +107,10 @@ void EventFeed::restart(std::string instance) {
         first_ += entries_.size();
         entries_.clear();
         bytes_ = 0;
-        instance_ = std::move(instance);
+        instance_ = instance;
+    }
+    if (forward_.restart) {
+        forward_.restart(instance);
     }
     added_.notify_all();
 }

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,17 +39,29 @@ struct FeedBatch {
     std::size_t first = 0;   // the id of entries.front(), or where the next entry will be
     std::size_t oldest = 0;  // the id of the oldest entry the feed keeps
     std::size_t dropped = 0; // entries asked for that the feed no longer keeps
+    std::size_t next = 0;    // the id the next entry will get
     std::vector<std::shared_ptr<const FeedEntry>> entries;
+};
+
+// Where a feed sends its entries instead of keeping them: the server's feed, when the world runs
+// in a process of its own.
+struct FeedForward {
+    std::function<void(const FeedEntry& entry)> entry;
+    std::function<void(const std::string& instance)> restart;
 };
 
 class EventFeed {
   public:
+    // From now on entries and restarts go to `forward` only.
+    void forwardTo(FeedForward forward);
     // An event a plugin sent goes out under its own name with its payload as data; everything
     // else under its timeline type ("timer", "fire", "log", ...) with its timeline line as data.
     void add(const Happening& happening);
     // An entry of the server's own, under its type with its line as data (a request and the
     // status it got).
     void addLine(std::string type, std::string line);
+    // An entry made elsewhere (a forwarded one), as it is.
+    void addEntry(FeedEntry entry);
 
     // Entries from `from` on, as many as fit in about `maxBytes` (at least one), waiting up to
     // `wait` for one when there are none yet. When `from` is older than what is kept, the batch
@@ -79,6 +92,7 @@ class EventFeed {
     std::size_t bytes_ = 0; // of the entries kept
     std::string instance_;
     bool closed_ = false;
+    FeedForward forward_;
 };
 
 } // namespace kiv::kivhost

@@ -1,5 +1,6 @@
 #include "kivhost/serve/event_stream.h"
 
+#include "kivhost/serve/cors_headers.h"
 #include "kivhost/serve/request_target.h"
 #include "kivhost/serve/server_sent_events.h"
 
@@ -36,22 +37,22 @@ std::size_t startOf(const EventStreamStart& start, std::size_t now) {
     return now;
 }
 
-std::string droppedNotice(const FeedBatch& batch) {
-    return sseNotice("dropped", "{\"dropped\":" + std::to_string(batch.dropped) +
-                                    ",\"first\":" + std::to_string(batch.first) + "}");
+std::string droppedNotice(std::size_t dropped, std::size_t first, bool closed) {
+    return sseNotice("dropped", "{\"dropped\":" + std::to_string(dropped) + ",\"first\":" +
+                                    std::to_string(first) + (closed ? ",\"closed\":true}" : "}"));
 }
 
 } // namespace
 
-void streamEvents(net::ip::tcp::socket& socket, EventFeed& feed, const EventStreamStart& start) {
+void streamEvents(DeadlineSocket& socket, const ClientSocket& client, EventFeed& feed,
+                  const EventStreamStart& start) {
     std::size_t position = startOf(start, feed.size());
     http::response<http::empty_body> response(http::status::ok, start.version);
     response.set(http::field::content_type, kEventStreamContentType);
     response.set(http::field::cache_control, "no-cache");
     response.set("X-Accel-Buffering", "no");
     if (!start.allowOrigin.empty()) {
-        response.set(http::field::access_control_allow_origin, start.allowOrigin);
-        response.set(http::field::vary, "Origin");
+        addCorsFor(response.base(), start.allowOrigin);
     }
     response.chunked(true);
     response.keep_alive(false); // the stream ends only with the connection
@@ -62,10 +63,18 @@ void streamEvents(net::ip::tcp::socket& socket, EventFeed& feed, const EventStre
         return;
     }
     std::string instance;
+    bool caughtUp = false; // once it has been sent all there was, the stream must keep up
     for (int idleWaits = 0;;) {
         const FeedBatch batch = feed.after(position, kStreamWait, kBatchBytes);
-        if (feed.closed()) {
+        if (feed.closed() || client.closing) {
             break;
+        }
+        const std::size_t behind = batch.next - batch.first;
+        if (caughtUp && behind > kStreamMaxLag && batch.instance == instance) {
+            // A last word if the client still takes one; the connection ends either way.
+            net::write(socket, http::make_chunk(net::buffer(droppedNotice(behind, batch.first, true))),
+                       failed);
+            return;
         }
         std::string text;
         const bool opening = instance.empty();
@@ -78,12 +87,13 @@ void streamEvents(net::ip::tcp::socket& socket, EventFeed& feed, const EventStre
         }
         // Entries of an instance before a reset were not dropped: they belong to another world.
         if (batch.dropped > 0 && (opening || !renewed)) {
-            text += droppedNotice(batch);
+            text += droppedNotice(batch.dropped, batch.first, false);
         }
         position = batch.first;
         for (const auto& entry : batch.entries) {
             text += sseMessage(position++, entry->event, entry->data);
         }
+        caughtUp = caughtUp || position == batch.next;
         if (text.empty() && ++idleWaits >= kWaitsPerKeepAlive) {
             text = sseKeepAlive();
         }

@@ -1,16 +1,22 @@
 #include "kivhost/serve/http_connection.h"
 
+#include "kivhost/serve/cors_headers.h"
+#include "kivhost/serve/deadline_socket.h"
 #include "kivhost/serve/event_stream.h"
+#include "kivhost/serve/framing.h"
 #include "kivhost/serve/request_log.h"
 #include "kivhost/serve/request_target.h"
 #include "kivhost/serve/serve_routes.h"
+#include "kivhost/serve/state_timeline.h"
 
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <new>
 
 namespace kiv::kivhost {
 namespace {
@@ -26,61 +32,12 @@ using RequestHead = http::request_parser<http::string_body>::value_type;
 constexpr std::size_t kDrainBytes = std::size_t(256) << 10;
 constexpr std::chrono::milliseconds kDrainTime{300};
 
-// One client's connection as its thread serves it. Its reads wait for bytes in the connection's
-// own io_context until the deadline, and stop when it passes (or the server stops).
+// One client's connection as its thread serves it.
 struct Connection {
+    ServeContext& context;
     ClientSocket& client;
-    tcp::socket& socket = client.socket;
-    ServeWorld& world;
-    const AccessRules& rules;
-    RequestLog& log;
+    DeadlineSocket socket{client};
     boost::beast::flat_buffer buffer{2 * kMaxHeaderBytes};
-    std::chrono::steady_clock::time_point deadline{};
-    bool timedOut = false;
-
-    // The reads that follow must be done within `time`.
-    void readFor(std::chrono::steady_clock::duration time) {
-        deadline = std::chrono::steady_clock::now() + time;
-    }
-
-    // Whether bytes came (or the client closed) before the deadline.
-    bool waitForBytes(error_code& failed) {
-        bool done = false;
-        socket.async_wait(tcp::socket::wait_read, [&](const error_code& waited) {
-            failed = waited;
-            done = true;
-        });
-        client.io.restart();
-        client.io.run_until(deadline);
-        if (!done) {
-            socket.cancel(failed);
-            client.io.run(); // the wait ends, cancelled
-            timedOut = true;
-            failed = net::error::timed_out;
-        }
-        return !failed;
-    }
-};
-
-// The connection as Beast reads it: each read first waits for bytes within the deadline, so that
-// it never blocks past it.
-struct DeadlineReads {
-    Connection& connection;
-
-    using executor_type = tcp::socket::executor_type;
-    executor_type get_executor() { return connection.socket.get_executor(); }
-
-    template <typename Buffers> std::size_t read_some(const Buffers& buffers, error_code& failed) {
-        return connection.waitForBytes(failed) ? connection.socket.read_some(buffers, failed) : 0;
-    }
-    template <typename Buffers> std::size_t read_some(const Buffers& buffers) {
-        error_code failed;
-        const std::size_t got = read_some(buffers, failed);
-        if (failed) {
-            throw boost::system::system_error(failed);
-        }
-        return got;
-    }
 };
 
 template <typename Field> std::string_view fieldOf(const RequestHead& head, Field field) {
@@ -99,12 +56,12 @@ RequestOrigin originOf(const RequestHead& head, bool hasBody) {
 
 void addCors(http::fields& fields, const RequestHead& head, bool crossOrigin) {
     if (crossOrigin) {
-        fields.set(http::field::access_control_allow_origin, fieldOf(head, http::field::origin));
-        fields.set(http::field::vary, "Origin");
+        addCorsFor(fields, fieldOf(head, http::field::origin));
     }
 }
 
-void sendAnswer(tcp::socket& socket, const RequestHead& head, const ServeAnswer& answer, bool crossOrigin,
+// The answer's body is moved into the response, not copied.
+void sendAnswer(DeadlineSocket& socket, const RequestHead& head, ServeAnswer answer, bool crossOrigin,
                 bool keepAlive, error_code& failed) {
     http::response<http::string_body> response;
     response.version(head.version());
@@ -113,9 +70,12 @@ void sendAnswer(tcp::socket& socket, const RequestHead& head, const ServeAnswer&
     if (!answer.allow.empty()) {
         response.set(http::field::allow, answer.allow);
     }
+    if (answer.retryAfterSeconds > 0) {
+        response.set(http::field::retry_after, std::to_string(answer.retryAfterSeconds));
+    }
     addCors(response.base(), head, crossOrigin);
     response.keep_alive(keepAlive);
-    response.body() = answer.body;
+    response.body() = std::move(answer.body);
     response.prepare_payload();
     if (head.method() == http::verb::head) {
         http::response_serializer<http::string_body> serializer(response);
@@ -130,12 +90,11 @@ void sendAnswer(tcp::socket& socket, const RequestHead& head, const ServeAnswer&
 void refuse(Connection& connection, const RequestHead& head, int status, std::string_view reason) {
     error_code failed;
     sendAnswer(connection.socket, head, errorAnswer(status, reason), false, false, failed);
-    connection.socket.shutdown(tcp::socket::shutdown_send, failed);
-    connection.readFor(kDrainTime);
-    DeadlineReads reads{connection};
+    connection.socket.socket().shutdown(tcp::socket::shutdown_send, failed);
+    connection.socket.readFor(kDrainTime);
     char scratch[16384];
     for (std::size_t drained = 0; drained < kDrainBytes && !failed;) {
-        drained += reads.read_some(net::buffer(scratch), failed);
+        drained += connection.socket.read_some(net::buffer(scratch), failed);
     }
 }
 
@@ -147,13 +106,22 @@ int refusalOf(const error_code& failed) {
     if (failed == http::error::body_limit) {
         return 413;
     }
+    if (failed == http::error::bad_transfer_encoding) {
+        return 501;
+    }
     return failed.category() == http::make_error_code(http::error::body_limit).category() ? 400 : 0;
 }
+
+constexpr const char* kFoldedLineReason =
+    "Header lines continued on the next line (obs-fold) are not taken; send each field on a line of its own.";
 
 const char* reasonOf(int status) {
     switch (status) {
     case 413:
         return "The request body is larger than 1 MB.";
+    case 501:
+        return "The only transfer coding taken is chunked, alone; send the body with Content-Length or as "
+               "Transfer-Encoding: chunked.";
     case 431:
         return "The request's header block is larger than 64 KB or has more than 100 fields.";
     default:
@@ -161,7 +129,7 @@ const char* reasonOf(int status) {
     }
 }
 
-void answerPreflight(tcp::socket& socket, const RequestHead& head, error_code& failed) {
+void answerPreflight(DeadlineSocket& socket, const RequestHead& head, error_code& failed) {
     http::response<http::empty_body> response(http::status::no_content, head.version());
     addCors(response.base(), head, true);
     response.set(http::field::access_control_allow_methods, "GET, HEAD, POST, PUT, DELETE");
@@ -173,6 +141,24 @@ void answerPreflight(tcp::socket& socket, const RequestHead& head, error_code& f
     http::write(socket, response, failed);
 }
 
+// Writes the answer if the answers waiting for their clients leave room for it, and 503 if not;
+// the status written.
+int writeWithinBudget(DeadlineSocket& socket, AnswerBudget& answers, const RequestHead& head,
+                      ServeAnswer answer, bool crossOrigin, error_code& failed) {
+    const std::size_t bytes = answer.body.size();
+    if (!answers.take(bytes)) {
+        ServeAnswer busy =
+            errorAnswer(503, "Too many large answers are waiting for their clients; try again.");
+        busy.retryAfterSeconds = 1;
+        sendAnswer(socket, head, std::move(busy), crossOrigin, head.keep_alive(), failed);
+        return 503;
+    }
+    const int status = answer.status;
+    sendAnswer(socket, head, std::move(answer), crossOrigin, head.keep_alive(), failed);
+    answers.give(bytes);
+    return status;
+}
+
 ServeRequest serveRequestOf(const http::request<http::string_body>& request, RequestTarget target) {
     ServeRequest served;
     const http::verb method = request.method();
@@ -181,15 +167,8 @@ ServeRequest serveRequestOf(const http::request<http::string_body>& request, Req
     served.target = std::string(request.target());
     served.query = std::move(target.query);
     served.body = request.body();
+    served.host = fieldOf(request, http::field::host);
     return served;
-}
-
-ServeAnswer answerSafely(ServeWorld& world, const ServeRequest& request) {
-    try {
-        return answerRequest(world, request);
-    } catch (const std::exception& error) {
-        return errorAnswer(500, error.what());
-    }
 }
 
 // Whether a request is coming: on a kept-alive connection, its first byte is waited for up to
@@ -199,9 +178,41 @@ bool requestComing(Connection& connection, bool fresh) {
     if (fresh || connection.buffer.size() > 0) {
         return true;
     }
-    connection.readFor(kIdleTime);
+    connection.socket.readFor(kIdleTime);
     error_code failed;
-    return connection.waitForBytes(failed);
+    return connection.socket.waitForBytes(failed);
+}
+
+// Reads until the buffer holds a whole header block, so that it can be checked as the client
+// sent it before it is parsed; stops at the header limit or a failed read, which the parser then
+// meets itself.
+void readHeaderBlock(Connection& connection) {
+    boost::beast::flat_buffer& buffer = connection.buffer;
+    for (;;) {
+        if (headerBlockEnd(buffer) != std::string_view::npos || buffer.size() > kMaxHeaderBytes) {
+            return;
+        }
+        error_code failed;
+        const std::size_t room = std::min<std::size_t>(16384, buffer.max_size() - buffer.size());
+        const std::size_t got = connection.socket.read_some(buffer.prepare(room), failed);
+        buffer.commit(got);
+        if (failed) {
+            return;
+        }
+    }
+}
+
+// Whether the request's transfer coding is one this server reads: none, or chunked alone.
+bool takesCoding(const RequestHead& head) {
+    std::size_t codings = 0;
+    std::string_view coding;
+    for (const auto& field : head) {
+        if (field.name() == http::field::transfer_encoding) {
+            ++codings;
+            coding = field.value();
+        }
+    }
+    return codings == 0 || (codings == 1 && isChunkedAlone(coding));
 }
 
 // Reads and answers one request; false when the connection is to end.
@@ -209,16 +220,16 @@ bool serveOneRequest(Connection& connection, bool fresh) {
     if (!requestComing(connection, fresh)) {
         return false;
     }
-    tcp::socket& socket = connection.socket;
+    DeadlineSocket& socket = connection.socket;
     boost::beast::flat_buffer& buffer = connection.buffer;
-    DeadlineReads reads{connection};
-    ServeWorld& world = connection.world;
+    ServeContext& context = connection.context;
+    ServeBackend& backend = context.backend;
     http::request_parser<http::string_body> parser;
     parser.header_limit(static_cast<std::uint32_t>(kMaxHeaderBytes));
     parser.body_limit(kMaxBodyBytes);
     const RequestHead& head = parser.get();
     const auto logged = [&](int status) {
-        connection.log.record(world.nowMs(), head.method_string(), head.target(), status);
+        context.log.record(backend.nowMs(), head.method_string(), head.target(), status);
     };
     const auto refused = [&](int status, std::string_view reason) {
         refuse(connection, head, status, reason);
@@ -226,20 +237,28 @@ bool serveOneRequest(Connection& connection, bool fresh) {
         return false;
     };
     error_code failed;
-    connection.readFor(kRequestTime);
-    http::read_header(reads, buffer, parser, failed);
+    socket.readFor(kRequestTime);
+    readHeaderBlock(connection);
+    if (hasFoldedLine(buffer)) {
+        return refused(400, kFoldedLineReason);
+    }
+    http::read_header(socket, buffer, parser, failed);
     if (failed) {
         // Nothing to answer when the client left between requests, the connection broke or the
         // request did not come in time (the connection is shut down then).
-        const bool gone = failed == http::error::end_of_stream || connection.timedOut;
+        const bool gone =
+            failed == http::error::end_of_stream || socket.timedOut() || connection.client.closing;
         const int status = gone ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
+    }
+    if (!takesCoding(head)) {
+        return refused(501, reasonOf(501));
     }
     if (static_cast<std::size_t>(std::distance(head.begin(), head.end())) > kMaxHeaderFields) {
         return refused(431, reasonOf(431));
     }
     const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
-    const AccessVerdict verdict = connection.rules.check(originOf(head, hasBody));
+    const AccessVerdict verdict = context.rules.check(originOf(head, hasBody));
     if (verdict.status != 0) {
         return refused(verdict.status, verdict.reason);
     }
@@ -252,9 +271,9 @@ bool serveOneRequest(Connection& connection, bool fresh) {
         http::response<http::empty_body> proceed(http::status::continue_, head.version());
         http::write(socket, proceed, failed);
     }
-    http::read(reads, buffer, parser, failed);
+    http::read(socket, buffer, parser, failed);
     if (failed) {
-        const int status = connection.timedOut ? 0 : refusalOf(failed);
+        const int status = socket.timedOut() || connection.client.closing ? 0 : refusalOf(failed);
         return status != 0 && refused(status, reasonOf(status));
     }
     const std::optional<RequestTarget> target = splitTarget(head.target());
@@ -272,22 +291,23 @@ bool serveOneRequest(Connection& connection, bool fresh) {
         const EventStreamStart start{
             head.version(), head.method() == http::verb::head, fieldOf(head, "Last-Event-ID"), target->query,
             verdict.crossOrigin ? fieldOf(head, http::field::origin) : std::string_view()};
-        streamEvents(socket, world.feed(), start);
+        context.slots.startStream(connection.client);
+        streamEvents(socket, connection.client, backend.feed(), start);
         return false;
     }
-    const ServeAnswer answer = target->path == "/events"
-                                   ? methodNotAllowed("GET")
-                                   : answerSafely(world, serveRequestOf(parser.get(), *target));
-    sendAnswer(socket, head, answer, verdict.crossOrigin, head.keep_alive(), failed);
-    logged(answer.status);
+    ServeAnswer answer = target->path == "/events" ? methodNotAllowed("GET")
+                                                   : backend.answer(serveRequestOf(parser.get(), *target));
+    if (answer.addsTimeline) {
+        answer.body = withTimeline(std::move(answer.body), backend.feed(), answer.timelineSince);
+    }
+    logged(writeWithinBudget(socket, context.answers, head, std::move(answer), verdict.crossOrigin, failed));
     return !failed && head.keep_alive();
 }
 
 } // namespace
 
-void serveHttpConnection(ClientSocket& client, ServeWorld& world, const AccessRules& rules, RequestLog& log) {
-    Connection connection{
-        client, client.socket, world, rules, log, boost::beast::flat_buffer(2 * kMaxHeaderBytes), {}, false};
+void serveHttpConnection(ClientSocket& client, ServeContext& context) {
+    Connection connection{context, client};
     for (bool fresh = true; serveOneRequest(connection, fresh); fresh = false) {
     }
 }

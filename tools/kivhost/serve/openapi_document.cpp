@@ -3,8 +3,14 @@
 #include "kivhost/core/api_description.h"
 #include "kivhost/core/json_text.h"
 
+#include "kivhost/serve/openapi_controls.h"
+
+#include <rapidjson/document.h>
+
+#include <cassert>
 #include <cctype>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace kiv::kivhost {
@@ -93,14 +99,30 @@ void writeParameters(JsonWriter& writer, const FunctionDescription& function) {
     writer.EndArray();
 }
 
-void writeOperation(JsonWriter& writer, const FunctionDescription& function) {
+// A short line for a summary: the description's first sentence, or what the operation is.
+std::string summaryOf(const std::string& description, const std::string& otherwise) {
+    const std::size_t end = description.find(". ");
+    const std::string sentence = description.substr(0, end == std::string::npos ? description.size() : end);
+    return sentence.empty() ? otherwise : sentence;
+}
+
+void writeResponseReference(JsonWriter& writer, const char* status, const char* name) {
+    writer.Key(status);
+    writer.StartObject();
+    writer.Key("$ref");
+    writeJsonText(writer, std::string("#/components/responses/") + name);
+    writer.EndObject();
+}
+
+void writeOperation(JsonWriter& writer, const FunctionDescription& function, const std::string& method) {
     writer.StartObject();
     writer.Key("operationId");
     writeJsonText(writer, function.name);
-    if (!function.description.empty()) {
-        writer.Key("description");
-        writeJsonText(writer, function.description);
-    }
+    writer.Key("summary");
+    writeJsonText(writer, summaryOf(function.description, method + " " + function.pathTemplate));
+    writer.Key("description");
+    writeJsonText(writer, function.description.empty() ? "The plugin's function " + function.name + "."
+                                                       : function.description);
     writer.Key("tags");
     writer.StartArray();
     for (const std::string& tag : function.tags) {
@@ -127,7 +149,18 @@ void writeOperation(JsonWriter& writer, const FunctionDescription& function) {
     writer.StartObject();
     writer.Key("description");
     writer.String("An error: {\"error\": text}, with the plugin's status.");
+    writer.Key("content");
+    writer.StartObject();
+    writer.Key("application/json");
+    writer.StartObject();
+    writer.Key("schema");
+    writeReference(writer, "Error");
     writer.EndObject();
+    writer.EndObject();
+    writer.EndObject();
+    writeResponseReference(writer, "405", "MethodNotAllowed");
+    writeResponseReference(writer, "421", "WrongHost");
+    writeResponseReference(writer, "502", "PluginEnded");
     writer.EndObject();
     writer.EndObject();
 }
@@ -174,6 +207,10 @@ void writeEvent(JsonWriter& writer, const EventDescription& event) {
     writer.StartObject();
     writer.Key("post");
     writer.StartObject();
+    writer.Key("operationId");
+    writeJsonText(writer, "event." + event.name);
+    writer.Key("summary");
+    writeJsonText(writer, "The event " + event.name);
     writer.Key("description");
     writeJsonText(writer, event.description.empty() ? "Sent on the event stream as '" + event.name + "'."
                                                     : event.description);
@@ -195,19 +232,68 @@ void writeEvent(JsonWriter& writer, const EventDescription& event) {
     writer.EndObject();
     writer.Key("responses");
     writer.StartObject();
+    writer.Key("200");
+    writer.StartObject();
+    writer.Key("description");
+    writer.String("The client took the event.");
+    writer.EndObject();
     writer.EndObject();
     writer.EndObject();
     writer.EndObject();
 }
 
+// The plugin's types the document names: those of its functions' arguments and answers and of
+// its events' payloads, and the types their fields name in turn.
+std::set<std::string> referencedTypes(const ApiDescription& api) {
+    std::vector<std::string> pending;
+    for (const FunctionDescription& function : api.functions) {
+        pending.push_back(function.result.typeName);
+        for (const ArgumentDescription& argument : function.arguments) {
+            pending.push_back(argument.type.typeName);
+        }
+    }
+    for (const EventDescription& event : api.events) {
+        pending.push_back(event.payloadTypeName);
+    }
+    std::set<std::string> named;
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        if (name.empty() || !named.insert(name).second) {
+            continue;
+        }
+        for (const TypeDescription& type : api.types) {
+            if (type.name == name) {
+                for (const FieldDescription& field : type.fields) {
+                    pending.push_back(field.type.typeName);
+                }
+            }
+        }
+    }
+    return named;
+}
+
+// The members of one object of the server's own part of the document.
+void writeMembers(JsonWriter& writer, const rapidjson::Value& object) {
+    for (const auto& member : object.GetObject()) {
+        writer.Key(member.name.GetString(), member.name.GetStringLength());
+        member.value.Accept(writer);
+    }
+}
+
 } // namespace
 
-std::string openApiJson(const PluginInfo& plugin) {
+std::string openApiJson(const PluginInfo& plugin, std::string_view serverUrl) {
+    rapidjson::Document controls;
+    controls.Parse(openApiControls().data(), openApiControls().size());
+    assert(!controls.HasParseError() && "the server's part of the document is JSON");
     // Functions grouped by path template, each under its method.
     std::map<std::string, std::vector<const FunctionDescription*>> paths;
+    std::set<std::string> tags;
     for (const FunctionDescription& function : plugin.api.functions) {
         if (*methodName(function.method) != '\0' && !function.pathTemplate.empty()) {
             paths[function.pathTemplate].push_back(&function);
+            tags.insert(function.tags.begin(), function.tags.end());
         }
     }
     rapidjson::StringBuffer buffer;
@@ -221,22 +307,47 @@ std::string openApiJson(const PluginInfo& plugin) {
     writeJsonText(writer, plugin.shortName);
     writer.Key("version");
     writeJsonText(writer, plugin.apiVersion.text());
+    writer.Key("description");
+    writeJsonText(writer, "The plugin " + plugin.shortName +
+                              " as kivhost serve serves it: its routes, types and events, and the server's "
+                              "controls, event stream and dashboard.");
     writer.EndObject();
+    writer.Key("servers");
+    writer.StartArray();
+    writer.StartObject();
+    writer.Key("url");
+    writeJsonText(writer, serverUrl);
+    writer.EndObject();
+    writer.EndArray();
+    writer.Key("tags");
+    writer.StartArray();
+    for (const auto& tag : controls["tags"].GetArray()) {
+        tag.Accept(writer);
+    }
+    for (const std::string& tag : tags) {
+        writer.StartObject();
+        writer.Key("name");
+        writeJsonText(writer, tag);
+        writer.EndObject();
+    }
+    writer.EndArray();
     writer.Key("paths");
     writer.StartObject();
     for (const auto& [path, functions] : paths) {
         writeJsonKey(writer, path);
         writer.StartObject();
         for (const FunctionDescription* function : functions) {
-            std::string method = methodName(function->method);
-            for (char& c : method) {
+            const std::string method = methodName(function->method);
+            std::string key = method;
+            for (char& c : key) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             }
-            writeJsonKey(writer, method);
-            writeOperation(writer, *function);
+            writeJsonKey(writer, key);
+            writeOperation(writer, *function, method);
         }
         writer.EndObject();
     }
+    writeMembers(writer, controls["paths"]);
     writer.EndObject();
     writer.Key("webhooks");
     writer.StartObject();
@@ -249,11 +360,21 @@ std::string openApiJson(const PluginInfo& plugin) {
     writer.StartObject();
     writer.Key("schemas");
     writer.StartObject();
+    const std::set<std::string> named = referencedTypes(plugin.api);
     for (const TypeDescription& type : plugin.api.types) {
-        writeJsonKey(writer, type.name);
-        writeTypeSchema(writer, type);
+        if (named.contains(type.name)) {
+            writeJsonKey(writer, type.name);
+            writeTypeSchema(writer, type);
+        }
     }
+    writeMembers(writer, controls["components"]["schemas"]);
     writer.EndObject();
+    for (const char* part : {"parameters", "responses"}) {
+        writer.Key(part);
+        writer.StartObject();
+        writeMembers(writer, controls["components"][part]);
+        writer.EndObject();
+    }
     writer.EndObject();
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());

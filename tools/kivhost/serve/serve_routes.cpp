@@ -7,10 +7,12 @@
 #include "kivhost/serve/dashboard_page.h"
 #include "kivhost/serve/openapi_document.h"
 #include "kivhost/serve/request_target.h"
+#include "kivhost/serve/serve_limits.h"
 #include "value/json_reader.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,13 @@ ServeAnswer jsonAnswer(int status, std::string body) {
     ServeAnswer answer;
     answer.status = status;
     answer.body = std::move(body);
+    return answer;
+}
+
+ServeAnswer stateAnswer(const ServeWorld& world, std::optional<std::size_t> since = std::nullopt) {
+    ServeAnswer answer = jsonAnswer(200, world.worldStateJson());
+    answer.addsTimeline = true;
+    answer.timelineSince = since;
     return answer;
 }
 
@@ -49,25 +58,22 @@ std::string resourcesJson(ServeWorld& world) {
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-ServeAnswer answerDashboard(ServeWorld&, const ServeRequest&, std::string_view) {
-    ServeAnswer page;
-    page.contentType = "text/html; charset=utf-8";
-    page.body = std::string(dashboardPage());
-    return page;
+ServeAnswer answerDashboard(ServeWorld&, const ServeRequest& request, std::string_view) {
+    return *answerWithoutWorld(request);
 }
 
 // `since=ID` keeps the timeline to the entries from that id on, for clients that poll.
 ServeAnswer answerState(ServeWorld& world, const ServeRequest& request, std::string_view) {
     const std::optional<std::string> since = queryValue(request.query, "since");
     if (!since) {
-        return jsonAnswer(200, world.stateJson());
+        return stateAnswer(world);
     }
     const std::optional<std::size_t> from = parseIndex(*since);
     if (!from) {
         return errorAnswer(400, "since is an event id (such as the last state's next), as in "
                                 "/kivhost/state?since=120.");
     }
-    return jsonAnswer(200, world.stateJson(from));
+    return stateAnswer(world, from);
 }
 
 ServeAnswer answerResources(ServeWorld& world, const ServeRequest&, std::string_view) {
@@ -91,8 +97,13 @@ ServeAnswer answerResource(ServeWorld& world, const ServeRequest& request, std::
     if (!parsed.ok()) {
         return errorAnswer(400, "The body is not valid JSON: " + std::string(parsed.errorText()));
     }
-    const ResourceChangeKind change = world.putResource(path, parsed.value());
-    return jsonAnswer(change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, change));
+    const std::optional<ResourceChangeKind> change = world.putResource(path, parsed.value());
+    if (!change) {
+        return errorAnswer(507, "The server stores at most " + std::to_string(kMaxResources) +
+                                    " resources and " + std::to_string(kMaxResourceBytes >> 20) +
+                                    " MB of their JSON; delete some, or reset.");
+    }
+    return jsonAnswer(*change == ResourceChangeKind::Create ? 201 : 200, changeAnswer(path, *change));
 }
 
 ServeAnswer answerUnnamedResource(ServeWorld&, const ServeRequest&, std::string_view) {
@@ -116,8 +127,11 @@ ServeAnswer answerClockAdvance(ServeWorld& world, const ServeRequest& request, s
     if (!ms) {
         return refusal;
     }
-    world.advanceBy(*ms);
-    return jsonAnswer(200, world.stateJson());
+    if (!world.advanceBy(*ms)) {
+        return errorAnswer(409, "The clock stops at minute " + std::to_string(kMaxScenarioMinutes) +
+                                    ", the last moment a scenario can name.");
+    }
+    return stateAnswer(world);
 }
 
 ServeAnswer answerClockSet(ServeWorld& world, const ServeRequest& request, std::string_view) {
@@ -129,14 +143,15 @@ ServeAnswer answerClockSet(ServeWorld& world, const ServeRequest& request, std::
     if (!world.advanceTo(*ms)) {
         return errorAnswer(409, "The clock is past that moment; it only moves forward.");
     }
-    return jsonAnswer(200, world.stateJson());
+    return stateAnswer(world);
 }
 
 ServeAnswer answerClockNext(ServeWorld& world, const ServeRequest&, std::string_view) {
     if (!world.advanceToNextTimer()) {
-        return errorAnswer(409, "No timer is pending.");
+        return errorAnswer(409,
+                           "No timer is pending before minute " + std::to_string(kMaxScenarioMinutes) + ".");
     }
-    return jsonAnswer(200, world.stateJson());
+    return stateAnswer(world);
 }
 
 ServeAnswer answerClockRunning(ServeWorld& world, const ServeRequest& request, std::string_view) {
@@ -145,7 +160,7 @@ ServeAnswer answerClockRunning(ServeWorld& world, const ServeRequest& request, s
         return errorAnswer(409, "The virtual clock moves only when advanced; pause and resume the real one "
                                 "(serve --clock real).");
     }
-    return jsonAnswer(200, world.stateJson());
+    return stateAnswer(world);
 }
 
 ServeAnswer answerReset(ServeWorld& world, const ServeRequest& request, std::string_view) {
@@ -160,18 +175,19 @@ ServeAnswer answerReset(ServeWorld& world, const ServeRequest& request, std::str
             return errorAnswer(400, error.what());
         }
     }
-    if (!world.reset(scenario)) {
+    // A new instance runs as a fresh server's does, unless asked to stay paused.
+    if (!world.reset(scenario, queryValue(request.query, "paused") == "true")) {
         return errorAnswer(500, "The plugin's initialize reported a failure after the reset.");
     }
-    return jsonAnswer(200, world.stateJson());
+    return stateAnswer(world);
 }
 
 ServeAnswer answerRecording(ServeWorld& world, const ServeRequest&, std::string_view) {
     return jsonAnswer(200, world.recordingJson());
 }
 
-ServeAnswer answerOpenApi(ServeWorld& world, const ServeRequest&, std::string_view) {
-    return jsonAnswer(200, openApiJson(world.plugin()));
+ServeAnswer answerOpenApi(ServeWorld& world, const ServeRequest& request, std::string_view) {
+    return jsonAnswer(200, openApiJson(world.plugin(), "http://" + request.host));
 }
 
 ServeAnswer answerNoControl(ServeWorld&, const ServeRequest& request, std::string_view) {
@@ -302,6 +318,28 @@ ServeAnswer answerRequest(ServeWorld& world, const ServeRequest& request) {
         return route.answer(world, request, *rest);
     }
     return answerPlugin(world, request);
+}
+
+ServeAnswer answerCaught(ServeWorld& world, const ServeRequest& request) {
+    try {
+        return answerRequest(world, request);
+    } catch (const std::bad_alloc&) {
+        ServeAnswer busy = errorAnswer(503, "The server has no memory left for this request; try again.");
+        busy.retryAfterSeconds = 1;
+        return busy;
+    } catch (const std::exception& error) {
+        return errorAnswer(500, error.what());
+    }
+}
+
+std::optional<ServeAnswer> answerWithoutWorld(const ServeRequest& request) {
+    if (request.path != "/" || request.method != "GET") {
+        return std::nullopt;
+    }
+    ServeAnswer page;
+    page.contentType = "text/html; charset=utf-8";
+    page.body = std::string(dashboardPage());
+    return page;
 }
 
 } // namespace kiv::kivhost

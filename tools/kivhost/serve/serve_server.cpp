@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 namespace kiv::kivhost {
@@ -14,8 +15,8 @@ namespace kiv::kivhost {
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-ServeServer::ServeServer(ServeWorld& world, AccessOptions access, std::ostream* requestLog)
-    : world_(world), rules_(std::move(access)), log_(world.feed(), requestLog), acceptor_(io_) {}
+ServeServer::ServeServer(ServeBackend& backend, AccessOptions access, std::ostream* requestLog)
+    : backend_(backend), rules_(std::move(access)), log_(backend.feed(), requestLog), acceptor_(io_) {}
 
 int ServeServer::bind(int port, std::string& error) {
     boost::system::error_code failed;
@@ -74,15 +75,22 @@ void ServeServer::accepted(const boost::system::error_code& failed,
     if (!slots_.take(client)) {
         return; // stopping
     }
-    std::thread([this, client]() mutable {
-        serveHttpConnection(*client, world_, rules_, log_);
-        slots_.release(std::move(client));
-    }).detach();
+    try {
+        std::thread([this, client]() mutable {
+            ServeContext context{backend_, rules_, log_, slots_, answers_};
+            serveHttpConnection(*client, context);
+            slots_.release(std::move(client));
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had (the address space is full): the client is closed unserved, and
+        // the server goes on with those it serves.
+        slots_.release(client);
+    }
     acceptNext();
 }
 
 void ServeServer::stop() {
-    world_.feed().close();
+    backend_.feed().close();
     slots_.stop();
     net::post(io_, [this] {
         boost::system::error_code ignored;

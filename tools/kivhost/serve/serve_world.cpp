@@ -23,6 +23,9 @@ HostOptions hostOptionsOf(const Scenario& scenario) {
     // The host's own clock is always virtual: the world moves it, so that the delivery thread
     // never sleeps waiting for a moment and clients' requests are answered meanwhile.
     options.clock = ClockKind::Virtual;
+    // The feed is the history the server keeps, and it is bounded; a journal of every happening
+    // would grow for as long as the server runs.
+    options.keepHappenings = false;
     return options;
 }
 
@@ -41,9 +44,10 @@ std::string newInstanceId() {
 
 ServeWorld::ServeWorld(const Scenario& scenario, const ServeSetup& setup)
     : clockKind_(setup.clock), speed_(setup.speed), pluginFile_(setup.plugin), scenario_(scenario) {
+    feed_.forwardTo(setup.forward);
     {
         std::lock_guard lock(clockMutex_);
-        begin(scenario_);
+        begin(scenario_, false);
     }
     if (clockKind_ == ClockKind::Real) {
         pacer_ = std::thread([this] { pace(); });
@@ -74,19 +78,23 @@ void ServeWorld::end() noexcept {
     host_.reset();
 }
 
-void ServeWorld::begin(const Scenario& scenario) {
+void ServeWorld::begin(const Scenario& scenario, bool paused) {
     end();
-    feed_.restart(newInstanceId());
+    instance_ = newInstanceId();
+    feed_.restart(instance_);
     initialized_ = false;
     steps_ = scenario.steps;
     nextStep_ = 0;
     advancedMs_ = 0;
     start_ = std::chrono::steady_clock::now();
+    paused_ = paused && clockKind_ == ClockKind::Real;
     recording_.start(scenario);
+    stored_.clear();
     host_ = std::make_unique<PluginHost>(hostOptionsOf(scenario));
     host_->setListener([this](const Happening& happening) { feed_.add(happening); });
     for (const auto& [path, value] : scenario.resources) {
         host_->putResource(path, value);
+        stored_.store(path, toJson(value).size());
     }
     plugin_ = host_->load(pluginFile_);
     initialized_ = host_->initialize(plugin_);
@@ -95,9 +103,9 @@ void ServeWorld::begin(const Scenario& scenario) {
     }
 }
 
-bool ServeWorld::reset(const std::optional<Scenario>& scenario) {
+bool ServeWorld::reset(const std::optional<Scenario>& scenario, bool paused) {
     std::lock_guard lock(clockMutex_);
-    begin(scenario ? *scenario : scenario_);
+    begin(scenario ? *scenario : scenario_, paused);
     return initialized_;
 }
 
@@ -113,8 +121,8 @@ std::int64_t ServeWorld::targetMs() const {
     const double elapsedMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
     const double paced = elapsedMs * speed_;
-    const auto pacedMs = paced >= static_cast<double>(kEndOfTime) ? kEndOfTime : std::llround(paced);
-    return platform::saturatingAdd(advancedMs_, pacedMs);
+    const auto pacedMs = paced >= static_cast<double>(kMaxClockMs) ? kMaxClockMs : std::llround(paced);
+    return std::min(platform::saturatingAdd(advancedMs_, pacedMs), kMaxClockMs);
 }
 
 void ServeWorld::catchUp() {
@@ -127,15 +135,31 @@ void ServeWorld::catchUp() {
         // Timers due at a step's moment run before the step, as in `kivhost run`.
         host_->runUntil(step.atMs);
         playStep(*host_, step);
-        recording_.add(step.atMs, step.action, step.path, step.value);
+        noteChange(step.atMs, step.action, step.path, step.value);
     }
     host_->runUntil(target);
 }
 
-void ServeWorld::advanceBy(std::int64_t ms) {
+void ServeWorld::noteChange(std::int64_t atMs, StepAction action, const std::string& path,
+                            const Value& value) {
+    std::string valueJson;
+    if (action == StepAction::Create || action == StepAction::Update) {
+        valueJson = toJson(value);
+        stored_.store(path, valueJson.size());
+    } else if (action == StepAction::Delete) {
+        stored_.erase(path);
+    }
+    recording_.add(atMs, action, path, std::move(valueJson));
+}
+
+bool ServeWorld::advanceBy(std::int64_t ms) {
     std::lock_guard lock(clockMutex_);
+    if (ms > kMaxClockMs - targetMs()) {
+        return false;
+    }
     advancedMs_ = platform::saturatingAdd(advancedMs_, ms);
     catchUp();
+    return true;
 }
 
 bool ServeWorld::advanceTo(std::int64_t ms) {
@@ -153,7 +177,7 @@ bool ServeWorld::advanceToNextTimer() {
     std::lock_guard lock(clockMutex_);
     catchUp();
     const std::optional<std::int64_t> due = host_->nextDueMs();
-    if (!due) {
+    if (!due || *due > kMaxClockMs) {
         return false;
     }
     advancedMs_ = platform::saturatingAdd(advancedMs_, std::max<std::int64_t>(0, *due - targetMs()));
@@ -192,15 +216,20 @@ void ServeWorld::pace() {
     }
 }
 
-ResourceChangeKind ServeWorld::putResource(const std::string& path, const Value& value) {
+std::optional<ResourceChangeKind> ServeWorld::putResource(const std::string& path, const Value& value) {
     std::lock_guard lock(clockMutex_);
     catchUp();
+    std::string valueJson = toJson(value);
+    if (!stored_.fits(path, valueJson.size())) {
+        return std::nullopt;
+    }
     const ResourceChangeKind change =
         host_->resource(path) ? ResourceChangeKind::Update : ResourceChangeKind::Create;
     host_->changeResource(change, path, value);
+    stored_.store(path, valueJson.size());
     recording_.add(host_->nowMs(),
                    change == ResourceChangeKind::Update ? StepAction::Update : StepAction::Create, path,
-                   value);
+                   std::move(valueJson));
     catchUp(); // a moment the change put in the past is due now
     return change;
 }
@@ -212,7 +241,7 @@ bool ServeWorld::deleteResource(const std::string& path) {
         return false;
     }
     host_->changeResource(ResourceChangeKind::Delete, path);
-    recording_.add(host_->nowMs(), StepAction::Delete, path);
+    noteChange(host_->nowMs(), StepAction::Delete, path, {});
     catchUp();
     return true;
 }
@@ -252,26 +281,31 @@ std::string ServeWorld::recordingJson() const {
     return recording_.json(host_->nowMs());
 }
 
-std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
-    std::vector<TimerRecord> timers;
+std::string ServeWorld::worldStateJson() const {
+    std::vector<std::pair<std::size_t, TimerRecord>> timers; // pending, with their scheduling order
     std::int64_t now = 0;
-    FeedBatch timeline;
     bool paused = false;
+    std::string instance;
     {
         // One consistent picture: no catch-up runs while it is taken.
         std::lock_guard lock(clockMutex_);
-        timers = host_->timerHistory();
+        const std::vector<TimerRecord> history = host_->timerHistory();
+        for (std::size_t i = 0; i < history.size(); ++i) {
+            if (!history[i].fired) {
+                timers.push_back({i, history[i]});
+            }
+        }
         std::stable_sort(timers.begin(), timers.end(),
-                         [](const TimerRecord& a, const TimerRecord& b) { return a.dueMs < b.dueMs; });
+                         [](const auto& a, const auto& b) { return a.second.dueMs < b.second.dueMs; });
         now = host_->nowMs();
-        timeline = feed_.keptFrom(since.value_or(0));
         paused = paused_;
+        instance = instance_;
     }
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
     writer.Key("instance");
-    writeJsonText(writer, timeline.instance);
+    writeJsonText(writer, instance);
     writer.Key("t");
     writeSeconds(writer, now);
     writer.Key("clock");
@@ -282,30 +316,15 @@ std::string ServeWorld::stateJson(std::optional<std::size_t> since) const {
     writer.Bool(paused);
     writer.Key("timers");
     writer.StartArray();
-    for (const TimerRecord& timer : timers) {
-        if (timer.fired) {
-            continue;
-        }
+    for (const auto& [scheduled, timer] : timers) {
         writer.StartObject();
         writer.Key("name");
         writeJsonText(writer, timer.name);
         writer.Key("due");
         writeSeconds(writer, timer.dueMs);
+        writer.Key("scheduled");
+        writer.Uint64(scheduled);
         writer.EndObject();
-    }
-    writer.EndArray();
-    writer.Key("first");
-    writer.Uint64(timeline.oldest);
-    writer.Key("next");
-    writer.Uint64(timeline.first + timeline.entries.size());
-    if (since) {
-        writer.Key("dropped");
-        writer.Uint64(timeline.dropped);
-    }
-    writer.Key("timeline");
-    writer.StartArray();
-    for (const auto& entry : timeline.entries) {
-        writer.RawValue(entry->line.data(), entry->line.size(), rapidjson::kObjectType);
     }
     writer.EndArray();
     writer.EndObject();

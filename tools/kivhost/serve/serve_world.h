@@ -5,14 +5,20 @@
 // The clock is virtual: it moves when a client advances it, and with a speed above 0 also with
 // the real clock (speed simulated seconds per real second) unless paused. Either way the timers
 // and scenario steps due meanwhile run in time order, as `kivhost run` plays them, and what is
-// due at the current moment runs before any answer. A reset unloads the plugin and starts a new
-// instance of the world: a fresh host, clock, feed and recording. The methods may be called from
+// due at the current moment runs before any answer. The clock stops at kMaxClockMs, the last
+// moment a scenario can name, so that every recording replays. A reset unloads the plugin and
+// starts a new instance of the world: a fresh host, clock, feed and recording.
+//
+// Its memory stays bounded whatever clients do: the host keeps no journal (the feed, bounded, is
+// the history), the recording keeps its newest steps, and the resource store holds what its
+// limits allow (resource_budget.h). The methods may be called from
 // any thread; the host takes every call into the plugin to its one delivery thread.
 #pragma once
 
 #include "kivhost/core/plugin_host.h"
 #include "kivhost/scenario/scenario.h"
 #include "kivhost/serve/event_feed.h"
+#include "kivhost/serve/resource_budget.h"
 #include "kivhost/serve/session_recording.h"
 
 #include <chrono>
@@ -28,10 +34,14 @@
 
 namespace kiv::kivhost {
 
+// The last moment the clock shows: the latest a scenario can name.
+inline constexpr std::int64_t kMaxClockMs = kMaxScenarioMinutes * 60000;
+
 struct ServeSetup {
     std::filesystem::path plugin;
     ClockKind clock = ClockKind::Virtual;
-    double speed = 1.0; // on the real clock: simulated seconds per real second
+    double speed = 1.0;  // on the real clock: simulated seconds per real second
+    FeedForward forward; // where the feed's entries go, when not kept here
 };
 
 class ServeWorld {
@@ -47,18 +57,21 @@ class ServeWorld {
     bool initialized() const;
     EventFeed& feed() noexcept { return feed_; }
 
-    // Moves the clock forward by `ms`, running what falls due on the way.
-    void advanceBy(std::int64_t ms);
+    // Moves the clock forward by `ms`, running what falls due on the way; false (and nothing
+    // moves) when that passes kMaxClockMs.
+    bool advanceBy(std::int64_t ms);
     // Moves the clock to `ms`; false (and nothing moves) when that lies in the past.
     bool advanceTo(std::int64_t ms);
-    // Moves the clock to the next pending timer's moment; false when no timer is pending.
+    // Moves the clock to the next pending timer's moment; false when no timer is pending before
+    // kMaxClockMs.
     bool advanceToNextTimer();
     // The real clock stops and goes on; false on the virtual clock, which never runs by itself.
     bool pause();
     bool resume();
 
-    // PUT: creates the resource, or updates it when it is stored; returns the change made.
-    ResourceChangeKind putResource(const std::string& path, const Value& value);
+    // PUT: creates the resource, or updates it when it is stored; returns the change made, or
+    // nullopt (and nothing changes) when the store's limits leave no room for it.
+    std::optional<ResourceChangeKind> putResource(const std::string& path, const Value& value);
     // DELETE: false when nothing is stored at the path (and nothing is sent).
     bool deleteResource(const std::string& path);
     // A client's GET of the plugin's function at the target (path and query); nullopt when no
@@ -70,24 +83,25 @@ class ServeWorld {
     std::int64_t nowMs() const;
 
     // Unloads the plugin and starts a new instance from the scenario given, or from the one the
-    // server started with; returns what the plugin's initialize returned. Throws HostError when
-    // the plugin cannot be loaded (the world then serves without it).
-    bool reset(const std::optional<Scenario>& scenario);
+    // server started with, its real clock running unless `paused`; returns what the plugin's
+    // initialize returned. Throws HostError when the plugin cannot be loaded (the world then
+    // serves without it).
+    bool reset(const std::optional<Scenario>& scenario, bool paused = false);
 
-    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due"}], "first", "next",
-    // "timeline": [...]}: the clock in seconds, the pending timers with their due times in
-    // seconds, the ids of the oldest entry the feed keeps and of its next one, and the timeline
-    // kept as `kivhost run --json` writes it, with the server's own `http` lines (the request
-    // log) among them. With `since`, the timeline holds the entries from that id on only, and
-    // "dropped" says how many of those asked for are no longer kept: a client that polls with
-    // the last answer's `next` reads each entry once.
-    std::string stateJson(std::optional<std::size_t> since = std::nullopt) const;
+    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due", "scheduled"}]}: the
+    // clock in seconds and the pending timers in due order, with their due times in seconds and
+    // their places in the order they were scheduled in. The state answers complete
+    // it with the feed's timeline (see state_timeline.h).
+    std::string worldStateJson() const;
     // What happened since the start or the last reset, as a scenario in JSON.
     std::string recordingJson() const;
 
   private:
     // Starts a host on the scenario with a new instance id; under clockMutex_.
-    void begin(const Scenario& scenario);
+    void begin(const Scenario& scenario, bool paused);
+    // Records a change of a resource made by a scenario step or a client, and its size in the
+    // store; under clockMutex_.
+    void noteChange(std::int64_t atMs, StepAction action, const std::string& path, const Value& value);
     // Unloads the plugin and drops the host; under clockMutex_ or alone.
     void end() noexcept;
     // The moment the clock should show now: what clients advanced plus the real time elapsed
@@ -105,9 +119,11 @@ class ServeWorld {
 
     mutable std::mutex clockMutex_; // one catch-up at a time, so that steps play in order
     std::unique_ptr<PluginHost> host_;
+    std::string instance_; // the id of this instance of the world
     bool initialized_ = false;
     PluginId plugin_ = 0;
     SessionRecording recording_;
+    ResourceBudget stored_;
     std::vector<ScenarioStep> steps_;
     std::size_t nextStep_ = 0;
     std::int64_t advancedMs_ = 0;

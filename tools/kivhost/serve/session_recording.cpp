@@ -1,6 +1,7 @@
 #include "kivhost/serve/session_recording.h"
 
 #include "kivhost/core/json_text.h"
+#include "kivhost/serve/serve_limits.h"
 
 #include <cstdio>
 
@@ -37,19 +38,38 @@ const char* actionKey(StepAction action) {
 
 void SessionRecording::start(const Scenario& scenario) {
     core_ = scenario.core;
-    resources_ = scenario.resources;
+    resources_.clear();
+    for (const auto& [path, value] : scenario.resources) {
+        resources_[path] = toJson(value);
+    }
     steps_.clear();
+    bytes_ = 0;
 }
 
 void SessionRecording::add(std::int64_t atMs, StepAction action, const std::string& path,
-                           const Value& value) {
-    ScenarioStep step;
-    step.number = steps_.size() + 1;
-    step.atMs = atMs;
-    step.action = action;
-    step.path = path;
-    step.value = value;
-    steps_.push_back(std::move(step));
+                           std::string valueJson) {
+    steps_.push_back(Step{atMs, action, path, std::move(valueJson)});
+    bytes_ += steps_.back().bytes();
+    while (steps_.size() > kRecordingMaxSteps || (bytes_ > kRecordingMaxBytes && steps_.size() > 1)) {
+        dropOldest();
+    }
+}
+
+void SessionRecording::dropOldest() {
+    Step& step = steps_.front();
+    switch (step.action) {
+    case StepAction::Create:
+    case StepAction::Update:
+        resources_[step.path] = std::move(step.valueJson);
+        break;
+    case StepAction::Delete:
+        resources_.erase(step.path);
+        break;
+    case StepAction::Get:
+        break;
+    }
+    bytes_ -= step.bytes();
+    steps_.pop_front();
 }
 
 std::string SessionRecording::json(std::int64_t untilMs) const {
@@ -64,14 +84,14 @@ std::string SessionRecording::json(std::int64_t untilMs) const {
     writeMinutes(writer, untilMs);
     writer.Key("resources");
     writer.StartObject();
-    for (const auto& [path, value] : resources_) {
+    for (const auto& [path, valueJson] : resources_) {
         writeJsonKey(writer, path);
-        writeJsonValue(writer, value);
+        writer.RawValue(valueJson.data(), valueJson.size(), rapidjson::kObjectType);
     }
     writer.EndObject();
     writer.Key("steps");
     writer.StartArray();
-    for (const ScenarioStep& step : steps_) {
+    for (const Step& step : steps_) {
         writer.StartObject();
         writer.Key("at");
         writeMinutes(writer, step.atMs);
@@ -79,7 +99,7 @@ std::string SessionRecording::json(std::int64_t untilMs) const {
         writeJsonText(writer, step.path);
         if (step.action == StepAction::Update || step.action == StepAction::Create) {
             writer.Key("value");
-            writeJsonValue(writer, step.value);
+            writer.RawValue(step.valueJson.data(), step.valueJson.size(), rapidjson::kObjectType);
         }
         writer.EndObject();
     }
