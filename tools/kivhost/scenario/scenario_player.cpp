@@ -1,5 +1,8 @@
 #include "kivhost/scenario/scenario_player.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace kiv::kivhost {
 namespace {
 
@@ -65,6 +68,18 @@ void playStep(PluginHost& host, const ScenarioStep& step) {
     }
 }
 
+std::size_t playSteps(PluginHost& host, const std::vector<ScenarioStep>& steps, std::size_t next,
+                      std::size_t end, std::int64_t untilMs,
+                      const std::function<void(std::int64_t)>& moveClock,
+                      const std::function<void(const ScenarioStep&)>& played) {
+    for (; next < std::min(end, steps.size()) && steps[next].atMs <= untilMs; ++next) {
+        moveClock(steps[next].atMs);
+        playStep(host, steps[next]);
+        played(steps[next]);
+    }
+    return next;
+}
+
 PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const PlayOptions& options,
                            ExpectationCheck* check) {
     for (const auto& [path, value] : scenario.resources) {
@@ -77,23 +92,23 @@ PlayOutcome playScenarioOn(PluginHost& host, const Scenario& scenario, const Pla
         // Steps play in the order of the file, expectations among them; timers due at a step's
         // moment run before the step. The scenario has no step after its end of play.
         PlayClock clock(host, check);
-        auto expectation = scenario.expectations.begin();
-        const auto beginExpectationsBefore = [&](std::size_t steps) {
-            for (; check && expectation != scenario.expectations.end() && expectation->stepsBefore <= steps;
-                 ++expectation) {
-                clock.runUntil(expectation->atMs);
-                check->begin(host, *expectation);
-            }
-        };
-        for (std::size_t played = 0; played < scenario.steps.size(); ++played) {
-            beginExpectationsBefore(played);
-            clock.runUntil(scenario.steps[played].atMs);
-            playStep(host, scenario.steps[played]);
+        const auto moveClock = [&](std::int64_t ms) { clock.runUntil(ms); };
+        const auto played = [&](const ScenarioStep&) {
             if (check) {
                 check->entered(host);
             }
+        };
+        constexpr std::int64_t kAnyMoment = std::numeric_limits<std::int64_t>::max();
+        std::size_t next = 0;
+        // An expectation begins once the steps written before it have played.
+        for (std::size_t i = 0; check && i < scenario.expectations.size(); ++i) {
+            const Expectation& expectation = scenario.expectations[i];
+            next =
+                playSteps(host, scenario.steps, next, expectation.stepsBefore, kAnyMoment, moveClock, played);
+            clock.runUntil(expectation.atMs);
+            check->begin(host, expectation);
         }
-        beginExpectationsBefore(scenario.steps.size());
+        playSteps(host, scenario.steps, next, scenario.steps.size(), kAnyMoment, moveClock, played);
         if (const std::optional<std::int64_t> endMs = scenario.untilMs) {
             clock.runUntil(*endMs);
         } else {

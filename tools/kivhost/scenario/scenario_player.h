@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kiv::kivhost {
 
@@ -31,6 +32,15 @@ struct PlayOutcome {
 // Plays one step: a GET through the host's routing, or a change of a stored resource with its
 // event.
 void playStep(PluginHost& host, const ScenarioStep& step);
+
+// Plays steps[next], steps[next + 1], ... in order while a step's index is below `end` and its
+// moment at or before `untilMs`, as `kivhost run` plays them: the clock moved to the step's moment
+// first (`moveClock`, which runs the timers due on the way), then the step, then `played`.
+// Returns the index of the first step left. `kivhost run` and `serve` both play their steps so.
+std::size_t playSteps(PluginHost& host, const std::vector<ScenarioStep>& steps, std::size_t next,
+                      std::size_t end, std::int64_t untilMs,
+                      const std::function<void(std::int64_t)>& moveClock,
+                      const std::function<void(const ScenarioStep&)>& played);
 
 // Each happening reaches `listener` as it happens. Throws HostError when the plugin cannot be
 // loaded. The scenario's expectations are checked by `check` when one is given (it is told of

@@ -115,15 +115,27 @@ int refusalOf(const error_code& failed) {
 constexpr const char* kFoldedLineReason =
     "Header lines continued on the next line (obs-fold) are not taken; send each field on a line of its own.";
 
+// "1 MB", "64 KB": a limit in the words of the answers that name it.
+std::string sizeInWords(std::size_t bytes) {
+    return bytes % (std::size_t(1) << 20) == 0 ? std::to_string(bytes >> 20) + " MB"
+                                               : std::to_string(bytes >> 10) + " KB";
+}
+
+// The answers' texts, with the limits formatted from the constants that enforce them.
 const char* reasonOf(int status) {
+    static const std::string bodyTooLarge =
+        "The request body is larger than " + sizeInWords(kMaxBodyBytes) + ".";
+    static const std::string headerTooLarge = "The request's header block is larger than " +
+                                              sizeInWords(kMaxHeaderBytes) + " or has more than " +
+                                              std::to_string(kMaxHeaderFields) + " fields.";
     switch (status) {
     case 413:
-        return "The request body is larger than 1 MB.";
+        return bodyTooLarge.c_str();
     case 501:
         return "The only transfer coding taken is chunked, alone; send the body with Content-Length or as "
                "Transfer-Encoding: chunked.";
     case 431:
-        return "The request's header block is larger than 64 KB or has more than 100 fields.";
+        return headerTooLarge.c_str();
     default:
         return "The request is not one this server understands.";
     }

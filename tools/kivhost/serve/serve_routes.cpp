@@ -8,6 +8,7 @@
 #include "kivhost/serve/openapi_document.h"
 #include "kivhost/serve/request_target.h"
 #include "kivhost/serve/serve_limits.h"
+#include "kivhost/timeline/timeline.h"
 #include "value/json_reader.h"
 
 #include <cstddef>
@@ -27,8 +28,43 @@ ServeAnswer jsonAnswer(int status, std::string body) {
     return answer;
 }
 
+// {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due", "scheduled"}]}: the
+// clock in seconds and the pending timers in due order, with their due times in seconds and their
+// places in the order they were scheduled in. The state answers complete it with the feed's
+// timeline (see state_timeline.h).
+std::string worldStateJson(const WorldState& state) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    writer.Key("instance");
+    writeJsonText(writer, state.instance);
+    writer.Key("t");
+    writeSeconds(writer, state.nowMs);
+    writer.Key("clock");
+    writer.String(state.clock == ClockKind::Virtual ? "virtual" : "real");
+    writer.Key("speed");
+    writer.Double(state.clock == ClockKind::Virtual ? 0.0 : state.speed);
+    writer.Key("paused");
+    writer.Bool(state.paused);
+    writer.Key("timers");
+    writer.StartArray();
+    for (const PendingTimer& timer : state.timers) {
+        writer.StartObject();
+        writer.Key("name");
+        writeJsonText(writer, timer.name);
+        writer.Key("due");
+        writeSeconds(writer, timer.dueMs);
+        writer.Key("scheduled");
+        writer.Uint64(timer.scheduled);
+        writer.EndObject();
+    }
+    writer.EndArray();
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 ServeAnswer stateAnswer(const ServeWorld& world, std::optional<std::size_t> since = std::nullopt) {
-    ServeAnswer answer = jsonAnswer(200, world.worldStateJson());
+    ServeAnswer answer = jsonAnswer(200, worldStateJson(world.state()));
     answer.addsTimeline = true;
     answer.timelineSince = since;
     return answer;

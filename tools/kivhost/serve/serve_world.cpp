@@ -3,7 +3,6 @@
 #include "kivhost/core/host_clock.h"
 #include "kivhost/core/json_text.h"
 #include "kivhost/scenario/scenario_player.h"
-#include "kivhost/timeline/timeline.h"
 #include "platform/saturating.h"
 
 #include <algorithm>
@@ -130,13 +129,9 @@ void ServeWorld::catchUp() {
         return; // a plugin that refused to start is not driven
     }
     const std::int64_t target = targetMs();
-    while (nextStep_ < steps_.size() && steps_[nextStep_].atMs <= target) {
-        const ScenarioStep& step = steps_[nextStep_++];
-        // Timers due at a step's moment run before the step, as in `kivhost run`.
-        host_->runUntil(step.atMs);
-        playStep(*host_, step);
-        noteChange(step.atMs, step.action, step.path, step.value);
-    }
+    nextStep_ = playSteps(
+        *host_, steps_, nextStep_, steps_.size(), target, [&](std::int64_t ms) { host_->runUntil(ms); },
+        [&](const ScenarioStep& step) { noteChange(step.atMs, step.action, step.path, step.value); });
     host_->runUntil(target);
 }
 
@@ -281,54 +276,24 @@ std::string ServeWorld::recordingJson() const {
     return recording_.json(host_->nowMs());
 }
 
-std::string ServeWorld::worldStateJson() const {
-    std::vector<std::pair<std::size_t, TimerRecord>> timers; // pending, with their scheduling order
-    std::int64_t now = 0;
-    bool paused = false;
-    std::string instance;
-    {
-        // One consistent picture: no catch-up runs while it is taken.
-        std::lock_guard lock(clockMutex_);
-        const std::vector<TimerRecord> history = host_->timerHistory();
-        for (std::size_t i = 0; i < history.size(); ++i) {
-            if (!history[i].fired) {
-                timers.push_back({i, history[i]});
-            }
+WorldState ServeWorld::state() const {
+    WorldState state;
+    state.clock = clockKind_;
+    state.speed = speed_;
+    // One consistent picture: no catch-up runs while it is taken.
+    std::lock_guard lock(clockMutex_);
+    const std::vector<TimerRecord> history = host_->timerHistory();
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        if (!history[i].fired) {
+            state.timers.push_back({i, history[i].name, history[i].dueMs});
         }
-        std::stable_sort(timers.begin(), timers.end(),
-                         [](const auto& a, const auto& b) { return a.second.dueMs < b.second.dueMs; });
-        now = host_->nowMs();
-        paused = paused_;
-        instance = instance_;
     }
-    rapidjson::StringBuffer buffer;
-    JsonWriter writer(buffer);
-    writer.StartObject();
-    writer.Key("instance");
-    writeJsonText(writer, instance);
-    writer.Key("t");
-    writeSeconds(writer, now);
-    writer.Key("clock");
-    writer.String(clockKind_ == ClockKind::Virtual ? "virtual" : "real");
-    writer.Key("speed");
-    writer.Double(clockKind_ == ClockKind::Virtual ? 0.0 : speed_);
-    writer.Key("paused");
-    writer.Bool(paused);
-    writer.Key("timers");
-    writer.StartArray();
-    for (const auto& [scheduled, timer] : timers) {
-        writer.StartObject();
-        writer.Key("name");
-        writeJsonText(writer, timer.name);
-        writer.Key("due");
-        writeSeconds(writer, timer.dueMs);
-        writer.Key("scheduled");
-        writer.Uint64(scheduled);
-        writer.EndObject();
-    }
-    writer.EndArray();
-    writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    std::stable_sort(state.timers.begin(), state.timers.end(),
+                     [](const PendingTimer& a, const PendingTimer& b) { return a.dueMs < b.dueMs; });
+    state.nowMs = host_->nowMs();
+    state.paused = paused_;
+    state.instance = instance_;
+    return state;
 }
 
 } // namespace kiv::kivhost

@@ -37,6 +37,24 @@ namespace kiv::kivhost {
 // The last moment the clock shows: the latest a scenario can name.
 inline constexpr std::int64_t kMaxClockMs = kMaxScenarioMinutes * 60000;
 
+// A pending timer, with its place in the order timers were scheduled in.
+struct PendingTimer {
+    std::size_t scheduled = 0;
+    std::string name;
+    std::int64_t dueMs = 0;
+};
+
+// The world as a client's state answer shows it: the instance, the clock and the pending timers
+// in due order.
+struct WorldState {
+    std::string instance;
+    std::int64_t nowMs = 0;
+    ClockKind clock = ClockKind::Virtual;
+    double speed = 0.0;
+    bool paused = false;
+    std::vector<PendingTimer> timers;
+};
+
 struct ServeSetup {
     std::filesystem::path plugin;
     ClockKind clock = ClockKind::Virtual;
@@ -88,11 +106,8 @@ class ServeWorld {
     // serves without it).
     bool reset(const std::optional<Scenario>& scenario, bool paused = false);
 
-    // {"instance", "t", "clock", "speed", "paused", "timers": [{"name", "due", "scheduled"}]}: the
-    // clock in seconds and the pending timers in due order, with their due times in seconds and
-    // their places in the order they were scheduled in. The state answers complete
-    // it with the feed's timeline (see state_timeline.h).
-    std::string worldStateJson() const;
+    // The instance, the clock and the pending timers, taken in one consistent picture.
+    WorldState state() const;
     // What happened since the start or the last reset, as a scenario in JSON.
     std::string recordingJson() const;
 
