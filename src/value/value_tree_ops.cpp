@@ -37,12 +37,35 @@ ValueContext& ValueTreeOps::ensureContext(ValueNode& node) {
     return *node.context_;
 }
 
-// The text is pooled before the old payload goes, so a node can be set from its own text.
+// A String's text is a record of its own, not pooled: values rarely repeat as member names do,
+// and a record that no bucket holds is made and freed without a search. The record is made
+// before the old payload goes, so a node can be set from its own text.
 void ValueTreeOps::setString(ValueNode& node, std::string_view text) {
-    PooledString* record = ensureContext(node).strings().intern(text);
+    if (text.size() > kMaxTextSize) {
+        throwTextTooLarge();
+    }
+    ValueContext& context = ensureContext(node);
+    PooledString* record =
+        text.empty() ? PooledString::empty()
+                     : PooledString::place(context.allocate(PooledString::bytesFor(text.size())), text, 0);
     release(node);
     node.payload_.string = record;
     node.kind_ = ValueKind::String;
+}
+
+// Copies inside one tree share the text record.
+void ValueTreeOps::shareString(ValueNode& node, PooledString* record) noexcept {
+    KIV_ASSERT(node.kind_ == ValueKind::Empty, "a shared text goes into an Empty node");
+    StringPool::retain(record);
+    node.payload_.string = record;
+    node.kind_ = ValueKind::String;
+}
+
+void ValueTreeOps::releaseString(ValueContext& context, PooledString* record) noexcept {
+    KIV_ASSERT(record == PooledString::empty() || record->refs != 0, "a released text is still held");
+    if (record != PooledString::empty() && --record->refs == 0) {
+        context.deallocate(record, PooledString::bytesFor(record->length));
+    }
 }
 
 template <class Part, class... Args>
@@ -98,7 +121,7 @@ void ValueTreeOps::release(ValueNode& node) noexcept {
     case ValueKind::Float:
         break;
     case ValueKind::String:
-        context->strings().release(node.payload_.string);
+        releaseString(*context, node.payload_.string);
         break;
     case ValueKind::Blob: {
         auto* bytes = static_cast<std::vector<std::uint8_t>*>(node.payload_.block);
@@ -367,7 +390,11 @@ void ValueTreeOps::copyTree(const ValueNode& source, ValueNode& target) {
             to->kind_ = from->kind_;
             break;
         case ValueKind::String:
-            setString(*to, from->payload_.string->view());
+            if (from->context_ == to->context_) {
+                shareString(*to, from->payload_.string);
+            } else {
+                setString(*to, from->payload_.string->view());
+            }
             break;
         case ValueKind::Blob: {
             const auto& bytes = blob(*from);

@@ -86,6 +86,8 @@ class ValueTreeOps {
     };
     class WaitingContainers;
 
+    static void shareString(ValueNode& node, PooledString* record) noexcept;
+    static void releaseString(ValueContext& context, PooledString* record) noexcept;
     template <class Part, class... Args>
     static void installPart(ValueNode& node, ValueKind kind, Args&&... args);
     static void destroyContainer(ValueNode& node) noexcept;
