@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
     BenchTable table;
     for (bool (*add)(BenchTable&) : {addFormatReaders, addRequestDispatch, addRouteLookup, addFlatRecords,
-                                     addLogLines, addLoginPacket, addListMemory}) {
+                                     addLogLines, addLoginPacket, addLoginBoundary, addListMemory}) {
         if (!add(table)) {
             return 1;
         }

@@ -13,6 +13,7 @@ bool addRouteLookup(BenchTable& table);
 bool addFlatRecords(BenchTable& table);
 bool addLogLines(BenchTable& table);
 bool addLoginPacket(BenchTable& table);
+bool addLoginBoundary(BenchTable& table);
 bool addListMemory(BenchTable& table);
 
 } // namespace kiv::bench

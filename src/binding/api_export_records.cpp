@@ -2,7 +2,7 @@
 
 #include "binding/binding_event.h"
 #include "binding/binding_function.h"
-#include "binding/binding_registry.h"
+#include "binding/binding_listing.h"
 #include "binding/binding_type_descriptor.h"
 #include "platform/invariant.h"
 

@@ -7,6 +7,7 @@
 #include "binding/binding_event.h"
 #include "binding/binding_event_builder.h"
 #include "binding/binding_function.h"
+#include "binding/binding_listing.h"
 #include "binding/binding_type_builder.h"
 #include "binding/binding_type_descriptor.h"
 #include "kiv/plugin_abi.h"
@@ -24,14 +25,6 @@
 namespace kiv {
 
 class ApiExportRecords;
-
-// What a registry holds, in index order. The pointers are good only while the registry's mutex
-// is held: functions and events may be removed, and types cleared, from any thread.
-struct BindingListing {
-    std::vector<const BindingFunction*> functions;
-    std::vector<const BindingTypeDescriptor*> types;
-    std::vector<const BindingEvent*> events;
-};
 
 class BindingRegistry final : public EnumNameLookup {
   public:

@@ -17,4 +17,12 @@ const BindingEnumerator* BindingTypeDescriptor::enumeratorWithValue(std::int64_t
     return nullptr;
 }
 
+std::string_view bindingTypeName(BindingTypeKind kind, const BindingTypeDescriptor* descriptor) noexcept {
+    const bool named = kind == BindingTypeKind::Enum || kind == BindingTypeKind::Struct;
+    if (named && descriptor != nullptr) {
+        return descriptor->name;
+    }
+    return bindingTypeKindName(kind);
+}
+
 } // namespace kiv

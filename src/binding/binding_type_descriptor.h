@@ -74,4 +74,9 @@ struct BindingTypeDescriptor {
     [[nodiscard]] const BindingEnumerator* enumeratorWithValue(std::int64_t value) const noexcept;
 };
 
+// The type as messages and help show it: the registered name of an enum or structure
+// descriptor when one is attached, else the kind's name ("int32", "vector", "enum").
+[[nodiscard]] std::string_view bindingTypeName(BindingTypeKind kind,
+                                               const BindingTypeDescriptor* descriptor) noexcept;
+
 } // namespace kiv

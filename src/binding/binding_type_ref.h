@@ -3,8 +3,6 @@
 
 #include "binding/binding_type_kind.h"
 
-#include <string_view>
-
 namespace kiv {
 
 struct BindingTypeDescriptor;
@@ -21,10 +19,5 @@ struct BindingTypeRef {
         return kind == BindingTypeKind::Vector || kind == BindingTypeKind::Map;
     }
 };
-
-// The type as messages and help show it: the registered name of an enum or structure
-// descriptor when one is attached, else the kind's name ("int32", "vector", "enum").
-[[nodiscard]] std::string_view bindingTypeName(BindingTypeKind kind,
-                                               const BindingTypeDescriptor* descriptor) noexcept;
 
 } // namespace kiv

@@ -45,14 +45,6 @@ void formatText(char (&text)[kLogBufferSize], const char* format, va_list argume
 
 } // namespace
 
-platform::RecursiveLock& LogService::lock() noexcept {
-    // Built in static storage and never destroyed: threads may still log while the process's
-    // static objects are being torn down.
-    alignas(platform::RecursiveLock) static unsigned char storage[sizeof(platform::RecursiveLock)];
-    static platform::RecursiveLock* const processLock = new (storage) platform::RecursiveLock;
-    return *processLock;
-}
-
 LogService* LogService::current() noexcept {
     return instance;
 }
@@ -66,14 +58,12 @@ LogService* LogService::currentOrCreate() noexcept {
     } catch (...) {
         return nullptr;
     }
-    // Attaching reaches the service through `instance`, so it happens once that is set.
     instance->stdErr_.attach();
     instance->debugger_.attach();
     return instance;
 }
 
 LogService::LogService() {
-    targets_.reserve(8);
     captureModuleName();
     secondsSinceFirstClockReading();
     stdErr_.configure({LogLevel::Warn, kLogGroupDbg, kLogGroupGen, kConsoleTemplate});
@@ -96,7 +86,7 @@ void LogService::release() noexcept {
     if (!service || service->users_ == 0 || --service->users_ > 0) {
         return;
     }
-    service->detachAllTargets();
+    LogTargetList::detachAll();
     instance = nullptr;
     delete service;
 }
@@ -132,55 +122,17 @@ bool LogService::accepts(LogLevel level, std::uint64_t groups) const noexcept {
 
 void LogService::dispatch(const LogRecord& record) noexcept {
     const std::uint64_t groups = record.groups();
+    const std::vector<LogTargetInterface*>& targets = LogTargetList::targets();
     // By index, as a target may detach itself or others while it writes; when the entry just
     // written to is gone, the next one has moved into its place.
-    for (std::size_t i = 0; i < targets_.size();) {
-        LogTargetInterface* target = targets_[i];
+    for (std::size_t i = 0; i < targets.size();) {
+        LogTargetInterface* target = targets[i];
         if (passesTargetFilters(target, record.level, groups)) {
             target->write(target, &record);
         }
-        if (i < targets_.size() && targets_[i] == target) {
+        if (i < targets.size() && targets[i] == target) {
             ++i;
         }
-    }
-}
-
-bool LogService::appendTarget(LogTargetInterface* target) noexcept {
-    if (!target) {
-        return false;
-    }
-    try {
-        targets_.push_back(target);
-    } catch (...) {
-        return false;
-    }
-    return true;
-}
-
-void LogService::removeTarget(LogTargetInterface* target) noexcept {
-    std::erase(targets_, target);
-}
-
-LogTargetInterface* LogService::findTarget(const char* name) const noexcept {
-    if (!name) {
-        return nullptr;
-    }
-    for (LogTargetInterface* target : targets_) {
-        const char* targetName = target->name(target);
-        if (targetName && std::strcmp(targetName, name) == 0) {
-            return target;
-        }
-    }
-    return nullptr;
-}
-
-// Through each target's own detach, so that a target from another module is told before the
-// service goes away; removed here as well in case a foreign detach leaves its entry behind.
-void LogService::detachAllTargets() noexcept {
-    while (!targets_.empty()) {
-        LogTargetInterface* target = targets_.back();
-        target->detach(target);
-        removeTarget(target);
     }
 }
 

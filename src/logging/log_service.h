@@ -7,13 +7,13 @@
 #include "logging/log_groups.h"
 #include "logging/log_level.h"
 #include "logging/log_target_interface.h"
+#include "logging/log_target_list.h"
 #include "logging/std_err_log_target.h"
 #include "logging/std_out_log_target.h"
 #include "platform/recursive_lock.h"
 
 #include <cstdarg>
 #include <cstdint>
-#include <vector>
 
 namespace kiv {
 
@@ -22,9 +22,9 @@ class LogService {
     LogService(const LogService&) = delete;
     LogService& operator=(const LogService&) = delete;
 
-    // The lock that guards the service, its existence included. It lives as long as the process,
-    // so that threads can still log and targets can still detach after the service is gone.
-    static platform::RecursiveLock& lock() noexcept;
+    // The lock that guards the service, its existence included, and the target list: the
+    // process's logging lock, which lives as long as the process.
+    static platform::RecursiveLock& lock() noexcept { return LogTargetList::lock(); }
 
     // The service, or null when none exists. The caller holds lock().
     [[nodiscard]] static LogService* current() noexcept;
@@ -33,7 +33,7 @@ class LogService {
     [[nodiscard]] static LogService* currentOrCreate() noexcept;
 
     // Counted users: the first acquire creates the service if needed; the release that brings the
-    // count to 0 detaches every target, last first, and destroys the service. A release without a
+    // count to 0 detaches every listed target, last first, and destroys the service. A release without a
     // matching acquire is ignored.
     static void acquire() noexcept;
     static void release() noexcept;
@@ -53,12 +53,10 @@ class LogService {
     void setSecondSwitch(bool on) noexcept { secondSwitch_ = on; }
     bool secondSwitch() const noexcept { return secondSwitch_; }
 
-    // Appends a target (a target may be listed more than once); false when the list cannot grow.
-    [[nodiscard]] bool appendTarget(LogTargetInterface* target) noexcept;
-    // Removes every occurrence of a target.
-    void removeTarget(LogTargetInterface* target) noexcept;
     // The first attached target whose name equals `name` byte for byte, or null.
-    [[nodiscard]] LogTargetInterface* findTarget(const char* name) const noexcept;
+    [[nodiscard]] LogTargetInterface* findTarget(const char* name) const noexcept {
+        return LogTargetList::find(name);
+    }
 
     StdOutLogTarget& stdOutTarget() noexcept { return stdOut_; }
     StdErrLogTarget& stdErrTarget() noexcept { return stdErr_; }
@@ -70,9 +68,6 @@ class LogService {
 
     bool accepts(LogLevel level, std::uint64_t groups) const noexcept;
     void dispatch(const LogRecord& record) noexcept;
-    void detachAllTargets() noexcept;
-
-    std::vector<LogTargetInterface*> targets_; // in attach order
     bool paused_ = false;
     bool secondSwitch_ = false;
     LogLevel minimumLevel_ = LogLevel::Warn;

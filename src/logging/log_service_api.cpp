@@ -3,6 +3,7 @@
 #include "logging/log_groups.h"
 #include "logging/log_line_format.h"
 #include "logging/log_service.h"
+#include "logging/log_target_list.h"
 #include "logging/module_name.h"
 
 #include <mutex>
@@ -72,21 +73,19 @@ void KIV_CDECL apiClearSecondSwitch() {
 
 void KIV_CDECL apiAttachTarget(LogTargetInterface* target) {
     // The table entry has no result through which to report a list that could not grow.
-    withService([&](LogService& service) { static_cast<void>(service.appendTarget(target)); });
+    // Attaching through the API starts the service, as any other use of the API does.
+    withService([&](LogService&) { static_cast<void>(LogTargetList::append(target)); });
 }
 
-// Detaching needs no service: without one, no list holds the target.
+// Detaching needs no service: the list is the process's own.
 void KIV_CDECL apiDetachTarget(LogTargetInterface* target) {
     std::lock_guard lock(LogService::lock());
-    if (LogService* service = LogService::current()) {
-        service->removeTarget(target);
-    }
+    LogTargetList::remove(target);
 }
 
 LogTargetInterface* KIV_CDECL apiFindTarget(const char* name) {
     std::lock_guard lock(LogService::lock());
-    const LogService* service = LogService::current();
-    return service ? service->findTarget(name) : nullptr;
+    return LogTargetList::find(name);
 }
 
 LogTargetInterface* KIV_CDECL apiStdOutTarget() {

@@ -1,6 +1,6 @@
 #include "logging/log_target.h"
 
-#include "logging/log_service.h"
+#include "logging/log_target_list.h"
 #include "platform/invariant.h"
 
 #include <cstddef>
@@ -115,24 +115,21 @@ bool LogTarget::write(const LogRecord&) noexcept {
 }
 
 void LogTarget::attach() noexcept {
-    Lock serviceLock(LogService::lock());
+    Lock listLock(LogTargetList::lock());
     Lock lock(lock_);
     if (attached_) {
         return;
     }
-    LogService* service = LogService::currentOrCreate();
-    attached_ = service && service->appendTarget(logInterface());
+    attached_ = LogTargetList::append(logInterface());
 }
 
 // Removes the target even when its flag is clear: the service's own attach entry can list a
 // target without raising the flag, and a destroyed target must never stay in the list.
 void LogTarget::detach() noexcept {
-    Lock serviceLock(LogService::lock());
+    Lock listLock(LogTargetList::lock());
     Lock lock(lock_);
     attached_ = false;
-    if (LogService* service = LogService::current()) {
-        service->removeTarget(logInterface());
-    }
+    LogTargetList::remove(logInterface());
 }
 
 bool LogTarget::isAttached() const noexcept {
@@ -164,7 +161,7 @@ std::uint64_t LogTarget::mutedGroups() const noexcept {
 }
 
 bool LogTarget::applySettings(const LogTargetSettings& settings) noexcept {
-    Lock serviceLock(LogService::lock());
+    Lock listLock(LogTargetList::lock());
     Lock lock(lock_);
     detach();
     const bool configured = configure(settings);
@@ -173,7 +170,7 @@ bool LogTarget::applySettings(const LogTargetSettings& settings) noexcept {
 }
 
 bool LogTarget::configure(const LogTargetSettings& settings) noexcept {
-    Lock serviceLock(LogService::lock());
+    Lock listLock(LogTargetList::lock());
     Lock lock(lock_);
     bool templateTaken = true;
     try {

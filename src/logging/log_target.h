@@ -1,5 +1,6 @@
-// The base of every log target: its filters, its line template, its attachment to the log
-// service and the function table (LogTargetInterface) through which the service calls it.
+// The base of every log target: its filters, its line template, its place in the process's
+// target list and the function table (LogTargetInterface) through which the service calls it.
+// A target knows nothing of the service: it is listed, and the service writes to the list.
 #pragma once
 
 #include "logging/log_level.h"
@@ -24,9 +25,9 @@ struct LogTargetSettings {
     std::string_view lineTemplate = kDefaultLogTemplate;
 };
 
-// Locking: the process's log-service lock is always taken before a target's own lock. The service
-// holds its lock while it filters and writes to targets, and every operation here that touches
-// the attachment or the template takes the service lock first as well, so configuring a target
+// Locking: the process's logging lock (LogTargetList::lock()) is always taken before a target's
+// own lock. The service holds it while it filters and writes to targets, and every operation here
+// that touches the attachment or the template takes it first as well, so configuring a target
 // while other threads log to it cannot deadlock.
 //
 // A target that other threads may still be writing to when it is destroyed must be detached by
@@ -44,15 +45,14 @@ class LogTarget {
     [[nodiscard]] static LogTarget* fromInterface(LogTargetInterface* table) noexcept;
 
     virtual const char* name() const noexcept;
-    // The template for a record; the text stays valid while the service lock is held.
+    // The template for a record; the text stays valid while the logging lock is held.
     virtual const char* templateFor(const LogRecord& record) const noexcept;
     // Writes a record that passed the filters. A bare target writes nothing and returns false.
     virtual bool write(const LogRecord& record) noexcept;
 
-    // Appends this target to the service's list unless it is attached already; creates the
-    // service on first use.
+    // Appends this target to the process's target list unless it is attached already.
     void attach() noexcept;
-    // Removes every occurrence of this target from the service's list.
+    // Removes every occurrence of this target from the process's target list.
     void detach() noexcept;
     bool isAttached() const noexcept;
 

@@ -2,6 +2,7 @@
 
 #include "router/url_template.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -24,14 +25,6 @@ std::size_t totalLength(const PathValues& values) noexcept {
 
 } // namespace
 
-PathValues makePathValues() {
-    // Built afresh each time: a prepared map kept for copying would be module memory that lives
-    // past the plugin's unload, and the memory statistics would never balance.
-    PathValues values(8);
-    values.max_load_factor(1.0f);
-    return values;
-}
-
 Route makeRoute(const BindingFunction& function, const FunctionHttpInfo& info, std::string_view pathOrName) {
     return Route{&function, &info, std::make_shared<const PathPattern>(PathPattern::compile(pathOrName))};
 }
@@ -47,10 +40,20 @@ bool patternMatches(const Route& route, std::string_view path, std::vector<std::
     return route.pattern != nullptr && route.pattern->match(path, captures);
 }
 
+// One entry per parameter name, in the pattern's order; a name the pattern repeats keeps its
+// first place and the value of its last capture.
 void storeCaptures(const Route& route, std::span<const std::string_view> captures, PathValues& values) {
     const auto& parameters = route.pattern->parameters();
+    values.reserve(captures.size());
     for (std::size_t i = 0; i < captures.size(); ++i) {
-        values[parameters[i].name] = UrlDecode(captures[i]);
+        const std::string& name = parameters[i].name;
+        const auto named = std::find_if(values.begin(), values.end(),
+                                        [&](const auto& entry) { return entry.first == name; });
+        if (named != values.end()) {
+            named->second = UrlDecode(captures[i]);
+        } else {
+            values.emplace_back(name, UrlDecode(captures[i]));
+        }
     }
 }
 
@@ -58,7 +61,7 @@ void storeCaptures(const Route& route, std::span<const std::string_view> capture
 
 bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethodCheck) {
     const Route* chosen = nullptr;
-    PathValues chosenValues; // taken from the first match's values, made by makePathValues
+    PathValues chosenValues;
     std::size_t chosenLength = 0;
     // Shared by every route tried: a route whose pattern does not match costs no allocation.
     std::vector<std::string_view> captures;
@@ -69,12 +72,8 @@ bool FindRoute(RouteMatch& match, std::span<const Route> routes, bool skipMethod
         if (!patternMatches(route, match.path, captures)) {
             continue;
         }
-        // A path without parameters has nothing to store and needs no table.
         PathValues values;
-        if (!captures.empty()) {
-            values = makePathValues();
-            storeCaptures(route, captures, values);
-        }
+        storeCaptures(route, captures, values);
         const std::size_t length = totalLength(values);
         if (chosen == nullptr || length < chosenLength) {
             chosen = &route;

@@ -9,15 +9,15 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace kiv {
 
-// Decoded path parameters by name. The decoded texts keep their length, so a value that
-// decodes to a NUL byte stays whole in every later stage.
-using PathValues = std::unordered_map<std::string, std::string>;
-// Sized for the few parameters a path has, so that filling it does not rehash.
-[[nodiscard]] PathValues makePathValues();
+// Decoded path parameters as (name, value) in the pattern's order, one entry per name: arguments
+// are bound, and a bad one reported, in that order. The decoded texts keep their length, so a
+// value that decodes to a NUL byte stays whole in every later stage.
+using PathValues = std::vector<std::pair<std::string, std::string>>;
 
 // One function's compiled path. The pattern is shared with the function's FunctionHttpInfo,
 // which compiled it once.
@@ -42,7 +42,7 @@ struct RouteMatch {
     std::string_view path;         // as the host delivered it
     const BindingFunction* function = nullptr;
     const FunctionHttpInfo* info = nullptr;
-    PathValues pathValues; // made by makePathValues once a route with parameters is chosen
+    PathValues pathValues; // filled once a route with parameters is chosen
 };
 
 // Chooses among the routes, in list order, one whose path matches and (unless the method

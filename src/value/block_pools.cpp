@@ -18,7 +18,7 @@ struct BlockPools::PageHeader {
     std::uint16_t firstFree;  // head of the free list of returned blocks, 0 when empty
     std::uint16_t untouched;  // first index never handed out yet
     std::uint16_t endIndex;   // one past the last block index
-    std::uint16_t pageSize;   // the inline page size or kPoolPageSize
+    std::uint16_t reserved;
 };
 
 // The header in front of every large block: the list of live large blocks of the pools.
@@ -58,19 +58,17 @@ template <std::size_t PageSize> constexpr std::array<PageLayout, kBlockClassCoun
     }
     return layouts;
 }
-// Computed here rather than per page: every tree's context sets up all its inline pages, and
-// the divisions would cost more than the rest of a small tree's work.
-constexpr auto kInlinePageLayouts = pageLayouts<kInlinePageSize>();
+// Computed here rather than per page: the divisions would cost more than a small tree's work.
 constexpr auto kPoolPageLayouts = pageLayouts<kPoolPageSize>();
 
-BlockPools::PageHeader* initPage(void* memory, std::size_t pageSize, const PageLayout& layout) noexcept {
+BlockPools::PageHeader* initPage(void* memory, const PageLayout& layout) noexcept {
     auto* page = static_cast<BlockPools::PageHeader*>(memory);
     page->nextWithRoom = nullptr;
     page->nextPage = nullptr;
     page->firstFree = 0;
     page->untouched = layout.firstIndex;
     page->endIndex = layout.endIndex;
-    page->pageSize = static_cast<std::uint16_t>(pageSize);
+    page->reserved = 0;
     return page;
 }
 
@@ -87,13 +85,10 @@ std::size_t roundRequest(std::size_t bytes) noexcept {
 
 } // namespace
 
-static_assert(kInlinePageLayouts[kBlockClassCount - 1].firstIndex <
-                  kInlinePageLayouts[kBlockClassCount - 1].endIndex,
-              "every inline page holds at least one block");
-static_assert(kBlockClassCount <= 32, "one bit per class marks its inline page as set up");
+static_assert(kNurserySize % 16 == 0 && kNurserySize >= 4 * kMaxBlockSize,
+              "the nursery holds a few blocks of every class and keeps their alignment");
 
-// The inline pages are set up on the first request of their class: a tree uses a few classes,
-// and touching every inline page up front would cost more than a small tree's whole work.
+// The nursery is left as it is: only the bytes it hands out are ever touched.
 BlockPools::BlockPools() noexcept : classes_{} {}
 
 BlockPools::~BlockPools() {
@@ -131,6 +126,11 @@ void* BlockPools::allocate(std::size_t bytes) {
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = sizeClass.withRoom;
     if (!page) {
+        if (nurseryUsed_ + bytes <= kNurserySize) {
+            void* block = nursery_ + nurseryUsed_;
+            nurseryUsed_ += bytes;
+            return block;
+        }
         page = static_cast<PageHeader*>(allocateSlow(cls));
     }
     KIV_ASSERT(!isFull(page), "a page on the list with room has a free block");
@@ -151,36 +151,19 @@ void* BlockPools::allocate(std::size_t bytes) {
     return base + index * blockSize;
 }
 
-// Sets up the class's inline page on its first request, else takes a new shared page for a
-// class whose pages are all full.
+// Takes a new shared page for a class whose pages are all full, once the nursery is used up.
 void* BlockPools::allocateSlow(std::size_t cls) {
-    const std::uint32_t inlineBit = std::uint32_t{1} << cls;
-    if ((inlinePagesSetUp_ & inlineBit) == 0) {
-        inlinePagesSetUp_ |= inlineBit;
-        PageHeader* page = initPage(inlinePages_[cls], kInlinePageSize, kInlinePageLayouts[cls]);
-        classes_[cls].withRoom = page;
-        return page;
-    }
     void* memory = PageSource::instance().takePage();
     if (!memory) {
         throw std::bad_alloc();
     }
     SizeClass& sizeClass = classes_[cls];
-    PageHeader* page = initPage(memory, kPoolPageSize, kPoolPageLayouts[cls]);
+    PageHeader* page = initPage(memory, kPoolPageLayouts[cls]);
     page->nextPage = sizeClass.allPages;
     sizeClass.allPages = page;
     page->nextWithRoom = sizeClass.withRoom;
     sizeClass.withRoom = page;
     return page;
-}
-
-BlockPools::PageHeader* BlockPools::pageOf(void* block, std::size_t cls) noexcept {
-    auto* address = static_cast<unsigned char*>(block);
-    unsigned char* inlinePage = inlinePages_[cls];
-    if (address >= inlinePage && address < inlinePage + kInlinePageSize) {
-        return reinterpret_cast<PageHeader*>(inlinePage);
-    }
-    return reinterpret_cast<PageHeader*>(reinterpret_cast<std::uintptr_t>(block) & ~(kPoolPageSize - 1));
 }
 
 void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
@@ -201,12 +184,16 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
         ::operator delete(heapBlock);
         return;
     }
+    if (inNursery(block)) {
+        return; // bumped memory is not handed out again; it goes with the pools
+    }
     const std::size_t cls = classOf(bytes);
-    PageHeader* page = pageOf(block, cls);
+    auto* page =
+        reinterpret_cast<PageHeader*>(reinterpret_cast<std::uintptr_t>(block) & ~(kPoolPageSize - 1));
     const bool wasFull = isFull(page);
     const std::size_t offset = static_cast<unsigned char*>(block) - reinterpret_cast<unsigned char*>(page);
     KIV_ASSERT(offset % blockSizeOf(cls) == 0 &&
-                   offset / blockSizeOf(cls) >= firstIndexFor(blockSizeOf(cls)) && offset < page->pageSize,
+                   offset / blockSizeOf(cls) >= firstIndexFor(blockSizeOf(cls)) && offset < kPoolPageSize,
                "a freed block is a block of the class it was taken from");
     const auto index = static_cast<std::uint16_t>(offset / blockSizeOf(cls));
     std::memcpy(block, &page->firstFree, sizeof(std::uint16_t));

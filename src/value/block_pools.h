@@ -1,9 +1,11 @@
 // A decoded document makes thousands of small out-of-line parts (vector and map headers, enum
 // records, map nodes, short strings). Taking them from pools of their own tree instead of the heap
-// makes each one a few instructions and lets the whole lot go at once with the tree. Each class
-// starts on a small page inside the pools, so that a tree of a few values takes no shared page at
-// all. A free block holds the index of the next one, so the free lists cost nothing beyond the
-// blocks; 16 bits suffice because no page is larger than 4096 bytes.
+// makes each one a few instructions and lets the whole lot go at once with the tree. The first
+// blocks are bumped from a nursery of a few hundred bytes inside the pools, so that a tree of a
+// few values takes no page at all and its context is one small heap block; a block freed there is
+// not handed out again. Past the nursery each class has pages of its own. A free block of a page
+// holds the index of the next one, so the free lists cost nothing beyond the blocks; 16 bits
+// suffice because no page is larger than 4096 bytes.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +16,7 @@ namespace kiv {
 inline constexpr std::size_t kBlockClassCount = 18;
 inline constexpr std::size_t kBlockGranularity = 4;
 inline constexpr std::size_t kMaxBlockSize = kBlockClassCount * kBlockGranularity; // 72
-inline constexpr std::size_t kInlinePageSize = 144;
+inline constexpr std::size_t kNurserySize = 320;
 
 class BlockPools {
   public:
@@ -30,7 +32,7 @@ class BlockPools {
     // Frees a block of the same size as requested.
     void deallocate(void* block, std::size_t bytes) noexcept;
 
-    // Pages that the pools hold beyond their inline ones (for tests and statistics).
+    // Pages that the pools hold (for tests and statistics).
     std::size_t sharedPageCount() const noexcept;
 
     struct PageHeader;
@@ -46,12 +48,15 @@ class BlockPools {
         return (bytes + kBlockGranularity - 1) / kBlockGranularity - 1;
     }
     void* allocateSlow(std::size_t cls);
-    PageHeader* pageOf(void* block, std::size_t cls) noexcept;
+    bool inNursery(const void* block) const noexcept {
+        const auto* address = static_cast<const unsigned char*>(block);
+        return address >= nursery_ && address < nursery_ + kNurserySize;
+    }
 
     SizeClass classes_[kBlockClassCount];
-    HeapBlock* heapBlocks_ = nullptr;    // live large blocks, in a doubly linked list
-    std::uint32_t inlinePagesSetUp_ = 0; // bit `cls`: the inline page of the class is in use
-    alignas(16) unsigned char inlinePages_[kBlockClassCount][kInlinePageSize];
+    HeapBlock* heapBlocks_ = nullptr; // live large blocks, in a doubly linked list
+    std::size_t nurseryUsed_ = 0;     // bytes of the nursery handed out
+    alignas(16) unsigned char nursery_[kNurserySize];
 };
 
 } // namespace kiv

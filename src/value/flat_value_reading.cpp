@@ -73,7 +73,7 @@ class TreeSink {
         MemberTable& table = ValueTreeOps::structure(*to);
         table.reserve(context, count);
         return [this, &context, &table](const FlatStructureMember& member) {
-            return &table.findOrInsert(context, keys_.keyOf(member, context.strings()));
+            return &Value::of(table.findOrInsert(context, keys_.keyOf(member, context.strings())));
         };
     }
 

@@ -89,13 +89,14 @@ ArenaSize measure(const Value& root, const EnumNameLookup* enums) {
             const CollectionStorage& elements = ValueTreeOps::collection(value);
             add(size.arrays, arrayBytes(elements.size, sizeof(FlatValue)));
             for (std::uint32_t i = 0; i < elements.size; ++i) {
-                pending.push(&elements.data[i]);
+                pending.push(&Value::of(elements.data[i]));
             }
             break;
         }
         case ValueKind::Structure:
             add(size.arrays, arrayBytes(ValueTreeOps::structure(value).size(), sizeof(FlatStructureMember)));
-            ValueTreeOps::structure(value).forEach([&](const PooledString* key, const Value& member) {
+            ValueTreeOps::structure(value).forEach([&](const PooledString* key, const ValueNode& node) {
+                const Value& member = Value::of(node);
                 if (!names.find(key)) {
                     add(size.bytes, key->length + 1);
                     names.store(key, key->text());
@@ -218,7 +219,8 @@ void fill(const Value& root, FlatValue& top, const EnumNameLookup* enums, ArenaC
             auto* members = arena.records<FlatStructureMember>(count);
             setStorage(to, KIV_FLAT_STRUCTURE, members, count);
             std::size_t i = 0;
-            ValueTreeOps::structure(from).forEach([&](const PooledString* key, const Value& member) {
+            ValueTreeOps::structure(from).forEach([&](const PooledString* key, const ValueNode& node) {
+                const Value& member = Value::of(node);
                 const char* const* written = names.find(key);
                 members[i].key = written ? *written : arena.text(key->view());
                 if (!written) {

@@ -15,7 +15,7 @@
 
 #include "format/message_format.h"
 #include "value/conversion_result.h"
-#include "value/flat_value.h"
+#include "value/flat_record.h"
 #include "value/pointer_set.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "value/value.h"
+#include "value/member_table.h"
 
 #include "platform/invariant.h"
 #include "value/value_context.h"
@@ -32,7 +32,7 @@ std::uint32_t MemberTable::lowerBound(std::string_view key) const noexcept {
     return low;
 }
 
-const Value* MemberTable::find(std::string_view key) const noexcept {
+const ValueNode* MemberTable::find(std::string_view key) const noexcept {
     if (tree_) {
         auto it = tree_->find(key);
         return it == tree_->end() ? nullptr : it->second;
@@ -41,15 +41,15 @@ const Value* MemberTable::find(std::string_view key) const noexcept {
     return position < size_ && flat_[position].key->view() == key ? flat_[position].value : nullptr;
 }
 
-Value* MemberTable::find(std::string_view key) noexcept {
-    return const_cast<Value*>(std::as_const(*this).find(key));
+ValueNode* MemberTable::find(std::string_view key) noexcept {
+    return const_cast<ValueNode*>(std::as_const(*this).find(key));
 }
 
 // Each of the two lookups takes its key's reference only once the key is known to be missing.
 // Members often arrive in key order (a tree read back from the records it was written to, a
 // document written from a tree), so a key past the last one is placed without a search.
 template <class TakeKey>
-Value& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey) {
+ValueNode& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey) {
     if (!tree_) {
         const bool pastTheLast = size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key) < 0;
         const std::uint32_t position = pastTheLast ? size_ : lowerBound(key);
@@ -68,18 +68,18 @@ Value& MemberTable::findOrInsertWith(ValueContext& context, std::string_view key
     return insertIntoTree(context, position, takeKey());
 }
 
-Value& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
+ValueNode& MemberTable::findOrInsert(ValueContext& context, std::string_view key) {
     return findOrInsertWith(context, key, [&] { return context.strings().intern(key); });
 }
 
-Value& MemberTable::findOrInsert(ValueContext& context, PooledString* key) {
+ValueNode& MemberTable::findOrInsert(ValueContext& context, PooledString* key) {
     return findOrInsertWith(context, key->view(), [key] {
         StringPool::retain(key);
         return key;
     });
 }
 
-Value& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
+ValueNode& MemberTable::appendLast(ValueContext& context, std::string_view key, std::uint32_t hash) {
     KIV_ASSERT(size() == 0 ||
                    compareKeys((tree_ ? tree_->rbegin()->first : flat_[size_ - 1].key)->view(), key) < 0,
                "members appended at the end arrive in key order");
@@ -136,12 +136,12 @@ void MemberTable::convertToTree(ValueContext& context) {
     tree_ = tree;
 }
 
-Value* MemberTable::newMember(ValueContext& context) {
-    return new (context.allocate(sizeof(Value))) Value(Value::ChildOf{&context});
+ValueNode* MemberTable::newMember(ValueContext& context) {
+    return new (context.allocate(sizeof(ValueNode))) ValueNode(ValueNode::ChildOf{&context});
 }
 
-Value& MemberTable::insertFlat(ValueContext& context, std::uint32_t position, PooledString* key) {
-    Value* member = nullptr;
+ValueNode& MemberTable::insertFlat(ValueContext& context, std::uint32_t position, PooledString* key) {
+    ValueNode* member = nullptr;
     try {
         if (size_ == capacity_) {
             growFlat(context);
@@ -158,32 +158,32 @@ Value& MemberTable::insertFlat(ValueContext& context, std::uint32_t position, Po
     return *member;
 }
 
-Value& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint,
-                                   PooledString* key) {
-    Value* member = nullptr;
+ValueNode& MemberTable::insertIntoTree(ValueContext& context, MemberTree::const_iterator hint,
+                                       PooledString* key) {
+    ValueNode* member = nullptr;
     try {
         member = newMember(context);
         tree_->emplace_hint(hint, key, member);
     } catch (...) {
         context.strings().release(key);
         if (member) {
-            context.deallocate(member, sizeof(Value));
+            context.deallocate(member, sizeof(ValueNode));
         }
         throw;
     }
     return *member;
 }
 
-void MemberTable::keepOnly(ValueContext& context, Value* kept) noexcept {
+void MemberTable::keepOnly(ValueContext& context, ValueNode* kept) noexcept {
     PooledString* keptKey = nullptr;
-    forEach([&](PooledString* key, Value& member) {
+    forEach([&](PooledString* key, ValueNode& member) {
         if (&member == kept) {
             keptKey = key;
             return;
         }
-        member.setEmpty();
+        KIV_ASSERT(member.kind() == ValueKind::Empty, "the members that go were released first");
         context.strings().release(key);
-        context.deallocate(&member, sizeof(Value));
+        context.deallocate(&member, sizeof(ValueNode));
     });
     KIV_ASSERT(keptKey, "the kept node is a member of this table");
     if (tree_) {
@@ -196,7 +196,7 @@ void MemberTable::keepOnly(ValueContext& context, Value* kept) noexcept {
 }
 
 void MemberTable::destroy(ValueContext& context) noexcept {
-    forEach([&context](PooledString*, Value& member) { context.deallocate(&member, sizeof(Value)); });
+    forEach([&context](PooledString*, ValueNode& member) { context.deallocate(&member, sizeof(ValueNode)); });
     if (tree_) {
         tree_->~MemberTree();
         context.deallocate(tree_, sizeof(MemberTree));

@@ -4,12 +4,11 @@
 // tree, so that a huge object with keys in any order still builds in n log n rather than n².
 // Member nodes sit in blocks of their own and never move: that is what lets member() hand out a
 // reference that stays valid until the member goes.
-//
-// Included by value.h once Value is complete; include value.h rather than this header.
 #pragma once
 
 #include "value/block_allocator.h"
 #include "value/pooled_string.h"
+#include "value/value_node.h"
 
 #include <cstdint>
 #include <map>
@@ -38,11 +37,11 @@ struct KeyOrder {
 
 struct MemberEntry {
     PooledString* key;
-    Value* value;
+    ValueNode* value;
 };
 
 using MemberTree =
-    std::map<PooledString*, Value*, KeyOrder, BlockAllocator<std::pair<PooledString* const, Value*>>>;
+    std::map<PooledString*, ValueNode*, KeyOrder, BlockAllocator<std::pair<PooledString* const, ValueNode*>>>;
 
 class MemberTable {
   public:
@@ -50,19 +49,19 @@ class MemberTable {
 
     std::size_t size() const noexcept { return tree_ ? tree_->size() : size_; }
 
-    const Value* find(std::string_view key) const noexcept;
-    Value* find(std::string_view key) noexcept;
+    const ValueNode* find(std::string_view key) const noexcept;
+    ValueNode* find(std::string_view key) noexcept;
     // The member under `key`, inserted Empty when missing.
-    Value& findOrInsert(ValueContext& context, std::string_view key);
+    ValueNode& findOrInsert(ValueContext& context, std::string_view key);
     // The same with a key already pooled in the context, which gains a reference when inserted:
     // a conversion that meets one key many times looks it up in the pool once.
-    Value& findOrInsert(ValueContext& context, PooledString* key);
+    ValueNode& findOrInsert(ValueContext& context, PooledString* key);
     // Inserts a member whose key sorts after every present key (copies arrive in order).
-    Value& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
+    ValueNode& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
     // Prepares room for n members so that appendLast moves no member before n are in.
     void reserve(ValueContext& context, std::size_t n);
 
-    // Calls f(PooledString* key, Value& value) for every member in key order.
+    // Calls f(PooledString* key, ValueNode& value) for every member in key order.
     template <class F> void forEach(F&& f) const {
         if (tree_) {
             for (auto& [key, value] : *tree_) {
@@ -75,15 +74,16 @@ class MemberTable {
         }
     }
 
-    // Removes every member but `kept`, releasing their keys and values. Allocates nothing.
-    void keepOnly(ValueContext& context, Value* kept) noexcept;
+    // Removes every member but `kept`, releasing their keys; the other members must have been
+    // left Empty. Allocates nothing.
+    void keepOnly(ValueContext& context, ValueNode* kept) noexcept;
 
     // Frees the table's own storage and the member nodes; keys and the payloads of the members
     // must be released by the caller first.
     void destroy(ValueContext& context) noexcept;
 
     // The member first in key order; the table must not be empty.
-    Value& firstMember() const noexcept { return tree_ ? *tree_->begin()->second : *flat_[0].value; }
+    ValueNode& firstMember() const noexcept { return tree_ ? *tree_->begin()->second : *flat_[0].value; }
 
     const MemberEntry* flatBegin() const noexcept { return tree_ ? nullptr : flat_; }
     const MemberEntry* flatEnd() const noexcept { return tree_ ? nullptr : flat_ + size_; }
@@ -94,11 +94,11 @@ class MemberTable {
     void growFlat(ValueContext& context);
     void convertToTree(ValueContext& context);
     template <class TakeKey>
-    Value& findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey);
+    ValueNode& findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey);
     // Both insert a member under `key`, whose reference they take over (and drop on failure).
-    Value& insertFlat(ValueContext& context, std::uint32_t position, PooledString* key);
-    Value& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, PooledString* key);
-    static Value* newMember(ValueContext& context);
+    ValueNode& insertFlat(ValueContext& context, std::uint32_t position, PooledString* key);
+    ValueNode& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, PooledString* key);
+    static ValueNode* newMember(ValueContext& context);
 
     MemberEntry* flat_ = nullptr;
     std::uint32_t size_ = 0;

@@ -1,16 +1,20 @@
-// A text stored once per tree in the context's string pool, shared by every String value
-// and structure key of that tree that holds the same bytes.
+// A counted text of a tree, in its context's blocks. A member name is pooled (StringPool): one
+// record per distinct name, shared by every key that holds the same bytes. A String value's text
+// is a record of its own, shared only by the copies made of it inside its tree, and freed by its
+// last holder without a search.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace kiv {
 
 struct PooledString {
-    PooledString* next;   // chain of the pool bucket
-    std::uint32_t hash;   // FNV-1a of the text
-    std::uint32_t refs;   // String values and keys that point here
+    PooledString* next;   // chain of the pool bucket; null outside the pool
+    std::uint32_t hash;   // FNV-1a of the text in the pool; 0 outside it
+    std::uint32_t refs;   // the keys, or the String values, that point here
     std::uint32_t length; // bytes of text, without the terminating NUL
 
     // The text follows the record and is NUL-terminated.
@@ -20,6 +24,23 @@ struct PooledString {
 
     // The process-wide record of the empty text: never pooled, counted or freed.
     static PooledString* empty() noexcept;
+
+    // The bytes of a record of `length` bytes of text.
+    static constexpr std::size_t bytesFor(std::size_t length) noexcept {
+        return sizeof(PooledString) + length + 1;
+    }
+    // Writes a record of `text` with one reference and no chain into `block`, of
+    // bytesFor(text.size()) bytes.
+    static PooledString* place(void* block, std::string_view text, std::uint32_t hash) noexcept {
+        auto* record = static_cast<PooledString*>(block);
+        record->next = nullptr;
+        record->hash = hash;
+        record->refs = 1;
+        record->length = static_cast<std::uint32_t>(text.size());
+        std::memcpy(record->text(), text.data(), text.size());
+        record->text()[text.size()] = '\0';
+        return record;
+    }
 };
 
 } // namespace kiv

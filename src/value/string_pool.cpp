@@ -18,10 +18,6 @@ struct EmptyRecord {
 
 constinit EmptyRecord emptyRecord;
 
-std::size_t recordBytes(std::size_t length) noexcept {
-    return sizeof(PooledString) + length + 1;
-}
-
 } // namespace
 
 PooledString* PooledString::empty() noexcept {
@@ -61,12 +57,8 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
     if (count_ >= bucketCount_) {
         grow();
     }
-    auto* record = static_cast<PooledString*>(blocks_.allocate(recordBytes(text.size())));
-    record->hash = hash;
-    record->refs = 1;
-    record->length = static_cast<std::uint32_t>(text.size());
-    std::memcpy(record->text(), text.data(), text.size());
-    record->text()[text.size()] = '\0';
+    PooledString* record =
+        PooledString::place(blocks_.allocate(PooledString::bytesFor(text.size())), text, hash);
     PooledString** bucket = bucketOf(hash);
     record->next = *bucket;
     *bucket = record;
@@ -92,7 +84,7 @@ void StringPool::release(PooledString* record) noexcept {
         }
     }
     --count_;
-    blocks_.deallocate(record, recordBytes(record->length));
+    blocks_.deallocate(record, PooledString::bytesFor(record->length));
 }
 
 void StringPool::grow() {

@@ -3,7 +3,6 @@
 #include "platform/invariant.h"
 #include "platform/saturating.h"
 #include "value/number_reading.h"
-#include "value/value_tree_ops.h"
 
 #include <new>
 #include <utility>
@@ -17,32 +16,6 @@ bool needsStorage(ValueKind kind) noexcept {
 
 } // namespace
 
-std::string_view valueKindName(ValueKind kind) noexcept {
-    switch (kind) {
-    case ValueKind::Empty:
-        return "empty";
-    case ValueKind::Bool:
-        return "bool";
-    case ValueKind::Signed:
-        return "signed";
-    case ValueKind::Unsigned:
-        return "unsigned";
-    case ValueKind::Float:
-        return "float";
-    case ValueKind::String:
-        return "string";
-    case ValueKind::Blob:
-        return "blob";
-    case ValueKind::Enum:
-        return "enum";
-    case ValueKind::Collection:
-        return "collection";
-    case ValueKind::Structure:
-        return "structure";
-    }
-    return "";
-}
-
 const Value& Value::emptyValue() noexcept {
     static const Value empty;
     return empty;
@@ -53,11 +26,11 @@ Value::~Value() {
         ValueTreeOps::teardown(*this);
         delete context_;
     } else {
-        releasePayload();
+        ValueTreeOps::release(*this);
     }
 }
 
-Value::Value(const Value& other) {
+Value::Value(const Value& other) : ValueNode() {
     copyFrom(other, nullptr);
 }
 
@@ -110,20 +83,20 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
         if (movedSource) {
             movedSource->setEmpty();
         }
-        releasePayload();
+        ValueTreeOps::release(*this);
         payload_ = payload;
         kind_ = kind;
         return;
     }
-    std::vector<Value*> pathInSource;
+    std::vector<ValueNode*> pathInSource;
     if (movedSource) {
         pathInSource = ValueTreeOps::pathTo(*movedSource, *this);
     }
-    Value copy(ChildOf{&ensureContext()});
+    Value copy(ChildOf{&ValueTreeOps::ensureContext(*this)});
     try {
         ValueTreeOps::copyTree(other, copy);
     } catch (...) {
-        copy.releasePayload();
+        ValueTreeOps::release(copy);
         throw;
     }
     if (!pathInSource.empty()) {
@@ -131,53 +104,7 @@ void Value::copyFrom(const Value& other, Value* movedSource) {
     } else if (movedSource) {
         movedSource->setEmpty();
     }
-    adoptPayload(copy);
-}
-
-ValueContext& Value::ensureContext() {
-    if (!context_) {
-        context_ = new ValueContext();
-    }
-    return *context_;
-}
-
-void Value::releasePayload() noexcept {
-    switch (kind_) {
-    case ValueKind::Empty:
-    case ValueKind::Bool:
-    case ValueKind::Signed:
-    case ValueKind::Unsigned:
-    case ValueKind::Float:
-        break;
-    case ValueKind::String:
-        context_->strings().release(payload_.string);
-        break;
-    case ValueKind::Blob: {
-        auto* bytes = static_cast<std::vector<std::uint8_t>*>(payload_.block);
-        bytes->~vector();
-        context_->deallocate(bytes, sizeof(std::vector<std::uint8_t>));
-        context_->blobRemoved();
-        break;
-    }
-    case ValueKind::Enum:
-        context_->deallocate(payload_.block, sizeof(EnumValue));
-        break;
-    case ValueKind::Collection:
-    case ValueKind::Structure:
-        ValueTreeOps::destroyContainer(*this);
-        break;
-    }
-    kind_ = ValueKind::Empty;
-    payload_.unsignedValue = 0;
-}
-
-void Value::adoptPayload(Value& source) noexcept {
-    KIV_ASSERT(source.context_ == context_, "a payload moves only between nodes of one tree");
-    releasePayload();
-    payload_ = source.payload_;
-    kind_ = source.kind_;
-    source.kind_ = ValueKind::Empty;
-    source.payload_.unsignedValue = 0;
+    ValueTreeOps::adoptPayload(*this, copy);
 }
 
 std::size_t Value::size() const noexcept {
@@ -194,58 +121,6 @@ std::size_t Value::size() const noexcept {
         return ValueTreeOps::structure(*this).size();
     default:
         return 1;
-    }
-}
-
-// The text is pooled before the old payload goes, so a value can be set from its own text.
-void Value::setString(std::string_view text) {
-    PooledString* record = ensureContext().strings().intern(text);
-    releasePayload();
-    payload_.string = record;
-    kind_ = ValueKind::String;
-}
-
-// Builds the new out-of-line part before the old one is released, so that a value can be set
-// from its own bytes.
-template <class Part, class... Args> void Value::installPart(ValueKind kind, Args&&... args) {
-    ValueContext& context = ensureContext();
-    void* block = context.allocate(sizeof(Part));
-    try {
-        new (block) Part(std::forward<Args>(args)...);
-    } catch (...) {
-        context.deallocate(block, sizeof(Part));
-        throw;
-    }
-    if (kind == ValueKind::Blob) {
-        context.blobAdded();
-    }
-    releasePayload();
-    payload_.block = block;
-    kind_ = kind;
-}
-
-void Value::setBlob(std::vector<std::uint8_t>&& bytes) {
-    installPart<std::vector<std::uint8_t>>(ValueKind::Blob, std::move(bytes));
-    bytes.clear();
-}
-
-void Value::setBlob(std::span<const std::uint8_t> bytes) {
-    installPart<std::vector<std::uint8_t>>(ValueKind::Blob, bytes.begin(), bytes.end());
-}
-
-void Value::setEnum(EnumValue value) {
-    installPart<EnumValue>(ValueKind::Enum, value);
-}
-
-void Value::makeCollection() {
-    if (kind_ != ValueKind::Collection) {
-        installPart<CollectionStorage>(ValueKind::Collection);
-    }
-}
-
-void Value::makeStructure() {
-    if (kind_ != ValueKind::Structure) {
-        installPart<MemberTable>(ValueKind::Structure);
     }
 }
 
@@ -296,7 +171,7 @@ const Value& Value::operator[](std::size_t index) const noexcept {
         return emptyValue();
     }
     const CollectionStorage& storage = ValueTreeOps::collection(*this);
-    return index < storage.size ? storage.data[index] : emptyValue();
+    return index < storage.size ? of(storage.data[index]) : emptyValue();
 }
 
 const Value& Value::operator[](std::string_view key) const noexcept {
@@ -308,7 +183,8 @@ const Value* Value::find(std::string_view key) const noexcept {
     if (kind_ != ValueKind::Structure) {
         return nullptr;
     }
-    return ValueTreeOps::structure(*this).find(key);
+    const ValueNode* found = ValueTreeOps::structure(*this).find(key);
+    return found ? &of(*found) : nullptr;
 }
 
 Value* Value::find(std::string_view key) noexcept {
@@ -321,7 +197,7 @@ Value& Value::growToElement(std::size_t index) {
     makeCollection();
     CollectionStorage& storage = ValueTreeOps::collection(*this);
     if (index < storage.size) {
-        return storage.data[index];
+        return of(storage.data[index]);
     }
     if (index >= kMaxCollectionSize) {
         throwCollectionTooLarge();
@@ -339,12 +215,12 @@ Value& Value::growToElement(std::size_t index) {
     while (storage.size <= index) {
         ValueTreeOps::appendReserved(*this);
     }
-    return storage.data[index];
+    return of(storage.data[index]);
 }
 
 Value& Value::member(std::string_view key) {
     makeStructure();
-    return ValueTreeOps::structure(*this).findOrInsert(*context_, key);
+    return of(ValueTreeOps::structure(*this).findOrInsert(*context_, key));
 }
 
 std::span<const Value> Value::elements() const noexcept {
@@ -352,7 +228,7 @@ std::span<const Value> Value::elements() const noexcept {
         return {};
     }
     const CollectionStorage& storage = ValueTreeOps::collection(*this);
-    return {storage.data, storage.size};
+    return {static_cast<const Value*>(storage.data), storage.size};
 }
 
 std::span<Value> Value::elements() noexcept {
@@ -360,7 +236,7 @@ std::span<Value> Value::elements() noexcept {
         return {};
     }
     CollectionStorage& storage = ValueTreeOps::collection(*this);
-    return {storage.data, storage.size};
+    return {static_cast<Value*>(storage.data), storage.size};
 }
 
 Value::MemberRange Value::members() const noexcept {

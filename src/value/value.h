@@ -9,8 +9,10 @@
 // destroyed like a flat one.
 #pragma once
 
-#include "value/collection_storage.h"
+#include "value/member_table.h"
 #include "value/value_limits.h"
+#include "value/value_node.h"
+#include "value/value_tree_ops.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,34 +24,9 @@
 
 namespace kiv {
 
-struct BindingTypeId; // identity of a native enum type; owned by the binding layer
-class ValueContext;
-struct PooledString;
-
-enum class ValueKind : std::uint8_t {
-    Empty = 0,
-    Bool = 1,
-    Signed = 2,
-    Unsigned = 3,
-    Float = 4,
-    String = 5,
-    Blob = 6,
-    Enum = 7,
-    Collection = 8,
-    Structure = 9,
-};
-
-// The kind's name as used in messages ("empty", "bool", ...); "" for an unknown code.
-std::string_view valueKindName(ValueKind kind) noexcept;
-
-struct EnumValue {
-    std::int32_t value = 0;
-    const BindingTypeId* type = nullptr;
-
-    friend bool operator==(const EnumValue&, const EnumValue&) = default;
-};
-
-class Value {
+// The API over a tree node. Value adds no data to ValueNode, so a child node that the storage
+// layer made is used as a Value in place: one node type, two views.
+class Value : public ValueNode {
   public:
     class MemberIterator;
     class MemberRange;
@@ -58,11 +35,7 @@ class Value {
     Value() noexcept = default;
     ~Value();
 
-    // A child node of the tree whose context is given; used by the containers of a tree.
-    struct ChildOf {
-        ValueContext* context;
-    };
-    explicit Value(ChildOf child) noexcept : context_(child.context), ownsContext_(0) {}
+    explicit Value(ChildOf child) noexcept : ValueNode(child) {}
 
     // Copies are deep and land in the destination's own context. Copying a node of a tree
     // into another node of the same tree (even an ancestor) is safe.
@@ -74,7 +47,10 @@ class Value {
     Value(Value&& other) noexcept;
     Value& operator=(Value&& other);
 
-    ValueKind kind() const noexcept { return kind_; }
+    // The node as a Value; every node of a tree is one.
+    static Value& of(ValueNode& node) noexcept { return static_cast<Value&>(node); }
+    static const Value& of(const ValueNode& node) noexcept { return static_cast<const Value&>(node); }
+
     bool isEmpty() const noexcept { return kind_ == ValueKind::Empty; }
     bool isCollection() const noexcept { return kind_ == ValueKind::Collection; }
     bool isStructure() const noexcept { return kind_ == ValueKind::Structure; }
@@ -94,17 +70,17 @@ class Value {
         setScalar(ValueKind::Unsigned, Payload{.unsignedValue = value});
     }
     void setFloat(double value) noexcept { setScalar(ValueKind::Float, Payload{.floatValue = value}); }
-    void setString(std::string_view text);
-    void setBlob(std::vector<std::uint8_t>&& bytes); // takes the bytes over; `bytes` is left empty
-    void setBlob(std::span<const std::uint8_t> bytes);
-    void setEnum(EnumValue value);
+    void setString(std::string_view text) { ValueTreeOps::setString(*this, text); }
+    // Takes the bytes over; `bytes` is left empty.
+    void setBlob(std::vector<std::uint8_t>&& bytes) { ValueTreeOps::setBlob(*this, std::move(bytes)); }
+    void setBlob(std::span<const std::uint8_t> bytes) { ValueTreeOps::setBlob(*this, bytes); }
+    void setEnum(EnumValue value) { ValueTreeOps::setEnum(*this, value); }
     // Becomes an empty Collection (Structure) unless it already is one.
-    void makeCollection();
-    void makeStructure();
+    void makeCollection() { ValueTreeOps::makeCollection(*this); }
+    void makeStructure() { ValueTreeOps::makeStructure(*this); }
     // Collections only: grows the capacity to at least n elements. More than
     // kMaxCollectionSize throws ValueTooLarge.
     void reserve(std::size_t n);
-
     // Typed getters: the payload when the kind matches exactly, else the default.
     bool getBool(bool fallback) const noexcept;
     std::int64_t getSigned(std::int64_t fallback) const noexcept;
@@ -133,7 +109,7 @@ class Value {
         if (kind_ == ValueKind::Collection) {
             CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
             if (index < storage.size) {
-                return storage.data[index];
+                return of(storage.data[index]);
             }
         }
         return growToElement(index);
@@ -142,7 +118,7 @@ class Value {
         if (kind_ == ValueKind::Collection) {
             CollectionStorage& storage = *static_cast<CollectionStorage*>(payload_.block);
             if (storage.size < storage.capacity) {
-                return *new (storage.data + storage.size++) Value(ChildOf{context_});
+                return of(*new (storage.data + storage.size++) ValueNode(ChildOf{context_}));
             }
             return growToElement(storage.size);
         }
@@ -164,49 +140,93 @@ class Value {
     // its value; anything else the fallback.
     std::int64_t asInteger(std::int64_t fallback) const noexcept;
 
-    // The tree's context (null until a storage-needing write) and whether this node owns it.
-    ValueContext* context() const noexcept { return context_; }
-    bool ownsContext() const noexcept { return ownsContext_ != 0; }
-
     static const Value& emptyValue() noexcept;
 
   private:
-    friend class ValueTreeOps;
-
-    ValueContext& ensureContext();
-    void releasePayload() noexcept;
     Value& growToElement(std::size_t index);
     void exchangeRoots(Value& other) noexcept;
     void copyFrom(const Value& other, Value* movedSource);
-    template <class Part, class... Args> void installPart(ValueKind kind, Args&&... args);
-    // Replaces the payload with that of `source`, a node of the same context, and leaves
-    // `source` Empty.
-    void adoptPayload(Value& source) noexcept;
-
-    union Payload {
-        bool boolean;
-        std::int64_t signedValue;
-        std::uint64_t unsignedValue;
-        double floatValue;
-        PooledString* string;
-        void* block; // Blob, Enum, Collection and Structure: their out-of-line part
-    };
 
     // Scalars hold no storage, so only a String and the kinds after it need releasing.
     void setScalar(ValueKind kind, Payload payload) noexcept {
         if (kind_ >= ValueKind::String) {
-            releasePayload();
+            ValueTreeOps::release(*this);
         }
         payload_ = payload;
         kind_ = kind;
     }
+};
 
-    Payload payload_{.unsignedValue = 0};
-    ValueContext* context_ = nullptr;
-    ValueKind kind_ = ValueKind::Empty;
-    std::uint8_t ownsContext_ = 1;
+static_assert(sizeof(Value) == sizeof(ValueNode), "Value is a view of a node and adds no data");
+
+struct ValueMember {
+    std::string_view key;
+    const Value& value;
+};
+
+// Iteration over a Structure's members in key order.
+class Value::MemberIterator {
+  public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = ValueMember;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = ValueMember;
+
+    MemberIterator() = default;
+    MemberIterator(const MemberEntry* flat, MemberTree::const_iterator tree) noexcept
+        : flat_(flat), tree_(tree) {}
+
+    ValueMember operator*() const noexcept {
+        return flat_ ? ValueMember{flat_->key->view(), of(*flat_->value)}
+                     : ValueMember{tree_->first->view(), of(*tree_->second)};
+    }
+    MemberIterator& operator++() noexcept {
+        if (flat_) {
+            ++flat_;
+        } else {
+            ++tree_;
+        }
+        return *this;
+    }
+    MemberIterator operator++(int) noexcept {
+        MemberIterator before = *this;
+        ++*this;
+        return before;
+    }
+    friend bool operator==(const MemberIterator& a, const MemberIterator& b) noexcept {
+        return a.flat_ == b.flat_ && a.tree_ == b.tree_;
+    }
+
+  private:
+    const MemberEntry* flat_ = nullptr; // the position in a flat table, else null
+    MemberTree::const_iterator tree_{}; // the position in a tree table
+};
+
+class Value::MemberRange {
+  public:
+    MemberRange() = default;
+    explicit MemberRange(const MemberTable* table) noexcept : table_(table) {}
+
+    MemberIterator begin() const noexcept {
+        if (!table_) {
+            return {};
+        }
+        return table_->tree() ? MemberIterator(nullptr, table_->tree()->begin())
+                              : MemberIterator(table_->flatBegin(), {});
+    }
+    MemberIterator end() const noexcept {
+        if (!table_) {
+            return {};
+        }
+        return table_->tree() ? MemberIterator(nullptr, table_->tree()->end())
+                              : MemberIterator(table_->flatEnd(), {});
+    }
+    std::size_t size() const noexcept { return table_ ? table_->size() : 0; }
+    bool empty() const noexcept { return size() == 0; }
+
+  private:
+    const MemberTable* table_ = nullptr;
 };
 
 } // namespace kiv
-
-#include "value/value_members.h"

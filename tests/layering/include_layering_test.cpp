@@ -4,11 +4,17 @@
 // tests rather than waiting for a reader. kivhost's folders are named with their tool
 // ("kivhost/core"); kivhost's core sees plugins only through include/kiv, never the library's
 // own folders, which keeps it an independent check of the library.
+//
+// Inside each folder of the library the files form floors as well. A header and the sources that
+// implement it are one component; components include only floors below their own, so a folder
+// has no include loop, and an include stands at the top of its file, before any code (a header
+// that includes another at its tail hides a loop).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -134,6 +140,118 @@ std::string folderOf(const std::filesystem::path& relative) {
     return folder;
 }
 
+// The component of a file in a folder whose headers are `headers` (their names without extension):
+// its own header's, else the longest header name that its name extends ("flat_value_reading.cpp"
+// implements "flat_value"), else its own name.
+std::string componentOf(const std::string& stem, const std::set<std::string>& headers) {
+    if (headers.contains(stem)) {
+        return stem;
+    }
+    std::string longest;
+    for (const std::string& header : headers) {
+        if (stem.starts_with(header + "_") && header.size() > longest.size()) {
+            longest = header;
+        }
+    }
+    return longest.empty() ? stem : longest;
+}
+
+using IncludeGraph = std::map<std::string, std::set<std::string>>; // component -> components it includes
+
+// One include loop of the graph, written "a -> b -> a", or "" when it has none.
+std::string includeLoop(const IncludeGraph& graph) {
+    enum class Mark { Unseen, OnPath, Done };
+    std::map<std::string, Mark> marks;
+    std::vector<std::string> path;
+    std::string loop;
+    const auto visit = [&](const auto& self, const std::string& component) -> void {
+        marks[component] = Mark::OnPath;
+        path.push_back(component);
+        const auto edges = graph.find(component);
+        if (edges != graph.end()) {
+            for (const std::string& included : edges->second) {
+                if (!loop.empty()) {
+                    return;
+                }
+                if (marks[included] == Mark::OnPath) {
+                    for (auto at = std::find(path.begin(), path.end(), included); at != path.end(); ++at) {
+                        loop += *at + " -> ";
+                    }
+                    loop += included;
+                    return;
+                }
+                if (marks[included] == Mark::Unseen) {
+                    self(self, included);
+                }
+            }
+        }
+        path.pop_back();
+        marks[component] = Mark::Done;
+    };
+    for (const auto& [component, edges] : graph) {
+        if (loop.empty() && marks[component] == Mark::Unseen) {
+            visit(visit, component);
+        }
+    }
+    return loop;
+}
+
+// The file's name without folder and extension when `line` includes a file of `folder`.
+std::optional<std::string> includedStem(std::string_view folder, std::string_view line) {
+    const std::size_t open = line.find_first_of("\"<");
+    if (includedFolder(line) != std::string(folder) || open == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view path = line.substr(open + 1, line.find_first_of("\">", open + 1) - open - 1);
+    return std::filesystem::path(path).stem().string();
+}
+
+bool isCodeLine(std::string_view line) {
+    return line.starts_with("namespace ") || line.starts_with("extern \"C\"");
+}
+
+TEST(IncludeLayering, FilesBelongToTheComponentOfTheirHeader) {
+    const std::set<std::string> headers = {"flat_value", "flat_value_reading", "value", "log_service"};
+    const std::pair<std::string, std::string> cases[] = {
+        {"value", "value"},
+        {"flat_value_reading", "flat_value_reading"},
+        {"flat_value_writing", "flat_value"},
+        {"value_tree_ops", "value"},
+        {"values", "values"},
+        {"log_service_api", "log_service"},
+    };
+    for (const auto& [stem, component] : cases) {
+        EXPECT_EQ(componentOf(stem, headers), component) << stem;
+    }
+}
+
+TEST(IncludeLayering, FindsIncludeLoops) {
+    const std::pair<IncludeGraph, std::string> cases[] = {
+        {{}, ""},
+        {{{"value", {"member_table", "value_node"}}, {"member_table", {"value_node"}}}, ""},
+        {{{"value", {"value_members"}}, {"value_members", {"member_table"}}, {"member_table", {"value"}}},
+         "member_table -> value -> value_members -> member_table"},
+        {{{"log_service", {"log_target"}}, {"log_target", {"log_service"}}},
+         "log_service -> log_target -> log_service"},
+        {{{"a", {"b", "c"}}, {"b", {"d"}}, {"c", {"d"}}, {"d", {}}}, ""},
+        {{{"a", {"b"}}, {"b", {"c"}}, {"c", {"b"}}}, "b -> c -> b"},
+    };
+    for (const auto& [graph, loop] : cases) {
+        EXPECT_EQ(includeLoop(graph), loop);
+    }
+}
+
+TEST(IncludeLayering, JudgesIncludedFilesAndCode) {
+    EXPECT_EQ(includedStem("value", R"(#include "value/value_node.h")"), "value_node");
+    EXPECT_EQ(includedStem("value", "#include <value/value.h>"), "value");
+    EXPECT_EQ(includedStem("value", R"(#include "format/message_format.h")"), std::nullopt);
+    EXPECT_EQ(includedStem("value", R"(// #include "value/value.h")"), std::nullopt);
+    EXPECT_TRUE(isCodeLine("namespace kiv {"));
+    EXPECT_TRUE(isCodeLine(R"(extern "C" {)"));
+    EXPECT_FALSE(isCodeLine("// namespace kiv"));
+    EXPECT_FALSE(isCodeLine("#include <new>"));
+}
+
 TEST(IncludeLayering, TableRowsUseOnlyRowsBelowThem) {
     for (auto layer = kLayers.begin(); layer != kLayers.end(); ++layer) {
         for (const std::string_view used : layer->uses) {
@@ -181,6 +299,12 @@ TEST(IncludeLayering, SourceTreeKeepsTheLayers) {
     std::vector<std::string> violations;
     std::set<std::string> used; // "folder -> included folder"
     std::size_t includes = 0;
+    // The library's folders, each with its files' names and the stems their files include.
+    struct FolderFiles {
+        std::set<std::string> headers;
+        std::vector<std::pair<std::string, std::vector<std::string>>> files; // stem, included stems
+    };
+    std::map<std::string, FolderFiles> library;
     for (const char* top : {"src", "include", "tools"}) {
         ASSERT_TRUE(std::filesystem::is_directory(root / top)) << root / top;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root / top)) {
@@ -193,9 +317,21 @@ TEST(IncludeLayering, SourceTreeKeepsTheLayers) {
             if (!layerOf(folder)) {
                 violations.push_back(where + ": folder '" + folder + "' has no row in the layer table");
             }
+            const bool inLibrary = std::string_view(top) != "tools";
+            const std::string stem = entry.path().stem().string();
+            std::vector<std::string> includedStems;
+            bool codeSeen = false;
             std::ifstream file(entry.path());
             std::string line;
             for (int number = 1; std::getline(file, line); ++number) {
+                codeSeen = codeSeen || isCodeLine(line);
+                if (codeSeen && includedFolder(line)) {
+                    violations.push_back(where + ":" + std::to_string(number) +
+                                         ": an include after code: " + line);
+                }
+                if (const std::optional<std::string> included = includedStem(folder, line)) {
+                    includedStems.push_back(*included);
+                }
                 const std::optional<std::string> included = includedFolder(line);
                 includes += included.has_value();
                 if (included && *included != folder) {
@@ -206,8 +342,32 @@ TEST(IncludeLayering, SourceTreeKeepsTheLayers) {
                     violations.push_back(where + ":" + std::to_string(number) + ": " + why + ": " + line);
                 }
             }
+            if (inLibrary) {
+                const std::string extension = entry.path().extension().string();
+                if (extension == ".h" || extension == ".hpp") {
+                    library[folder].headers.insert(stem);
+                }
+                library[folder].files.emplace_back(stem, std::move(includedStems));
+            }
         }
     }
+    for (const auto& [folder, files] : library) {
+        IncludeGraph graph;
+        for (const auto& [stem, includedStems] : files.files) {
+            const std::string component = componentOf(stem, files.headers);
+            for (const std::string& included : includedStems) {
+                if (const std::string target = componentOf(included, files.headers); target != component) {
+                    graph[component].insert(target);
+                }
+            }
+        }
+        const std::string loop = includeLoop(graph);
+        if (!loop.empty()) {
+            violations.push_back(folder + ": an include loop: " + loop);
+        }
+    }
+    EXPECT_TRUE(library.contains("value") && library.contains("binding") && library.contains("logging"))
+        << "the library's folders were not read";
     EXPECT_GT(includes, 100u) << "the tree was not read";
     std::string list;
     for (const std::string& v : violations) {

@@ -204,6 +204,22 @@ TEST_F(ArgumentBindingTest, HostArgumentsByNameOrAfterThePathValues) {
     EXPECT_EQ(answer("GetPosByA", badKind), "error: Unknown argument 'zz' for 'GetPosByA'.");
 }
 
+// Both path values are refused where binding meets them (their arguments come from the query
+// only); the first one in the pattern is the one reported, whatever the arguments' order.
+TEST_F(ArgumentBindingTest, BadPathValuesAreReportedInThePatternsOrder) {
+    using enum ArgumentLocation;
+    router
+        .addGet("/two/{zeta}/{alpha}",
+                [](const RequestInfo& request, std::string, std::string) { return boundArguments(request); })
+        .argument("alpha", Query)
+        .argument("zeta", Query);
+    TestRequest request;
+    request.path = "/two/x/y";
+    const std::string error = answer("GetTwoByZetaByAlpha", request);
+    EXPECT_NE(error.find("'zeta'"), std::string::npos) << error;
+    EXPECT_EQ(error.find("'alpha'"), std::string::npos) << error;
+}
+
 struct BodyCase {
     std::string_view contentType;
     std::string_view body;

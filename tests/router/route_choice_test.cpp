@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,8 +21,8 @@ struct ChoiceCase {
     std::vector<RouteDeclaration> routes;
     HttpMethod method;
     std::string_view path;
-    int chosen; // index into routes, -1 for none
-    std::map<std::string, std::string> values = {};
+    int chosen;             // index into routes, -1 for none
+    PathValues values = {}; // in the pattern's order
     std::string_view customMethod = {};
 };
 
@@ -55,8 +54,7 @@ TEST_P(RouteChoiceTest, ChoosesByPathMethodAndShortestValues) {
     }
     EXPECT_EQ(match.info, infos[test.chosen].get());
     EXPECT_EQ(match.function, functions[test.chosen].get());
-    const std::map<std::string, std::string> values(match.pathValues.begin(), match.pathValues.end());
-    EXPECT_EQ(values, test.values);
+    EXPECT_EQ(match.pathValues, test.values);
 }
 
 using enum HttpMethod;
@@ -79,6 +77,13 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"QueryCapturedBySegment", {{"/y/{id}"}}, Get, "/y/id?a=1", 0, {{"id", "id?a=1"}}},
         ChoiceCase{
             "ShorterValuesWin", {{"/{a}/{b}"}, {"/x{a}/{b}"}}, Get, "/xy/z", 1, {{"a", "y"}, {"b", "z"}}},
+        ChoiceCase{"ValuesKeepThePatternsOrder", {{"/{z}/{a}"}}, Get, "/1/2", 0, {{"z", "1"}, {"a", "2"}}},
+        ChoiceCase{"RepeatedNameKeepsItsPlaceAndLastCapture",
+                   {{"/{a}/{b}/{a}"}},
+                   Get,
+                   "/1/2/3",
+                   0,
+                   {{"a", "3"}, {"b", "2"}}},
         ChoiceCase{"TieKeepsFirst", {{"/{a}/z"}, {"/{b}/z"}}, Get, "/q/z", 0, {{"a", "q"}}},
         // Raw captures would keep the first route (4 bytes against 6); decoded, "AA" is shorter.
         ChoiceCase{
@@ -121,7 +126,7 @@ TEST(RouteChoiceNameTest, EmptyTemplateAddressesTheFunctionByName) {
     ASSERT_TRUE(FindRoute(match, std::span(routes.data(), 1), true));
     match.path = "/other/y";
     ASSERT_TRUE(FindRoute(match, std::span(routes.data() + 1, 1), true));
-    EXPECT_EQ(match.pathValues.at("x"), "y");
+    EXPECT_EQ(match.pathValues, (PathValues{{"x", "y"}}));
 }
 
 } // namespace

@@ -75,6 +75,30 @@ TEST(BlockPoolsTest, SmallFirstAllocationsStayInsideThePools) {
     pools.deallocate(block, 8);
 }
 
+// The nursery bumps its blocks and never hands a freed one out again; past it, blocks come from
+// pages, and a page's freed blocks are handed out again.
+TEST(BlockPoolsTest, TheNurseryIsBumpedOnceThenPagesTakeOver) {
+    BlockPools pools;
+    const auto* self = reinterpret_cast<const unsigned char*>(&pools);
+    const auto inside = [&](const void* block) {
+        return block >= static_cast<const void*>(self) &&
+               block < static_cast<const void*>(self + sizeof pools);
+    };
+    std::vector<void*> bumped;
+    for (void* block = pools.allocate(kMaxBlockSize); inside(block); block = pools.allocate(kMaxBlockSize)) {
+        bumped.push_back(block);
+        ASSERT_LE(bumped.size(), kNurserySize / kMaxBlockSize) << "the nursery ends";
+    }
+    EXPECT_EQ(bumped.size(), kNurserySize / kMaxBlockSize);
+    EXPECT_EQ(pools.sharedPageCount(), 1u);
+    pools.deallocate(bumped.front(), kMaxBlockSize);
+    void* after = pools.allocate(kMaxBlockSize);
+    EXPECT_FALSE(inside(after)) << "a freed nursery block is not handed out again";
+    pools.deallocate(after, kMaxBlockSize);
+    EXPECT_EQ(pools.allocate(kMaxBlockSize), after) << "a freed page block is";
+    EXPECT_TRUE(inside(pools.allocate(4))) << "a class without a page still bumps what is left";
+}
+
 TEST(PageSourceTest, PagesAreAlignedAndRecycled) {
     PageSource& source = PageSource::instance();
     std::vector<void*> pages;

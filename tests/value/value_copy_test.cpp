@@ -70,11 +70,18 @@ TEST(ValueCopyTest, CopyingAnAncestorIntoItsChild) {
     EXPECT_TRUE(value["b"]["b"].isEmpty()) << "the copy is taken before the child changes";
 }
 
-TEST(ValueCopyTest, CopyWithinOneTreeSharesPooledStrings) {
+TEST(ValueCopyTest, CopyWithinOneTreeSharesKeysAndTexts) {
     Value value = sampleTree();
     const std::size_t pooled = value.context()->strings().size();
     value.member("copy") = value["nested"];
-    EXPECT_EQ(value.context()->strings().size(), pooled + 1) << "only the new key 'copy' is added";
+    value.member("again") = value["name"];
+    EXPECT_EQ(value.context()->strings().size(), pooled + 2) << "only the new keys are added";
+    EXPECT_EQ(value["again"].c_str(), value["name"].c_str()) << "the text record is shared";
+    Value other;
+    other.member("name") = value["name"];
+    EXPECT_NE(other["name"].c_str(), value["name"].c_str()) << "another tree holds a text of its own";
+    value.member("name").setEmpty();
+    EXPECT_EQ(value["again"].getString(""), "queue") << "the last holder keeps the text";
 }
 
 TEST(ValueMoveTest, MovingBetweenRootsExchangesAndClears) {

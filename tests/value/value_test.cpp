@@ -91,6 +91,19 @@ TEST(ValueTest, StringsKeepEmbeddedNulBytes) {
     EXPECT_EQ(value.getString(""), std::string_view("a\0b", 3));
 }
 
+// A small tree lives in its context's nursery: the context is its one heap block.
+TEST(ValueTest, ASmallTreeTakesNoPage) {
+    Value value;
+    value.member("type").setString("WARNING");
+    value.member("minutes").setSigned(50);
+    EXPECT_EQ(value.context()->blocks().sharedPageCount(), 0u);
+    for (int i = 0; i < 100; ++i) {
+        value.member("type").setString("CUT_OFF");
+    }
+    EXPECT_EQ(value["type"].getString(""), "CUT_OFF");
+    EXPECT_GT(value.context()->blocks().sharedPageCount(), 0u) << "past the nursery, pages serve";
+}
+
 TEST(ValueTest, EmptyStringUsesTheSharedRecordAndPoolsNothing) {
     Value value;
     value.makeStructure();
@@ -101,14 +114,15 @@ TEST(ValueTest, EmptyStringUsesTheSharedRecordAndPoolsNothing) {
     EXPECT_EQ(value.context()->strings().size(), before + 1) << "only the key is pooled";
 }
 
-TEST(ValueTest, StringPoolSharesEqualTextsAndDropsUnusedOnes) {
+// Member names are pooled, one record per name shared by every key that holds it; String
+// values are not.
+TEST(ValueTest, StringPoolSharesEqualKeysAndDropsUnusedOnes) {
     Value value;
-    value.element(0).setString("same");
-    value.element(1).setString("same");
-    value.element(2).setString("other");
+    value.element(0).member("same").setString("same");
+    value.element(1).member("same").setString("other");
+    value.element(2).member("other").setSigned(1);
     StringPool& pool = value.context()->strings();
     EXPECT_EQ(pool.size(), 2u);
-    EXPECT_EQ(value[0].getString("").data(), value[1].getString("").data());
     value.element(0).setEmpty();
     EXPECT_EQ(pool.size(), 2u);
     value.element(1).setSigned(1);
@@ -120,13 +134,13 @@ TEST(ValueTest, StringPoolSharesEqualTextsAndDropsUnusedOnes) {
 TEST(ValueTest, StringPoolGrowsPastItsInitialBuckets) {
     Value value;
     for (int i = 0; i < 1000; ++i) {
-        value.element(i).setString("text-" + std::to_string(i));
+        value.member("key-" + std::to_string(i)).setString("text-" + std::to_string(i));
     }
     StringPool& pool = value.context()->strings();
     EXPECT_EQ(pool.size(), 1000u);
     EXPECT_GE(pool.bucketCount(), 1000u);
     for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(value[i].getString(""), "text-" + std::to_string(i));
+        ASSERT_EQ(value["key-" + std::to_string(i)].getString(""), "text-" + std::to_string(i));
     }
 }
 

@@ -1,4 +1,4 @@
-#include "value/flat_value.h"
+#include "value/flat_record.h"
 
 #include "value/flat_arena.h"
 
