@@ -3,6 +3,7 @@
 #include "kivhost/platform/dynamic_library.h"
 #include "record_checks.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -24,7 +25,9 @@ PluginLoadFn loadEntry() {
     return entry;
 }
 
-PluginCallbacks keptCallbacks;
+// The library's statistics entry, kept from the first load; loads on several host threads store
+// the same entry.
+std::atomic<PluginGetMemoryStatisticsFn> keptStatistics{nullptr};
 
 void readExport(const ApiExport& api, std::vector<KeptFunction>& functions) {
     const ExportedFunction* function = api.functions;
@@ -76,7 +79,7 @@ PluginUnderTest::PluginUnderTest(const LoadPlan& load) {
     callbacks_ = *info.callbacks; // the record lives in the plugin object
     require(callbacks_.initialize && callbacks_.unload && callbacks_.getMemoryStatistics,
             "the plugin's callbacks are missing");
-    keptCallbacks = callbacks_;
+    keptStatistics.store(callbacks_.getMemoryStatistics);
     plugin_ = info.plugin;
     loaded_ = true;
     readExport(*info.apiExport, functions_);
@@ -167,8 +170,8 @@ void deliverEvent(FuzzingHost& host, const EventPlan& plan) {
 
 MemoryStatistics memoryStatistics() {
     MemoryStatistics statistics{};
-    if (keptCallbacks.getMemoryStatistics != nullptr) {
-        keptCallbacks.getMemoryStatistics(nullptr, &statistics);
+    if (const PluginGetMemoryStatisticsFn read = keptStatistics.load()) {
+        read(nullptr, &statistics);
     }
     return statistics;
 }
