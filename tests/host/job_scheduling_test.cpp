@@ -155,10 +155,14 @@ TEST(JobsAfterUnload, TokensAreNotReusedByTheNextPlugin) {
     int secondRuns = 0;
     {
         LoadedPlugin first(host);
+        const PluginEntry entry = first.enter();
         first.plugin().jobs().schedule("kiv-probe.first", 5.0, [&] { ++firstRuns; });
     }
     LoadedPlugin second(host);
-    second.plugin().jobs().schedule("kiv-probe.second", 5.0, [&] { ++secondRuns; });
+    {
+        const PluginEntry entry = second.enter();
+        second.plugin().jobs().schedule("kiv-probe.second", 5.0, [&] { ++secondRuns; });
+    }
     ASSERT_EQ(host.timers.size(), 2u);
     EXPECT_NE(host.timers[0].userData, host.timers[1].userData);
     FakeHost::fire(host.timers[0]);
