@@ -11,7 +11,9 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace kiv::test {
 namespace {
@@ -122,6 +124,36 @@ TEST_F(CommandTest, DescribePrintsTheApiAsJson) {
     EXPECT_EQ(owners["KivKrShutdownLawShutdownLawNotification"], "plugin");
     EXPECT_EQ(owners["PluginResourceEvent"], "framework");
     EXPECT_EQ(law["events"][0]["owner"].getString(""), "framework");
+
+    // The errors each route answered when asked, and the jobs the built-in scenario made the law
+    // schedule, each as the plugin gave it.
+    const std::vector<std::string> queueErrors = [&] {
+        std::vector<std::string> lines;
+        for (const Value& answer : law["functions"][2]["errors"].elements()) {
+            lines.push_back(std::to_string(answer["status"].getUnsigned(0)) + " " +
+                            std::string(answer["request"].getString("")) + ": " +
+                            std::string(answer["error"].getString("")));
+        }
+        return lines;
+    }();
+    EXPECT_EQ(
+        queueErrors,
+        (std::vector<std::string>{
+            "500 GET /kiv-kr-shutdown-law/v1/queue-status/x: Value x for 'queue_id' of type int32 is in "
+            "an incorrect format",
+            "404 GET /kiv-kr-shutdown-law/v1/queue-status/-1: Unknown queueId: -1",
+            "500 GET /kiv-kr-shutdown-law/v1/queue-status/2147483648: Value 2147483648 for 'queue_id' of "
+            "type int32 is out of range",
+            "500 GET /kiv-kr-shutdown-law/v1/queue-status/0?kivhost-probe=1: Unknown argument "
+            "'kivhost-probe' for 'GetKivKrShutdownLawV1QueueStatusByQueueId'."}));
+    EXPECT_EQ(law["functions"][0]["errors"][0]["error"].getString(""), "Invalid function");
+    EXPECT_EQ(
+        kivhost::toJson(law["jobs"]),
+        R"([{"name":"kiv-kr-shutdown-law.cut-off"},{"name":"kiv-kr-shutdown-law.warning"},)"
+        R"({"examples":["kiv-kr-shutdown-law.disable-queue.450","kiv-kr-shutdown-law.disable-queue.420",)"
+        R"("kiv-kr-shutdown-law.disable-queue.830"],"name":"kiv-kr-shutdown-law.disable-queue.{number}"},)"
+        R"({"name":"kiv-kr-shutdown-law.disable-all-queues"}])");
+    EXPECT_EQ(kivhost::toJson(api["jobs"]), "[]"); // the fake plugin schedules none
 }
 
 // Exit status 1 for a failure the run found, 2 for a command line that cannot be taken; every

@@ -1,19 +1,39 @@
 #include "kivhost/command/describe_command.h"
 
 #include "kivhost/command/default_plugin.h"
+#include "kivhost/command/route_probes.h"
 #include "kivhost/core/event_names.h"
+#include "kivhost/core/job_name_table.h"
 #include "kivhost/core/json_text.h"
 #include "kivhost/core/plugin_host.h"
+#include "kivhost/scenario/scenario_player.h"
 
 #include <rapidjson/prettywriter.h>
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <variant>
 
 namespace kiv::kivhost {
 namespace {
 
 using PrettyWriter = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+
+// A job as timelines name it; names that differ only in a trailing number are one job, written
+// with "{number}" in its place ("kiv-kr-shutdown-law.disable-queue.{number}").
+struct ObservedJob {
+    std::string name;
+    std::vector<std::string> examples; // the first names seen, for a numbered job
+};
+
+// What `describe` tells beyond the export: what each function answered to the requests it cannot
+// take (by function, in export order), and the jobs the plugin scheduled while it played the
+// built-in scenario.
+struct ObservedBehaviour {
+    std::vector<std::vector<ErrorAnswer>> errorAnswers;
+    std::vector<ObservedJob> jobs;
+};
 
 void writeText(PrettyWriter& writer, const char* key, std::string_view text) {
     writer.Key(key);
@@ -61,7 +81,22 @@ const char* ownerOf(const std::vector<std::string>& tags) {
     return std::find(tags.begin(), tags.end(), "Plugins") != tags.end() ? "plugin" : "framework";
 }
 
-void writeFunction(PrettyWriter& writer, const FunctionDescription& function) {
+void writeErrorAnswers(PrettyWriter& writer, const std::vector<ErrorAnswer>& answers) {
+    writer.Key("errors");
+    writer.StartArray();
+    for (const ErrorAnswer& answer : answers) {
+        writer.StartObject();
+        writeText(writer, "request", answer.request);
+        writer.Key("status");
+        writer.Uint(answer.status);
+        writeText(writer, "error", answer.error);
+        writer.EndObject();
+    }
+    writer.EndArray();
+}
+
+void writeFunction(PrettyWriter& writer, const FunctionDescription& function,
+                   const std::vector<ErrorAnswer>& errorAnswers) {
     writer.StartObject();
     writeText(writer, "name", function.name);
     writeText(writer, "method", methodText(function));
@@ -87,6 +122,7 @@ void writeFunction(PrettyWriter& writer, const FunctionDescription& function) {
     }
     writer.EndArray();
     writeType(writer, "result", function.result);
+    writeErrorAnswers(writer, errorAnswers);
     if (!function.asyncTypeName.empty()) {
         writeText(writer, "asyncType", function.asyncTypeName);
     }
@@ -155,7 +191,26 @@ void writeEvent(PrettyWriter& writer, const EventDescription& event) {
 // Each function with its name, method, path template (and for a GET, the event a change of the
 // resource comes under), arguments (location and type) and result type; each type with its owner
 // and its fields or enum values; each event with its owner and payload type.
-std::string describeApi(const PluginInfo& plugin) {
+void writeJobs(PrettyWriter& writer, const std::vector<ObservedJob>& jobs) {
+    writer.Key("jobs");
+    writer.StartArray();
+    for (const ObservedJob& job : jobs) {
+        writer.StartObject();
+        writeText(writer, "name", job.name);
+        if (!job.examples.empty()) {
+            writer.Key("examples");
+            writer.StartArray();
+            for (const std::string& example : job.examples) {
+                writeJsonText(writer, example);
+            }
+            writer.EndArray();
+        }
+        writer.EndObject();
+    }
+    writer.EndArray();
+}
+
+std::string describeApi(const PluginInfo& plugin, const ObservedBehaviour& observed) {
     rapidjson::StringBuffer buffer;
     PrettyWriter writer(buffer);
     writer.SetIndent(' ', 2);
@@ -164,8 +219,10 @@ std::string describeApi(const PluginInfo& plugin) {
     writeText(writer, "version", plugin.apiVersion.text());
     writer.Key("functions");
     writer.StartArray();
-    for (const FunctionDescription& function : plugin.api.functions) {
-        writeFunction(writer, function);
+    for (std::size_t i = 0; i < plugin.api.functions.size(); ++i) {
+        writeFunction(writer, plugin.api.functions[i],
+                      i < observed.errorAnswers.size() ? observed.errorAnswers[i]
+                                                       : std::vector<ErrorAnswer>{});
     }
     writer.EndArray();
     writer.Key("types");
@@ -180,18 +237,61 @@ std::string describeApi(const PluginInfo& plugin) {
         writeEvent(writer, event);
     }
     writer.EndArray();
+    writeJobs(writer, observed.jobs);
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+// The jobs scheduled while the built-in scenario plays, in the order first scheduled.
+std::vector<ObservedJob> jobsScheduledInPlay(const std::filesystem::path& plugin) {
+    constexpr std::size_t kExamples = 3;
+    const Scenario scenario =
+        readScenarioText(defaultScenarioText(), ScenarioFormat::Yaml, "the built-in default scenario");
+    PlayOptions options;
+    options.plugin = plugin;
+    JobNameTable names;
+    std::unordered_map<std::string, std::size_t> jobOfStem;
+    std::vector<ObservedJob> jobs;
+    playScenario(scenario, options, [&](const Happening& happening) {
+        const auto* scheduled = std::get_if<TimerScheduled>(&happening.detail);
+        if (!scheduled) {
+            return;
+        }
+        const JobName name = names.intern(scheduled->name);
+        const std::string pattern = names.stem(name) + (JobNameTable::isNumbered(name) ? "{number}" : "");
+        const auto [entry, added] = jobOfStem.try_emplace(pattern, jobs.size());
+        if (added) {
+            jobs.push_back({pattern, {}});
+        }
+        std::vector<std::string>& examples = jobs[entry->second].examples;
+        if (JobNameTable::isNumbered(name) && examples.size() < kExamples &&
+            std::find(examples.begin(), examples.end(), scheduled->name) == examples.end()) {
+            examples.push_back(scheduled->name);
+        }
+    });
+    return jobs;
 }
 
 } // namespace
 
 int describeCommand(const std::optional<std::filesystem::path>& plugin, std::ostream& out) {
-    PluginHost host;
-    const PluginId id = host.load(plugin.value_or(defaultPluginLibrary()));
-    const PluginInfo info = host.plugin(id);
-    host.unload(id);
-    out << describeApi(info) << '\n';
+    const std::filesystem::path library = plugin.value_or(defaultPluginLibrary());
+    ObservedBehaviour observed;
+    PluginInfo info;
+    {
+        PluginHost host;
+        const PluginId id = host.load(library);
+        info = host.plugin(id);
+        // A plugin that does not initialise answers nothing worth listing.
+        if (host.initialize(id)) {
+            for (const FunctionDescription& function : info.api.functions) {
+                observed.errorAnswers.push_back(probeErrorAnswers(host, function));
+            }
+        }
+        host.unload(id);
+    }
+    observed.jobs = jobsScheduledInPlay(library);
+    out << describeApi(info, observed) << '\n';
     return 0;
 }
 

@@ -214,7 +214,8 @@ void registerDescribeCommand(CLI::App& app, int& exitCode) {
     auto plugin = std::make_shared<std::string>();
     CLI::App* command = app.add_subcommand(
         "describe", "Print the plugin's API as the host sees it in its export, as JSON: its functions with "
-                    "their routes, its types and its events.");
+                    "their routes and the errors they answer, its types, its events and the jobs it "
+                    "schedules.");
     addPluginOption(*command, *plugin);
     setHelpFooter(*command, "kivhost describe --plugin build/x86/bin/kiv_kr_shutdown_law.so");
     setCommandWork(

@@ -45,8 +45,8 @@ JobName JobNameTable::intern(std::string_view name) {
 }
 
 std::string JobNameTable::text(JobName name) const {
-    std::string text = *stems_.at(name.stem & ~kHasNumber);
-    if (name.stem & kHasNumber) {
+    std::string text = stem(name);
+    if (isNumbered(name)) {
         text += std::to_string(name.number);
     }
     return text;

@@ -21,6 +21,9 @@ class JobNameTable {
   public:
     JobName intern(std::string_view name);
     [[nodiscard]] std::string text(JobName name) const;
+    // The name without its trailing number ("….disable-queue."), and whether it had one.
+    [[nodiscard]] const std::string& stem(JobName name) const { return *stems_.at(name.stem & ~kHasNumber); }
+    [[nodiscard]] static bool isNumbered(JobName name) noexcept { return (name.stem & kHasNumber) != 0; }
 
   private:
     static constexpr std::uint32_t kHasNumber = 0x80000000u;
