@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
+#include <system_error>
 
 namespace kiv::kivhost {
 
@@ -62,6 +64,15 @@ int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::func
     } catch (const HostError& error) {
         out.flush();
         reportError(errors, error.what());
+        return kExitFailure;
+    } catch (const std::bad_alloc&) {
+        out.flush();
+        reportError(errors, "out of memory");
+        return kExitFailure;
+    } catch (const std::system_error& error) {
+        // A thread or a pipe the system would not give.
+        out.flush();
+        reportError(errors, "the system refused what kivhost asked of it: " + error.code().message());
         return kExitFailure;
     }
 }

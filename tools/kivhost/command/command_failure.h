@@ -28,7 +28,8 @@ int checkedOutput(int exitCode, std::ostream& errors);
 
 // Runs a command's work and returns its exit code. A plugin that cannot be loaded or driven
 // (HostError) fails the command with the error's message, after what the work wrote to `out` so
-// far is flushed, so that the message follows the output it interrupts.
+// far is flushed, so that the message follows the output it interrupts. Running out of memory, or
+// a thread or pipe the system refuses, fails it the same way with a message of its own.
 int reportingHostErrors(std::ostream& out, std::ostream& errors, const std::function<int()>& work);
 
 } // namespace kiv::kivhost
