@@ -1,5 +1,7 @@
 #include "kivhost/platform/child_process.h"
 
+#include "kivhost/platform/descriptor_lines.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -28,31 +30,11 @@ void endWithParent(pid_t parent) {
 
 // Copies the child's error stream line by line until the child closes it.
 void forwardLines(int from, std::ostream& errors, const std::string& linePrefix) {
-    std::string line;
-    const auto emit = [&] {
+    forEachLine(from, [&](const std::string& line) {
         if (!line.empty()) { // a blank line would be one prefix alone
             errors << (line.starts_with(linePrefix) ? "" : linePrefix) << line << '\n';
         }
-        line.clear();
-    };
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(from, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        for (ssize_t i = 0; i < got; ++i) {
-            if (buffer[i] == '\n') {
-                emit();
-            } else {
-                line += buffer[i];
-            }
-        }
-    }
-    emit();
+    });
     errors.flush();
 }
 

@@ -8,6 +8,8 @@
 #include "kivhost/serve/serve_backend.h"
 
 #include "kivhost/core/happening.h"
+#include "kivhost/platform/child_process.h"
+#include "kivhost/platform/descriptor_lines.h"
 #include "kivhost/serve/child_frames.h"
 
 #include <chrono>
@@ -45,12 +47,6 @@ Pipe openPipe() {
         throw HostError("cannot start the plugin's process: no pipe to be had");
     }
     return {ends[0], ends[1]};
-}
-
-// "SIGABRT", for the report.
-std::string nameOfSignal(int signal) {
-    const char* abbreviation = sigabbrev_np(signal);
-    return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signal);
 }
 
 // The environment variable that marks kivhost as a server's plugin process, and the descriptors
@@ -315,7 +311,7 @@ class PluginChild : public ServeBackend {
             return;
         }
         std::string report = WIFSIGNALED(status)
-                                 ? "The plugin's process ended with " + nameOfSignal(WTERMSIG(status)) + "."
+                                 ? "The plugin's process ended with " + signalName(WTERMSIG(status)) + "."
                                  : "The plugin's process exited with status " +
                                        std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : 1) + ".";
         if (!lastLines_.empty()) {
@@ -334,30 +330,14 @@ class PluginChild : public ServeBackend {
 
     // Passes the child's standard error on, keeping its last lines for a report.
     void readErrors(int from) {
-        std::string line;
-        char buffer[4096];
-        for (;;) {
-            const ssize_t got = read(from, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR) {
-                continue;
+        forEachLine(from, [this](std::string& line) {
+            std::cerr << line << std::endl;
+            std::lock_guard lock(mutex_);
+            lastLines_.push_back(std::move(line));
+            if (lastLines_.size() > kReportLines) {
+                lastLines_.pop_front();
             }
-            if (got <= 0) {
-                break;
-            }
-            std::cerr.write(buffer, got).flush();
-            for (ssize_t i = 0; i < got; ++i) {
-                if (buffer[i] != '\n') {
-                    line += buffer[i];
-                    continue;
-                }
-                std::lock_guard lock(mutex_);
-                lastLines_.push_back(std::move(line));
-                line.clear();
-                if (lastLines_.size() > kReportLines) {
-                    lastLines_.pop_front();
-                }
-            }
-        }
+        });
         close(from);
     }
 
