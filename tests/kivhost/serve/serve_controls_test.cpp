@@ -2,9 +2,7 @@
 // recorded and replayed by `kivhost run` to the same timeline, reset to a new instance, the clock
 // set, jumped, paused and resumed, the state polled, the request log, and the OpenAPI description
 // held against `describe`.
-#include "law_scenario.h"
-#include "raw_http.h"
-#include "serve_process.h"
+#include "law_server_fixture.h"
 
 #include "kivhost/core/json_text.h"
 
@@ -17,23 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ServeControlsTest : public testing::Test {
+class ServeControlsTest : public LawServerTest {
   protected:
-    explicit ServeControlsTest(std::vector<std::string> extra = {})
-        : scenario_("controls.yaml", kNoLoginYet), serve_(argumentsWith(std::move(extra))),
-          client_(serve_.port()) {}
-
-    std::vector<std::string> argumentsWith(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments = {scenario_.path(), "--plugin", KIVHOST_PLUGIN};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return arguments;
-    }
-
-    RawAnswer call(const std::string& method, const std::string& target, const std::string& body = {}) {
-        client_.send(rawRequest(serve_.port(), method, target,
-                                body.empty() ? "" : "Content-Type: application/json\r\n", body));
-        return client_.answer().value_or(RawAnswer{});
-    }
+    using LawServerTest::LawServerTest;
 
     Value state() { return parsed(call("GET", "/kivhost/state").body); }
 
@@ -50,10 +34,6 @@ class ServeControlsTest : public testing::Test {
         }
         return kept;
     }
-
-    ScenarioFile scenario_;
-    ServeProcess serve_;
-    RawHttp client_;
 };
 
 // A session of PUTs, GETs and clock moves, some at fractions of a minute, replays under `kivhost

@@ -1,10 +1,8 @@
 // `kivhost serve` as a UI team uses it through a day, over raw sockets on loopback: large PUTs,
 // many resources, resets, a clock pushed to its end, clients that stop reading or sit idle. The
 // server's memory is read from /proc; every load is bounded in count and stops by itself.
-#include "law_scenario.h"
+#include "law_server_fixture.h"
 #include "process_memory.h"
-#include "raw_http.h"
-#include "serve_process.h"
 
 #include "kivhost/serve/serve_limits.h"
 
@@ -47,31 +45,7 @@ std::optional<std::string> untilClosed(RawHttp& client, std::chrono::millisecond
     return client.receive(0, 0ms);
 }
 
-class ServeDayTest : public testing::Test {
-  protected:
-    explicit ServeDayTest(std::vector<std::string> extra = {})
-        : scenario_("day.yaml", kNoLoginYet), serve_(argumentsWith(std::move(extra))),
-          client_(serve_.port()) {}
-
-    std::vector<std::string> argumentsWith(std::vector<std::string> extra) const {
-        std::vector<std::string> arguments = {scenario_.path(), "--plugin", KIVHOST_PLUGIN};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return arguments;
-    }
-
-    // One request on the test's keep-alive connection.
-    RawAnswer call(const std::string& method, const std::string& target, const std::string& body = {}) {
-        client_.send(rawRequest(port(), method, target, "", body));
-        return client_.answer(60s).value_or(RawAnswer{});
-    }
-
-    int port() const { return serve_.port(); }
-    int pid() const { return serve_.pid(); }
-
-    ScenarioFile scenario_;
-    ServeProcess serve_;
-    RawHttp client_;
-};
+using ServeDayTest = LawServerTest;
 
 // 48 PUTs of a megabyte of zeros used to hold 16 MB each (the host's journal, the recording's
 // trees); now the server stays small, and the recording, bounded, starts from the resources as
@@ -276,7 +250,7 @@ TEST_F(ServeDayTest, APluginThatDiesLeavesTheServerAnsweringUntilAReset) {
 
 class ServeDayRealClockTest : public ServeDayTest {
   protected:
-    ServeDayRealClockTest() : ServeDayTest({"--clock", "real"}) {}
+    ServeDayRealClockTest() : LawServerTest({"--clock", "real"}) {}
 };
 
 // A reset starts the new instance as a fresh server would, running, unless it asks to stay paused.
