@@ -98,6 +98,19 @@ TEST(TimerQueue, AgreesWithAModelOverManyTimers) {
         EXPECT_EQ(history[i].dueMs, model[i].dueMs);
         EXPECT_EQ(queue.replay(i).name, model[i].name);
     }
+    // The pending list, as serve's state shows it: in the order the timers will run.
+    std::vector<ModelTimer> pending;
+    std::copy_if(model.begin(), model.end(), std::back_inserter(pending),
+                 [](const auto& timer) { return timer.pending; });
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const auto& a, const auto& b) { return a.dueMs < b.dueMs; });
+    const std::vector<kivhost::PendingTimer> listed = queue.pendingInDueOrder();
+    ASSERT_EQ(listed.size(), pending.size());
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        EXPECT_EQ(listed[i].scheduled, pending[i].order);
+        EXPECT_EQ(listed[i].name, pending[i].name);
+        EXPECT_EQ(listed[i].dueMs, pending[i].dueMs);
+    }
 }
 
 } // namespace

@@ -80,6 +80,13 @@ struct TimerRecord {
     bool fired = false;
 };
 
+// A timer not run yet: its number in the order of scheduling, its name and its due time.
+struct PendingTimer {
+    std::size_t scheduled = 0;
+    std::string name;
+    std::int64_t dueMs = 0;
+};
+
 // The kinds of change of a resource, numbered as the resource event's `eventType`.
 enum class ResourceChangeKind : std::uint32_t { Create = 0, Update = 1, Delete = 2 };
 

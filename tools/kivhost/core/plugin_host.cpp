@@ -123,6 +123,10 @@ std::vector<TimerRecord> PluginHost::timerHistory() const {
     return impl_->onDeliveryThread([&] { return impl_->process.timers().history(); });
 }
 
+std::vector<PendingTimer> PluginHost::pendingTimersInDueOrder() const {
+    return impl_->onDeliveryThread([&] { return impl_->process.timers().pendingInDueOrder(); });
+}
+
 void PluginHost::replayTimer(std::size_t index) {
     impl_->onDeliveryThread([&] { impl_->process.replayTimer(index); });
 }

@@ -94,6 +94,8 @@ class PluginHost {
     void runUntil(std::int64_t ms);
     // Every timer scheduled so far, in scheduling order.
     std::vector<TimerRecord> timerHistory() const;
+    // The timers not run yet, in the order they will run.
+    std::vector<PendingTimer> pendingTimersInDueOrder() const;
     // Runs the callback of the index-th scheduled timer once more, as a faulty platform would:
     // after it has run, or after its plugin was unloaded.
     void replayTimer(std::size_t index);

@@ -79,6 +79,17 @@ std::vector<TimerRecord> TimerQueue::history() const {
     return records;
 }
 
+std::vector<PendingTimer> TimerQueue::pendingInDueOrder() const {
+    std::vector<Pending> order(pending_.begin(), pending_.end());
+    std::sort(order.begin(), order.end(), [](const Pending& a, const Pending& b) { return laterThan(b, a); });
+    std::vector<PendingTimer> timers;
+    timers.reserve(order.size());
+    for (const Pending& timer : order) {
+        timers.push_back({timer.index, names_.text(history_[timer.index].name), timer.dueMs});
+    }
+    return timers;
+}
+
 DueTimer TimerQueue::replay(std::size_t index) const {
     if (index >= history_.size()) {
         throw HostError("no timer number " + std::to_string(index) + " was scheduled");

@@ -46,6 +46,8 @@ class TimerQueue {
 
     // Every timer scheduled so far, in the order of scheduling.
     std::vector<TimerRecord> history() const;
+    // The timers not run yet, the earliest due first (at equal due times, the first scheduled).
+    std::vector<PendingTimer> pendingInDueOrder() const;
     // The index-th scheduled timer, for a deliberate replay.
     DueTimer replay(std::size_t index) const;
 

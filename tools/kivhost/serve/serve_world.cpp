@@ -282,14 +282,7 @@ WorldState ServeWorld::state() const {
     state.speed = speed_;
     // One consistent picture: no catch-up runs while it is taken.
     std::lock_guard lock(clockMutex_);
-    const std::vector<TimerRecord> history = host_->timerHistory();
-    for (std::size_t i = 0; i < history.size(); ++i) {
-        if (!history[i].fired) {
-            state.timers.push_back({i, history[i].name, history[i].dueMs});
-        }
-    }
-    std::stable_sort(state.timers.begin(), state.timers.end(),
-                     [](const PendingTimer& a, const PendingTimer& b) { return a.dueMs < b.dueMs; });
+    state.timers = host_->pendingTimersInDueOrder();
     state.nowMs = host_->nowMs();
     state.paused = paused_;
     state.instance = instance_;

@@ -38,12 +38,6 @@ namespace kiv::kivhost {
 inline constexpr std::int64_t kMaxClockMs = kMaxScenarioMinutes * 60000;
 
 // A pending timer, with its place in the order timers were scheduled in.
-struct PendingTimer {
-    std::size_t scheduled = 0;
-    std::string name;
-    std::int64_t dueMs = 0;
-};
-
 // The world as a client's state answer shows it: the instance, the clock and the pending timers
 // in due order.
 struct WorldState {
