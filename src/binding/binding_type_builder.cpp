@@ -3,6 +3,7 @@
 #include "platform/invariant.h"
 #include "value/fnv1a.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kiv {
@@ -25,6 +26,14 @@ BindingTypeBuilder& BindingTypeBuilder::addField(BindingField field) {
         // The export and help tell structures from enums by whether they have fields.
         KIV_ASSERT(!target_->isEnum, "fields are added to a structure");
         field.nameHash = fnv1a(field.name);
+        // Kept in name order as fields arrive, after any of the same name, so that writers walk
+        // members in record order without sorting per call.
+        std::vector<std::uint32_t>& order = target_->fieldsByName;
+        const auto position = std::upper_bound(order.begin(), order.end(), field.name,
+                                               [this](const std::string& name, std::uint32_t index) {
+                                                   return name < target_->fields[index].name;
+                                               });
+        order.insert(position, static_cast<std::uint32_t>(target_->fields.size()));
         target_->fields.push_back(std::move(field));
     }
     return *this;

@@ -4,6 +4,7 @@
 #include "binding/binding_type_id.h"
 #include "binding/binding_type_ref.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -48,6 +49,14 @@ struct BindingField {
     }
 };
 
+// The member that `field` describes inside the native structure at `structure`.
+inline void* fieldIn(void* structure, const BindingField& field) noexcept {
+    return static_cast<std::byte*>(structure) + field.offset;
+}
+inline const void* fieldIn(const void* structure, const BindingField& field) noexcept {
+    return static_cast<const std::byte*>(structure) + field.offset;
+}
+
 struct BindingEnumerator {
     std::int32_t value = 0;
     std::string name;
@@ -65,7 +74,9 @@ struct BindingTypeDescriptor {
     std::string nameSpace;
     std::string description;
     std::vector<std::string> tags;
-    std::vector<BindingField> fields;                                  // declaration order
+    std::vector<BindingField> fields; // declaration order
+    std::vector<std::uint32_t>
+        fieldsByName; // indexes of fields in byte-wise name order, ties in declaration order
     std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
     const BindingRegistry* registry = nullptr;
 
