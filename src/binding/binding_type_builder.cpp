@@ -4,6 +4,7 @@
 #include "value/fnv1a.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace kiv {
@@ -26,14 +27,17 @@ BindingTypeBuilder& BindingTypeBuilder::addField(BindingField field) {
         // The export and help tell structures from enums by whether they have fields.
         KIV_ASSERT(!target_->isEnum, "fields are added to a structure");
         field.nameHash = fnv1a(field.name);
-        // Kept in name order as fields arrive, after any of the same name, so that writers walk
-        // members in record order without sorting per call.
-        std::vector<std::uint32_t>& order = target_->fieldsByName;
+        // Kept in name order as fields arrive, after any of the same name.
+        std::vector<BindingFieldByName>& order = target_->fieldsByName;
+        const std::vector<BindingField>& fields = target_->fields;
         const auto position = std::upper_bound(order.begin(), order.end(), field.name,
-                                               [this](const std::string& name, std::uint32_t index) {
-                                                   return name < target_->fields[index].name;
+                                               [&](const std::string& name, const BindingFieldByName& entry) {
+                                                   return name < fields[entry.index].name;
                                                });
-        order.insert(position, static_cast<std::uint32_t>(target_->fields.size()));
+        const auto inserted = order.insert(position, {static_cast<std::uint32_t>(fields.size()), true});
+        if (inserted != order.begin() && fields[std::prev(inserted)->index].name == field.name) {
+            std::prev(inserted)->lastOfName = false;
+        }
         target_->fields.push_back(std::move(field));
     }
     return *this;

@@ -57,6 +57,12 @@ inline const void* fieldIn(const void* structure, const BindingField& field) noe
     return static_cast<const std::byte*>(structure) + field.offset;
 }
 
+// A field in member order: writers walk a structure's members this way without sorting per call.
+struct BindingFieldByName {
+    std::uint32_t index = 0; // into the descriptor's fields
+    bool lastOfName = false; // no field after it has the same name
+};
+
 struct BindingEnumerator {
     std::int32_t value = 0;
     std::string name;
@@ -74,9 +80,8 @@ struct BindingTypeDescriptor {
     std::string nameSpace;
     std::string description;
     std::vector<std::string> tags;
-    std::vector<BindingField> fields; // declaration order
-    std::vector<std::uint32_t>
-        fieldsByName; // indexes of fields in byte-wise name order, ties in declaration order
+    std::vector<BindingField> fields;             // declaration order
+    std::vector<BindingFieldByName> fieldsByName; // byte-wise name order, ties in declaration order
     std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
     const BindingRegistry* registry = nullptr;
 

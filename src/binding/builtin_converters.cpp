@@ -169,21 +169,16 @@ class StructConverter final : public BindingFieldConverter {
             throw UnregisteredNativeStructure{};
         }
         KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
-        const std::vector<BindingField>& fields = descriptor->fields;
-        const std::vector<std::uint32_t>& order = descriptor->fieldsByName;
-        for (std::size_t first = 0; first < order.size();) {
-            const BindingField* written = nullptr;
-            std::size_t next = first;
-            for (; next < order.size() && fields[order[next]].name == fields[order[first]].name; ++next) {
-                const BindingField& field = fields[order[next]];
-                if (field.converter != nullptr && !isLeftOut(field, source)) {
-                    written = &field;
-                }
+        const BindingField* written = nullptr;
+        for (const BindingFieldByName& entry : descriptor->fieldsByName) {
+            const BindingField& field = descriptor->fields[entry.index];
+            if (field.converter != nullptr && !isLeftOut(field, source)) {
+                written = &field;
             }
-            if (written != nullptr) {
+            if (entry.lastOfName && written != nullptr) {
                 write(*written);
             }
-            first = next;
+            written = entry.lastOfName ? nullptr : written;
         }
     }
 
