@@ -35,9 +35,18 @@ BindingTypeBuilder& BindingTypeBuilder::addField(BindingField field) {
                                                    return name < fields[entry.index].name;
                                                });
         const auto inserted = order.insert(position, {static_cast<std::uint32_t>(fields.size()), true});
-        if (inserted != order.begin() && fields[std::prev(inserted)->index].name == field.name) {
+        const bool sharedName =
+            inserted != order.begin() && fields[std::prev(inserted)->index].name == field.name;
+        if (sharedName) {
             std::prev(inserted)->lastOfName = false;
         }
+        const auto kind = static_cast<std::uint32_t>(field.type.kind);
+        const bool scalar = kind >= static_cast<std::uint32_t>(BindingTypeKind::Bool) &&
+                            kind <= static_cast<std::uint32_t>(BindingTypeKind::Double);
+        target_->scalarMembersOnly = target_->scalarMembersOnly && scalar && !sharedName &&
+                                     field.converter != nullptr &&
+                                     !hasFlag(field.flags, BindingFieldFlags::OmitWhenEmpty);
+        target_->memberNameBytes += field.name.size() + 1;
         target_->fields.push_back(std::move(field));
     }
     return *this;

@@ -82,6 +82,10 @@ struct BindingTypeDescriptor {
     std::vector<std::string> tags;
     std::vector<BindingField> fields;             // declaration order
     std::vector<BindingFieldByName> fieldsByName; // byte-wise name order, ties in declaration order
+    // Every field converts to a scalar member (bool, number) under a name of its own and is never
+    // left out: the structure's records are one member array and its names, whatever its value.
+    bool scalarMembersOnly = true;
+    std::size_t memberNameBytes = 0; // the fields' names with their terminators
     std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
     const BindingRegistry* registry = nullptr;
 

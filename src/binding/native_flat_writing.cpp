@@ -2,8 +2,11 @@
 
 #include "binding/binding_registry.h"
 #include "binding/conversion_messages.h"
+#include "binding/native_converters.h"
 #include "value/conversion_result.h"
 #include "value/flat_record_writer.h"
+
+#include <optional>
 
 namespace kiv {
 namespace {
@@ -13,6 +16,15 @@ class NativeSource {
     using Node = NativeFlatNode;
 
     FlatNode read(const Node& node) const { return node.converter->flatNode(node.object, node.descriptor); }
+
+    // A registered structure of scalar members, as many answers are, is sized from its type.
+    std::optional<ShallowStructure> shallowStructure(const Node& node) const noexcept {
+        const BindingTypeDescriptor* type = node.descriptor;
+        if (node.converter != &structConverter() || type == nullptr || !type->scalarMembersOnly) {
+            return std::nullopt;
+        }
+        return ShallowStructure{type->fields.size(), type->memberNameBytes};
+    }
 
     template <class Visit> void forEachChild(const Node& node, Visit&& visit) const {
         class Forward final : public NativeChildVisitor {

@@ -6,6 +6,10 @@
 //   forEachChild(const Node&, visit)   visit(nameIdentity, name, const Node& child) for each
 //                                      element (no name) or member, in record order; exactly
 //                                      read().count of them
+//   shallowStructure(const Node&)      for a Structure whose members are all scalars under
+//                                      distinct names, its member count and the bytes of its
+//                                      names with their terminators; else nothing. Such a root
+//                                      is sized without the sizing walk.
 // Arrays come first (the top record's at the arena's start, so that releaseFlat finds the arena),
 // each at a word boundary; the texts, keys and blob bytes follow. An empty array or blob still
 // takes room, so that its pointer is not null, as a set built record by record has it. Members
@@ -106,6 +110,12 @@ class ArenaCursor {
 
 } // namespace flat_writer_detail
 
+// A Structure with nothing below its members: its records need its member array and its names.
+struct ShallowStructure {
+    std::size_t count = 0;
+    std::size_t nameBytes = 0; // of distinct names, each with its terminator
+};
+
 template <class Source> class FlatRecordWriter {
   public:
     using Node = typename Source::Node;
@@ -117,7 +127,7 @@ template <class Source> class FlatRecordWriter {
     void write(const Node& root, FlatValue& flat) {
         using namespace flat_writer_detail;
         releaseFlat(flat);
-        const ArenaSize size = measure(root);
+        const ArenaSize size = sizeOf(root);
         std::size_t total = size.arrays;
         add(total, size.bytes);
         // A node without children or text needs no room: its record holds it all.
@@ -151,6 +161,14 @@ template <class Source> class FlatRecordWriter {
             return std::nullopt;
         }
         return enums_->enumeratorName(node.enumValue.type, node.enumValue.value);
+    }
+
+    ArenaSize sizeOf(const Node& root) {
+        if (const std::optional<ShallowStructure> shallow = source_.shallowStructure(root)) {
+            return {flat_writer_detail::arrayBytes(shallow->count, sizeof(FlatStructureMember)),
+                    shallow->nameBytes};
+        }
+        return measure(root);
     }
 
     ArenaSize measure(const Node& root) {

@@ -4,6 +4,7 @@
 #include "value/flat_value.h"
 
 #include <new>
+#include <optional>
 
 namespace kiv {
 namespace {
@@ -13,6 +14,9 @@ class TreeSource {
     using Node = const Value*;
 
     FlatNode read(const Value* value) const noexcept { return flatNodeOf(*value); }
+
+    // A tree is always walked to be sized.
+    std::optional<ShallowStructure> shallowStructure(const Value*) const noexcept { return std::nullopt; }
 
     template <class Visit> void forEachChild(const Value* value, Visit&& visit) const {
         forEachFlatChild(*value, [&](const void* nameIdentity, std::string_view name, const Value& child) {

@@ -52,6 +52,14 @@ struct Tree {
     std::vector<Tree> children;
 };
 
+// Scalars only: an answer sized from its type.
+struct Status {
+    std::int32_t id = 0;
+    bool disabled = false;
+    double ratio = 0;
+    std::uint64_t big = 0;
+};
+
 struct Unregistered {
     std::int32_t a = 0;
 };
@@ -137,6 +145,11 @@ class NativeFlatWritingTest : public ::testing::Test {
                               {"twin", &Sheet::twinA},
                               {"twin", &Sheet::twinB, "", omit},
                               {"maybeLeaf", &Sheet::maybeLeaf, "", omit}});
+        declareStruct<Status>(registry, {"Status"},
+                              {{"queueId", &Status::id},
+                               {"isDisabled", &Status::disabled},
+                               {"ratio", &Status::ratio},
+                               {"Big", &Status::big}});
         declareStruct<Tree>(registry, {"Tree"}, {{"id", &Tree::id}, {"children", &Tree::children, "", omit}});
     }
 
@@ -263,6 +276,8 @@ TEST_F(NativeFlatWritingTest, RootsOfEveryKindWriteTheRecordsOfTheirTree) {
     expectSameRecords(Value(), "empty value");
     expectSameRecords(std::map<std::string, Mood>{{"b", Mood::Calm}, {"a", Mood::Gone}}, "map");
     expectSameRecords(std::vector<Leaf>{}, "empty list");
+    expectSameRecords(Status{450, true, -0.5, 1ull << 40}, "scalar structure");
+    expectSameRecords(std::vector<Status>{{1, false, 0, 0}, {2, true, 1, 2}}, "scalar structures");
 }
 
 TEST_F(NativeFlatWritingTest, AnUnregisteredStructureFailsAsTheTreePathDoes) {
