@@ -4,6 +4,7 @@
 #include "binding/binding_type_id.h"
 #include "binding/binding_type_ref.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -48,6 +49,20 @@ struct BindingField {
     }
 };
 
+// The member that `field` describes inside the native structure at `structure`.
+inline void* fieldIn(void* structure, const BindingField& field) noexcept {
+    return static_cast<std::byte*>(structure) + field.offset;
+}
+inline const void* fieldIn(const void* structure, const BindingField& field) noexcept {
+    return static_cast<const std::byte*>(structure) + field.offset;
+}
+
+// A field in member order: writers walk a structure's members this way without sorting per call.
+struct BindingFieldByName {
+    std::uint32_t index = 0; // into the descriptor's fields
+    bool lastOfName = false; // no field after it has the same name
+};
+
 struct BindingEnumerator {
     std::int32_t value = 0;
     std::string name;
@@ -65,7 +80,12 @@ struct BindingTypeDescriptor {
     std::string nameSpace;
     std::string description;
     std::vector<std::string> tags;
-    std::vector<BindingField> fields;                                  // declaration order
+    std::vector<BindingField> fields;             // declaration order
+    std::vector<BindingFieldByName> fieldsByName; // byte-wise name order, ties in declaration order
+    // Every field converts to a scalar member (bool, number) under a name of its own and is never
+    // left out: the structure's records are one member array and its names, whatever its value.
+    bool scalarMembersOnly = true;
+    std::size_t memberNameBytes = 0; // the fields' names with their terminators
     std::map<std::string, BindingEnumerator, std::less<>> enumerators; // name order
     const BindingRegistry* registry = nullptr;
 

@@ -24,6 +24,9 @@ class BoolConverter final : public BindingFieldConverter {
                  const BindingTypeDescriptor*) const override {
         target.setBool(*static_cast<const bool*>(source));
     }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::scalar(ValueKind::Bool, *static_cast<const bool*>(source) ? 1 : 0);
+    }
 };
 
 class StringConverter final : public BindingFieldConverter {
@@ -35,6 +38,9 @@ class StringConverter final : public BindingFieldConverter {
     void convert(ConversionWork&, const void* source, Value& target,
                  const BindingTypeDescriptor*) const override {
         target.setString(*static_cast<const std::string*>(source));
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::ofText(*static_cast<const std::string*>(source));
     }
 };
 
@@ -61,6 +67,16 @@ class ObjectConverter final : public BindingFieldConverter {
     void convert(ConversionWork&, const void* source, Value& target,
                  const BindingTypeDescriptor*) const override {
         target = *static_cast<const Value*>(source);
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return flatNodeOf(*static_cast<const Value*>(source));
+    }
+    void forEachFlatChild(const void* source, const BindingTypeDescriptor*,
+                          NativeChildVisitor& visitor) const override {
+        kiv::forEachFlatChild(*static_cast<const Value*>(source),
+                              [&](const void* nameIdentity, std::string_view name, const Value& child) {
+                                  visitor.child(nameIdentity, name, {this, &child, nullptr});
+                              });
     }
 };
 
@@ -89,6 +105,9 @@ class BlobConverter final : public BindingFieldConverter {
     void convert(ConversionWork&, const void* source, Value& target,
                  const BindingTypeDescriptor*) const override {
         target.setBlob(std::span<const std::uint8_t>(*static_cast<const std::vector<std::uint8_t>*>(source)));
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::ofBytes(*static_cast<const std::vector<std::uint8_t>*>(source));
     }
 };
 
@@ -125,6 +144,47 @@ class StructConverter final : public BindingFieldConverter {
         for (const BindingField& field : descriptor->fields) {
             work.queueFieldConvert(field, source, target, *descriptor);
         }
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor* descriptor) const override {
+        std::size_t count = 0;
+        forEachWrittenField(source, descriptor, [&](const BindingField&) { ++count; });
+        return FlatNode::container(ValueKind::Structure, count);
+    }
+    void forEachFlatChild(const void* source, const BindingTypeDescriptor* descriptor,
+                          NativeChildVisitor& visitor) const override {
+        forEachWrittenField(source, descriptor, [&](const BindingField& field) {
+            visitor.child(field.name.data(), field.name,
+                          {field.converter, fieldIn(source, field), field.type.descriptor});
+        });
+    }
+
+  private:
+    // Calls write(field) for each member that convert() leaves in the structure, in member
+    // order: of the fields under one name, the last that is not left out, as each such field
+    // overwrites the member the one before it made.
+    template <class Write>
+    static void forEachWrittenField(const void* source, const BindingTypeDescriptor* descriptor,
+                                    Write&& write) {
+        if (descriptor == nullptr) {
+            throw UnregisteredNativeStructure{};
+        }
+        KIV_ASSERT(!descriptor->isEnum, "a structure converter is given a structure's descriptor");
+        const BindingField* written = nullptr;
+        for (const BindingFieldByName& entry : descriptor->fieldsByName) {
+            const BindingField& field = descriptor->fields[entry.index];
+            if (field.converter != nullptr && !isLeftOut(field, source)) {
+                written = &field;
+            }
+            if (entry.lastOfName && written != nullptr) {
+                write(*written);
+            }
+            written = entry.lastOfName ? nullptr : written;
+        }
+    }
+
+    static bool isLeftOut(const BindingField& field, const void* structure) {
+        return hasFlag(field.flags, BindingFieldFlags::OmitWhenEmpty) &&
+               isOmittable(field.converter->flatNode(fieldIn(structure, field), field.type.descriptor));
     }
 };
 

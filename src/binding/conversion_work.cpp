@@ -5,44 +5,13 @@
 #include "binding/conversion_messages.h"
 #include "platform/invariant.h"
 #include "value/conversion_result.h"
+#include "value/flat_node.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
 namespace kiv {
-
-namespace {
-
-// What an omit-when-empty member leaves out: nothing, false, zero, or no content.
-bool isOmittable(const Value& value) noexcept {
-    switch (value.kind()) {
-    case ValueKind::Empty:
-        return true;
-    case ValueKind::Bool:
-        return !value.getBool(false);
-    case ValueKind::Signed:
-        return value.getSigned(0) == 0;
-    case ValueKind::Unsigned:
-        return value.getUnsigned(0) == 0;
-    case ValueKind::Float:
-        return value.getFloat(0.0) == 0.0;
-    case ValueKind::Enum:
-        return value.getEnum({}).value == 0;
-    default:
-        return value.size() == 0;
-    }
-}
-
-void* memberAt(void* structure, std::uint32_t offset) noexcept {
-    return static_cast<std::byte*>(structure) + offset;
-}
-
-const void* memberAt(const void* structure, std::uint32_t offset) noexcept {
-    return static_cast<const std::byte*>(structure) + offset;
-}
-
-} // namespace
 
 bool ConversionWork::ok() const noexcept {
     return result_.ok();
@@ -126,7 +95,7 @@ void ConversionWork::execute(AssignFieldStep& step) {
     const Value* member = step.input->find(field.name);
     if (member != nullptr && !member->isEmpty()) {
         if (field.converter != nullptr) {
-            field.converter->assign(*this, memberAt(step.structure, field.offset), *member, field.name,
+            field.converter->assign(*this, fieldIn(step.structure, field), *member, field.name,
                                     field.type.descriptor);
         }
     } else if (hasFlag(field.flags, BindingFieldFlags::Required)) {
@@ -143,7 +112,7 @@ void ConversionWork::execute(ConvertFieldStep& step) {
     if (field.converter == nullptr) {
         return;
     }
-    const void* member = memberAt(step.structure, field.offset);
+    const void* member = fieldIn(step.structure, field);
     if (!hasFlag(field.flags, BindingFieldFlags::OmitWhenEmpty)) {
         field.converter->convert(*this, member, step.target->member(field.name), field.type.descriptor);
         return;
@@ -154,7 +123,7 @@ void ConversionWork::execute(ConvertFieldStep& step) {
 }
 
 void ConversionWork::execute(StoreFieldStep& step) {
-    if (!isOmittable(*step.converted)) {
+    if (!isOmittable(flatNodeOf(*step.converted))) {
         step.target->member(step.field->name) = std::move(*step.converted);
     }
 }

@@ -3,6 +3,7 @@
 //     ConversionResult result;
 //     assignNative(result, event, input, "<result>", registry);   // generic -> native
 //     convertNative(result, notification, registry);              // native -> result.value()
+//     writeNative(result, answer, registry, flat);                // native -> flat records
 //
 // Enums and structures (also as elements of vectors and maps) must be registered in the
 // registry. Nothing throws: every failure, including running out of memory, ends up in the
@@ -12,6 +13,7 @@
 #include "binding/binding_registry.h"
 #include "binding/binding_type_ref.h"
 #include "binding/native_converters.h"
+#include "binding/native_flat_writing.h"
 #include "platform/invariant.h"
 #include "value/conversion_result.h"
 
@@ -79,6 +81,15 @@ void convertNative(ConversionResult& result, const T& source, const BindingRegis
         }
         ConversionWork work(result, registry);
         work.convert(converterFor<T>(), &source, result.value(), descriptorFor<T>(registry));
+    });
+}
+
+// Native to flat records, written straight from `source` (see native_flat_writing.h).
+template <class T>
+void writeNative(ConversionResult& result, const T& source, const BindingRegistry& registry,
+                 FlatValue& flat) noexcept {
+    result.guard([&] {
+        writeNativeFlat(result, {&converterFor<T>(), &source, descriptorFor<T>(registry)}, registry, flat);
     });
 }
 

@@ -67,6 +67,10 @@ template <class T> class SignedConverter final : public BindingFieldConverter {
                  const BindingTypeDescriptor*) const override {
         target.setSigned(*static_cast<const T*>(source));
     }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::scalar(ValueKind::Signed,
+                                static_cast<std::uint64_t>(std::int64_t{*static_cast<const T*>(source)}));
+    }
 };
 
 template <class T> class UnsignedConverter final : public BindingFieldConverter {
@@ -86,6 +90,9 @@ template <class T> class UnsignedConverter final : public BindingFieldConverter 
     void convert(ConversionWork&, const void* source, Value& target,
                  const BindingTypeDescriptor*) const override {
         target.setUnsigned(*static_cast<const T*>(source));
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::scalar(ValueKind::Unsigned, std::uint64_t{*static_cast<const T*>(source)});
     }
 };
 
@@ -107,6 +114,9 @@ template <class T> class FloatingConverter final : public BindingFieldConverter 
                  const BindingTypeDescriptor*) const override {
         target.setFloat(*static_cast<const T*>(source));
     }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::ofFloat(*static_cast<const T*>(source));
+    }
 };
 
 template <class E> class EnumConverter final : public BindingFieldConverter {
@@ -123,8 +133,16 @@ template <class E> class EnumConverter final : public BindingFieldConverter {
     }
     void convert(ConversionWork&, const void* source, Value& target,
                  const BindingTypeDescriptor* descriptor) const override {
+        target.setEnum(enumValueOf(source, descriptor));
+    }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor* descriptor) const override {
+        return FlatNode::ofEnum(enumValueOf(source, descriptor));
+    }
+
+  private:
+    static EnumValue enumValueOf(const void* source, const BindingTypeDescriptor* descriptor) noexcept {
         const BindingTypeId* identity = descriptor != nullptr ? descriptor->identity : &bindingTypeIdOf<E>();
-        target.setEnum({static_cast<std::int32_t>(*static_cast<const E*>(source)), identity});
+        return {static_cast<std::int32_t>(*static_cast<const E*>(source)), identity};
     }
 };
 
@@ -169,6 +187,15 @@ template <class E> class VectorConverter final : public BindingFieldConverter {
             convertElement(work, vector[i], elements[i], descriptor);
         }
     }
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::container(ValueKind::Collection, static_cast<const std::vector<E>*>(source)->size());
+    }
+    void forEachFlatChild(const void* source, const BindingTypeDescriptor* descriptor,
+                          NativeChildVisitor& visitor) const override {
+        for (const E& element : *static_cast<const std::vector<E>*>(source)) {
+            visitor.child(nullptr, {}, {&converterFor<E>(), &element, descriptor});
+        }
+    }
 };
 
 // A Structure, member by member: each member's key is the map's key.
@@ -204,6 +231,17 @@ template <class E> class MapConverter final : public BindingFieldConverter {
         target.makeStructure();
         for (auto it = map.begin(); it != map.end() && work.ok(); ++it) {
             convertElement(work, it->second, target.member(it->first), descriptor);
+        }
+    }
+    // The map's order is the byte-wise order of its keys, which is a structure's member order.
+    FlatNode flatNode(const void* source, const BindingTypeDescriptor*) const override {
+        return FlatNode::container(ValueKind::Structure,
+                                   static_cast<const std::map<std::string, E>*>(source)->size());
+    }
+    void forEachFlatChild(const void* source, const BindingTypeDescriptor* descriptor,
+                          NativeChildVisitor& visitor) const override {
+        for (const auto& [key, element] : *static_cast<const std::map<std::string, E>*>(source)) {
+            visitor.child(key.data(), key, {&converterFor<E>(), &element, descriptor});
         }
     }
 };

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace kiv {
@@ -66,9 +67,12 @@ template <class T> ApiResult<T> JsonApiClient::requestValue(HttpMethod method, s
     if (!answer.ok()) {
         return answer.error();
     }
-    // A Value answer is copied too: the copy is compact, and the tree built from the host's record
-    // goes at once instead of living on through every handler the answer reaches (handing that
-    // tree on made a login packet with 500 queues half as slow again).
+    // A Value answer is the tree read from the host's record, handed on as it is: now that a large
+    // object read in member order builds in linear time, copying it cost a login packet of 5,000
+    // queues a sixth of its time and saved nothing.
+    if constexpr (std::is_same_v<T, Value>) {
+        return std::move(answer.value());
+    }
     std::string failure;
     {
         T native{};

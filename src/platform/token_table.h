@@ -18,11 +18,15 @@ template <class Entry> class TokenTable {
     // Enters the entry under a new token: never 0 and never the token of a live entry.
     [[nodiscard]] std::uintptr_t issue(Entry entry) {
         std::lock_guard lock(mutex_);
+        // Tokens count up, so a new one sorts after every live one until the counter wraps: it
+        // goes at the end of the table without a search.
         std::uintptr_t token = lastToken_;
+        bool last = false;
         do {
             ++token;
-        } while (token == 0 || entries_.contains(token));
-        entries_.emplace(token, std::move(entry));
+            last = entries_.empty() || entries_.rbegin()->first < token;
+        } while (token == 0 || (!last && entries_.contains(token)));
+        entries_.emplace_hint(last ? entries_.end() : entries_.upper_bound(token), token, std::move(entry));
         lastToken_ = token;
         return token;
     }

@@ -1,8 +1,14 @@
 #include "router/call_context.h"
 
+#include "value/flat_record.h"
+
 #include <utility>
 
 namespace kiv {
+
+CallContext::~CallContext() {
+    releaseFlat(answer_);
+}
 
 void CallContext::setError(std::string_view message) {
     body_.reset();

@@ -2,6 +2,7 @@
 // an optional streamed body. Handlers receive it to fail with a status or to add headers.
 #pragma once
 
+#include "kiv/plugin_abi.h"
 #include "value/conversion_result.h"
 
 #include <cstdint>
@@ -33,11 +34,16 @@ class CallContext {
 
     const BindingRegistry& registry() const noexcept { return registry_; }
 
+    ~CallContext();
+
     // The result value, or the error that replaced it.
     ConversionResult& result() noexcept { return result_; }
     const ConversionResult& result() const noexcept { return result_; }
     bool ok() const noexcept { return result_.ok(); }
     std::string_view errorText() const noexcept { return result_.errorText(); }
+    // The records of the handler's answer, written straight from its native result; the
+    // response takes them over when the call succeeds.
+    FlatValue& answer() noexcept { return answer_; }
     // Records the error (replacing any earlier one) and drops the streamed body.
     void setError(std::string_view message);
     // The status and the error together, as handlers answer a request they refuse.
@@ -57,6 +63,7 @@ class CallContext {
   private:
     const BindingRegistry& registry_;
     ConversionResult result_;
+    FlatValue answer_{};
     std::unique_ptr<ResponseBodyStream> body_;
 };
 

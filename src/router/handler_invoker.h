@@ -120,7 +120,7 @@ class NativeInvoker<Handler, R, std::tuple<P...>> final : public RouteInvoker {
                 const std::remove_cvref_t<R> result =
                     callHandler(context, request, call, std::index_sequence_for<P...>{});
                 if (context.ok()) {
-                    convertNative(context.result(), result, context.registry());
+                    writeNative(context.result(), result, context.registry(), context.answer());
                 }
             }
         } catch (...) {

@@ -1,13 +1,12 @@
 #include "router/response_writer.h"
 
-#include "binding/binding_registry.h"
 #include "value/conversion_result.h"
-#include "value/flat_value.h"
+#include "value/flat_record.h"
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <utility>
 
 namespace kiv {
 namespace {
@@ -69,8 +68,8 @@ void copyHeaders(HostResponse& response, const std::map<std::string, std::string
 void fill(HostResponse& response, CallContext& context) {
     if (!context.ok()) {
         setErrorText(response, context.errorText());
-    } else if (!valueToFlat(context.result().value(), response.result.value, &context.registry())) {
-        throw std::bad_alloc();
+    } else {
+        response.result.value = std::exchange(context.answer(), FlatValue{});
     }
     response.contextFlag = context.hostFlag;
     response.contextCode = context.hostCode >= 1 && context.hostCode <= 3 ? context.hostCode : 0;

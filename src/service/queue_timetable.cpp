@@ -3,7 +3,10 @@
 
 #include "value/value.h"
 
+#include <algorithm>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace kiv {
 
@@ -46,10 +49,14 @@ std::optional<std::int32_t> readTimetableQueueId(std::string_view memberName) no
 }
 
 QueueLeadTimes readQueueLeadTimes(const Value& timetable) {
-    QueueLeadTimes leads;
     if (!timetable.isStructure()) {
-        return leads;
+        return {};
     }
+    // Members come in name order, which is not the order of the ids ("10" before "9"): the
+    // entries are sorted by id first, the later of one id's entries last, so that the map is
+    // built at its end without a search per queue.
+    std::vector<std::pair<std::int32_t, std::int64_t>> entries;
+    entries.reserve(timetable.size());
     for (const ValueMember member : timetable.members()) {
         const std::optional<std::int32_t> queueId = readTimetableQueueId(member.key);
         if (!queueId) {
@@ -57,7 +64,15 @@ QueueLeadTimes readQueueLeadTimes(const Value& timetable) {
         }
         const std::int64_t lead = member.value.asInteger(0);
         if (lead > 0) {
-            leads[*queueId] = lead;
+            entries.emplace_back(*queueId, lead);
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QueueLeadTimes leads;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i + 1 == entries.size() || entries[i + 1].first != entries[i].first) {
+            leads.emplace_hint(leads.end(), entries[i]);
         }
     }
     return leads;

@@ -4,6 +4,7 @@
 #include "value/page_source.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -97,8 +98,9 @@ BlockPools::~BlockPools() {
         ::operator delete(block);
         block = next;
     }
-    for (SizeClass& sizeClass : classes_) {
-        for (PageHeader* page = sizeClass.allPages; page;) {
+    // Only the classes that took a page are visited: a small tree lives in the nursery alone.
+    for (std::uint32_t classes = pagedClasses_; classes != 0; classes &= classes - 1) {
+        for (PageHeader* page = classes_[std::countr_zero(classes)].allPages; page;) {
             PageHeader* next = page->nextPage;
             PageSource::instance().returnPage(page);
             page = next;
@@ -161,6 +163,7 @@ void* BlockPools::allocateSlow(std::size_t cls) {
     PageHeader* page = initPage(memory, kPoolPageLayouts[cls]);
     page->nextPage = sizeClass.allPages;
     sizeClass.allPages = page;
+    pagedClasses_ |= std::uint32_t{1} << cls;
     page->nextWithRoom = sizeClass.withRoom;
     sizeClass.withRoom = page;
     return page;

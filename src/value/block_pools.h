@@ -54,6 +54,8 @@ class BlockPools {
     }
 
     SizeClass classes_[kBlockClassCount];
+    std::uint32_t pagedClasses_ = 0; // a bit for each class that took a shared page
+    static_assert(kBlockClassCount <= 32, "one bit for each class");
     HeapBlock* heapBlocks_ = nullptr; // live large blocks, in a doubly linked list
     std::size_t nurseryUsed_ = 0;     // bytes of the nursery handed out
     alignas(16) unsigned char nursery_[kNurserySize];

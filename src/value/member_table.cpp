@@ -61,6 +61,9 @@ ValueNode& MemberTable::findOrInsertWith(ValueContext& context, std::string_view
         }
         convertToTree(context);
     }
+    if (tree_->empty() || compareKeys(tree_->rbegin()->first->view(), key) < 0) {
+        return insertIntoTree(context, tree_->end(), takeKey());
+    }
     auto position = tree_->lower_bound(key);
     if (position != tree_->end() && position->first->view() == key) {
         return *position->second;

@@ -85,6 +85,9 @@ TEST(QueueLeadTimesTest, LaterNamesOfTheSameQueueReplaceEarlierOnesUnlessNotPosi
               (QueueLeadTimes{{12, 40}}));
     EXPECT_EQ(leadTimesOf(R"({" 12": 10, "+12": 20, "012": 30, "12": 40, "12x": 55})"),
               (QueueLeadTimes{{12, 55}}));
+    // Names of other queues between them: "012" < "09" < "11" < "12" < "9".
+    EXPECT_EQ(leadTimesOf(R"({"012": 30, "09": 2, "11": 5, "12": 40, "9": 1})"),
+              (QueueLeadTimes{{9, 1}, {11, 5}, {12, 40}}));
 }
 
 TEST(QueueLeadTimesTest, AnythingButAnObjectGivesNoLeads) {
