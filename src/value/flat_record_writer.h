@@ -160,7 +160,8 @@ template <class Source> class FlatRecordWriter {
         if (!enums_) {
             return std::nullopt;
         }
-        return enums_->enumeratorName(node.enumValue.type, node.enumValue.value);
+        const EnumValue value = node.enumValue();
+        return enums_->enumeratorName(value.type, value.value);
     }
 
     ArenaSize sizeOf(const Node& root) {
@@ -180,12 +181,12 @@ template <class Source> class FlatRecordWriter {
         while (!pending.empty()) {
             const Node node = pending.pop();
             const FlatNode content = source_.read(node);
-            switch (content.kind) {
+            switch (content.kind()) {
             case ValueKind::String:
-                add(size.bytes, content.text.size() + 1);
+                add(size.bytes, content.text().size() + 1);
                 break;
             case ValueKind::Blob:
-                add(size.bytes, content.bytes.empty() ? 1 : content.bytes.size());
+                add(size.bytes, content.bytes().empty() ? 1 : content.bytes().size());
                 break;
             case ValueKind::Enum:
                 if (const std::optional<std::string_view> name = enumeratorName(content)) {
@@ -194,9 +195,9 @@ template <class Source> class FlatRecordWriter {
                 break;
             case ValueKind::Collection:
             case ValueKind::Structure: {
-                const bool structure = content.kind == ValueKind::Structure;
+                const bool structure = content.kind() == ValueKind::Structure;
                 add(size.arrays,
-                    arrayBytes(content.count, structure ? sizeof(FlatStructureMember) : sizeof(FlatValue)));
+                    arrayBytes(content.count(), structure ? sizeof(FlatStructureMember) : sizeof(FlatValue)));
                 source_.forEachChild(node,
                                      [&](const void* nameIdentity, std::string_view name, const Node& child) {
                                          if (structure && !names.find(nameIdentity)) {
@@ -227,53 +228,53 @@ template <class Source> class FlatRecordWriter {
             const Step step = pending.pop();
             const FlatNode content = source_.read(step.from);
             FlatValue to{};
-            switch (content.kind) {
+            switch (content.kind()) {
             case ValueKind::Empty:
                 break;
             case ValueKind::Bool:
                 to.kind = KIV_FLAT_BOOL;
-                to.a = content.bits != 0 ? 1 : 0;
+                to.a = content.bits() != 0 ? 1 : 0;
                 break;
             case ValueKind::Signed:
-                setWords(to, KIV_FLAT_SIGNED, content.bits);
+                setWords(to, KIV_FLAT_SIGNED, content.bits());
                 break;
             case ValueKind::Unsigned:
-                setWords(to, KIV_FLAT_UNSIGNED, content.bits);
+                setWords(to, KIV_FLAT_UNSIGNED, content.bits());
                 break;
             case ValueKind::Float:
-                setWords(to, KIV_FLAT_FLOAT, content.bits);
+                setWords(to, KIV_FLAT_FLOAT, content.bits());
                 break;
             case ValueKind::String:
-                setStorage(to, KIV_FLAT_STRING_OWNED, arena.text(content.text), content.text.size());
+                setStorage(to, KIV_FLAT_STRING_OWNED, arena.text(content.text()), content.text().size());
                 break;
             case ValueKind::Blob:
-                setStorage(to, KIV_FLAT_BLOB_OWNED, arena.blob(content.bytes), content.bytes.size());
+                setStorage(to, KIV_FLAT_BLOB_OWNED, arena.blob(content.bytes()), content.bytes().size());
                 break;
             case ValueKind::Enum:
                 if (const std::optional<std::string_view> name = enumeratorName(content)) {
                     setStorage(to, KIV_FLAT_STRING_OWNED, arena.text(*name), name->size());
                 } else {
                     setWords(to, KIV_FLAT_SIGNED,
-                             static_cast<std::uint64_t>(std::int64_t{content.enumValue.value}));
+                             static_cast<std::uint64_t>(std::int64_t{content.enumValue().value}));
                 }
                 break;
             case ValueKind::Collection: {
-                auto* elements = arena.records<FlatValue>(content.count);
-                setStorage(to, KIV_FLAT_COLLECTION, elements, content.count);
+                auto* elements = arena.records<FlatValue>(content.count());
+                setStorage(to, KIV_FLAT_COLLECTION, elements, content.count());
                 std::size_t i = 0;
                 source_.forEachChild(step.from, [&](const void*, std::string_view, const Node& child) {
-                    KIV_ASSERT(i < content.count, "a source gives as many children as it counts");
+                    KIV_ASSERT(i < content.count(), "a source gives as many children as it counts");
                     pending.push({child, &elements[i++]});
                 });
                 break;
             }
             case ValueKind::Structure: {
-                auto* members = arena.records<FlatStructureMember>(content.count);
-                setStorage(to, KIV_FLAT_STRUCTURE, members, content.count);
+                auto* members = arena.records<FlatStructureMember>(content.count());
+                setStorage(to, KIV_FLAT_STRUCTURE, members, content.count());
                 std::size_t i = 0;
                 source_.forEachChild(
                     step.from, [&](const void* nameIdentity, std::string_view name, const Node& child) {
-                        KIV_ASSERT(i < content.count, "a source gives as many children as it counts");
+                        KIV_ASSERT(i < content.count(), "a source gives as many children as it counts");
                         FlatStructureMember& member = members[i++];
                         const char* const* written = names.find(nameIdentity);
                         member.key = written ? *written : arena.text(name);

@@ -32,22 +32,20 @@ FlatNode flatNodeOf(const Value& value) noexcept {
     case ValueKind::Empty:
         return {};
     case ValueKind::Bool:
-        return FlatNode::scalar(ValueKind::Bool, value.getBool(false) ? 1 : 0);
     case ValueKind::Signed:
-        return FlatNode::scalar(ValueKind::Signed, static_cast<std::uint64_t>(value.getSigned(0)));
     case ValueKind::Unsigned:
-        return FlatNode::scalar(ValueKind::Unsigned, value.getUnsigned(0));
     case ValueKind::Float:
-        return FlatNode::ofFloat(value.getFloat(0.0));
+        return FlatNode::scalar(value.kind(), ValueTreeOps::scalarBits(value));
     case ValueKind::String:
         return FlatNode::ofText(ValueTreeOps::string(value).view());
     case ValueKind::Blob:
-        return FlatNode::ofBytes(value.getBlob({}));
+        return FlatNode::ofBytes(ValueTreeOps::blob(value));
     case ValueKind::Enum:
-        return FlatNode::ofEnum(value.getEnum({}));
+        return FlatNode::ofEnum(ValueTreeOps::enumRecord(value));
     case ValueKind::Collection:
+        return FlatNode::container(ValueKind::Collection, ValueTreeOps::collection(value).size);
     case ValueKind::Structure:
-        return FlatNode::container(value.kind(), value.size());
+        return FlatNode::container(ValueKind::Structure, ValueTreeOps::structure(value).size());
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include "value/value_node.h"
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,16 @@ class ValueTreeOps {
     static std::vector<std::uint8_t>& blob(const ValueNode& node) noexcept {
         KIV_ASSERT(node.kind_ == ValueKind::Blob, "only a Blob holds a byte vector");
         return *static_cast<std::vector<std::uint8_t>*>(node.payload_.block);
+    }
+    // A Bool, Signed, Unsigned or Float node's payload as a 64-bit word (a Bool's as 0 or 1).
+    static std::uint64_t scalarBits(const ValueNode& node) noexcept {
+        KIV_ASSERT(node.kind_ >= ValueKind::Bool && node.kind_ <= ValueKind::Float, "only a scalar has bits");
+        if (node.kind_ == ValueKind::Bool) {
+            return node.payload_.boolean ? 1 : 0;
+        }
+        std::uint64_t bits;
+        std::memcpy(&bits, &node.payload_, sizeof bits);
+        return bits;
     }
     static EnumValue& enumRecord(const ValueNode& node) noexcept {
         KIV_ASSERT(node.kind_ == ValueKind::Enum, "only an Enum holds an enum record");
