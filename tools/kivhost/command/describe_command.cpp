@@ -40,13 +40,19 @@ void writeText(PrettyWriter& writer, const char* key, std::string_view text) {
     writeJsonText(writer, text);
 }
 
-void writeTags(PrettyWriter& writer, const std::vector<std::string>& tags) {
-    writer.Key("tags");
+// "key": [ ... ], each item written by writeItem.
+template <class Items, class WriteItem>
+void writeArray(PrettyWriter& writer, const char* key, const Items& items, WriteItem&& writeItem) {
+    writer.Key(key);
     writer.StartArray();
-    for (const std::string& tag : tags) {
-        writeJsonText(writer, tag);
+    for (const auto& item : items) {
+        writeItem(item);
     }
     writer.EndArray();
+}
+
+void writeTags(PrettyWriter& writer, const std::vector<std::string>& tags) {
+    writeArray(writer, "tags", tags, [&](const std::string& tag) { writeJsonText(writer, tag); });
 }
 
 // {"kind": "vector", "element": "struct", "name": "Element"}: the element only for vectors and
@@ -82,17 +88,14 @@ const char* ownerOf(const std::vector<std::string>& tags) {
 }
 
 void writeErrorAnswers(PrettyWriter& writer, const std::vector<ErrorAnswer>& answers) {
-    writer.Key("errors");
-    writer.StartArray();
-    for (const ErrorAnswer& answer : answers) {
+    writeArray(writer, "errors", answers, [&](const ErrorAnswer& answer) {
         writer.StartObject();
         writeText(writer, "request", answer.request);
         writer.Key("status");
         writer.Uint(answer.status);
         writeText(writer, "error", answer.error);
         writer.EndObject();
-    }
-    writer.EndArray();
+    });
 }
 
 void writeFunction(PrettyWriter& writer, const FunctionDescription& function,
@@ -192,22 +195,15 @@ void writeEvent(PrettyWriter& writer, const EventDescription& event) {
 // resource comes under), arguments (location and type) and result type; each type with its owner
 // and its fields or enum values; each event with its owner and payload type.
 void writeJobs(PrettyWriter& writer, const std::vector<ObservedJob>& jobs) {
-    writer.Key("jobs");
-    writer.StartArray();
-    for (const ObservedJob& job : jobs) {
+    writeArray(writer, "jobs", jobs, [&](const ObservedJob& job) {
         writer.StartObject();
         writeText(writer, "name", job.name);
         if (!job.examples.empty()) {
-            writer.Key("examples");
-            writer.StartArray();
-            for (const std::string& example : job.examples) {
-                writeJsonText(writer, example);
-            }
-            writer.EndArray();
+            writeArray(writer, "examples", job.examples,
+                       [&](const std::string& example) { writeJsonText(writer, example); });
         }
         writer.EndObject();
-    }
-    writer.EndArray();
+    });
 }
 
 std::string describeApi(const PluginInfo& plugin, const ObservedBehaviour& observed) {
@@ -225,18 +221,10 @@ std::string describeApi(const PluginInfo& plugin, const ObservedBehaviour& obser
                                                        : std::vector<ErrorAnswer>{});
     }
     writer.EndArray();
-    writer.Key("types");
-    writer.StartArray();
-    for (const TypeDescription& type : plugin.api.types) {
-        writeTypeDescription(writer, type);
-    }
-    writer.EndArray();
-    writer.Key("events");
-    writer.StartArray();
-    for (const EventDescription& event : plugin.api.events) {
-        writeEvent(writer, event);
-    }
-    writer.EndArray();
+    writeArray(writer, "types", plugin.api.types,
+               [&](const TypeDescription& type) { writeTypeDescription(writer, type); });
+    writeArray(writer, "events", plugin.api.events,
+               [&](const EventDescription& event) { writeEvent(writer, event); });
     writeJobs(writer, observed.jobs);
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
