@@ -11,17 +11,6 @@
 
 namespace kiv {
 
-// The header at the start of every page. Blocks start at the first index whose offset is
-// past it; index 0 therefore never names a block and ends the free list.
-struct BlockPools::PageHeader {
-    PageHeader* nextWithRoom; // next page of the class that has a free block
-    PageHeader* nextPage;     // next shared page of the class (all of them)
-    std::uint16_t firstFree;  // head of the free list of returned blocks, 0 when empty
-    std::uint16_t untouched;  // first index never handed out yet
-    std::uint16_t endIndex;   // one past the last block index
-    std::uint16_t reserved;
-};
-
 // The header in front of every large block: the list of live large blocks of the pools.
 struct BlockPools::HeapBlock {
     HeapBlock* previous;
@@ -34,13 +23,36 @@ static_assert(sizeof(BlockPools::PageHeader) == 16, "a page header is 16 bytes i
 
 namespace {
 
-// Blocks are rounded to the pointer size where that is larger than 4, so that records with
-// pointers stay aligned in 64-bit builds.
-constexpr std::size_t kBlockAlignment = sizeof(void*) > kBlockGranularity ? sizeof(void*) : kBlockGranularity;
-
 constexpr std::size_t blockSizeOf(std::size_t cls) noexcept {
-    return (cls + 1) * kBlockGranularity;
+    return cls < kSmallBlockClassCount ? (cls + 1) * kBlockGranularity
+                                       : kCoarseBlockSizes[cls - kSmallBlockClassCount];
 }
+
+// The coarse class of each request size past the small ones, in steps of the smallest gap
+// between two coarse sizes.
+constexpr std::size_t kCoarseStep = 32;
+static_assert(kSmallBlockSize % kBlockGranularity == 0 && kCoarseBlockSizes[0] > kSmallBlockSize);
+template <std::size_t N> constexpr bool coarseSizesFitTheStep(const std::size_t (&sizes)[N]) noexcept {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (sizes[i] % kCoarseStep != 0 || (i > 0 && sizes[i] <= sizes[i - 1])) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(coarseSizesFitTheStep(kCoarseBlockSizes), "coarse sizes ascend in whole steps");
+
+constexpr auto kCoarseClassBySteps = [] {
+    std::array<std::uint8_t, kMaxBlockSize / kCoarseStep + 1> classes{};
+    std::size_t cls = 0;
+    for (std::size_t step = 0; step < classes.size(); ++step) {
+        while (kCoarseBlockSizes[cls] < step * kCoarseStep) {
+            ++cls;
+        }
+        classes[step] = static_cast<std::uint8_t>(kSmallBlockClassCount + cls);
+    }
+    return classes;
+}();
 
 constexpr std::uint16_t firstIndexFor(std::size_t blockSize) noexcept {
     return static_cast<std::uint16_t>((sizeof(BlockPools::PageHeader) + blockSize - 1) / blockSize);
@@ -50,12 +62,14 @@ constexpr std::uint16_t firstIndexFor(std::size_t blockSize) noexcept {
 struct PageLayout {
     std::uint16_t firstIndex;
     std::uint16_t endIndex;
+    std::uint16_t blockSize;
 };
 template <std::size_t PageSize> constexpr std::array<PageLayout, kBlockClassCount> pageLayouts() noexcept {
     std::array<PageLayout, kBlockClassCount> layouts{};
     for (std::size_t cls = 0; cls < kBlockClassCount; ++cls) {
         layouts[cls] = {firstIndexFor(blockSizeOf(cls)),
-                        static_cast<std::uint16_t>(PageSize / blockSizeOf(cls))};
+                        static_cast<std::uint16_t>(PageSize / blockSizeOf(cls)),
+                        static_cast<std::uint16_t>(blockSizeOf(cls))};
     }
     return layouts;
 }
@@ -69,7 +83,7 @@ BlockPools::PageHeader* initPage(void* memory, const PageLayout& layout) noexcep
     page->firstFree = 0;
     page->untouched = layout.firstIndex;
     page->endIndex = layout.endIndex;
-    page->reserved = 0;
+    page->blockSize = layout.blockSize;
     return page;
 }
 
@@ -77,16 +91,9 @@ bool isFull(const BlockPools::PageHeader* page) noexcept {
     return page->firstFree == 0 && page->untouched == page->endIndex;
 }
 
-std::size_t roundRequest(std::size_t bytes) noexcept {
-    if (bytes == 0) {
-        bytes = 1;
-    }
-    return (bytes + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
-}
-
 } // namespace
 
-static_assert(kNurserySize % 16 == 0 && kNurserySize >= 4 * kMaxBlockSize,
+static_assert(kNurserySize % 16 == 0 && kNurserySize >= 4 * kSmallBlockSize,
               "the nursery holds a few blocks of every class and keeps their alignment");
 
 // The nursery is left as it is: only the bytes it hands out are ever touched.
@@ -99,17 +106,31 @@ BlockPools::~BlockPools() {
         block = next;
     }
     // Only the classes that took a page are visited: a small tree lives in the nursery alone.
+    // The pages are chained through their first word, as the page source keeps them, and go
+    // back together.
+    void* first = nullptr;
+    void* last = nullptr;
+    std::size_t count = 0;
     for (std::uint32_t classes = pagedClasses_; classes != 0; classes &= classes - 1) {
         for (PageHeader* page = classes_[std::countr_zero(classes)].allPages; page;) {
             PageHeader* next = page->nextPage;
-            PageSource::instance().returnPage(page);
+            std::memcpy(page, &first, sizeof first);
+            first = page;
+            last = last ? last : page;
+            ++count;
             page = next;
         }
     }
+    PageSource::instance().returnPages(first, last, count);
 }
 
-void* BlockPools::allocate(std::size_t bytes) {
-    bytes = roundRequest(bytes);
+std::size_t BlockPools::coarseClassOf(std::size_t bytes) noexcept {
+    return kCoarseClassBySteps[(bytes + kCoarseStep - 1) / kCoarseStep];
+}
+
+// Every request that the inline path does not serve: large blocks, the nursery, free lists, the
+// last block of a page and new pages. `bytes` is rounded already.
+void* BlockPools::allocateOther(std::size_t bytes) {
     if (bytes > kMaxBlockSize) {
         if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock)) {
             throw std::bad_alloc();
@@ -128,7 +149,7 @@ void* BlockPools::allocate(std::size_t bytes) {
     SizeClass& sizeClass = classes_[cls];
     PageHeader* page = sizeClass.withRoom;
     if (!page) {
-        if (nurseryUsed_ + bytes <= kNurserySize) {
+        if (bytes <= kSmallBlockSize && nurseryUsed_ + bytes <= kNurserySize) {
             void* block = nursery_ + nurseryUsed_;
             nurseryUsed_ += bytes;
             return block;

@@ -121,7 +121,10 @@ ConversionResult parseJson(std::string_view text) {
         std::string buffer(text);
         rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
-        JsonEvents events(result.value(), text.find("\\u0000") != std::string_view::npos);
+        // The copy holds no NUL before its end, so strstr sees all of it; it looks for the
+        // escape's first two characters together, which most texts never hold, where a search
+        // for the backslash alone stops at every escaped quote and newline.
+        JsonEvents events(result.value(), std::strstr(buffer.c_str(), "\\u0000") != nullptr);
         constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
         const rapidjson::ParseResult parsed = reader.Parse<kFlags>(stream, events);
         if (parsed.IsError()) {

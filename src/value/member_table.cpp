@@ -10,9 +10,9 @@
 namespace kiv {
 namespace {
 
-// The first array fits a pool block; later ones double up to the flat limit.
-constexpr std::uint32_t kFirstCapacity = kMaxBlockSize / sizeof(MemberEntry) > 0
-                                             ? kMaxBlockSize / sizeof(MemberEntry)
+// The first array fits a small pool block; later ones double up to the flat limit.
+constexpr std::uint32_t kFirstCapacity = kSmallBlockSize / sizeof(MemberEntry) > 0
+                                             ? kSmallBlockSize / sizeof(MemberEntry)
                                              : 1;
 
 } // namespace
@@ -38,7 +38,7 @@ const ValueNode* MemberTable::find(std::string_view key) const noexcept {
         return it == tree_->end() ? nullptr : it->second;
     }
     const std::uint32_t position = lowerBound(key);
-    return position < size_ && flat_[position].key->view() == key ? flat_[position].value : nullptr;
+    return position < size_ && flat_[position].key->holds(key) ? flat_[position].value : nullptr;
 }
 
 ValueNode* MemberTable::find(std::string_view key) noexcept {
@@ -53,7 +53,7 @@ ValueNode& MemberTable::findOrInsertWith(ValueContext& context, std::string_view
     if (!tree_) {
         const bool pastTheLast = size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key) < 0;
         const std::uint32_t position = pastTheLast ? size_ : lowerBound(key);
-        if (position < size_ && flat_[position].key->view() == key) {
+        if (position < size_ && flat_[position].key->holds(key)) {
             return *flat_[position].value;
         }
         if (size_ < kFlatLimit) {
@@ -65,7 +65,7 @@ ValueNode& MemberTable::findOrInsertWith(ValueContext& context, std::string_view
         return insertIntoTree(context, tree_->end(), takeKey());
     }
     auto position = tree_->lower_bound(key);
-    if (position != tree_->end() && position->first->view() == key) {
+    if (position != tree_->end() && position->first->holds(key)) {
         return *position->second;
     }
     return insertIntoTree(context, position, takeKey());
@@ -155,7 +155,9 @@ ValueNode& MemberTable::insertFlat(ValueContext& context, std::uint32_t position
         throw;
     }
     MemberEntry* slot = flat_ + position;
-    std::memmove(slot + 1, slot, (size_ - position) * sizeof(MemberEntry));
+    if (position != size_) {
+        std::memmove(slot + 1, slot, (size_ - position) * sizeof(MemberEntry));
+    }
     *slot = {key, member};
     ++size_;
     return *member;

@@ -21,7 +21,11 @@ inline int compareKeys(std::string_view a, std::string_view b) noexcept {
     if (!a.empty() && !b.empty() && a[0] != b[0]) {
         return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
     }
-    return a.compare(b);
+    const int common = compareBytes(a.data(), b.data(), a.size() < b.size() ? a.size() : b.size());
+    if (common != 0) {
+        return common;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 struct KeyOrder {

@@ -1,6 +1,7 @@
 #include "value/msgpack_reader.h"
 
 #include "format/message_format.h"
+#include "value/big_endian.h"
 #include "value/value_tree_builder.h"
 
 #include <algorithm>
@@ -36,21 +37,6 @@ constexpr std::string_view truncatedIntegerMessage(std::size_t bytes) noexcept {
     default:
         return "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
     }
-}
-
-template <class T> T loadBigEndian(const std::uint8_t* bytes) noexcept {
-    T value;
-    std::memcpy(&value, bytes, sizeof(T));
-    if constexpr (sizeof(T) > 1 && std::endian::native == std::endian::little) {
-        if constexpr (sizeof(T) == 2) {
-            value = __builtin_bswap16(value);
-        } else if constexpr (sizeof(T) == 4) {
-            value = __builtin_bswap32(value);
-        } else {
-            value = __builtin_bswap64(value);
-        }
-    }
-    return value;
 }
 
 constexpr bool isStringType(std::uint8_t type) noexcept {
@@ -172,11 +158,11 @@ class MsgpackDecoder {
     }
 
     void open(bool isMap, std::uint32_t count) {
+        // Every element takes at least one byte, and every member two, so neither reserves more
+        // than the input can fill.
         if (isMap) {
-            builder_.startStructure();
+            builder_.startStructure(std::min<std::size_t>(count, remaining() / 2));
         } else {
-            // Every element takes at least one byte, so this never reserves more than the
-            // input can fill.
             builder_.startCollection(std::min<std::size_t>(count, remaining()));
         }
         open_.push_back({isMap ? std::uint64_t{count} * 2 : count, isMap});

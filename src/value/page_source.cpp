@@ -105,17 +105,21 @@ void* PageSource::takePage() noexcept {
 }
 
 void PageSource::returnPage(void* page) noexcept {
-    if (!page) {
+    returnPages(page, page, 1);
+}
+
+void PageSource::returnPages(void* first, void* last, std::size_t count) noexcept {
+    if (count == 0) {
         return;
     }
-    KIV_ASSERT(reinterpret_cast<std::uintptr_t>(page) % kPoolPageSize == 0,
+    KIV_ASSERT(reinterpret_cast<std::uintptr_t>(first) % kPoolPageSize == 0 &&
+                   reinterpret_cast<std::uintptr_t>(last) % kPoolPageSize == 0,
                "a returned page is a whole page");
     PageSourceState& s = state();
     std::lock_guard lock(s.mutex);
-    auto* freePage = static_cast<FreePage*>(page);
-    freePage->next = s.freePages;
-    s.freePages = freePage;
-    --s.pagesInUse;
+    static_cast<FreePage*>(last)->next = s.freePages;
+    s.freePages = static_cast<FreePage*>(first);
+    s.pagesInUse -= count;
     releaseWhenDone(s);
 }
 

@@ -19,6 +19,10 @@ class PageSource {
     [[nodiscard]] void* takePage() noexcept;
     // Returns a page for reuse by any tree.
     void returnPage(void* page) noexcept;
+    // Returns `count` pages at once, chained through their first pointer-sized word from
+    // `first` to `last` (whose word is not read): a tree that goes gives all of its pages back
+    // under one lock.
+    void returnPages(void* first, void* last, std::size_t count) noexcept;
 
   private:
     PageSource() = default;

@@ -4,6 +4,8 @@
 // last holder without a search.
 #pragma once
 
+#include "value/byte_compare.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,9 +23,14 @@ struct PooledString {
     const char* text() const noexcept { return reinterpret_cast<const char*>(this + 1); }
     char* text() noexcept { return reinterpret_cast<char*>(this + 1); }
     std::string_view view() const noexcept { return {text(), length}; }
+    bool holds(std::string_view other) const noexcept {
+        return length == other.size() && compareBytes(text(), other.data(), length) == 0;
+    }
 
     // The process-wide record of the empty text: never pooled, counted or freed.
     static PooledString* empty() noexcept;
+    struct EmptyRecord;
+    static EmptyRecord emptyRecord;
 
     // The bytes of a record of `length` bytes of text.
     static constexpr std::size_t bytesFor(std::size_t length) noexcept {
@@ -42,5 +49,14 @@ struct PooledString {
         return record;
     }
 };
+
+struct PooledString::EmptyRecord {
+    PooledString record;
+    char terminator;
+};
+
+inline PooledString* PooledString::empty() noexcept {
+    return &emptyRecord.record;
+}
 
 } // namespace kiv

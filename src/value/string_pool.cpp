@@ -9,20 +9,8 @@
 #include <new>
 
 namespace kiv {
-namespace {
 
-struct EmptyRecord {
-    PooledString record{nullptr, kFnv1aOffsetBasis, 0, 0};
-    char terminator = '\0';
-};
-
-constinit EmptyRecord emptyRecord;
-
-} // namespace
-
-PooledString* PooledString::empty() noexcept {
-    return &emptyRecord.record;
-}
+constinit PooledString::EmptyRecord PooledString::emptyRecord{{nullptr, kFnv1aOffsetBasis, 0, 0}, '\0'};
 
 // The records live in the tree's block pools, which free them wholesale right after.
 StringPool::~StringPool() {
@@ -48,8 +36,7 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
         throwTextTooLarge();
     }
     for (PooledString* record = *bucketOf(hash); record; record = record->next) {
-        if (record->hash == hash && record->length == text.size() &&
-            std::memcmp(record->text(), text.data(), text.size()) == 0) {
+        if (record->hash == hash && record->holds(text)) {
             ++record->refs;
             return record;
         }
@@ -64,12 +51,6 @@ PooledString* StringPool::intern(std::string_view text, std::uint32_t hash) {
     *bucket = record;
     ++count_;
     return record;
-}
-
-void StringPool::retain(PooledString* record) noexcept {
-    if (record != PooledString::empty()) {
-        ++record->refs;
-    }
 }
 
 void StringPool::release(PooledString* record) noexcept {

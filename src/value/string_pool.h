@@ -27,7 +27,11 @@ class StringPool {
     // Drops one reference; the record leaves the pool when none is left.
     void release(PooledString* record) noexcept;
     // Adds one reference to a record of this pool.
-    static void retain(PooledString* record) noexcept;
+    static void retain(PooledString* record) noexcept {
+        if (record != PooledString::empty()) {
+            ++record->refs;
+        }
+    }
 
     std::size_t size() const noexcept { return count_; }
     std::size_t bucketCount() const noexcept { return bucketCount_; }

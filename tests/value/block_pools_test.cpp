@@ -85,17 +85,18 @@ TEST(BlockPoolsTest, TheNurseryIsBumpedOnceThenPagesTakeOver) {
                block < static_cast<const void*>(self + sizeof pools);
     };
     std::vector<void*> bumped;
-    for (void* block = pools.allocate(kMaxBlockSize); inside(block); block = pools.allocate(kMaxBlockSize)) {
+    for (void* block = pools.allocate(kSmallBlockSize); inside(block);
+         block = pools.allocate(kSmallBlockSize)) {
         bumped.push_back(block);
-        ASSERT_LE(bumped.size(), kNurserySize / kMaxBlockSize) << "the nursery ends";
+        ASSERT_LE(bumped.size(), kNurserySize / kSmallBlockSize) << "the nursery ends";
     }
-    EXPECT_EQ(bumped.size(), kNurserySize / kMaxBlockSize);
+    EXPECT_EQ(bumped.size(), kNurserySize / kSmallBlockSize);
     EXPECT_EQ(pools.sharedPageCount(), 1u);
-    pools.deallocate(bumped.front(), kMaxBlockSize);
-    void* after = pools.allocate(kMaxBlockSize);
+    pools.deallocate(bumped.front(), kSmallBlockSize);
+    void* after = pools.allocate(kSmallBlockSize);
     EXPECT_FALSE(inside(after)) << "a freed nursery block is not handed out again";
-    pools.deallocate(after, kMaxBlockSize);
-    EXPECT_EQ(pools.allocate(kMaxBlockSize), after) << "a freed page block is";
+    pools.deallocate(after, kSmallBlockSize);
+    EXPECT_EQ(pools.allocate(kSmallBlockSize), after) << "a freed page block is";
     EXPECT_TRUE(inside(pools.allocate(4))) << "a class without a page still bumps what is left";
 }
 

@@ -200,6 +200,30 @@ INSTANTIATE_TEST_SUITE_P(
     })),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A member name freed when its structure is written over must not be found again by the
+// builder's name cache: the same structure built anew under the same key, and then a text of the
+// same size, would take the freed record's block and rename the member. Names and texts are long
+// enough to share a block size of their own, and the nursery is used up first, so that freed
+// blocks are handed out again.
+TEST(ValueTreeBuilder, NamesFreedByAnOverwriteAreNotFoundAgain) {
+    const std::string name(40, 'n');
+    const std::string text(40, 't');
+    using namespace std::string_literals;
+    std::string pad;
+    for (int i = 0; i < 10; ++i) {
+        pad += " \"" + std::string(40, 'p');
+    }
+    for (RepeatedCollections rule : {RepeatedCollections::Concatenate, RepeatedCollections::Overwrite}) {
+        for (const std::string& overwrite : {"u0"s, "\""s + text, "[ u0 ]"s}) {
+            const std::string events = "{ k:a [" + pad + " ] k:b { k:" + name + " u1 } k:b " + overwrite +
+                                       " k:b { k:" + name + " u2 } k:c \"" + text + " }";
+            const std::string built = build(events, rule);
+            EXPECT_NE(built.find("k:b { k:" + name + " u2 }"), std::string::npos) << built;
+            EXPECT_EQ(built.find("k:" + text), std::string::npos) << "a text became a name: " << built;
+        }
+    }
+}
+
 TEST(ValueTreeBuilder, SaysWhereTheNextNodeGoes) {
     struct Case {
         const char* events;
