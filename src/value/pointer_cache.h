@@ -1,18 +1,18 @@
 // A small cache keyed by address. Flat record sets repeat their member names (every object of an
 // array has the same ones) and a set written in one arena points at one copy of each, so a
 // conversion that remembers what it made of the last few addresses handles a repeated name once
-// rather than once per member. Each address falls into a set of two slots, the one used last
-// first; a key that meets two others in its set replaces the one used longer ago. Two ways keep
-// the twenty-odd names of a typical object from evicting one another on every member, which a
-// slot per address did. The slots are not cleared up front (a mask says which hold a key), so
-// that a conversion of a few values pays nothing for the cache.
+// rather than once per member. Each address falls into a set of four slots kept in the order of
+// their last use; a key that meets four others in its set replaces the one used longest ago. The
+// twenty-odd names of a typical object then seldom evict one another, which they did on every
+// member with a slot per address: names packed in an arena fell into few slots. Slots are not
+// cleared up front (a count per set says how many hold a key), so that a conversion of a few
+// values pays next to nothing for the cache.
 #pragma once
 
-#include <bit>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <utility>
 
 namespace kiv {
 
@@ -24,13 +24,20 @@ template <class Mapped> class PointerCache {
 
     // What was stored under `key`, or null.
     Mapped* find(const void* key) noexcept {
-        Slot* set = setOf(key);
-        if (isFilled(set, 0) && set[0].key == key) {
-            return &set[0].mapped;
+        const std::size_t set = setOf(key);
+        Slot* ways = &slots_[set * kWays];
+        const std::size_t filled = filled_[set];
+        if (filled != 0 && ways[0].key == key) [[likely]] {
+            return &ways[0].mapped;
         }
-        if (isFilled(set, 1) && set[1].key == key) {
-            std::swap(set[0], set[1]); // both are filled: the one found becomes the one used last
-            return &set[0].mapped;
+        for (std::size_t way = 1; way < filled; ++way) {
+            if (ways[way].key == key) {
+                // The slot found becomes the one used last.
+                const Slot found = ways[way];
+                std::move_backward(ways, ways + way, ways + way + 1);
+                ways[0] = found;
+                return &ways[0].mapped;
+            }
         }
         return nullptr;
     }
@@ -38,53 +45,46 @@ template <class Mapped> class PointerCache {
     // Stores `mapped` under `key`, which the cache does not hold, and returns what it displaced
     // from the set, if anything.
     std::optional<Mapped> store(const void* key, Mapped mapped) noexcept {
-        Slot* set = setOf(key);
+        const std::size_t set = setOf(key);
+        Slot* ways = &slots_[set * kWays];
         std::optional<Mapped> displaced;
-        if (isFilled(set, 1)) {
-            displaced = set[1].mapped;
+        if (filled_[set] == kWays) {
+            displaced = ways[kWays - 1].mapped;
+        } else {
+            ++filled_[set];
         }
-        if (isFilled(set, 0)) {
-            set[1] = set[0];
-            fill(set, 1);
-        }
-        set[0] = {key, mapped};
-        fill(set, 0);
+        std::move_backward(ways, ways + filled_[set] - 1, ways + filled_[set]);
+        ways[0] = {key, mapped};
         return displaced;
     }
 
     template <class F> void forEach(F&& f) const {
-        for (std::size_t word = 0; word < kMaskWords; ++word) {
-            for (std::uint64_t bits = filled_[word]; bits != 0; bits &= bits - 1) {
-                f(slots_[word * 64 + static_cast<std::size_t>(std::countr_zero(bits))].mapped);
+        for (std::size_t set = 0; set < kSets; ++set) {
+            for (std::size_t way = 0; way < filled_[set]; ++way) {
+                f(slots_[set * kWays + way].mapped);
             }
         }
     }
 
   private:
     static constexpr std::size_t kSets = 64;
-    static constexpr std::size_t kSlots = 2 * kSets;
-    static constexpr std::size_t kMaskWords = kSlots / 64; // one bit for each slot
+    static constexpr std::size_t kWays = 4;
 
     struct Slot {
         const void* key;
         Mapped mapped;
     };
 
-    Slot* setOf(const void* key) noexcept {
-        const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key));
-        return &slots_[2 * ((address * 0x9E3779B97F4A7C15ull) >> 58)];
-    }
-    bool isFilled(const Slot* set, std::size_t way) const noexcept {
-        const std::size_t slot = static_cast<std::size_t>(set - slots_) + way;
-        return (filled_[slot / 64] >> slot % 64 & 1) != 0;
-    }
-    void fill(const Slot* set, std::size_t way) noexcept {
-        const std::size_t slot = static_cast<std::size_t>(set - slots_) + way;
-        filled_[slot / 64] |= std::uint64_t{1} << slot % 64;
+    // The address is mixed in full: names packed in an arena differ in their low bits alone.
+    static std::size_t setOf(const void* key) noexcept {
+        std::uint64_t bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(key));
+        bits *= 0xFF51AFD7ED558CCDull;
+        bits ^= bits >> 32;
+        return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 58);
     }
 
-    Slot slots_[kSlots];
-    std::uint64_t filled_[kMaskWords] = {};
+    Slot slots_[kSets * kWays];
+    std::uint8_t filled_[kSets] = {}; // the first slots of each set hold a key, the one used last first
 };
 
 } // namespace kiv
