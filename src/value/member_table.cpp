@@ -75,7 +75,7 @@ ValueNode& MemberTable::findOrInsert(ValueContext& context, std::string_view key
     return findOrInsertWith(context, key, [&] { return context.strings().intern(key); });
 }
 
-ValueNode& MemberTable::findOrInsert(ValueContext& context, PooledString* key) {
+ValueNode& MemberTable::findOrInsertPooled(ValueContext& context, PooledString* key) {
     return findOrInsertWith(context, key->view(), [key] {
         StringPool::retain(key);
         return key;
@@ -137,10 +137,6 @@ void MemberTable::convertToTree(ValueContext& context) {
     size_ = 0;
     capacity_ = 0;
     tree_ = tree;
-}
-
-ValueNode* MemberTable::newMember(ValueContext& context) {
-    return new (context.allocate(sizeof(ValueNode))) ValueNode(ValueNode::ChildOf{&context});
 }
 
 ValueNode& MemberTable::insertFlat(ValueContext& context, std::uint32_t position, PooledString* key) {

@@ -8,10 +8,13 @@
 
 #include "value/block_allocator.h"
 #include "value/pooled_string.h"
+#include "value/string_pool.h"
+#include "value/value_context.h"
 #include "value/value_node.h"
 
 #include <cstdint>
 #include <map>
+#include <new>
 #include <string_view>
 
 namespace kiv {
@@ -58,8 +61,19 @@ class MemberTable {
     // The member under `key`, inserted Empty when missing.
     ValueNode& findOrInsert(ValueContext& context, std::string_view key);
     // The same with a key already pooled in the context, which gains a reference when inserted:
-    // a conversion that meets one key many times looks it up in the pool once.
-    ValueNode& findOrInsert(ValueContext& context, PooledString* key);
+    // a conversion that meets one key many times looks it up in the pool once. A key that sorts
+    // after every present one, in a flat table with room, is appended inline: readers meet
+    // members in key order more often than not.
+    ValueNode& findOrInsert(ValueContext& context, PooledString* key) {
+        if (!tree_ && size_ < capacity_ &&
+            (size_ == 0 || compareKeys(flat_[size_ - 1].key->view(), key->view()) < 0)) {
+            ValueNode* member = newMember(context);
+            StringPool::retain(key);
+            flat_[size_++] = {key, member};
+            return *member;
+        }
+        return findOrInsertPooled(context, key);
+    }
     // Inserts a member whose key sorts after every present key (copies arrive in order).
     ValueNode& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
     // Prepares room for n members so that appendLast moves no member before n are in.
@@ -102,7 +116,10 @@ class MemberTable {
     // Both insert a member under `key`, whose reference they take over (and drop on failure).
     ValueNode& insertFlat(ValueContext& context, std::uint32_t position, PooledString* key);
     ValueNode& insertIntoTree(ValueContext& context, MemberTree::const_iterator hint, PooledString* key);
-    static ValueNode* newMember(ValueContext& context);
+    ValueNode& findOrInsertPooled(ValueContext& context, PooledString* key);
+    static ValueNode* newMember(ValueContext& context) {
+        return new (context.allocate(sizeof(ValueNode))) ValueNode(ValueNode::ChildOf{&context});
+    }
 
     MemberEntry* flat_ = nullptr;
     std::uint32_t size_ = 0;

@@ -40,7 +40,7 @@ ValueContext& ValueTreeOps::ensureContext(ValueNode& node) {
 // A String's text is a record of its own, not pooled: values rarely repeat as member names do,
 // and a record that no bucket holds is made and freed without a search. The record is made
 // before the old payload goes, so a node can be set from its own text.
-void ValueTreeOps::setString(ValueNode& node, std::string_view text) {
+void ValueTreeOps::setStringOther(ValueNode& node, std::string_view text) {
     if (text.size() > kMaxTextSize) {
         throwTextTooLarge();
     }
@@ -95,20 +95,16 @@ void ValueTreeOps::setBlob(ValueNode& node, std::span<const std::uint8_t> bytes)
     installPart<std::vector<std::uint8_t>>(node, ValueKind::Blob, bytes.begin(), bytes.end());
 }
 
+void ValueTreeOps::installContainer(ValueNode& node, ValueKind kind) {
+    if (kind == ValueKind::Collection) {
+        installPart<CollectionStorage>(node, kind);
+    } else {
+        installPart<MemberTable>(node, kind);
+    }
+}
+
 void ValueTreeOps::setEnum(ValueNode& node, EnumValue value) {
     installPart<EnumValue>(node, ValueKind::Enum, value);
-}
-
-void ValueTreeOps::makeCollection(ValueNode& node) {
-    if (node.kind_ != ValueKind::Collection) {
-        installPart<CollectionStorage>(node, ValueKind::Collection);
-    }
-}
-
-void ValueTreeOps::makeStructure(ValueNode& node) {
-    if (node.kind_ != ValueKind::Structure) {
-        installPart<MemberTable>(node, ValueKind::Structure);
-    }
 }
 
 void ValueTreeOps::release(ValueNode& node) noexcept {

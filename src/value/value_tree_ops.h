@@ -6,10 +6,12 @@
 #include "platform/invariant.h"
 #include "value/member_table.h"
 #include "value/value_context.h"
+#include "value/value_limits.h"
 #include "value/value_node.h"
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -55,13 +57,30 @@ class ValueTreeOps {
 
     // Kind changes that need storage. Each builds the new part before it releases the old one,
     // so that a node can be set from its own text or bytes.
-    static void setString(ValueNode& node, std::string_view text);
+    // A fresh node of a tree that has its storage is set inline: readers set most nodes that way.
+    static void setString(ValueNode& node, std::string_view text) {
+        if (node.kind_ == ValueKind::Empty && node.context_ && !text.empty() && text.size() <= kMaxTextSize) {
+            node.payload_.string =
+                PooledString::place(node.context_->allocate(PooledString::bytesFor(text.size())), text, 0);
+            node.kind_ = ValueKind::String;
+            return;
+        }
+        setStringOther(node, text);
+    }
     static void setBlob(ValueNode& node, std::vector<std::uint8_t>&& bytes);
     static void setBlob(ValueNode& node, std::span<const std::uint8_t> bytes);
     static void setEnum(ValueNode& node, EnumValue value);
     // Become an empty Collection (Structure) unless the node already is one.
-    static void makeCollection(ValueNode& node);
-    static void makeStructure(ValueNode& node);
+    static void makeCollection(ValueNode& node) {
+        if (node.kind_ != ValueKind::Collection) {
+            makeContainer<CollectionStorage>(node, ValueKind::Collection);
+        }
+    }
+    static void makeStructure(ValueNode& node) {
+        if (node.kind_ != ValueKind::Structure) {
+            makeContainer<MemberTable>(node, ValueKind::Structure);
+        }
+    }
 
     // Releases what the node holds (a container with every node below it) and leaves it Empty.
     // Allocates nothing, so that it holds when memory has run out.
@@ -97,6 +116,16 @@ class ValueTreeOps {
     };
     class WaitingContainers;
 
+    static void setStringOther(ValueNode& node, std::string_view text);
+    template <class Part> static void makeContainer(ValueNode& node, ValueKind kind) {
+        if (node.kind_ == ValueKind::Empty && node.context_) {
+            node.payload_.block = new (node.context_->allocate(sizeof(Part))) Part();
+            node.kind_ = kind;
+            return;
+        }
+        installContainer(node, kind);
+    }
+    static void installContainer(ValueNode& node, ValueKind kind);
     static void shareString(ValueNode& node, PooledString* record) noexcept;
     static void releaseString(ValueContext& context, PooledString* record) noexcept;
     template <class Part, class... Args>
