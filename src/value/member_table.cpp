@@ -3,6 +3,7 @@
 #include "platform/invariant.h"
 #include "value/value_context.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -93,24 +94,19 @@ ValueNode& MemberTable::appendLast(ValueContext& context, std::string_view key, 
     return tree_ ? insertIntoTree(context, tree_->end(), pooledKey) : insertFlat(context, size_, pooledKey);
 }
 
-void MemberTable::reserve(ValueContext& context, std::size_t n) {
-    if (tree_ || n <= capacity_) {
-        return;
-    }
+void MemberTable::reserveMore(ValueContext& context, std::size_t n) {
     if (n > kFlatLimit) {
         convertToTree(context);
         return;
     }
-    while (capacity_ < n) {
-        growFlat(context);
-    }
+    resizeFlat(context, std::max(static_cast<std::uint32_t>(n), kFirstCapacity));
 }
 
 void MemberTable::growFlat(ValueContext& context) {
-    std::uint32_t capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;
-    if (capacity > kFlatLimit) {
-        capacity = kFlatLimit;
-    }
+    resizeFlat(context, capacity_ == 0 ? kFirstCapacity : std::min(capacity_ * 2, kFlatLimit));
+}
+
+void MemberTable::resizeFlat(ValueContext& context, std::uint32_t capacity) {
     auto* entries = static_cast<MemberEntry*>(context.allocate(capacity * sizeof(MemberEntry)));
     if (size_ != 0) {
         std::memcpy(entries, flat_, size_ * sizeof(MemberEntry));

@@ -77,7 +77,11 @@ class MemberTable {
     // Inserts a member whose key sorts after every present key (copies arrive in order).
     ValueNode& appendLast(ValueContext& context, std::string_view key, std::uint32_t hash);
     // Prepares room for n members so that appendLast moves no member before n are in.
-    void reserve(ValueContext& context, std::size_t n);
+    void reserve(ValueContext& context, std::size_t n) {
+        if (!tree_ && n > capacity_) {
+            reserveMore(context, n);
+        }
+    }
 
     // Calls f(PooledString* key, ValueNode& value) for every member in key order.
     template <class F> void forEach(F&& f) const {
@@ -109,7 +113,9 @@ class MemberTable {
 
   private:
     std::uint32_t lowerBound(std::string_view key) const noexcept;
+    void reserveMore(ValueContext& context, std::size_t n);
     void growFlat(ValueContext& context);
+    void resizeFlat(ValueContext& context, std::uint32_t capacity);
     void convertToTree(ValueContext& context);
     template <class TakeKey>
     ValueNode& findOrInsertWith(ValueContext& context, std::string_view key, TakeKey&& takeKey);
