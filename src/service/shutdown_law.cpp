@@ -151,7 +151,7 @@ bool ShutdownLaw::needsPlan(const std::optional<CutOff>& plannedFrom) const noex
 
 void ShutdownLaw::planCustomQueue() {
     const CutOff& cutOff = *queueCutOff_;
-    context_.scheduleJobAt(disableQueueJobName(kCustomQueueId),
+    context_.scheduleJobAt(DisableQueueJobName(kCustomQueueId),
                            cutOff.momentNs(leadMinutesOf(state_.queueDisableMinutes, kCustomQueueId)),
                            [this] { disableQueue(kCustomQueueId); });
     customPlannedFrom_ = cutOff;
@@ -185,7 +185,7 @@ void ShutdownLaw::planListedQueues() {
     for (const QueueDisableJob& queue : plan.listedQueues) {
         const std::int32_t queueId = queue.queueId;
         const std::int64_t closingNs = momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes);
-        context_.scheduleJobAt(disableQueueJobName(queueId), closingNs,
+        context_.scheduleJobAt(DisableQueueJobName(queueId), closingNs,
                                [this, queueId] { disableQueue(queueId); });
         // Early, never late: the queue closes at the earliest moment any plan gives it.
         const auto [entry, first] = listedQueues_.try_emplace(

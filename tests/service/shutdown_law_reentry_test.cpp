@@ -126,11 +126,12 @@ TEST(ShutdownLawReentryTest, AListThatChangesDuringTheReadIsReadAgainAfterIt) {
     law.start();
     EXPECT_EQ(reads, 2);
     // The grown list plans queue 2, and all queues follow it.
-    EXPECT_EQ(context.jobNames,
-              (std::vector<std::string>{std::string(kCutOffJobName), std::string(kWarningJobName),
-                                        disableQueueJobName(1), disableQueueJobName(kCustomQueueId),
-                                        std::string(kDisableAllQueuesJobName), disableQueueJobName(2),
-                                        std::string(kDisableAllQueuesJobName)}));
+    EXPECT_EQ(
+        context.jobNames,
+        (std::vector<std::string>{
+            std::string(kCutOffJobName), std::string(kWarningJobName), std::string(DisableQueueJobName(1)),
+            std::string(DisableQueueJobName(kCustomQueueId)), std::string(kDisableAllQueuesJobName),
+            std::string(DisableQueueJobName(2)), std::string(kDisableAllQueuesJobName)}));
 }
 
 TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEventTriesAgain) {
@@ -140,7 +141,7 @@ TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEve
     context.resources[std::string(kGameQueuesPath)] = R"({"not": "a list"})";
     ShutdownLaw law(context);
     law.start();
-    EXPECT_EQ(context.jobNames.back(), disableQueueJobName(kCustomQueueId));
+    EXPECT_EQ(context.jobNames.back(), std::string_view(DisableQueueJobName(kCustomQueueId)));
     EXPECT_EQ(disableJobCount(context), 1u);
 
     context.resources[std::string(kGameQueuesPath)] = R"([{"id": 7}])";
