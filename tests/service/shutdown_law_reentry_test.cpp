@@ -16,25 +16,30 @@ namespace {
 class ScriptedContext final : public ShutdownLawContext {
   public:
     std::map<std::string, std::string, std::less<>> resources; // path -> JSON
-    std::map<std::string, ChangeHandler, std::less<>> handlers;
+    struct Observer {
+        ResourceReader* reader;
+        ChangeHandler handler;
+    };
+    std::map<std::string, Observer, std::less<>> observers;
     std::vector<std::string> jobNames;
     std::function<void()> duringListRead;
 
-    ApiResult<void> observe(std::string_view path, ChangeHandler handler) override {
-        handlers[std::string(path)] = handler;
+    ApiResult<void> observe(std::string_view path, ResourceReader& reader, ChangeHandler handler) override {
+        const Observer& observer = observers[std::string(path)] = {&reader, handler};
         const auto resource = resources.find(path);
         if (resource == resources.end()) {
             return absent();
         }
-        deliver(handler, resource->second);
+        deliver(observer, resource->second);
         return {};
     }
-    ApiResult<Value> readValue(std::string_view path) override {
+    ApiResult<void> read(std::string_view path, ResourceReader& reader) override {
         const auto resource = resources.find(path);
         if (resource == resources.end()) {
             return absent();
         }
-        return parseJson(resource->second).value();
+        reader.readTree(parseJson(resource->second).value());
+        return {};
     }
     // The host runs other work while the body it took is read.
     ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override {
@@ -65,7 +70,7 @@ class ScriptedContext final : public ShutdownLawContext {
     void publish(std::string_view, const PublishedData&) override {}
 
     void change(std::string_view path) {
-        deliver(handlers.at(std::string(path)), resources.at(std::string(path)));
+        deliver(observers.at(std::string(path)), resources.at(std::string(path)));
     }
 
   private:
@@ -75,9 +80,9 @@ class ScriptedContext final : public ShutdownLawContext {
         error.setErrorCode(404);
         return error;
     }
-    static void deliver(const ChangeHandler& handler, const std::string& json) {
-        ConversionResult value = parseJson(json);
-        handler(ResourceChange{true, value.value()});
+    static void deliver(const Observer& observer, const std::string& json) {
+        observer.reader->readTree(parseJson(json).value());
+        observer.handler(ResourceChange{true});
     }
 };
 
