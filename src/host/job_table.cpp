@@ -13,16 +13,19 @@ constexpr unsigned kSerialShift = 32;
 std::uint64_t JobTable::add(PendingJob job) {
     std::uint32_t index = firstFree_;
     if (index == kNoSlot) {
-        slots_.emplace_back();
-        index = static_cast<std::uint32_t>(slots_.size() - 1);
+        if (slotCount_ == blocks_.size() * kSlotsPerBlock) {
+            auto block = std::make_unique<Slot[]>(kSlotsPerBlock);
+            blocks_.push_back(std::move(block)); // on failure the block goes with `block`
+        }
+        index = slotCount_++;
     } else {
-        firstFree_ = slots_[index].nextFree;
+        firstFree_ = slotAt(index).nextFree;
     }
     // The serial wraps after four billion jobs; 0 is skipped so that no id is 0.
     if (++lastSerial_ == 0) {
         ++lastSerial_;
     }
-    Slot& slot = slots_[index];
+    Slot& slot = slotAt(index);
     slot.job = std::move(job);
     slot.id = (std::uint64_t{lastSerial_} << kSerialShift) | index;
     ++pending_;
@@ -31,10 +34,10 @@ std::uint64_t JobTable::add(PendingJob job) {
 
 JobTable::Slot* JobTable::slotOf(std::uint64_t id) noexcept {
     const auto index = static_cast<std::uint32_t>(id); // the low half
-    if (id == 0 || index >= slots_.size() || slots_[index].id != id) {
+    if (id == 0 || index >= slotCount_ || slotAt(index).id != id) {
         return nullptr;
     }
-    return &slots_[index];
+    return &slotAt(index);
 }
 
 PendingJob* JobTable::find(std::uint64_t id) noexcept {
@@ -51,7 +54,7 @@ std::optional<PendingJob> JobTable::take(std::uint64_t id) noexcept {
     slot->job = PendingJob{};
     slot->id = 0;
     slot->nextFree = firstFree_;
-    firstFree_ = static_cast<std::uint32_t>(slot - slots_.data());
+    firstFree_ = static_cast<std::uint32_t>(id); // the slot's index, the id's low half
     if (--pending_ == 0) {
         clear();
     }
@@ -59,7 +62,8 @@ std::optional<PendingJob> JobTable::take(std::uint64_t id) noexcept {
 }
 
 void JobTable::clear() noexcept {
-    std::vector<Slot>().swap(slots_);
+    std::vector<std::unique_ptr<Slot[]>>().swap(blocks_);
+    slotCount_ = 0;
     firstFree_ = kNoSlot;
     pending_ = 0;
 }

@@ -1,11 +1,13 @@
-// The pending jobs of one plugin, by id. Jobs sit in slots of one vector, and a slot whose job
-// has run or been dropped takes the next job, so that a plan of thousands of jobs takes no heap
-// block per job. An id names its slot and the job's serial number: an id whose job is gone finds
-// nothing, even when its slot holds a later job. The storage goes once the last job has.
+// The pending jobs of one plugin, by id. Jobs sit in slots, allocated in blocks of many that stay
+// where they are as the table grows, and a slot whose job has run or been dropped takes the next
+// job: a plan of thousands of jobs takes a heap block per many jobs, never one per job, nor a
+// reallocation as large as the whole table. An id names its slot and the job's serial number: an id whose job
+// is gone finds nothing, even when its slot holds a later job. The storage goes once the last job has.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,8 +30,8 @@ class JobTable {
     [[nodiscard]] std::optional<PendingJob> take(std::uint64_t id) noexcept;
     // Calls `visit` with each pending job, in no particular order.
     template <class Visit> void forEach(Visit visit) const {
-        for (const Slot& slot : slots_) {
-            if (slot.id != 0) {
+        for (std::uint32_t index = 0; index < slotCount_; ++index) {
+            if (const Slot& slot = slotAt(index); slot.id != 0) {
                 visit(slot.job);
             }
         }
@@ -47,9 +49,15 @@ class JobTable {
     };
     static constexpr std::uint32_t kNoSlot = 0xFFFF'FFFFu;
 
+    static constexpr std::uint32_t kSlotsPerBlock = 256;
+
+    [[nodiscard]] Slot& slotAt(std::uint32_t index) const noexcept {
+        return blocks_[index / kSlotsPerBlock][index % kSlotsPerBlock];
+    }
     [[nodiscard]] Slot* slotOf(std::uint64_t id) noexcept;
 
-    std::vector<Slot> slots_;
+    std::vector<std::unique_ptr<Slot[]>> blocks_;
+    std::uint32_t slotCount_ = 0;
     std::uint32_t firstFree_ = kNoSlot;
     std::size_t pending_ = 0;
     // Counts the jobs ever entered, and makes the high half of their ids.

@@ -2,8 +2,8 @@
 // it first: a timetable of thousands of queues would otherwise cost as many tree members.
 #pragma once
 
-#include "kiv/plugin_abi.h"
 #include "service/queue_timetable.h"
+#include "value/flat_record.h"
 
 namespace kiv {
 
