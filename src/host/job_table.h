@@ -1,8 +1,9 @@
 // The pending jobs of one plugin, by id. Jobs sit in slots, allocated in blocks of many that stay
 // where they are as the table grows, and a slot whose job has run or been dropped takes the next
 // job: a plan of thousands of jobs takes a heap block per many jobs, never one per job, nor a
-// reallocation as large as the whole table. An id names its slot and the job's serial number: an id whose job
-// is gone finds nothing, even when its slot holds a later job. The storage goes once the last job has.
+// reallocation as large as the whole table. An id names its slot and the job's serial number: an
+// id whose job is gone finds nothing, even when its slot holds a later job. The storage goes once
+// the last job has.
 #pragma once
 
 #include <cstdint>
@@ -48,7 +49,6 @@ class JobTable {
         std::uint32_t nextFree = 0; // of a free slot: the free slot after it, or kNoSlot
     };
     static constexpr std::uint32_t kNoSlot = 0xFFFF'FFFFu;
-
     static constexpr std::uint32_t kSlotsPerBlock = 256;
 
     [[nodiscard]] Slot& slotAt(std::uint32_t index) const noexcept {

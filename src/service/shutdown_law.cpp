@@ -181,17 +181,20 @@ void ShutdownLaw::planListedQueues() {
     const std::int64_t cutOffNs = cutOff.momentNs();
     // The listed queues that no plan has yet, or whose plan a closer cut-off has overtaken. Each
     // element of the list gets its job, as the first plan gives one to every element.
-    std::vector<std::int64_t> toPlan;
+    // They are chosen before any is planned, so that an id listed twice gets both its jobs.
+    std::vector<std::int32_t> toPlan;
+    toPlan.reserve(list.value().size());
     for (const std::int64_t listedId : list.value()) {
-        const auto planned = listedQueues_.find(queueIdOf(listedId));
+        const std::int32_t queueId = queueIdOf(listedId);
+        const auto planned = listedQueues_.find(queueId);
         if (planned == listedQueues_.end() || cutOffNs < planned->second.plannedFromNs) {
-            toPlan.push_back(listedId);
+            toPlan.push_back(queueId);
         }
     }
-    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, toPlan);
-    for (const QueueDisableJob& queue : plan.listedQueues) {
-        const std::int32_t queueId = queue.queueId;
-        const std::int64_t closingNs = momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes);
+    listedQueues_.reserve(listedQueues_.size() + toPlan.size());
+    for (const std::int32_t queueId : toPlan) {
+        const std::int64_t closingNs = momentAfterMinutes(
+            cutOff.receivedNs, minutesUntilQueueCloses(cutOff.minutes, state_.queueDisableMinutes, queueId));
         context_.scheduleJobAt(DisableQueueJobName(queueId), closingNs,
                                [this, queueId] { disableQueue(queueId); });
         // Early, never late: the queue closes at the earliest moment any plan gives it.
@@ -206,7 +209,7 @@ void ShutdownLaw::planListedQueues() {
     if (needsPlan(customPlannedFrom_)) {
         planCustomQueue();
     }
-    planAllQueues(list.value(), !plan.listedQueues.empty());
+    planAllQueues(list.value(), !toPlan.empty());
 }
 
 void ShutdownLaw::planAllQueues(std::span<const std::int64_t> listedIds, bool queuesPlanned) {
