@@ -59,13 +59,16 @@ QueueLeadTimes leadTimesOf(std::vector<TimetableMember>& members) {
         const TimetableMember& member = members[i];
         const TimetableMember* next = i + 1 < members.size() ? &members[i + 1] : nullptr;
         const bool lastOfQueue = !next || next->queueId != member.queueId;
-        if ((lastOfQueue || next->name != member.name) && member.minutes > 0) {
+        const bool lastOfName = lastOfQueue || next->name != member.name;
+        if (lastOfName && member.minutes > 0) {
             counted = &member;
         }
-        if (lastOfQueue && counted) {
-            leads.emplace_back(counted->queueId, counted->minutes);
+        if (lastOfQueue) {
+            if (counted) {
+                leads.emplace_back(counted->queueId, counted->minutes);
+            }
+            counted = nullptr;
         }
-        counted = lastOfQueue ? nullptr : counted;
     }
     return leads;
 }
