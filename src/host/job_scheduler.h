@@ -5,18 +5,15 @@
 #pragma once
 
 #include "host/host_port.h"
+#include "host/job_table.h"
 #include "host/plugin_gate.h"
 #include "platform/steady_clock.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 
 namespace kiv {
-
-using JobCallback = std::function<void()>;
 
 class JobScheduler {
   public:
@@ -47,11 +44,6 @@ class JobScheduler {
     [[nodiscard]] std::size_t pendingCount() const;
 
   private:
-    struct JobEntry {
-        JobCallback callback;
-        std::uintptr_t token = 0; // what the host's timer holds
-    };
-
     void scheduleAfterDelay(std::string_view name, double delaySeconds, JobCallback callback);
     void dropAll() noexcept;
     void requireEntry() const noexcept;
@@ -60,8 +52,7 @@ class JobScheduler {
     const platform::SteadyClock& clock_;
     std::shared_ptr<PluginGate> gate_;
     PluginTimerCallbackFn onDue_;
-    std::unordered_map<std::uint64_t, JobEntry> table_;
-    std::uint64_t nextJobId_ = 1;
+    JobTable table_;
 };
 
 } // namespace kiv

@@ -169,6 +169,27 @@ ApiResult<Value> JsonApiClient::requestGenericValue(HttpMethod method, std::stri
     return flatReadingError(held.response, failure.result, method, path);
 }
 
+ApiResult<void> JsonApiClient::requestInto(HttpMethod method, std::string_view path,
+                                           ResourceReader& reader) const {
+    HeldResponse held;
+    if (ApiResult<void> sent = requestRaw(held.response, method, path); !sent.ok()) {
+        return sent.error();
+    }
+    if (held.response.readBody) {
+        const ApiResult<Value> tree = readStreamedAnswer(held.response, method, path);
+        if (!tree.ok()) {
+            return tree.error();
+        }
+        reader.readTree(tree.value());
+        return {};
+    }
+    HeldFailure failure;
+    if (reader.readFlat(held.response.result.value, failure.result)) {
+        return {};
+    }
+    return flatReadingError(held.response, failure.result, method, path);
+}
+
 ApiResult<Value> JsonApiClient::readStreamedAnswer(HostResponse& response, HttpMethod method,
                                                    std::string_view path) const {
     ConversionResult body = readStreamedBody(response);

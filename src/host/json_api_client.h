@@ -6,6 +6,7 @@
 #include "host/api_result.h"
 #include "host/event_payload.h"
 #include "host/host_port.h"
+#include "host/resource_reader.h"
 #include "router/http_method.h"
 #include "value/conversion_result.h"
 
@@ -36,6 +37,10 @@ class JsonApiClient {
     // tree conversion allows. A streamed body is read as a tree.
     ApiResult<std::vector<std::int64_t>> requestMemberIntegers(HttpMethod method, std::string_view path,
                                                                std::string_view key) const;
+
+    // Reads the answer into `reader`: a flat answer as the host's record, a streamed one as the
+    // tree parsed from it. A record the reader cannot read is an error with the reader's message.
+    ApiResult<void> requestInto(HttpMethod method, std::string_view path, ResourceReader& reader) const;
 
     // Reads a streamed body to its end and parses it as JSON; runs the body's release callback.
     [[nodiscard]] ConversionResult readStreamedBody(HostResponse& response) const;

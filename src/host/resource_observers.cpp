@@ -24,15 +24,10 @@ struct FlatPayload {
 
 ApiResult<void> ResourceObservers::observe(std::string_view path, ResourceEventHandler handler) {
     requireEntry();
-    auto shared = std::make_shared<const ResourceEventHandler>(std::move(handler));
-    const bool pattern = isPathPattern(path);
-    if (pattern) {
-        patternObservers_.insert_or_assign(std::string(path), shared);
-        subscribe(path);
+    const auto shared = std::make_shared<const ResourceEventHandler>(std::move(handler));
+    if (enter(path, shared)) {
         return {};
     }
-    exactObservers_.insert_or_assign(std::string(path), shared);
-    subscribe(path);
     ApiResult<Value> current = client_.requestValue<Value>(HttpMethod::Get, path);
     if (!current.ok()) {
         return current.error();
@@ -45,6 +40,22 @@ ApiResult<void> ResourceObservers::observe(std::string_view path, ResourceEventH
         (*shared)(created);
     }
     return {};
+}
+
+void ResourceObservers::watch(std::string_view path, ResourceEventHandler handler) {
+    requireEntry();
+    (void)enter(path, std::make_shared<const ResourceEventHandler>(std::move(handler)));
+}
+
+bool ResourceObservers::enter(std::string_view path, const SharedHandler& handler) {
+    const bool pattern = isPathPattern(path);
+    if (pattern) {
+        patternObservers_.insert_or_assign(std::string(path), handler);
+    } else {
+        exactObservers_.insert_or_assign(std::string(path), handler);
+    }
+    subscribe(path);
+    return pattern;
 }
 
 void ResourceObservers::subscribe(std::string_view path) {

@@ -38,6 +38,8 @@ class ResourceObservers {
     // observer of the same path is replaced. The result is the first read's (a pattern reads
     // nothing and succeeds): a failed read reaches no handler.
     ApiResult<void> observe(std::string_view path, ResourceEventHandler handler);
+    // Watches as observe does, but reads nothing: the handler hears of later changes only.
+    void watch(std::string_view path, ResourceEventHandler handler);
 
     // Reference-counted host subscriptions of the event that carries a path's changes.
     void subscribe(std::string_view path);
@@ -62,6 +64,8 @@ class ResourceObservers {
   private:
     using SharedHandler = std::shared_ptr<const ResourceEventHandler>;
 
+    // Enters the observer of `path` and subscribes its event; whether the path is a pattern.
+    bool enter(std::string_view path, const SharedHandler& handler);
     void dispatch(const PluginResourceEvent& event) const;
     void requireEntry() const noexcept;
 

@@ -5,26 +5,17 @@
 #include "service/queue_timetable.h"
 
 #include <cstdint>
-#include <span>
-#include <vector>
 
 namespace kiv {
-
-struct QueueDisableJob {
-    std::int32_t queueId = 0;
-    std::int64_t remainingMinutes = 0; // from the packet's arrival until the queue closes
-};
-
-struct QueueDisablePlan {
-    std::vector<QueueDisableJob> listedQueues; // one per list element, in list order
-};
 
 // The queue id of one element of the game-queue list: the integer its `id` gives, read leniently
 // (missing is 0), truncated to its low 32 bits.
 [[nodiscard]] std::int32_t queueIdOf(std::int64_t listedId) noexcept;
 
-// One job per listed id, in list order.
-[[nodiscard]] QueueDisablePlan planQueueDisables(std::int64_t cutOffMinutes, const QueueLeadTimes& leads,
-                                                 std::span<const std::int64_t> listedIds);
+// The minutes from the packet's arrival until the queue closes: the cut-off minus the queue's
+// lead, saturated. Computed per queue as a plan walks the list, so that a plan of thousands of
+// queues keeps no list of its own beside the one it reads.
+[[nodiscard]] std::int64_t minutesUntilQueueCloses(std::int64_t cutOffMinutes, const QueueLeadTimes& leads,
+                                                   std::int32_t queueId) noexcept;
 
 } // namespace kiv

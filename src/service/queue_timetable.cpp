@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
-#include <vector>
 
 namespace kiv {
 
@@ -48,39 +46,52 @@ std::optional<std::int32_t> readTimetableQueueId(std::string_view memberName) no
     return static_cast<std::int32_t>(id);
 }
 
-QueueLeadTimes readQueueLeadTimes(const Value& timetable) {
-    if (!timetable.isStructure()) {
-        return {};
-    }
-    // Members come in name order, which is not the order of the ids ("10" before "9"): the
-    // entries are sorted by id first, the later of one id's entries last, so that the map is
-    // built at its end without a search per queue.
-    std::vector<std::pair<std::int32_t, std::int64_t>> entries;
-    entries.reserve(timetable.size());
-    for (const ValueMember member : timetable.members()) {
-        const std::optional<std::int32_t> queueId = readTimetableQueueId(member.key);
-        if (!queueId) {
-            continue;
+QueueLeadTimes leadTimesOf(std::vector<TimetableMember>& members) {
+    std::sort(members.begin(), members.end(), [](const TimetableMember& a, const TimetableMember& b) {
+        if (a.queueId != b.queueId) {
+            return a.queueId < b.queueId;
         }
-        const std::int64_t lead = member.value.asInteger(0);
-        if (lead > 0) {
-            entries.emplace_back(*queueId, lead);
-        }
-    }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+        return a.name != b.name ? a.name < b.name : a.place < b.place;
+    });
     QueueLeadTimes leads;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (i + 1 == entries.size() || entries[i + 1].first != entries[i].first) {
-            leads.emplace_hint(leads.end(), entries[i]);
+    const TimetableMember* counted = nullptr; // of the queue at hand
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const TimetableMember& member = members[i];
+        const TimetableMember* next = i + 1 < members.size() ? &members[i + 1] : nullptr;
+        const bool lastOfQueue = !next || next->queueId != member.queueId;
+        const bool lastOfName = lastOfQueue || next->name != member.name;
+        if (lastOfName && member.minutes > 0) {
+            counted = &member;
+        }
+        if (lastOfQueue) {
+            if (counted) {
+                leads.emplace_back(counted->queueId, counted->minutes);
+            }
+            counted = nullptr;
         }
     }
     return leads;
 }
 
+QueueLeadTimes readQueueLeadTimes(const Value& timetable) {
+    if (!timetable.isStructure()) {
+        return {};
+    }
+    std::vector<TimetableMember> members;
+    members.reserve(timetable.size());
+    for (const ValueMember member : timetable.members()) {
+        if (const std::optional<std::int32_t> queueId = readTimetableQueueId(member.key)) {
+            members.push_back({*queueId, member.key, static_cast<std::uint32_t>(members.size()),
+                               member.value.asInteger(0)});
+        }
+    }
+    return leadTimesOf(members);
+}
+
 std::int64_t leadMinutesOf(const QueueLeadTimes& leads, std::int32_t queueId) noexcept {
-    const auto entry = leads.find(queueId);
-    return entry == leads.end() ? kDefaultLeadMinutes : entry->second;
+    const auto entry = std::lower_bound(leads.begin(), leads.end(), queueId,
+                                        [](const auto& lead, std::int32_t id) { return lead.first < id; });
+    return entry == leads.end() || entry->first != queueId ? kDefaultLeadMinutes : entry->second;
 }
 
 } // namespace kiv

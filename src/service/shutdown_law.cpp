@@ -32,7 +32,9 @@ const char* truthText(bool value) noexcept {
 void ShutdownLaw::start() {
     // A packet that cannot be read yet arrives later through its events: a failed first read
     // needs nothing more.
-    if (!context_.observe(kLoginDataPacketPath, [this](const ResourceChange& change) { onLoginData(change); })
+    if (!context_
+             .observe(kLoginDataPacketPath, loginReader_,
+                      [this](const ResourceChange& change) { onLoginData(change); })
              .ok()) {
         return;
     }
@@ -46,7 +48,7 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
     if (!change.createdOrUpdated) {
         return;
     }
-    const LoginData login = readLoginData(change.data);
+    const LoginData login = loginReader_.login;
     traceMessage("kiv-kr-shutdown-law: minutesUntilShutdownEnabled: %s, minutesUntilShutdown: %lld, "
                  "minorShutdownEnforced: %s, minor: %s, minutesUntilMidnight: %lld",
                  truthText(login.minutesUntilShutdownEnabled),
@@ -80,13 +82,15 @@ void ShutdownLaw::onLoginData(const ResourceChange& change) {
 }
 
 void ShutdownLaw::observeTimetable() {
-    if (context_.observe(kQueueTimetablePath, [this](const ResourceChange& change) { onTimetable(change); })
+    if (context_
+            .observe(kQueueTimetablePath, timetableReader_,
+                     [this](const ResourceChange& change) { onTimetable(change); })
             .ok()) {
         return;
     }
-    const ApiResult<Value> timetable = context_.readValue(kQueueTimetablePath);
+    const ApiResult<void> timetable = context_.read(kQueueTimetablePath, timetableReader_);
     if (timetable.ok()) {
-        onTimetable(ResourceChange{true, timetable.value()});
+        onTimetable(ResourceChange{true});
         return;
     }
     // Without a timetable every queue closes at the default lead: the queue locks must not
@@ -100,14 +104,15 @@ void ShutdownLaw::observeTimetable() {
         LogMessage(LogLevel::Error, kServiceLogGroups, "Couldn't read the queue-disable timetable %s: %s",
                    kQueueTimetablePath.data(), timetable.error().message.c_str());
     }
-    onTimetable(ResourceChange{true, Value::emptyValue()});
+    timetableReader_.leads.clear();
+    onTimetable(ResourceChange{true});
 }
 
 void ShutdownLaw::onTimetable(const ResourceChange& change) {
     if (!change.createdOrUpdated) {
         return;
     }
-    state_.queueDisableMinutes = readQueueLeadTimes(change.data);
+    state_.queueDisableMinutes = std::move(timetableReader_.leads);
     observeQueueList();
     // The custom queue is not in the list: it closes whether or not the list can be read.
     if (needsPlan(customPlannedFrom_)) {
@@ -118,9 +123,11 @@ void ShutdownLaw::onTimetable(const ResourceChange& change) {
 void ShutdownLaw::observeQueueList() {
     // The handler reads the list afresh anyway, so a list that could not be read at once is
     // handled as if it had been: the handler's own read then reports the failure.
-    if (!context_.observe(kGameQueuesPath, [this](const ResourceChange& change) { onQueueList(change); })
+    if (!context_
+             .observe(kGameQueuesPath, queueListReader_,
+                      [this](const ResourceChange& change) { onQueueList(change); })
              .ok()) {
-        onQueueList(ResourceChange{true, Value::emptyValue()});
+        onQueueList(ResourceChange{true});
     }
 }
 
@@ -151,7 +158,7 @@ bool ShutdownLaw::needsPlan(const std::optional<CutOff>& plannedFrom) const noex
 
 void ShutdownLaw::planCustomQueue() {
     const CutOff& cutOff = *queueCutOff_;
-    context_.scheduleJobAt(disableQueueJobName(kCustomQueueId),
+    context_.scheduleJobAt(DisableQueueJobName(kCustomQueueId),
                            cutOff.momentNs(leadMinutesOf(state_.queueDisableMinutes, kCustomQueueId)),
                            [this] { disableQueue(kCustomQueueId); });
     customPlannedFrom_ = cutOff;
@@ -174,18 +181,21 @@ void ShutdownLaw::planListedQueues() {
     const std::int64_t cutOffNs = cutOff.momentNs();
     // The listed queues that no plan has yet, or whose plan a closer cut-off has overtaken. Each
     // element of the list gets its job, as the first plan gives one to every element.
-    std::vector<std::int64_t> toPlan;
+    // They are chosen before any is planned, so that an id listed twice gets both its jobs.
+    std::vector<std::int32_t> toPlan;
+    toPlan.reserve(list.value().size());
     for (const std::int64_t listedId : list.value()) {
-        const auto planned = listedQueues_.find(queueIdOf(listedId));
+        const std::int32_t queueId = queueIdOf(listedId);
+        const auto planned = listedQueues_.find(queueId);
         if (planned == listedQueues_.end() || cutOffNs < planned->second.plannedFromNs) {
-            toPlan.push_back(listedId);
+            toPlan.push_back(queueId);
         }
     }
-    const QueueDisablePlan plan = planQueueDisables(cutOff.minutes, state_.queueDisableMinutes, toPlan);
-    for (const QueueDisableJob& queue : plan.listedQueues) {
-        const std::int32_t queueId = queue.queueId;
-        const std::int64_t closingNs = momentAfterMinutes(cutOff.receivedNs, queue.remainingMinutes);
-        context_.scheduleJobAt(disableQueueJobName(queueId), closingNs,
+    listedQueues_.reserve(listedQueues_.size() + toPlan.size());
+    for (const std::int32_t queueId : toPlan) {
+        const std::int64_t closingNs = momentAfterMinutes(
+            cutOff.receivedNs, minutesUntilQueueCloses(cutOff.minutes, state_.queueDisableMinutes, queueId));
+        context_.scheduleJobAt(DisableQueueJobName(queueId), closingNs,
                                [this, queueId] { disableQueue(queueId); });
         // Early, never late: the queue closes at the earliest moment any plan gives it.
         const auto [entry, first] = listedQueues_.try_emplace(
@@ -199,7 +209,7 @@ void ShutdownLaw::planListedQueues() {
     if (needsPlan(customPlannedFrom_)) {
         planCustomQueue();
     }
-    planAllQueues(list.value(), !plan.listedQueues.empty());
+    planAllQueues(list.value(), !toPlan.empty());
 }
 
 void ShutdownLaw::planAllQueues(std::span<const std::int64_t> listedIds, bool queuesPlanned) {

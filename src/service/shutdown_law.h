@@ -11,6 +11,7 @@
 #pragma once
 
 #include "service/shutdown_law_context.h"
+#include "service/shutdown_law_readers.h"
 #include "service/shutdown_law_state.h"
 
 #include <cstddef>
@@ -68,6 +69,10 @@ class ShutdownLaw {
 
     ShutdownLawContext& context_;
     ShutdownLawState state_;
+    // What each watched resource's last change or read brought, until its handler takes it.
+    LoginDataReader loginReader_;
+    TimetableReader timetableReader_;
+    ChangeOnlyReader queueListReader_;
     // The earliest cut-off any packet has set: the queues close ahead of it.
     std::optional<CutOff> queueCutOff_;
     // The queue cut-off from which the custom queue was last planned.

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "host/api_result.h"
+#include "host/resource_reader.h"
 #include "service/shutdown_law_types.h"
-#include "value/value.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,10 +16,9 @@
 
 namespace kiv {
 
-// One change of an observed resource as the law reads it.
+// One change of an observed resource. Its data, when it has any, is in the observer's reader.
 struct ResourceChange {
     bool createdOrUpdated = false; // false for a deletion
-    const Value& data;
 };
 
 // The data of one published change: the law status, one queue's status, the disabled queues
@@ -34,11 +33,13 @@ class ShutdownLawContext {
     using ChangeHandler = std::function<void(const ResourceChange&)>;
 
     // Watches `path`: the handler replaces any earlier one of the path, receives the current
-    // value at once as a creation when it can be read, and every later change. The result is
-    // that first read's.
-    virtual ApiResult<void> observe(std::string_view path, ChangeHandler handler) = 0;
-    // Reads a value with a GET; a failed read carries the answer's status as its code.
-    virtual ApiResult<Value> readValue(std::string_view path) = 0;
+    // value at once as a creation when it can be read, and every later change. The data of a
+    // creation or update is read into `reader` before the handler runs; the reader outlives the
+    // watch. The result is that first read's.
+    virtual ApiResult<void> observe(std::string_view path, ResourceReader& reader, ChangeHandler handler) = 0;
+    // Reads a resource into `reader` with a GET; a failed read carries the answer's status as its
+    // code.
+    virtual ApiResult<void> read(std::string_view path, ResourceReader& reader) = 0;
     // Reads a Collection with a GET: the `id` of each element, as `element["id"].asInteger(0)`
     // reads it, without the elements themselves.
     virtual ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) = 0;

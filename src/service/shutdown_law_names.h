@@ -2,6 +2,7 @@
 // reads and serves, and its jobs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,7 +32,20 @@ std::string queueStatusPath(std::int32_t queueId);
 inline constexpr std::string_view kCutOffJobName = "kiv-kr-shutdown-law.cut-off";
 inline constexpr std::string_view kWarningJobName = "kiv-kr-shutdown-law.warning";
 inline constexpr std::string_view kDisableAllQueuesJobName = "kiv-kr-shutdown-law.disable-all-queues";
-// "kiv-kr-shutdown-law.disable-queue.<id>".
-std::string disableQueueJobName(std::int32_t queueId);
+inline constexpr std::string_view kDisableQueueJobPrefix = "kiv-kr-shutdown-law.disable-queue.";
+
+// "kiv-kr-shutdown-law.disable-queue.<id>", built in place: a plan names a job for each of
+// thousands of queues, and none of those names needs a heap block.
+class DisableQueueJobName {
+  public:
+    explicit DisableQueueJobName(std::int32_t queueId) noexcept;
+
+    operator std::string_view() const noexcept { return {text_.data(), size_}; }
+
+  private:
+    // The prefix and the longest id, "-2147483648".
+    std::array<char, kDisableQueueJobPrefix.size() + 11> text_;
+    std::size_t size_ = 0;
+};
 
 } // namespace kiv

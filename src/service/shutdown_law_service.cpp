@@ -5,6 +5,7 @@
 #include "logging/trace_message.h"
 #include "service/shutdown_law_names.h"
 
+#include <memory>
 #include <utility>
 
 namespace kiv {
@@ -48,16 +49,29 @@ bool ShutdownLawService::Start() {
     return true;
 }
 
-ApiResult<void> ShutdownLawService::observe(std::string_view path, ChangeHandler handler) {
-    return observers().observe(path, [handler = std::move(handler)](const PluginResourceEvent& event) {
+ApiResult<void> ShutdownLawService::observe(std::string_view path, ResourceReader& reader,
+                                            ChangeHandler handler) {
+    // Shared by the watch and the first read, as observers().observe shares its handler.
+    const auto shared = std::make_shared<const ChangeHandler>(std::move(handler));
+    observers().watch(path, [&reader, shared](const PluginResourceEvent& event) {
         const bool createdOrUpdated = event.eventType == PluginResourceEventType::Create ||
                                       event.eventType == PluginResourceEventType::Update;
-        handler(ResourceChange{createdOrUpdated, event.data});
+        if (createdOrUpdated) {
+            reader.readTree(event.data);
+        }
+        (*shared)(ResourceChange{createdOrUpdated});
     });
+    // The first read hands the reader the host's record, so that a large resource is read
+    // without a tree made of it.
+    if (ApiResult<void> current = read(path, reader); !current.ok()) {
+        return current;
+    }
+    (*shared)(ResourceChange{true});
+    return {};
 }
 
-ApiResult<Value> ShutdownLawService::readValue(std::string_view path) {
-    return client().requestValue<Value>(HttpMethod::Get, path);
+ApiResult<void> ShutdownLawService::read(std::string_view path, ResourceReader& reader) {
+    return client().requestInto(HttpMethod::Get, path, reader);
 }
 
 ApiResult<std::vector<std::int64_t>> ShutdownLawService::readListIds(std::string_view path) {

@@ -22,8 +22,8 @@ class ShutdownLawService final : public HostedPlugin, private ShutdownLawContext
     const ShutdownLawState& state() const noexcept { return law_.state(); }
 
   private:
-    ApiResult<void> observe(std::string_view path, ChangeHandler handler) override;
-    ApiResult<Value> readValue(std::string_view path) override;
+    ApiResult<void> observe(std::string_view path, ResourceReader& reader, ChangeHandler handler) override;
+    ApiResult<void> read(std::string_view path, ResourceReader& reader) override;
     ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override;
     std::int64_t nowNs() override;
     void scheduleJobAt(std::string_view name, std::int64_t dueNs, std::function<void()> job) override;

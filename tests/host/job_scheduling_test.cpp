@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace kiv::test {
@@ -87,6 +88,19 @@ TEST_F(Jobs, HandTheHostNameCallbackTokenDelayAndZero) {
     EXPECT_LE(timer.delaySeconds, 3600.0);
     EXPECT_GT(timer.delaySeconds, 3599.0);
     EXPECT_EQ(timer.reserved, 0u);
+}
+
+TEST_F(Jobs, NamesOfEveryLengthReachTheHostWhole) {
+    // Names up to 63 characters are terminated on the stack, longer ones on the heap.
+    const std::vector<std::string> names{std::string(62, 'a'), std::string(63, 'b'), std::string(64, 'c'),
+                                         std::string(300, 'd'), std::string()};
+    for (const std::string& name : names) {
+        plugin.jobs().schedule(name, 1.0, [] {});
+    }
+    ASSERT_EQ(host.timers.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(host.timers[i].name, names[i]);
+    }
 }
 
 TEST_F(Jobs, DelaysThatAreNotPositiveAreHandedOverAsZero) {

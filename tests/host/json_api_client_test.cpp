@@ -165,6 +165,81 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"BadJson", {{"{\"a\":", false}}, false, "json", 0}),
     [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
+// Keeps what reached it: how many flat records, and the text of each tree.
+class RecordingReader final : public ResourceReader {
+  public:
+    void readTree(const Value& data) override { trees.push_back(valueText(data)); }
+    bool readFlat(const FlatValue& data, FlatResult& failure) override {
+        ++flatRecords;
+        return ResourceReader::readFlat(data, failure);
+    }
+
+    int flatRecords = 0;
+    std::vector<std::string> trees;
+};
+
+struct IntoCase {
+    const char* name;
+    FakeHost::Responder responder;
+    int flatRecords;
+    std::vector<std::string> trees;
+    const char* error; // null: the read succeeds
+};
+
+class ReadsInto : public JsonApiClient, public ::testing::WithParamInterface<IntoCase> {};
+
+// A flat answer reaches the reader as the host's record, a streamed one as its tree; a failed
+// answer or reading reaches the reader's tree not at all.
+TEST_P(ReadsInto, TheFormTheAnswerCameIn) {
+    answerWith(GetParam().responder);
+    RecordingReader reader;
+    const ApiResult<void> result = plugin.client().requestInto(HttpMethod::Get, "/r", reader);
+    EXPECT_EQ(reader.flatRecords, GetParam().flatRecords);
+    EXPECT_EQ(reader.trees, GetParam().trees);
+    if (GetParam().error) {
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error().message.rfind(GetParam().error, 0), 0u) << result.error().message;
+    } else {
+        EXPECT_TRUE(result.ok()) << result.error().message;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ReadsInto,
+    ::testing::Values(IntoCase{"Flat",
+                               [](HostResponse& response, const HostRequest&) {
+                                   answerValue(response, structureOf({{"a", signedValue(1)}}));
+                               },
+                               1,
+                               {"{a:i1}"},
+                               nullptr},
+                      IntoCase{"Streamed",
+                               [](HostResponse& response, const HostRequest&) {
+                                   static StreamScript script;
+                                   script = StreamScript{};
+                                   script.chunks = {{"[1, 2]", false}};
+                                   answerStream(response, script);
+                               },
+                               0,
+                               {"[u1,u2]"},
+                               nullptr},
+                      IntoCase{"UnreadableRecord",
+                               [](HostResponse& response, const HostRequest&) {
+                                   response.result.value.kind = 77;
+                                   response.status = 200;
+                               },
+                               1,
+                               {},
+                               "Error converting response for GET /r: "},
+                      IntoCase{"FailedAnswer",
+                               [](HostResponse& response, const HostRequest&) {
+                                   answerError(response, "No such resource", 404);
+                               },
+                               0,
+                               {},
+                               "Error response for GET /r: No such resource"}),
+    [](const ::testing::TestParamInfo<IntoCase>& info) { return std::string(info.param.name); });
+
 TEST_F(JsonApiClient, AStreamOnAnErrorAnswerIsReleasedToo) {
     script.chunks = {{"[]", false}};
     answerWith([this](HostResponse& response, const HostRequest&) {

