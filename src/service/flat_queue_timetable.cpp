@@ -3,9 +3,8 @@
 #include "service/flat_queue_timetable.h"
 
 #include "host/event_payload.h"
-#include "platform/saturating.h"
+#include "value/flat_integer_readings.h"
 #include "value/flat_walk.h"
-#include "value/number_reading.h"
 
 #include <optional>
 #include <vector>
@@ -13,28 +12,28 @@
 namespace kiv {
 namespace {
 
-class TimetableSink {
+enum class TimetableRole : std::uint8_t { Timetable, Lead, Other };
+
+// What a record is to the reading: the timetable itself, the value of one of its members that
+// names a queue (by its index among them), or anything else.
+struct TimetableTarget {
+    TimetableRole role;
+    std::uint32_t member;
+};
+
+class TimetableSink : public FlatIntegerReadings<TimetableSink, TimetableTarget> {
   public:
-    // What a record is to the reading: the timetable itself, the value of one of its members
-    // that names a queue (by its index among them), or anything else.
-    enum class Role : std::uint8_t { Timetable, Lead, Other };
-    struct Target {
-        Role role;
-        std::uint32_t member;
-    };
+    using Role = TimetableRole;
+    using Target = TimetableTarget;
 
     explicit TimetableSink(std::vector<TimetableMember>& members) noexcept : members_(members) {}
 
-    // Each as Value::asInteger(0) reads the node the tree would hold.
-    void setEmpty(Target to) noexcept { take(to, 0); }
-    void setBool(Target to, bool value) noexcept { take(to, value ? 1 : 0); }
-    void setSigned(Target to, std::int64_t value) noexcept { take(to, value); }
-    void setUnsigned(Target to, std::uint64_t value) noexcept { take(to, static_cast<std::int64_t>(value)); }
-    void setFloat(Target to, double value) noexcept {
-        take(to, platform::saturatingTruncate<std::int64_t>(value));
+    bool reads(Target to) const noexcept { return to.role == Role::Lead; }
+    void take(Target to, std::int64_t minutes) noexcept {
+        if (reads(to)) {
+            members_[to.member].minutes = minutes;
+        }
     }
-    void setString(Target to, std::string_view text) noexcept { take(to, readSignedPrefix(text).value); }
-    void setBlob(Target to, std::span<const std::uint8_t>) noexcept { take(to, 0); }
 
     auto collection(Target to, std::uint32_t) noexcept {
         take(to, 0);
@@ -47,8 +46,7 @@ class TimetableSink {
             members_.reserve(count);
         }
         return [this, to](const FlatStructureMember& member) {
-            // A null name is the empty one, which names no queue.
-            const std::string_view name = member.key ? std::string_view(member.key) : std::string_view();
+            const std::string_view name = flatMemberName(member);
             const std::optional<std::int32_t> queueId =
                 to.role == Role::Timetable ? readTimetableQueueId(name) : std::nullopt;
             if (!queueId) {
@@ -61,12 +59,6 @@ class TimetableSink {
     }
 
   private:
-    void take(Target to, std::int64_t minutes) noexcept {
-        if (to.role == Role::Lead) {
-            members_[to.member].minutes = minutes;
-        }
-    }
-
     std::vector<TimetableMember>& members_;
 };
 

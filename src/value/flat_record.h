@@ -39,6 +39,11 @@ std::int64_t flatSigned(const FlatValue& flat) noexcept;
 std::uint64_t flatUnsigned(const FlatValue& flat) noexcept;
 double flatFloat(const FlatValue& flat) noexcept;
 
+// A structure member's name as a tree keys it: a null name is the empty one.
+inline std::string_view flatMemberName(const FlatStructureMember& member) noexcept {
+    return member.key ? std::string_view(member.key) : std::string_view();
+}
+
 // What one conversion from a flat record may create: values, and bytes of text and blobs. Arrays
 // of a record may be shared, so a few hundred bytes can name a billion values; the bounds stop
 // such a record within a fraction of a second, far above any real payload.

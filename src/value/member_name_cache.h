@@ -29,35 +29,49 @@ class MemberNameCache {
 
     // The record remembered for `text` at `position` of a structure with `seed`, or null.
     PooledString* find(std::uint32_t seed, std::uint32_t position, std::string_view text) const noexcept {
-        PooledString* record = slots_[slotOf(seed, position)];
-        return record && record->holds(text) ? record : nullptr;
+        const Set& set = names_[setOf(seed, position)];
+        for (PooledString* record : set.ways) {
+            if (record && record->holds(text)) {
+                return record;
+            }
+        }
+        return nullptr;
     }
+    // Remembers `record` first in its set; the one there before becomes the second.
     void remember(std::uint32_t seed, std::uint32_t position, PooledString* record) noexcept {
-        slots_[slotOf(seed, position)] = record;
+        Set& set = names_[setOf(seed, position)];
+        set.ways[1] = set.ways[0];
+        set.ways[0] = record;
     }
     // The member count of the last structure with `seed`, at most `limit`; 0 when none is known.
     std::uint32_t membersOf(std::uint32_t seed, std::uint32_t limit) const noexcept {
-        const std::uint32_t count = memberCounts_[slotOf(seed, 0)];
+        const std::uint32_t count = memberCounts_[seed >> (32 - kCountBits)];
         return count < limit ? count : limit;
     }
     void noteMembers(std::uint32_t seed, std::uint32_t count) noexcept {
-        memberCounts_[slotOf(seed, 0)] = count;
+        memberCounts_[seed >> (32 - kCountBits)] = count;
     }
 
     void forgetAll() noexcept {
-        for (PooledString*& slot : slots_) {
-            slot = nullptr;
+        for (Set& set : names_) {
+            set = Set{};
         }
     }
 
   private:
-    static constexpr std::size_t kSlots = 64;
-    static std::size_t slotOf(std::uint32_t seed, std::uint32_t position) noexcept {
-        return ((seed >> 20) + position) & (kSlots - 1);
+    // Two ways to a set, so that the names of the few structures a document repeats seldom push
+    // one another out.
+    struct Set {
+        PooledString* ways[2] = {};
+    };
+    static constexpr unsigned kSetBits = 7;
+    static constexpr unsigned kCountBits = 6;
+    static std::size_t setOf(std::uint32_t seed, std::uint32_t position) noexcept {
+        return ((seed ^ position * 0x85EBCA6Bu) * 0x9E3779B1u) >> (32 - kSetBits);
     }
 
-    PooledString* slots_[kSlots] = {};
-    std::uint32_t memberCounts_[kSlots] = {};
+    Set names_[std::size_t{1} << kSetBits];
+    std::uint32_t memberCounts_[std::size_t{1} << kCountBits] = {};
 };
 
 } // namespace kiv
