@@ -124,12 +124,6 @@ std::size_t Value::size() const noexcept {
     }
 }
 
-void Value::reserve(std::size_t n) {
-    if (kind_ == ValueKind::Collection) {
-        ValueTreeOps::growCollection(*this, n);
-    }
-}
-
 bool Value::getBool(bool fallback) const noexcept {
     return kind_ == ValueKind::Bool ? payload_.boolean : fallback;
 }

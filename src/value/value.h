@@ -80,7 +80,11 @@ class Value : public ValueNode {
     void makeStructure() { ValueTreeOps::makeStructure(*this); }
     // Collections only: grows the capacity to at least n elements. More than
     // kMaxCollectionSize throws ValueTooLarge.
-    void reserve(std::size_t n);
+    void reserve(std::size_t n) {
+        if (kind_ == ValueKind::Collection && n > static_cast<CollectionStorage*>(payload_.block)->capacity) {
+            ValueTreeOps::growCollection(*this, n);
+        }
+    }
     // Typed getters: the payload when the kind matches exactly, else the default.
     bool getBool(bool fallback) const noexcept;
     std::int64_t getSigned(std::int64_t fallback) const noexcept;

@@ -47,13 +47,16 @@ class ValueTreeBuilder {
     void string(std::string_view text) { place().setString(text); }
     void blob(std::span<const std::uint8_t> bytes) { place().setBlob(bytes); }
 
+    // A container's count when the input does not say it.
+    static constexpr std::size_t kCountUnknown = static_cast<std::size_t>(-1);
+
     // `expected` members are made room for; a reader passes only a count that its input can fill.
     // Without one, room is made for as many as the last structure in the same place held.
-    void startStructure(std::size_t expected = 0) {
+    void startStructure(std::size_t expected = kCountUnknown) {
         const std::uint32_t seed = seedOfNext();
         Value& node = place();
         node.makeStructure();
-        if (expected == 0) {
+        if (expected == kCountUnknown) {
             expected = names_.membersOf(seed, MemberTable::kFlatLimit);
         }
         if (expected != 0) {
@@ -96,11 +99,16 @@ class ValueTreeBuilder {
     }
 
     // `expected` elements are reserved; a reader passes only a count that its input can fill.
-    void startCollection(std::size_t expected = 0) {
+    // Without one, room is made for as many as the last collection in the same place held, up
+    // to a structure's flat limit.
+    void startCollection(std::size_t expected = kCountUnknown) {
         const std::uint32_t seed = seedOfNext();
         Value& node = place();
         const bool repeated = node.isCollection();
         node.makeCollection();
+        if (expected == kCountUnknown) {
+            expected = names_.membersOf(seed, MemberTable::kFlatLimit);
+        }
         if (expected != 0) {
             node.reserve(expected);
         }
@@ -110,6 +118,7 @@ class ValueTreeBuilder {
     void endCollection() {
         KIV_ASSERT(!open_.empty() && open_.back().node->isCollection(),
                    "the innermost open node is a collection");
+        names_.noteMembers(open_.back().seed, open_.back().position);
         open_.pop_back();
     }
 
@@ -148,7 +157,7 @@ class ValueTreeBuilder {
         // they are the last `reusable` elements of the node. Later elements are appended.
         std::size_t reusable;
         std::uint32_t seed;         // the container's place in the document, for the name cache
-        std::uint32_t position = 0; // keys met so far in a structure
+        std::uint32_t position = 0; // keys met so far in a structure, elements in a collection
     };
 
     Value& nextNode() {
@@ -157,6 +166,7 @@ class ValueTreeBuilder {
         }
         Frame& top = open_.back();
         if (top.node->isCollection()) {
+            ++top.position;
             if (top.reusable == 0) {
                 return top.node->append();
             }
