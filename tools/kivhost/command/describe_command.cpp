@@ -145,9 +145,7 @@ void writeTypeDescription(PrettyWriter& writer, const TypeDescription& type) {
     writeText(writer, "description", type.description);
     writeTags(writer, type.tags);
     if (!type.fields.empty() || type.enumValues.empty()) {
-        writer.Key("fields");
-        writer.StartArray();
-        for (const FieldDescription& field : type.fields) {
+        writeArray(writer, "fields", type.fields, [&](const FieldDescription& field) {
             writer.StartObject();
             writeText(writer, "name", field.name);
             writeType(writer, "type", field.type);
@@ -157,25 +155,21 @@ void writeTypeDescription(PrettyWriter& writer, const TypeDescription& type) {
             writer.Bool(field.optional);
             writeText(writer, "description", field.description);
             writer.EndObject();
-        }
-        writer.EndArray();
+        });
     } else {
         // In value order, as a status reads from its lowest to its highest.
         std::vector<EnumValueDescription> values = type.enumValues;
         std::stable_sort(
             values.begin(), values.end(),
             [](const EnumValueDescription& a, const EnumValueDescription& b) { return a.value < b.value; });
-        writer.Key("values");
-        writer.StartArray();
-        for (const EnumValueDescription& value : values) {
+        writeArray(writer, "values", values, [&](const EnumValueDescription& value) {
             writer.StartObject();
             writeText(writer, "name", value.name);
             writer.Key("value");
             writer.Int(value.value);
             writeText(writer, "description", value.description);
             writer.EndObject();
-        }
-        writer.EndArray();
+        });
     }
     writer.EndObject();
 }
