@@ -129,20 +129,19 @@ std::size_t BlockPools::coarseClassOf(std::size_t bytes) noexcept {
 }
 
 // Every request that the inline path does not serve: large blocks, the nursery, free lists, the
-// last block of a page and new pages. `bytes` is rounded already.
+// last block of a page, new pages and coarse blocks while the tree holds few. `bytes` is rounded
+// already.
 void* BlockPools::allocateOther(std::size_t bytes) {
     if (bytes > kMaxBlockSize) {
-        if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock)) {
-            throw std::bad_alloc();
+        return allocateHeap(bytes);
+    }
+    if (bytes > kSmallBlockSize && !coarsePaged_) {
+        if (coarseHeapCount_ < kCoarseHeapBlocks) {
+            void* block = allocateHeap(bytes);
+            coarseHeapBlocks_[coarseHeapCount_++] = block;
+            return block;
         }
-        auto* block = static_cast<HeapBlock*>(::operator new(sizeof(HeapBlock) + bytes));
-        block->previous = nullptr;
-        block->next = heapBlocks_;
-        if (heapBlocks_) {
-            heapBlocks_->previous = block;
-        }
-        heapBlocks_ = block;
-        return block + 1;
+        coarsePaged_ = true;
     }
     const std::size_t cls = classOf(bytes);
     KIV_ASSERT(cls < kBlockClassCount, "a pooled request falls into one of the size classes");
@@ -195,17 +194,8 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
         return;
     }
     bytes = roundRequest(bytes);
-    if (bytes > kMaxBlockSize) {
-        HeapBlock* heapBlock = static_cast<HeapBlock*>(block) - 1;
-        if (heapBlock->previous) {
-            heapBlock->previous->next = heapBlock->next;
-        } else {
-            heapBlocks_ = heapBlock->next;
-        }
-        if (heapBlock->next) {
-            heapBlock->next->previous = heapBlock->previous;
-        }
-        ::operator delete(heapBlock);
+    if (bytes > kMaxBlockSize || (bytes > kSmallBlockSize && forgetCoarseHeapBlock(block))) {
+        freeHeap(block);
         return;
     }
     if (inNursery(block)) {
@@ -226,6 +216,43 @@ void BlockPools::deallocate(void* block, std::size_t bytes) noexcept {
         page->nextWithRoom = classes_[cls].withRoom;
         classes_[cls].withRoom = page;
     }
+}
+
+void* BlockPools::allocateHeap(std::size_t bytes) {
+    if (bytes > static_cast<std::size_t>(-1) - sizeof(HeapBlock)) {
+        throw std::bad_alloc();
+    }
+    auto* block = static_cast<HeapBlock*>(::operator new(sizeof(HeapBlock) + bytes));
+    block->previous = nullptr;
+    block->next = heapBlocks_;
+    if (heapBlocks_) {
+        heapBlocks_->previous = block;
+    }
+    heapBlocks_ = block;
+    return block + 1;
+}
+
+void BlockPools::freeHeap(void* block) noexcept {
+    HeapBlock* heapBlock = static_cast<HeapBlock*>(block) - 1;
+    if (heapBlock->previous) {
+        heapBlock->previous->next = heapBlock->next;
+    } else {
+        heapBlocks_ = heapBlock->next;
+    }
+    if (heapBlock->next) {
+        heapBlock->next->previous = heapBlock->previous;
+    }
+    ::operator delete(heapBlock);
+}
+
+bool BlockPools::forgetCoarseHeapBlock(void* block) noexcept {
+    for (std::size_t i = 0; i < coarseHeapCount_; ++i) {
+        if (coarseHeapBlocks_[i] == block) {
+            coarseHeapBlocks_[i] = coarseHeapBlocks_[--coarseHeapCount_];
+            return true;
+        }
+    }
+    return false;
 }
 
 std::size_t BlockPools::sharedPageCount() const noexcept {

@@ -5,9 +5,10 @@
 // a few values takes no page at all and its context is one small heap block; a block freed there is
 // not handed out again. Past the nursery each class has pages of its own. Small blocks come in
 // 4-byte steps; texts of a sentence or a paragraph take the coarser classes above them, a quarter
-// apart, rather than a heap block each. A free block of a page holds the index of the next one, so
-// the free lists cost nothing beyond the blocks; 16 bits suffice because no page is larger than
-// 4096 bytes.
+// apart, rather than a heap block each, once a tree holds more than a few of them: a tree with one
+// long text keeps it in a heap block, where a page of its class would stay nearly empty. A free block of a
+// page holds the index of the next one, so the free lists cost nothing beyond the blocks; 16 bits suffice
+// because no page is larger than 4096 bytes.
 #pragma once
 
 #include <cstddef>
@@ -88,6 +89,10 @@ class BlockPools {
         return bytes == 0 ? kBlockAlignment : (bytes + kBlockAlignment - 1) & ~(kBlockAlignment - 1);
     }
     void* allocateOther(std::size_t bytes);
+    void* allocateHeap(std::size_t bytes);
+    void freeHeap(void* block) noexcept;
+    // Whether `block` is a coarse-sized block on the heap; it is no longer listed as one after.
+    bool forgetCoarseHeapBlock(void* block) noexcept;
     void* allocateSlow(std::size_t cls);
     bool inNursery(const void* block) const noexcept {
         const auto* address = static_cast<const unsigned char*>(block);
@@ -98,7 +103,13 @@ class BlockPools {
     std::uint32_t pagedClasses_ = 0; // a bit for each class that took a shared page
     static_assert(kBlockClassCount <= 32, "one bit for each class");
     HeapBlock* heapBlocks_ = nullptr; // live large blocks, in a doubly linked list
-    std::size_t nurseryUsed_ = 0;     // bytes of the nursery handed out
+    // The coarse-sized blocks taken from the heap while the tree held few: the first
+    // coarseHeapCount_ are live. Once kCoarseHeapBlocks are live at a time, coarse classes take pages.
+    static constexpr std::size_t kCoarseHeapBlocks = 8;
+    void* coarseHeapBlocks_[kCoarseHeapBlocks];
+    std::uint8_t coarseHeapCount_ = 0;
+    bool coarsePaged_ = false;
+    std::size_t nurseryUsed_ = 0; // bytes of the nursery handed out
     alignas(16) unsigned char nursery_[kNurserySize];
 };
 

@@ -65,6 +65,33 @@ TEST(BlockPoolsTest, LargeRequestsGoToTheHeap) {
     EXPECT_EQ(pools.sharedPageCount(), 0u);
 }
 
+// A tree holding a few long texts keeps them in heap blocks; from the ninth held at once its coarse
+// classes take pages. Blocks taken before the change are still freed to the heap after it, in any
+// order, and every size of the coarse classes is tried on both sides.
+TEST(BlockPoolsTest, CoarseBlocksTakePagesOnceATreeHoldsMoreThanAFew) {
+    for (std::size_t size = kSmallBlockSize + 1; size <= kMaxBlockSize; size += 13) {
+        BlockPools pools;
+        std::vector<void*> held;
+        for (int i = 0; i < 8; ++i) {
+            held.push_back(pools.allocate(size));
+            std::memset(held.back(), i, size);
+        }
+        EXPECT_EQ(pools.sharedPageCount(), 0u) << "eight texts of " << size << " bytes take no page";
+        pools.deallocate(held[3], size);
+        held[3] = pools.allocate(size);
+        EXPECT_EQ(pools.sharedPageCount(), 0u) << "a freed heap block leaves room for another";
+        for (int i = 0; i < 40; ++i) {
+            held.push_back(pools.allocate(size));
+            std::memset(held.back(), i, size);
+        }
+        EXPECT_GE(pools.sharedPageCount(), 1u) << "the ninth text held takes a page";
+        // 48 blocks freed in a scattered order: 7 and 48 share no factor, so each goes once.
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            pools.deallocate(held[i * 7 % held.size()], size);
+        }
+    }
+}
+
 TEST(BlockPoolsTest, SmallFirstAllocationsStayInsideThePools) {
     BlockPools pools;
     void* block = pools.allocate(8);
