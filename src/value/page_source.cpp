@@ -105,7 +105,9 @@ void* PageSource::takePage() noexcept {
 }
 
 void PageSource::returnPage(void* page) noexcept {
-    returnPages(page, page, 1);
+    if (page) {
+        returnPages(page, page, 1);
+    }
 }
 
 void PageSource::returnPages(void* first, void* last, std::size_t count) noexcept {
