@@ -6,9 +6,9 @@
 // not handed out again. Past the nursery each class has pages of its own. Small blocks come in
 // 4-byte steps; texts of a sentence or a paragraph take the coarser classes above them, a quarter
 // apart, rather than a heap block each, once a tree holds more than a few of them: a tree with one
-// long text keeps it in a heap block, where a page of its class would stay nearly empty. A free block of a
-// page holds the index of the next one, so the free lists cost nothing beyond the blocks; 16 bits suffice
-// because no page is larger than 4096 bytes.
+// long text keeps it in a heap block, where a page of its class would stay nearly empty. A free
+// block of a page holds the index of the next one, so the free lists cost nothing beyond the
+// blocks; 16 bits suffice because no page is larger than 4096 bytes.
 #pragma once
 
 #include <cstddef>
@@ -33,9 +33,10 @@ class BlockPools {
     BlockPools(const BlockPools&) = delete;
     BlockPools& operator=(const BlockPools&) = delete;
 
-    // A block of at least `bytes`. Up to 512 bytes it comes from the pages; larger requests go
-    // to the general heap and are tracked, so that the pools free whatever is left of them when
-    // they go. Throws std::bad_alloc when no memory is left.
+    // A block of at least `bytes`. Up to 512 bytes it comes from the pages (but for a tree's first
+    // few blocks past 72 bytes); larger requests go to the general heap and are tracked, so that
+    // the pools free whatever is left of them when they go. Throws std::bad_alloc when no memory is
+    // left.
     // The common case, a page of the class with blocks never handed out and more after the
     // one taken, is inline: a tree being built takes nearly all of its blocks that way.
     [[nodiscard]] void* allocate(std::size_t bytes) {
