@@ -2,8 +2,8 @@
 // place in the document apart (the names of the members that lead to it) and the member's
 // position in it. Documents repeat their shapes, every object of an array holding the same names
 // in the same order, so most names are found here with one comparison instead of a hash and a
-// search of the pool, and a structure's member table is made as large as the last one of its
-// place at once.
+// search of the pool; and a container is given room at once for as many children as the last one
+// in its place held.
 //
 // The cache holds no reference of its own. A remembered record stays alive while a key of the tree
 // being built holds it, and a key goes only when a node that already held something is written

@@ -3,8 +3,8 @@
 // conversion that remembers what it made of the last few addresses handles a repeated name once
 // rather than once per member. Each address falls into a set of four slots kept in the order of
 // their last use; a key that meets four others in its set replaces the one used longest ago. The
-// twenty-odd names of a typical object then seldom evict one another, which they did on every
-// member with a slot per address: names packed in an arena fell into few slots. Slots are not
+// whole address is mixed and the sets have four ways, so that the twenty-odd names of an object,
+// packed a few bytes apart in one arena, seldom evict one another. Slots are not
 // cleared up front (a count per set says how many hold a key), so that a conversion of a few
 // values pays next to nothing for the cache.
 #pragma once
