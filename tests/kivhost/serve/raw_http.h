@@ -37,9 +37,8 @@ class RawHttp {
     // Whether the server closed the connection within `wait`, reading (and keeping) what it sent
     // until then.
     bool closedWithin(std::chrono::milliseconds wait);
-    // The next answer, or nullopt when none came whole within `wait`. A minute by default: under
-    // wine on a machine busy with other work an answer has taken more than ten seconds.
-    std::optional<RawAnswer> answer(std::chrono::milliseconds wait = std::chrono::seconds(60));
+    // The next answer, or nullopt when none came whole within `wait`.
+    std::optional<RawAnswer> answer(std::chrono::milliseconds wait = std::chrono::seconds(10));
 
   private:
     struct Socket; // Boost.Asio's, kept out of the tests' sight
